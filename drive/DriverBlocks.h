@@ -1,0 +1,104 @@
+// The control codes of fdrawcmd.sys and the parameter blocks it takes, byte for
+// byte (the PC floppy controller's command layout; every field is one byte).
+#pragma once
+
+#include <cstdint>
+
+namespace dorvane {
+
+constexpr std::uint32_t CTL_DRIVER_VERSION = 0x0022E220;
+constexpr std::uint32_t CTL_CONTROLLER_RESET = 0x0022E408;
+constexpr std::uint32_t CTL_MEDIA_PRESENT = 0x0022E45C;
+constexpr std::uint32_t CTL_RATE_SELECT = 0x0022E410;
+constexpr std::uint32_t CTL_SPECIFY = 0x0022E00C;
+constexpr std::uint32_t CTL_RECALIBRATE = 0x0022E01C;
+constexpr std::uint32_t CTL_SEEK = 0x0022E03C;
+constexpr std::uint32_t CTL_READ_DATA = 0x0022E01A;
+constexpr std::uint32_t CTL_WRITE_DATA = 0x0022E015;
+constexpr std::uint32_t CTL_FORMAT_TRACK = 0x0022E034;
+constexpr std::uint32_t CTL_ID_SCAN = 0x0022E400;
+
+// The version a compatible driver reports in its high 16 bits.
+constexpr std::uint32_t kDriverMajorVersion = 0x0100;
+
+constexpr std::uint8_t kFlagMfm = 0x40;
+constexpr std::uint8_t kSizeCode512 = 2;
+constexpr std::uint8_t kDataLength = 0xFF;
+
+// System error codes the callers tell apart.
+constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorInvalidFunction = 1;
+constexpr std::uint32_t kErrorWriteProtect = 19;
+constexpr std::uint32_t kErrorNotReady = 21;
+constexpr std::uint32_t kErrorCrc = 23;
+constexpr std::uint32_t kErrorSeek = 25;
+constexpr std::uint32_t kErrorSectorNotFound = 27;
+constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+constexpr std::uint32_t kErrorIoDevice = 1117;
+constexpr std::uint32_t kErrorIdMarkNotFound = 1122;
+constexpr std::uint32_t kErrorWrongCylinder = 1123;
+
+#pragma pack(push, 1)
+
+struct SectorCommandBlock {
+    std::uint8_t flags;        // 0x40 = MFM
+    std::uint8_t physicalHead; // the head that reads
+    std::uint8_t cylinder;     // ID field values looked for
+    std::uint8_t head;
+    std::uint8_t sector;
+    std::uint8_t sizeCode; // 2 = 512 bytes
+    std::uint8_t endOfTrack;
+    std::uint8_t gapLength;
+    std::uint8_t dataLength; // 0xFF
+};
+static_assert(sizeof(SectorCommandBlock) == 9);
+
+struct SeekBlock {
+    std::uint8_t cylinder;
+    std::uint8_t head;
+};
+static_assert(sizeof(SeekBlock) == 2);
+
+struct FormatTrackBlock {
+    std::uint8_t flags;
+    std::uint8_t physicalHead;
+    std::uint8_t sizeCode;
+    std::uint8_t sectors;
+    std::uint8_t gapLength;
+    std::uint8_t fillByte;
+    // followed by `sectors` SectorIdEntry
+};
+static_assert(sizeof(FormatTrackBlock) == 6);
+
+struct SectorIdEntry {
+    std::uint8_t cylinder;
+    std::uint8_t head;
+    std::uint8_t sector;
+    std::uint8_t sizeCode;
+};
+static_assert(sizeof(SectorIdEntry) == 4);
+
+struct IdScanRequest {
+    std::uint8_t flags;
+    std::uint8_t head;
+};
+static_assert(sizeof(IdScanRequest) == 2);
+
+constexpr int kIdScanEntries = 32;
+
+struct IdScanResult {
+    std::uint8_t count;
+    SectorIdEntry ids[kIdScanEntries];
+};
+static_assert(sizeof(IdScanResult) == 129);
+
+struct SpecifyBlock {
+    std::uint8_t stepRateHeadUnload; // 0x0F: step rate 0, head unload 15
+    std::uint8_t headLoadNoDma;      // 0xFE: head load 127, DMA mode
+};
+static_assert(sizeof(SpecifyBlock) == 2);
+
+#pragma pack(pop)
+
+} // namespace dorvane

@@ -1,0 +1,110 @@
+#include "drive/FloppyController.h"
+
+#include <cstring>
+
+namespace dorvane {
+
+bool FloppyController::driverVersion(std::uint32_t& version) {
+    std::uint8_t bytes[4] = {};
+    std::size_t returned = 0;
+    const bool ok = device_.control(CTL_DRIVER_VERSION, nullptr, 0, bytes, sizeof bytes, &returned);
+    version = ok ? static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+                       static_cast<std::uint32_t>(bytes[2]) << 16 |
+                       static_cast<std::uint32_t>(bytes[3]) << 24
+                 : 0;
+    return ok;
+}
+
+bool FloppyController::controllerReset() {
+    return device_.control(CTL_CONTROLLER_RESET, nullptr, 0, nullptr, 0);
+}
+
+bool FloppyController::mediaPresent() {
+    return device_.control(CTL_MEDIA_PRESENT, nullptr, 0, nullptr, 0);
+}
+
+bool FloppyController::rateSelect(int dataRate) {
+    const std::uint8_t rate = static_cast<std::uint8_t>(dataRate);
+    return device_.control(CTL_RATE_SELECT, &rate, 1, nullptr, 0);
+}
+
+bool FloppyController::specify(std::uint8_t stepRateHeadUnload, std::uint8_t headLoadNoDma) {
+    const SpecifyBlock block{stepRateHeadUnload, headLoadNoDma};
+    return device_.control(CTL_SPECIFY, &block, sizeof block, nullptr, 0);
+}
+
+bool FloppyController::recalibrate() {
+    return device_.control(CTL_RECALIBRATE, nullptr, 0, nullptr, 0);
+}
+
+bool FloppyController::seek(const SeekBlock& block) {
+    return device_.control(CTL_SEEK, &block, sizeof block, nullptr, 0);
+}
+
+bool FloppyController::seekCylinder(std::uint8_t cylinder) {
+    return device_.control(CTL_SEEK, &cylinder, 1, nullptr, 0);
+}
+
+bool FloppyController::seekTrack32(std::uint32_t track) {
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(track),
+                                   static_cast<std::uint8_t>(track >> 8),
+                                   static_cast<std::uint8_t>(track >> 16),
+                                   static_cast<std::uint8_t>(track >> 24)};
+    return device_.control(CTL_SEEK, bytes, sizeof bytes, nullptr, 0);
+}
+
+bool FloppyController::readData(const SectorCommandBlock& block, std::uint8_t* buffer,
+                                std::size_t size) {
+    return device_.control(CTL_READ_DATA, &block, sizeof block, buffer, size);
+}
+
+bool FloppyController::writeData(const SectorCommandBlock& block, const std::uint8_t* data,
+                                 std::size_t size) {
+    // The driver takes the data in the output-buffer argument.
+    return device_.control(CTL_WRITE_DATA, &block, sizeof block, const_cast<std::uint8_t*>(data),
+                           size);
+}
+
+bool FloppyController::formatTrack(const FormatTrackBlock& block,
+                                   const std::vector<SectorIdEntry>& ids) {
+    std::vector<std::uint8_t> bytes(sizeof block + ids.size() * sizeof(SectorIdEntry));
+    std::memcpy(bytes.data(), &block, sizeof block);
+    if (!ids.empty())
+        std::memcpy(bytes.data() + sizeof block, ids.data(), ids.size() * sizeof(SectorIdEntry));
+    return device_.control(CTL_FORMAT_TRACK, bytes.data(), bytes.size(), nullptr, 0);
+}
+
+bool FloppyController::idScan(const IdScanRequest& request, std::uint8_t* result,
+                              std::size_t size) {
+    return device_.control(CTL_ID_SCAN, &request, sizeof request, result, size);
+}
+
+SectorCommandBlock sectorCommand(int track, int head, int sector, int endOfTrack,
+                                 std::uint8_t gapLength) {
+    return SectorCommandBlock{kFlagMfm,
+                              static_cast<std::uint8_t>(head),
+                              static_cast<std::uint8_t>(track),
+                              static_cast<std::uint8_t>(head),
+                              static_cast<std::uint8_t>(sector),
+                              kSizeCode512,
+                              static_cast<std::uint8_t>(endOfTrack),
+                              gapLength,
+                              kDataLength};
+}
+
+FormatTrackBlock formatBlock(int head, int sectors, std::uint8_t gapLength, std::uint8_t fillByte) {
+    return FormatTrackBlock{kFlagMfm,   static_cast<std::uint8_t>(head),
+                            kSizeCode512, static_cast<std::uint8_t>(sectors),
+                            gapLength,  fillByte};
+}
+
+std::vector<SectorIdEntry> sequentialIds(int track, int head, int sectors) {
+    std::vector<SectorIdEntry> ids;
+    for (int i = 0; i < sectors; ++i)
+        ids.push_back(SectorIdEntry{static_cast<std::uint8_t>(track),
+                                    static_cast<std::uint8_t>(head),
+                                    static_cast<std::uint8_t>(i + 1), kSizeCode512});
+    return ids;
+}
+
+} // namespace dorvane

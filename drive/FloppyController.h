@@ -1,0 +1,49 @@
+// Typed helpers over a FloppyDevice, one per control code. Each returns the
+// driver call's success; after a failure lastError() tells why. An expected
+// media error (CRC, sector not found) is such a failure, never an exception.
+#pragma once
+
+#include "drive/DriverBlocks.h"
+#include "drive/FloppyDevice.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace dorvane {
+
+class FloppyController {
+public:
+    explicit FloppyController(FloppyDevice& device) : device_(device) {}
+
+    bool driverVersion(std::uint32_t& version);
+    bool controllerReset();
+    bool mediaPresent();
+    bool rateSelect(int dataRate);
+    bool specify(std::uint8_t stepRateHeadUnload = 0x0F, std::uint8_t headLoadNoDma = 0xFE);
+    bool recalibrate();
+    bool seek(const SeekBlock& block);           // two bytes: cylinder, head
+    bool seekCylinder(std::uint8_t cylinder);    // the cylinder byte alone
+    bool seekTrack32(std::uint32_t track);       // 32-bit little-endian: cylinder, head 0
+    bool readData(const SectorCommandBlock& block, std::uint8_t* buffer, std::size_t size);
+    bool writeData(const SectorCommandBlock& block, const std::uint8_t* data, std::size_t size);
+    bool formatTrack(const FormatTrackBlock& block, const std::vector<SectorIdEntry>& ids);
+    // `result` must hold 1 + 4 x n bytes for n IDs; the count is its first byte.
+    bool idScan(const IdScanRequest& request, std::uint8_t* result, std::size_t size);
+
+    std::uint32_t lastError() const { return device_.lastError(); }
+    FloppyDevice& device() { return device_; }
+
+private:
+    FloppyDevice& device_;
+};
+
+// The command block of a read or write of `sector` on (track, head).
+SectorCommandBlock sectorCommand(int track, int head, int sector, int endOfTrack,
+                                 std::uint8_t gapLength);
+
+// The format block of one track side, and its IDs 1..sectors in physical order.
+FormatTrackBlock formatBlock(int head, int sectors, std::uint8_t gapLength, std::uint8_t fillByte);
+std::vector<SectorIdEntry> sequentialIds(int track, int head, int sectors);
+
+} // namespace dorvane

@@ -1,0 +1,47 @@
+// Everything an operation shows or asks. The window implements it with its
+// controls, the command line with terminal output, the tests with a recorder.
+#pragma once
+
+#include <string>
+
+namespace dorvane {
+
+enum class TaskbarState { NoProgress, Normal, Error, Paused };
+
+// Parts of the six-part status line.
+enum StatusPart : int {
+    StatusMain = 0,
+    StatusHead = 1,
+    StatusTrack = 2,
+    StatusSector = 3,
+    StatusResult = 4,
+    StatusElapsed = 5,
+};
+constexpr int kStatusParts = 6;
+
+class OperationView {
+public:
+    virtual ~OperationView() = default;
+
+    virtual void setStatus(int part, const std::string& text) = 0;
+    virtual void repaintMap() = 0;    // the sector map area, at once
+    virtual void repaintWindow() = 0; // the whole main window
+    virtual int shownSlot() const = 0;
+    virtual void selectSlot(int head) = 0; // select the tab of that head
+    virtual void enableControls(bool enabled) = 0;
+    virtual void setButtonCaption(int button, const std::string& caption) = 0;
+    virtual void setTaskbarState(TaskbarState state) = 0;
+    virtual void setTaskbarValue(int done, int total) = 0;
+    // An OK/Cancel question with the warning icon; true for OK.
+    virtual bool confirm(const std::string& caption, const std::string& text) = 0;
+    // The user's interrupt key (Esc) is down: polled by the synchronous operations.
+    virtual bool interruptRequested() = 0;
+    // The settings changed under the operation (the scan adopted a layout):
+    // the controls that show them follow.
+    virtual void settingsChanged() = 0;
+};
+
+// Shows the slot of `head`: selects its tab and repaints when another is shown.
+void showSlotOf(OperationView& view, int head);
+
+} // namespace dorvane

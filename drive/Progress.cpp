@@ -1,0 +1,78 @@
+#include "drive/Progress.h"
+
+#include "model/Session.h"
+#include "model/Text.h"
+
+#include <chrono>
+
+namespace dorvane {
+
+const char* const kInstallDriverText = "Please, install the compatible driver!";
+
+void showSlotOf(OperationView& view, int head) {
+    if (view.shownSlot() != head) {
+        view.selectSlot(head);
+        view.repaintMap();
+    }
+}
+
+std::string elapsedText(std::uint32_t milliseconds) {
+    const std::uint32_t seconds = milliseconds / 1000;
+    const std::uint32_t minutes = seconds / 60;
+    return formatText("Elapsed time: %i:%i", static_cast<int>(minutes % 60),
+                      static_cast<int>(seconds - 60 * minutes));
+}
+
+void resetTaskbarProgress(OperationContext& ctx) {
+    ctx.state.progressCounter = 0;
+    ctx.view.setTaskbarState(TaskbarState::NoProgress);
+}
+
+void reportStep(OperationContext& ctx, TaskbarState state, int sectors) {
+    ctx.view.setTaskbarState(state);
+    const int done = ctx.state.progressCounter += sectors;
+    ctx.view.setTaskbarValue(done, ctx.session.settings.progressTotal());
+    ctx.view.repaintMap();
+}
+
+void beginControls(OperationContext& ctx, int button, const std::string& busyCaption) {
+    ctx.view.enableControls(false);
+    if (button != 0 && !busyCaption.empty())
+        ctx.view.setButtonCaption(button, busyCaption);
+}
+
+void restoreControls(OperationContext& ctx, int button, const std::string& caption) {
+    ctx.view.enableControls(true);
+    if (button != 0 && !caption.empty())
+        ctx.view.setButtonCaption(button, caption);
+}
+
+std::string driveFinalText(const OperationState& state, const std::string& readyText) {
+    return state.driverUnusable ? kInstallDriverText : readyText;
+}
+
+ElapsedTicker::ElapsedTicker(OperationContext ctx) : ctx_(ctx), thread_([this] { run(); }) {}
+
+ElapsedTicker::~ElapsedTicker() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void ElapsedTicker::run() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (ctx_.state.busy && !stopping_) {
+        const auto elapsed =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        ctx_.view.setStatus(StatusElapsed, elapsedText(static_cast<std::uint32_t>(elapsed.count())));
+        wake_.wait_for(lock, std::chrono::milliseconds(150));
+    }
+    ctx_.view.setStatus(StatusElapsed, "");
+}
+
+} // namespace dorvane

@@ -1,0 +1,86 @@
+// The machinery every long operation shares: the busy flag (which is also the
+// cancel request), the progress counter, the final texts and the elapsed time.
+#pragma once
+
+#include "drive/OperationView.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace dorvane {
+
+struct Session;
+
+extern const char* const kInstallDriverText; // "Please, install the compatible driver!"
+
+struct OperationState {
+    std::atomic<bool> busy{false};
+    std::atomic<int> progressCounter{0};
+    // Set until the start-up probe finds a usable driver.
+    std::atomic<bool> driverUnusable{true};
+
+    // Test-and-set on the thread that then runs the operation: false when
+    // another operation runs.
+    bool tryStart() {
+        bool expected = false;
+        return busy.compare_exchange_strong(expected, true);
+    }
+    // Cancel button and Esc: the request to stop, noticed at the next check.
+    void requestCancel() { busy = false; }
+    bool cancelled() const { return !busy; }
+    void finish() { busy = false; }
+
+    // "finished" while the flag is still set, "cancelled" once cleared.
+    const char* outcomeWord() const { return busy ? "finished" : "cancelled"; }
+};
+
+// What every operation works with. The session and the state live for the
+// whole run; the view belongs to the front end that started the operation.
+struct OperationContext {
+    Session& session;
+    OperationState& state;
+    OperationView& view;
+};
+
+// "Elapsed time: %i:%i" for the milliseconds since the start: minutes modulo
+// 60 and seconds, without leading zeros (65 seconds give 1:5).
+std::string elapsedText(std::uint32_t milliseconds);
+
+// Reset: counter 0, taskbar without progress.
+void resetTaskbarProgress(OperationContext& ctx);
+// After a step that covered `sectors` sectors: state, counter, value, repaint.
+void reportStep(OperationContext& ctx, TaskbarState state, int sectors);
+
+// Disables the controls and shows `busyCaption` on the button (when it has one).
+void beginControls(OperationContext& ctx, int button, const std::string& busyCaption);
+// Enables the controls and puts `caption` back on the button.
+void restoreControls(OperationContext& ctx, int button, const std::string& caption);
+
+// The final text of a diskette operation: the install text when no usable
+// driver was found at start-up, else `readyText`.
+std::string driveFinalText(const OperationState& state, const std::string& readyText);
+
+// Shows the elapsed time in status part 5 every 150 ms while the busy flag is
+// set, then clears the part. Stops at the latest when destroyed.
+class ElapsedTicker {
+public:
+    explicit ElapsedTicker(OperationContext ctx);
+    ~ElapsedTicker();
+    ElapsedTicker(const ElapsedTicker&) = delete;
+    ElapsedTicker& operator=(const ElapsedTicker&) = delete;
+
+private:
+    void run();
+
+    OperationContext ctx_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
+} // namespace dorvane

@@ -1,0 +1,90 @@
+#include "drive/Progress.h"
+#include "model/Session.h"
+#include "tests/support/RecordingView.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <thread>
+
+namespace dorvane {
+namespace {
+
+TEST(Progress, ElapsedText) {
+    EXPECT_EQ(elapsedText(0), "Elapsed time: 0:0");
+    EXPECT_EQ(elapsedText(65'000), "Elapsed time: 1:5");
+    EXPECT_EQ(elapsedText(59'999), "Elapsed time: 0:59");
+    EXPECT_EQ(elapsedText(3'600'000), "Elapsed time: 0:0");  // minutes start again
+    EXPECT_EQ(elapsedText(3'725'000), "Elapsed time: 2:5");
+    EXPECT_EQ(elapsedText(0xFFFFFFFFu), "Elapsed time: 2:47"); // 71582 min 47 s
+}
+
+TEST(Progress, BusyFlagAllowsOneOperation) {
+    OperationState state;
+    EXPECT_TRUE(state.tryStart());
+    EXPECT_FALSE(state.tryStart());
+    EXPECT_STREQ(state.outcomeWord(), "finished");
+    state.requestCancel();
+    EXPECT_TRUE(state.cancelled());
+    EXPECT_STREQ(state.outcomeWord(), "cancelled");
+    EXPECT_TRUE(state.tryStart());
+}
+
+TEST(Progress, FinalTextAndSteps) {
+    auto session = std::make_unique<Session>();
+    session->settings.chooseHeads(BothHeads);
+    OperationState state;
+    test::RecordingView view;
+    OperationContext ctx{*session, state, view};
+
+    EXPECT_EQ(driveFinalText(state, "Ready"), "Please, install the compatible driver!");
+    state.driverUnusable = false;
+    EXPECT_EQ(driveFinalText(state, "Ready"), "Ready");
+
+    state.progressCounter = 77;
+    resetTaskbarProgress(ctx);
+    EXPECT_EQ(state.progressCounter, 0);
+    reportStep(ctx, TaskbarState::Paused, 10);
+    reportStep(ctx, TaskbarState::Normal, 10);
+    EXPECT_EQ(view.lastTaskbarValue(), std::make_pair(20, 1600));
+    EXPECT_EQ(view.taskbarStates(),
+              (std::vector<TaskbarState>{TaskbarState::NoProgress, TaskbarState::Paused,
+                                         TaskbarState::Normal}));
+
+    beginControls(ctx, 30, "Writing...");
+    restoreControls(ctx, 30, "Write disk...");
+    EXPECT_EQ(view.enableCalls(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(view.captions(30), (std::vector<std::string>{"Writing...", "Write disk..."}));
+
+    showSlotOf(view, 0);
+    EXPECT_TRUE(view.selectedSlots().empty());
+    showSlotOf(view, 1);
+    EXPECT_EQ(view.selectedSlots(), std::vector<int>{1});
+}
+
+TEST(Progress, TickerShowsTimeWhileBusyAndClearsAfter) {
+    auto session = std::make_unique<Session>();
+    OperationState state;
+    test::RecordingView view;
+    std::mutex mutex;
+    std::condition_variable shown;
+    view.onStatus = [&](int part, const std::string&) {
+        if (part == StatusElapsed)
+            shown.notify_all();
+    };
+    ASSERT_TRUE(state.tryStart());
+    {
+        OperationContext ctx{*session, state, view};
+        ElapsedTicker ticker(ctx);
+        std::unique_lock<std::mutex> lock(mutex);
+        shown.wait(lock, [&] { return !view.statusHistory(StatusElapsed).empty(); });
+        EXPECT_EQ(view.statusHistory(StatusElapsed).front(), "Elapsed time: 0:0");
+        state.finish();
+    }
+    EXPECT_EQ(view.status(StatusElapsed), "");
+}
+
+} // namespace
+} // namespace dorvane
