@@ -1,0 +1,20 @@
+#include "drive/DisketteCheck.h"
+
+namespace dorvane {
+
+const char* const kChecklistCaption = "Checklist warning";
+const char* const kDriveNotFoundText = "Floppy drive is not found";
+const char* const kNoDisketteText = "Diskette is not inserted in a floppy drive";
+
+bool checkDiskette(OperationContext& ctx, FloppyController& fdc, bool deviceOpened) {
+    while (!fdc.mediaPresent()) {
+        const char* text = deviceOpened ? kNoDisketteText : kDriveNotFoundText;
+        if (!ctx.view.confirm(kChecklistCaption, text)) {
+            ctx.state.requestCancel();
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace dorvane

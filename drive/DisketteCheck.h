@@ -1,0 +1,18 @@
+// The check every diskette operation makes first, after opening the device.
+#pragma once
+
+#include "drive/FloppyController.h"
+#include "drive/Progress.h"
+
+namespace dorvane {
+
+extern const char* const kChecklistCaption;    // "Checklist warning"
+extern const char* const kDriveNotFoundText;   // "Floppy drive is not found"
+extern const char* const kNoDisketteText;      // "Diskette is not inserted in a floppy drive"
+
+// Repeats CTL_MEDIA_PRESENT until it succeeds. After each failure asks the
+// "Checklist warning" question: OK checks again, Cancel clears the busy flag
+// and returns false (the operation then runs on to its cancelled end).
+bool checkDiskette(OperationContext& ctx, FloppyController& fdc, bool deviceOpened);
+
+} // namespace dorvane
