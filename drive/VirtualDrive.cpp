@@ -1,0 +1,431 @@
+// The virtual drive's controller: the control codes of fdrawcmd.sys answered
+// from the diskette model, with the driver's input checks and error codes, on a
+// simulated clock.
+#include "drive/VirtualDrive.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace dorvane {
+
+namespace {
+
+constexpr const char* kControlDevice = "\\\\.\\fdrawcmd";
+constexpr const char* kDriveDevices[2] = {"\\\\.\\fdraw0", "\\\\.\\fdraw1"};
+
+// Size codes above 6 (8 KiB) are not something a PC controller transfers.
+constexpr int kMaxSizeCode = 6;
+// The end of each sector's slot on the track is gap: a command that arrives
+// within the gap after the previous sector still catches the next ID.
+constexpr double kGapFraction = 0.1;
+
+std::size_t sectorBytes(int sizeCode) {
+    return std::size_t{128} << sizeCode;
+}
+
+bool sameDensity(const VirtualTrack& track, std::uint8_t flags) {
+    return track.fm == ((flags & kFlagMfm) == 0);
+}
+
+} // namespace
+
+VirtualDrive::VirtualDrive(std::shared_ptr<VirtualDiskette> driveA,
+                           std::shared_ptr<VirtualDiskette> driveB, VirtualTiming timing)
+    : diskettes_{std::move(driveA), std::move(driveB)}, timing_(timing) {
+    if (timing_.rpm <= 0)
+        timing_.rpm = 300;
+}
+
+bool VirtualDrive::open(const std::string& devicePath) {
+    close();
+    if (!driverInstalled_) {
+        lastError_ = kErrorFileNotFound;
+        return false;
+    }
+    if (devicePath == kControlDevice) {
+        opened_ = Opened::Control;
+        lastError_ = 0;
+        return true;
+    }
+    for (int drive = 0; drive < 2; ++drive) {
+        if (devicePath == kDriveDevices[drive] && driveInstalled_[drive]) {
+            opened_ = Opened::Drive;
+            drive_ = drive;
+            lastError_ = 0;
+            return true;
+        }
+    }
+    lastError_ = kErrorFileNotFound;
+    return false;
+}
+
+void VirtualDrive::close() {
+    opened_ = Opened::None;
+}
+
+bool VirtualDrive::isOpen() const {
+    return opened_ != Opened::None;
+}
+
+std::uint32_t VirtualDrive::lastError() const {
+    return lastError_;
+}
+
+std::uint64_t VirtualDrive::clockMicros() const {
+    return clock_;
+}
+
+const std::vector<VirtualDrive::Call>& VirtualDrive::calls() const {
+    return calls_;
+}
+
+void VirtualDrive::clearCalls() {
+    calls_.clear();
+}
+
+int VirtualDrive::headCylinder() const {
+    return headCylinder_[drive_];
+}
+
+VirtualDiskette* VirtualDrive::diskette(int drive) {
+    return drive == 0 || drive == 1 ? diskettes_[drive].get() : nullptr;
+}
+
+void VirtualDrive::setDriveInstalled(int drive, bool installed) {
+    if (drive == 0 || drive == 1)
+        driveInstalled_[drive] = installed;
+}
+
+void VirtualDrive::setDriverInstalled(bool installed) {
+    driverInstalled_ = installed;
+}
+
+void VirtualDrive::setDriverVersion(std::uint32_t version) {
+    version_ = version;
+}
+
+void VirtualDrive::setControllerFails(bool fails) {
+    controllerFails_ = fails;
+}
+
+int VirtualDrive::selectedRate() const {
+    return rate_;
+}
+
+bool VirtualDrive::fail(std::uint32_t error) {
+    lastError_ = error;
+    return false;
+}
+
+bool VirtualDrive::succeed(std::size_t bytes, std::size_t* returned) {
+    if (returned)
+        *returned = bytes;
+    lastError_ = 0;
+    return true;
+}
+
+bool VirtualDrive::control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
+                           std::size_t outSize, std::size_t* returned) {
+    if (returned)
+        *returned = 0;
+    Call call{code, {}, outSize, false, 0};
+    if (in && inSize)
+        call.input.assign(static_cast<const std::uint8_t*>(in),
+                          static_cast<const std::uint8_t*>(in) + inSize);
+    clock_ += timing_.hostLatencyMicros;
+    // A size without a buffer is a caller's fault the real system rejects too.
+    bool ok;
+    if ((!in && inSize) || (!out && outSize))
+        ok = fail(kErrorInvalidParameter);
+    else
+        ok = dispatch(code, static_cast<const std::uint8_t*>(in), inSize,
+                      static_cast<std::uint8_t*>(out), outSize, returned);
+    call.ok = ok;
+    call.error = ok ? 0 : lastError_;
+    calls_.push_back(std::move(call));
+    return ok;
+}
+
+bool VirtualDrive::dispatch(std::uint32_t code, const std::uint8_t* in, std::size_t inSize,
+                            std::uint8_t* out, std::size_t outSize, std::size_t* returned) {
+    if (opened_ == Opened::None)
+        return fail(kErrorInvalidHandle);
+    if (code == CTL_DRIVER_VERSION) {
+        if (inSize != 0)
+            return fail(kErrorInvalidParameter);
+        if (outSize < 4)
+            return fail(kErrorInsufficientBuffer);
+        for (int i = 0; i < 4; ++i)
+            out[i] = static_cast<std::uint8_t>(version_ >> (8 * i));
+        return succeed(4, returned);
+    }
+    // The control device answers the version query only.
+    if (opened_ == Opened::Control)
+        return fail(kErrorInvalidFunction);
+
+    VirtualDiskette* disk = diskettes_[drive_].get();
+    const bool present = disk && disk->present;
+    switch (code) {
+    case CTL_CONTROLLER_RESET:
+        if (inSize != 0)
+            return fail(kErrorInvalidParameter);
+        if (controllerFails_)
+            return fail(kErrorIoDevice);
+        return succeed(0, returned);
+    case CTL_MEDIA_PRESENT:
+        if (inSize != 0)
+            return fail(kErrorInvalidParameter);
+        return present ? succeed(0, returned) : fail(kErrorNotReady);
+    case CTL_RATE_SELECT:
+        if (inSize != 1 || in[0] > 3)
+            return fail(kErrorInvalidParameter);
+        rate_ = in[0];
+        return succeed(0, returned);
+    case CTL_SPECIFY:
+        if (inSize != sizeof(SpecifyBlock))
+            return fail(kErrorInvalidParameter);
+        return succeed(0, returned);
+    case CTL_RECALIBRATE: {
+        if (inSize != 0)
+            return fail(kErrorInvalidParameter);
+        const int steps = headCylinder_[drive_];
+        clock_ += std::uint64_t{timing_.stepMicros} * static_cast<std::uint64_t>(steps) +
+                  timing_.settleMicros;
+        headCylinder_[drive_] = 0;
+        return succeed(0, returned);
+    }
+    case CTL_SEEK:
+        return seek(in, inSize) ? succeed(0, returned) : false;
+    case CTL_READ_DATA:
+        return transfer(false, in, inSize, out, outSize, returned);
+    case CTL_WRITE_DATA:
+        // The data to write come in the output-buffer argument.
+        return transfer(true, in, inSize, out, outSize, returned);
+    case CTL_FORMAT_TRACK:
+        return format(in, inSize) ? succeed(0, returned) : false;
+    case CTL_ID_SCAN:
+        return scan(in, inSize, out, outSize, returned);
+    default:
+        return fail(kErrorInvalidFunction);
+    }
+}
+
+bool VirtualDrive::seek(const std::uint8_t* in, std::size_t inSize) {
+    // Three spellings: {cylinder}, {cylinder, head}, and a 32-bit little-endian
+    // cylinder whose upper bytes hold head 0.
+    int cylinder;
+    if (inSize == 1 || inSize == 2) {
+        cylinder = in[0];
+        if (inSize == 2 && in[1] > 1)
+            return fail(kErrorInvalidParameter);
+    } else if (inSize == 4) {
+        cylinder = in[0];
+        if (in[1] > 1 || in[2] != 0 || in[3] != 0)
+            return fail(kErrorInvalidParameter);
+    } else {
+        return fail(kErrorInvalidParameter);
+    }
+    // The head cannot travel past the last cylinder of the drive.
+    if (cylinder >= VirtualDiskette::kCylinders)
+        return fail(kErrorSeek);
+    VirtualDiskette* disk = diskettes_[drive_].get();
+    if (disk && disk->present) {
+        auto found = disk->seekFailures.find(cylinder);
+        if (found != disk->seekFailures.end() && found->second != 0) {
+            if (found->second > 0)
+                --found->second;
+            // The head moved and found the wrong place; it stays where it was.
+            clock_ += timing_.settleMicros;
+            return fail(kErrorSeek);
+        }
+    }
+    const int steps = std::abs(cylinder - headCylinder_[drive_]);
+    if (steps > 0)
+        clock_ += std::uint64_t{timing_.stepMicros} * static_cast<std::uint64_t>(steps) +
+                  timing_.settleMicros;
+    headCylinder_[drive_] = cylinder;
+    return true;
+}
+
+std::uint64_t VirtualDrive::revolutionMicros() const {
+    return static_cast<std::uint64_t>(60'000'000.0 / timing_.rpm);
+}
+
+void VirtualDrive::waitForAngle(std::uint64_t offset) {
+    const std::uint64_t revolution = revolutionMicros();
+    const std::uint64_t position = clock_ % revolution;
+    clock_ += position <= offset ? offset - position : revolution - position + offset;
+}
+
+void VirtualDrive::waitForIndexAndRevolutions(int revolutions) {
+    waitForAngle(0);
+    clock_ += revolutionMicros() * static_cast<std::uint64_t>(revolutions);
+}
+
+bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSize,
+                            std::uint8_t* buffer, std::size_t size, std::size_t* returned) {
+    if (inSize != sizeof(SectorCommandBlock))
+        return fail(kErrorInvalidParameter);
+    SectorCommandBlock cmd;
+    std::memcpy(&cmd, in, sizeof cmd);
+    if (cmd.sizeCode > kMaxSizeCode || cmd.physicalHead > 1)
+        return fail(kErrorInvalidParameter);
+    const std::size_t bytes = sectorBytes(cmd.sizeCode);
+    if (size < bytes)
+        return fail(kErrorInsufficientBuffer);
+    VirtualDiskette* disk = diskettes_[drive_].get();
+    if (!disk || !disk->present)
+        return fail(kErrorNotReady);
+    if (write && disk->writeProtected)
+        return fail(kErrorWriteProtect);
+
+    VirtualTrack& track = disk->track(headCylinder_[drive_], cmd.physicalHead);
+    const std::uint64_t revolution = revolutionMicros();
+    // Without an ID at this rate and density the controller waits for two index
+    // pulses and gives up.
+    if (track.dataRate != rate_ || track.sectors.empty() || !sameDensity(track, cmd.flags)) {
+        waitForIndexAndRevolutions(1);
+        return fail(kErrorIdMarkNotFound);
+    }
+    const std::size_t count = track.sectors.size();
+    const std::uint64_t slot = revolution / count;
+
+    // The controller transfers sector after sector (R, R+1, ...) until the
+    // buffer is full (terminal count) or the end-of-track sector is done; the
+    // first sector is always tried.
+    std::size_t done = 0;
+    int sectorNumber = cmd.sector;
+    while (done + bytes <= size && sectorNumber <= 255 &&
+           (done == 0 || sectorNumber <= cmd.endOfTrack)) {
+        // The first matching ID that passes under the head from now on.
+        const std::uint64_t now = clock_ % revolution;
+        std::size_t best = count;
+        std::uint64_t bestWait = 0;
+        bool otherCylinder = false;
+        for (std::size_t i = 0; i < count; ++i) {
+            const SectorIdEntry& id = track.sectors[i].id;
+            if (id.cylinder != cmd.cylinder)
+                otherCylinder = true;
+            if (id.cylinder != cmd.cylinder || id.head != cmd.head || id.sector != sectorNumber ||
+                id.sizeCode != cmd.sizeCode)
+                continue;
+            const std::uint64_t at = i * slot;
+            const std::uint64_t wait = at >= now ? at - now : revolution - now + at;
+            if (best == count || wait < bestWait) {
+                best = i;
+                bestWait = wait;
+            }
+        }
+        if (best == count) {
+            waitForIndexAndRevolutions(1);
+            if (returned)
+                *returned = done;
+            return fail(otherCylinder ? kErrorWrongCylinder : kErrorSectorNotFound);
+        }
+        clock_ +=
+            bestWait + static_cast<std::uint64_t>(static_cast<double>(slot) * (1.0 - kGapFraction));
+        VirtualSector& sector = track.sectors[best];
+        if (write) {
+            // A write lays down a fresh data field: whatever was wrong with the
+            // old one is gone.
+            sector.data.assign(buffer + done, buffer + done + bytes);
+            sector.deleted = false;
+            sector.noData = false;
+            sector.permanentCrc = false;
+            sector.failuresLeft = 0;
+        } else {
+            if (sector.noData) {
+                waitForIndexAndRevolutions(1);
+                if (returned)
+                    *returned = done;
+                return fail(kErrorSectorNotFound);
+            }
+            std::vector<std::uint8_t> data;
+            std::uint32_t error = 0;
+            if (sector.permanentCrc) {
+                data = corruptedData(sector);
+                error = kErrorCrc;
+            } else if (sector.failuresLeft > 0) {
+                --sector.failuresLeft;
+                error = sector.failError;
+                if (error == kErrorCrc)
+                    data = corruptedData(sector);
+            } else {
+                data = sector.data;
+            }
+            data.resize(bytes, 0);
+            if (error == 0 || error == kErrorCrc)
+                std::memcpy(buffer + done, data.data(), bytes);
+            if (error != 0) {
+                if (returned)
+                    *returned = error == kErrorCrc ? done + bytes : done;
+                return fail(error);
+            }
+        }
+        done += bytes;
+        ++sectorNumber;
+    }
+    return succeed(done, returned);
+}
+
+bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
+    if (inSize < sizeof(FormatTrackBlock))
+        return fail(kErrorInvalidParameter);
+    FormatTrackBlock block;
+    std::memcpy(&block, in, sizeof block);
+    if (inSize != sizeof block + block.sectors * sizeof(SectorIdEntry) || block.physicalHead > 1 ||
+        block.sizeCode > kMaxSizeCode)
+        return fail(kErrorInvalidParameter);
+    VirtualDiskette* disk = diskettes_[drive_].get();
+    if (!disk || !disk->present)
+        return fail(kErrorNotReady);
+    if (disk->writeProtected)
+        return fail(kErrorWriteProtect);
+    if (rate_ < 0)
+        return fail(kErrorIoDevice); // no data rate chosen yet: the controller cannot write
+    // Formatting starts at the index hole and takes one revolution.
+    waitForIndexAndRevolutions(1);
+    VirtualTrack& track = disk->track(headCylinder_[drive_], block.physicalHead);
+    track.dataRate = rate_;
+    track.fm = (block.flags & kFlagMfm) == 0;
+    track.sectors.clear();
+    for (int i = 0; i < block.sectors; ++i) {
+        VirtualSector sector;
+        std::memcpy(&sector.id, in + sizeof block + i * sizeof(SectorIdEntry),
+                    sizeof(SectorIdEntry));
+        sector.data.assign(sectorBytes(block.sizeCode), block.fillByte);
+        track.sectors.push_back(std::move(sector));
+    }
+    return true;
+}
+
+bool VirtualDrive::scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
+                        std::size_t outSize, std::size_t* returned) {
+    if (inSize != sizeof(IdScanRequest))
+        return fail(kErrorInvalidParameter);
+    IdScanRequest request;
+    std::memcpy(&request, in, sizeof request);
+    if (request.head > 1)
+        return fail(kErrorInvalidParameter);
+    if (outSize < 1)
+        return fail(kErrorInsufficientBuffer);
+    VirtualDiskette* disk = diskettes_[drive_].get();
+    if (!disk || !disk->present)
+        return fail(kErrorNotReady);
+    // The IDs that pass the head in one revolution from the index hole; a track
+    // at another rate or density shows none.
+    waitForIndexAndRevolutions(1);
+    const VirtualTrack& track = disk->track(headCylinder_[drive_], request.head);
+    std::size_t found = 0;
+    if (track.dataRate == rate_ && sameDensity(track, request.flags))
+        found = track.sectors.size();
+    if (found > 255 || outSize < 1 + found * sizeof(SectorIdEntry))
+        return fail(kErrorInsufficientBuffer);
+    out[0] = static_cast<std::uint8_t>(found);
+    for (std::size_t i = 0; i < found; ++i)
+        std::memcpy(out + 1 + i * sizeof(SectorIdEntry), &track.sectors[i].id,
+                    sizeof(SectorIdEntry));
+    return succeed(1 + found * sizeof(SectorIdEntry), returned);
+}
+
+} // namespace dorvane

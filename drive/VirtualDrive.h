@@ -1,0 +1,162 @@
+// The virtual drive: an emulated floppy controller, drive and diskette that
+// answers the control codes of fdrawcmd.sys with the same blocks and the same
+// system error codes, so every diskette operation can run without hardware.
+//
+// The diskette is a model of what the controller sees: per side and cylinder
+// the sector IDs in physical order around the track, their data and their
+// faults, and the data rate the track was recorded at. A simulated clock
+// advances with rotation, head steps and host latency; nothing ever sleeps.
+#pragma once
+
+#include "drive/DriverBlocks.h"
+#include "drive/FloppyDevice.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dorvane {
+
+// System error codes only the virtual drive produces.
+constexpr std::uint32_t kErrorInvalidHandle = 6;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
+
+// The version the virtual control device reports.
+constexpr std::uint32_t kVirtualDriverVersion = 0x0100010B;
+
+struct VirtualSector {
+    SectorIdEntry id{};             // C, H, R, N as recorded in the ID field
+    std::vector<std::uint8_t> data; // 128 << N bytes
+    bool deleted = false;           // deleted data mark (reads like a normal one)
+    int failuresLeft = 0;           // the next N reads fail with failError, then it reads
+    std::uint32_t failError = kErrorCrc;
+    bool permanentCrc = false; // every read fails with 23 and returns corrupted bytes
+    bool noData = false;       // ID present, no data mark: 27
+};
+
+struct VirtualTrack {
+    int dataRate = -1;                  // rate code it was recorded at; -1 = unformatted
+    bool fm = false;                    // recorded in FM (single density) rather than MFM
+    std::vector<VirtualSector> sectors; // physical order around the track
+};
+
+class VirtualDiskette {
+public:
+    static constexpr int kCylinders = 84;
+    static constexpr int kHeads = 2;
+
+    VirtualTrack& track(int cylinder, int head); // physical cylinder
+    const VirtualTrack& track(int cylinder, int head) const;
+    bool present = true;
+    bool writeProtected = false;
+    std::map<int, int> seekFailures; // physical cylinder -> failures left (-1: always fails)
+
+    // A sector-order image (track, then head firstHead..firstHead+heads-1, then sector 1..spt):
+    // tracks recorded at cylinder t * cylinderStep (2 for a 40-track diskette read with Step+),
+    // IDs 1..spt in physical order carrying cylinder t. An image shorter than the geometry
+    // fills what it covers: a sector cut short is padded with zeros, the sectors after the
+    // end of the image stay unformatted (the whole track side when none of it is covered).
+    static VirtualDiskette fromRaw(const std::vector<std::uint8_t>& image, int tracks,
+                                   int sectorsPerTrack, int heads, int dataRate,
+                                   int cylinderStep = 1, int firstHead = 0);
+    static bool fromImageDisk(const std::string& path, VirtualDiskette& out, std::string& error);
+
+    // Applies a fault script (see VirtualFaults.cpp for its lines). On a bad
+    // line returns false with "line N: ..." in `error`; earlier lines stay applied.
+    bool applyFaultScript(const std::string& text, std::string& error);
+
+    // The data of the first sector with ID number `sector` on (cylinder, head), empty if none.
+    std::vector<std::uint8_t> sectorData(int cylinder, int head, int sector) const;
+    VirtualSector* findSector(int cylinder, int head, int sector);
+
+private:
+    VirtualTrack tracks_[kCylinders][kHeads];
+};
+
+// The bytes a read with a data CRC error returns for `sector`: its data with a
+// few bits flipped, the same every time.
+std::vector<std::uint8_t> corruptedData(const VirtualSector& sector);
+
+struct VirtualTiming {
+    double rpm = 300;
+    std::uint32_t stepMicros = 3000;     // per cylinder stepped
+    std::uint32_t settleMicros = 15000;  // after a seek
+    std::uint32_t hostLatencyMicros = 0; // between two commands
+};
+
+class VirtualDrive : public FloppyDevice {
+public:
+    explicit VirtualDrive(std::shared_ptr<VirtualDiskette> driveA,
+                          std::shared_ptr<VirtualDiskette> driveB = nullptr,
+                          VirtualTiming timing = {});
+
+    bool open(const std::string& devicePath) override;
+    void close() override;
+    bool isOpen() const override;
+    bool control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
+                 std::size_t outSize, std::size_t* returned = nullptr) override;
+    std::uint32_t lastError() const override;
+
+    std::uint64_t clockMicros() const;
+    struct Call {
+        std::uint32_t code;
+        std::vector<std::uint8_t> input;
+        std::size_t outSize;
+        bool ok;
+        std::uint32_t error;
+    };
+    const std::vector<Call>& calls() const; // every control sent, in order
+    void clearCalls();
+    int headCylinder() const;             // where the head of the open drive is
+    VirtualDiskette* diskette(int drive); // 0 = A:, 1 = B:
+
+    // The devices "\\.\fdraw0" (drive 0) and "\\.\fdraw1" (drive 1) open only
+    // while their drive is installed; both are by default. An uninstalled
+    // drive fails to open with error 2, like a machine without that drive.
+    void setDriveInstalled(int drive, bool installed);
+    // The whole driver missing: every open fails with error 2.
+    void setDriverInstalled(bool installed);
+    void setDriverVersion(std::uint32_t version);
+    // CTL_CONTROLLER_RESET fails with 1117 (a controller that does not answer).
+    void setControllerFails(bool fails);
+    // The data rate last selected (-1 before the first CTL_RATE_SELECT).
+    int selectedRate() const;
+
+private:
+    enum class Opened { None, Control, Drive };
+
+    bool fail(std::uint32_t error);
+    bool succeed(std::size_t bytes, std::size_t* returned);
+    bool dispatch(std::uint32_t code, const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
+                  std::size_t outSize, std::size_t* returned);
+    bool seek(const std::uint8_t* in, std::size_t inSize);
+    bool transfer(bool write, const std::uint8_t* in, std::size_t inSize, std::uint8_t* buffer,
+                  std::size_t size, std::size_t* returned);
+    bool format(const std::uint8_t* in, std::size_t inSize);
+    bool scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize,
+              std::size_t* returned);
+
+    // Timing helpers on the simulated clock.
+    std::uint64_t revolutionMicros() const;
+    void waitForAngle(std::uint64_t offsetMicros); // until that point of the track comes
+    void waitForIndexAndRevolutions(int revolutions);
+
+    std::shared_ptr<VirtualDiskette> diskettes_[2];
+    bool driveInstalled_[2] = {true, true};
+    int headCylinder_[2] = {0, 0};
+    bool driverInstalled_ = true;
+    std::uint32_t version_ = kVirtualDriverVersion;
+    bool controllerFails_ = false;
+    VirtualTiming timing_;
+    Opened opened_ = Opened::None;
+    int drive_ = 0;
+    int rate_ = -1;
+    std::uint64_t clock_ = 0;
+    std::uint32_t lastError_ = 0;
+    std::vector<Call> calls_;
+};
+
+} // namespace dorvane

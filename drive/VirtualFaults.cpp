@@ -1,0 +1,132 @@
+// The fault script of the virtual drive: a small text file that makes sectors
+// of a diskette bad, slow or missing, so that a read shows retries, warnings
+// and CRC dumps without bad hardware.
+//
+// One fault per line; '#' starts a comment; blank lines are ignored. Numbers are
+// decimal. Cylinders are physical (where the head is), heads 0 or 1, sector
+// numbers as recorded in the ID field:
+//
+//   crc H C R               every read fails with 23 (data CRC) and returns damaged bytes
+//   crc-then-ok H C R N     the next N reads fail with 23 (damaged bytes), then it reads
+//   fail-then-ok H C R N E  the next N reads fail with system error E, then it reads
+//   missing H C R           the ID is gone from the track: reads end with 27
+//   no-data H C R           the ID is there but no data field follows: 27
+//   deleted H C R           the data field carries the deleted mark
+//   seek-fail C N           the next N seeks to cylinder C fail with 25 (N = -1: every seek)
+//   no-diskette             the drive is empty
+//   write-protect           the diskette is write-protected
+//
+// A line naming a sector that the diskette does not have is an error, so that
+// a script cannot silently miss its target.
+#include "drive/VirtualDrive.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace dorvane {
+
+namespace {
+
+bool parseNumber(const std::string& word, long low, long high, int& value) {
+    if (word.empty())
+        return false;
+    char* end = nullptr;
+    const long parsed = std::strtol(word.c_str(), &end, 10);
+    if (*end != '\0' || parsed < low || parsed > high)
+        return false;
+    value = static_cast<int>(parsed);
+    return true;
+}
+
+} // namespace
+
+bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& error) {
+    std::istringstream lines(text);
+    std::string line;
+    int lineNumber = 0;
+    while (std::getline(lines, line)) {
+        ++lineNumber;
+        const auto hash = line.find('#');
+        if (hash != std::string::npos)
+            line.erase(hash);
+        std::istringstream wordStream(line);
+        std::vector<std::string> words;
+        for (std::string word; wordStream >> word;)
+            words.push_back(word);
+        if (words.empty())
+            continue;
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        const std::string& verb = words[0];
+        const std::size_t args = words.size() - 1;
+
+        if (verb == "no-diskette" || verb == "write-protect") {
+            if (args != 0) {
+                error = where + verb + " takes no numbers";
+                return false;
+            }
+            if (verb == "no-diskette")
+                present = false;
+            else
+                writeProtected = true;
+            continue;
+        }
+        if (verb == "seek-fail") {
+            int cylinder = 0, count = 0;
+            if (args != 2 || !parseNumber(words[1], 0, kCylinders - 1, cylinder) ||
+                !parseNumber(words[2], -1, 1000000, count)) {
+                error = where + "expected: seek-fail CYLINDER COUNT";
+                return false;
+            }
+            seekFailures[cylinder] = count;
+            continue;
+        }
+
+        std::size_t wanted;
+        if (verb == "crc" || verb == "missing" || verb == "no-data" || verb == "deleted")
+            wanted = 3;
+        else if (verb == "crc-then-ok")
+            wanted = 4;
+        else if (verb == "fail-then-ok")
+            wanted = 5;
+        else {
+            error = where + "unknown fault '" + verb + "'";
+            return false;
+        }
+        int head = 0, cylinder = 0, sector = 0, count = 0, code = 0;
+        if (args != wanted || !parseNumber(words[1], 0, kHeads - 1, head) ||
+            !parseNumber(words[2], 0, kCylinders - 1, cylinder) ||
+            !parseNumber(words[3], 0, 255, sector) ||
+            (wanted >= 4 && !parseNumber(words[4], 0, 1000000, count)) ||
+            (wanted == 5 && !parseNumber(words[5], 1, 0xFFFF, code))) {
+            error = where + "expected: " + verb + " HEAD CYLINDER SECTOR" +
+                    (wanted >= 4 ? " COUNT" : "") + (wanted == 5 ? " ERROR" : "");
+            return false;
+        }
+        VirtualSector* target = findSector(cylinder, head, sector);
+        if (!target) {
+            error = where + "no sector " + std::to_string(sector) + " on cylinder " +
+                    std::to_string(cylinder) + " head " + std::to_string(head);
+            return false;
+        }
+        if (verb == "crc") {
+            target->permanentCrc = true;
+        } else if (verb == "crc-then-ok") {
+            target->failuresLeft = count;
+            target->failError = kErrorCrc;
+        } else if (verb == "fail-then-ok") {
+            target->failuresLeft = count;
+            target->failError = static_cast<std::uint32_t>(code);
+        } else if (verb == "no-data") {
+            target->noData = true;
+        } else if (verb == "deleted") {
+            target->deleted = true;
+        } else { // missing
+            auto& sectors = track(cylinder, head).sectors;
+            sectors.erase(sectors.begin() + (target - sectors.data()));
+        }
+    }
+    return true;
+}
+
+} // namespace dorvane
