@@ -71,7 +71,7 @@ private:
     std::uint32_t error_ = 0;
 };
 
-bool fileExists(const std::string& utf8Path);      // an existing file, not a folder
+bool fileExists(const std::string& utf8Path); // an existing file, not a folder
 bool isDirectory(const std::string& utf8Path);
 bool deleteFile(const std::string& utf8Path);
 // Two names of one existing file (also through different spellings or links).

@@ -30,7 +30,9 @@ std::uint32_t systemError(int err) {
 
 } // namespace
 
-File::File(File&& other) noexcept : fd_(other.fd_), error_(other.error_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : fd_(other.fd_), error_(other.error_) {
+    other.fd_ = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
@@ -85,7 +87,9 @@ void File::close() {
     fd_ = -1;
 }
 
-bool File::isOpen() const { return fd_ >= 0; }
+bool File::isOpen() const {
+    return fd_ >= 0;
+}
 
 std::size_t File::read(void* buffer, std::size_t size) {
     if (fd_ < 0)
@@ -140,10 +144,13 @@ bool isDirectory(const std::string& utf8Path) {
     return ::stat(utf8Path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool deleteFile(const std::string& utf8Path) { return ::unlink(utf8Path.c_str()) == 0; }
+bool deleteFile(const std::string& utf8Path) {
+    return ::unlink(utf8Path.c_str()) == 0;
+}
 
 bool sameFile(const std::string& a, const std::string& b) {
-    struct stat first {}, second {};
+    struct stat first {
+    }, second{};
     return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
            first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }

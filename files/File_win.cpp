@@ -8,9 +8,13 @@ namespace dorvane {
 
 namespace {
 
-std::wstring widePath(const std::string& utf8Path) { return pathFromUtf8(utf8Path).wstring(); }
+std::wstring widePath(const std::string& utf8Path) {
+    return pathFromUtf8(utf8Path).wstring();
+}
 
-HANDLE asHandle(void* handle) { return static_cast<HANDLE>(handle); }
+HANDLE asHandle(void* handle) {
+    return static_cast<HANDLE>(handle);
+}
 
 } // namespace
 
@@ -55,7 +59,9 @@ void File::close() {
     handle_ = nullptr;
 }
 
-bool File::isOpen() const { return handle_ != nullptr; }
+bool File::isOpen() const {
+    return handle_ != nullptr;
+}
 
 std::size_t File::read(void* buffer, std::size_t size) {
     if (handle_ == nullptr)

@@ -1,0 +1,187 @@
+#include "files/ImageFiles.h"
+
+#include "files/File.h"
+#include "model/Text.h"
+
+#include <algorithm>
+#include <array>
+
+namespace dorvane {
+
+bool mapPathOf(const OperationRequest& request, std::string& mapPath) {
+    return formatName(mapPath, "%s.map", request.basePath.c_str());
+}
+
+namespace {
+
+// An image named like its own map ("disk.map") must not be opened a second
+// time as the map: saving would replace the image with the map bytes.
+bool mapIsImage(const std::string& mapPath, const std::string& imagePath) {
+    return mapPath == imagePath || sameFile(mapPath, imagePath);
+}
+
+} // namespace
+
+void loadImage(OperationContext& ctx, const OperationRequest& request) {
+    if (!ctx.state.tryStart())
+        return;
+    resetTaskbarProgress(ctx);
+    beginControls(ctx, 0, {});
+    ctx.view.setStatus(StatusMain, formatText("Loading from file: %s", request.path.c_str()));
+
+    // The settings controls are disabled while the load runs.
+    const DiskSettings settings = ctx.session.settings;
+    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+        clearSlot(ctx.session.slot(head));
+    ctx.view.repaintWindow();
+    if (settings.headChoice != BothHeads)
+        showSlotOf(ctx.view, settings.firstHead);
+
+    File image(request.path, kReadShared);
+    File map;
+    std::string mapPath;
+    if (mapPathOf(request, mapPath))
+        map.open(mapPath, kReadShared);
+    if (!image.isOpen()) {
+        map.close();
+        ctx.state.finish();
+        restoreControls(ctx, request.button, request.caption);
+        ctx.view.repaintMap();
+        return;
+    }
+
+    bool stopped = false;
+    for (int track = 0; track < settings.tracks && !stopped; ++track) {
+        for (int head = settings.firstHead; head <= settings.lastHead && !stopped; ++head) {
+            for (int index = 0; index < settings.sectorsPerTrack; ++index) {
+                if (ctx.state.cancelled()) {
+                    restoreControls(ctx, request.button, request.caption);
+                    stopped = true;
+                    break;
+                }
+                SectorRecord& record = ctx.session.record(head, track, index);
+                if (image.read(record.data.data(), kSectorBytes) == kSectorBytes) {
+                    record.legend = Good;
+                } else {
+                    // A partial sector at the end of the file is discarded.
+                    record.data.fill(0);
+                    record.legend = NotFound;
+                }
+                // A map that ends before the image leaves the remaining
+                // sectors with the legend their image data gave them.
+                std::uint8_t b = 0;
+                if (map.isOpen() && map.read(&b, 1) == 1)
+                    record.legend = static_cast<std::int32_t>(b) - 48;
+            }
+        }
+    }
+    ctx.view.repaintMap();
+    image.close();
+    map.close();
+
+    ctx.view.setStatus(StatusMain, formatText("Ready. Loading from %s %s", request.path.c_str(),
+                                              ctx.state.outcomeWord()));
+    ctx.state.finish();
+    restoreControls(ctx, request.button, request.caption);
+    ctx.view.repaintMap();
+}
+
+void saveImage(OperationContext& ctx, const OperationRequest& request) {
+    if (!ctx.state.tryStart())
+        return;
+    resetTaskbarProgress(ctx);
+    beginControls(ctx, request.button, "Saving...");
+
+    File image(request.path, kCreateShared);
+    if (!image.isOpen()) {
+        ctx.state.finish();
+        restoreControls(ctx, request.button, request.caption);
+        ctx.view.repaintMap();
+        return;
+    }
+    File map;
+    std::string mapPath;
+    if (mapPathOf(request, mapPath) && !mapIsImage(mapPath, request.path))
+        map.open(mapPath, kCreateShared);
+
+    const DiskSettings settings = ctx.session.settings;
+    bool stopped = false;
+    for (int track = 0; track < settings.tracks && !stopped; ++track) {
+        for (int head = settings.firstHead; head <= settings.lastHead && !stopped; ++head) {
+            for (int index = 0; index < settings.sectorsPerTrack; ++index) {
+                if (ctx.state.cancelled()) {
+                    restoreControls(ctx, request.button, request.caption);
+                    stopped = true;
+                    break;
+                }
+                const SectorRecord& record = ctx.session.record(head, track, index);
+                image.write(record.data.data(), kSectorBytes);
+                const auto b = static_cast<std::uint8_t>(record.legend + 48);
+                map.write(&b, 1); // a map that was not created takes nothing
+            }
+        }
+    }
+    image.close();
+    map.close();
+
+    ctx.view.setStatus(StatusMain, formatText("Ready. Saving to %s %s", request.path.c_str(),
+                                              ctx.state.outcomeWord()));
+    ctx.state.finish();
+    restoreControls(ctx, request.button, request.caption);
+    ctx.view.repaintMap();
+}
+
+bool chooseDroppedImage(Session& session, const std::vector<std::string>& names, int openButton) {
+    const auto found = std::find_if(names.begin(), names.end(),
+                                    [](const std::string& name) { return fileExists(name); });
+    if (found == names.end())
+        return false;
+    OperationRequest& request = session.fileRequest;
+    request.button = openButton;
+    request.caption = "Open...";
+    request.choose(*found);
+    session.currentImageBase = request.basePath;
+    return true;
+}
+
+bool splitImage(const DiskSettings& settings, const OperationRequest& request,
+                std::uint32_t* error) {
+    auto fail = [error](std::uint32_t code) {
+        if (error)
+            *error = code;
+        return false;
+    };
+    File input(request.path, kReadExclusive);
+    if (!input.isOpen())
+        return fail(input.error());
+
+    File outputs[2];
+    std::uint32_t outputError = 0;
+    for (int head = 0; head < 2; ++head) {
+        std::string name;
+        if (!formatName(name, "%s_Head%d.dsk", request.basePath.c_str(), head)) {
+            outputError = kErrorPathNotFoundCode;
+            continue;
+        }
+        // Writes to an output that could not be created are dropped.
+        if (!outputs[head].open(name, kCreateExclusive) && outputError == 0)
+            outputError = outputs[head].error();
+    }
+
+    std::array<std::uint8_t, 20480> buffer{};
+    const auto trackBytes = static_cast<std::size_t>(settings.bytesPerTrack);
+    for (int track = 0; track < settings.tracks; ++track) {
+        for (File& output : outputs) {
+            std::fill(buffer.begin(), buffer.end(), 0);
+            input.read(buffer.data(), trackBytes);
+            output.write(buffer.data(), trackBytes);
+        }
+    }
+    if (outputError != 0)
+        return fail(outputError);
+    if (error)
+        *error = 0;
+    return true;
+}
+
+} // namespace dorvane

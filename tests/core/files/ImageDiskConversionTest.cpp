@@ -1,0 +1,254 @@
+#include "files/ImageDiskConversion.h"
+#include "files/Conversion.h"
+#include "tests/core/files/ImageDiskBuilder.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+namespace dorvane {
+namespace {
+
+using test::Bytes;
+using test::ImdBuilder;
+
+// The expected report: byte-order mark, then each character as one UTF-16LE unit.
+Bytes utf16(const std::string& text) {
+    Bytes out{0xFF, 0xFE};
+    for (char c : text) {
+        out.push_back(static_cast<std::uint8_t>(c));
+        out.push_back(0);
+    }
+    return out;
+}
+
+std::string sectorLines(const std::vector<int>& numbers, const char* mark, int encoding) {
+    std::string out;
+    for (int n : numbers)
+        out += "Sector:" + std::to_string(n) + " " + mark + " 0 " + std::to_string(encoding) + "\n";
+    return out;
+}
+
+struct Converted {
+    ConversionResult result;
+    Bytes report, raw;
+    bool rawExists = false;
+};
+
+Converted convert(const test::TempDir& dir, const Bytes& imd, const std::string& name = "d.imd") {
+    test::writeAll(dir.file(name), imd);
+    Converted c;
+    c.result = convertImageDisk(dir.file(name), dir.file("d"));
+    c.report = test::readAll(dir.file("d.txt"));
+    c.rawExists = test::exists(dir.file("d.raw"));
+    if (c.rawExists)
+        c.raw = test::readAll(dir.file("d.raw"));
+    return c;
+}
+
+Bytes sectorBytes(int track, int number) {
+    return test::patterned(512, track * 16 + number);
+}
+
+TEST(ImageDiskConversion, Rx50SideIsASectorOrderImage) {
+    test::TempDir dir;
+    ImdBuilder b("IMD 1.18: 06/12/2026\r\n");
+    const std::vector<std::uint8_t> numbers{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    for (int t = 0; t < 80; ++t)
+        b.fullTrack(5, static_cast<std::uint8_t>(t), 0, numbers, 2,
+                    [t](int n) { return sectorBytes(t, n); });
+    const Converted c = convert(dir, b.bytes);
+    EXPECT_TRUE(c.result.success);
+    EXPECT_EQ(c.result.text,
+              "Tesselby ImageDisk '" + dir.file("d.imd") + "'-file has converted to RAW sectors");
+
+    Bytes raw;
+    std::string report = "IMD 1.18: 06/12/2026\r\n"
+                         "IMD File: 80 track, 1 side, 250000 bit/s, 10 sectors, mode 5\n";
+    for (int t = 0; t < 80; ++t) {
+        for (int n = 1; n <= 10; ++n) {
+            const Bytes s = sectorBytes(t, n);
+            raw.insert(raw.end(), s.begin(), s.end());
+        }
+        report += "Track " + std::to_string(t) +
+                  " Head 0: 250 kbits/s, 10 x 512 bytes sectors, encoding: 2\n" +
+                  sectorLines({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, "fb", 2);
+    }
+    EXPECT_EQ(c.raw.size(), 409600u);
+    EXPECT_EQ(c.raw, raw);
+    EXPECT_EQ(c.report, utf16(report));
+}
+
+TEST(ImageDiskConversion, EveryRecordTypeMapsAndSizes) {
+    test::TempDir dir;
+    ImdBuilder b(std::string("caf\xE9\n"));
+    // Cylinder 0 head 0: numbering out of order, types 0..9, mode 0 (FM 500k).
+    b.track(0, 0, 0, 10, 2).raw({1, 6, 2, 7, 3, 8, 4, 9, 5, 10});
+    b.raw({0}).data(1, sectorBytes(0, 1)).fill(2, 0xE5).data(3, sectorBytes(0, 3));
+    b.fill(4, 0x44).data(5, sectorBytes(0, 5)).fill(6, 0x66).data(7, sectorBytes(0, 7));
+    b.fill(8, 0x88).raw({9});
+    // Cylinder 0 head 1 with a head map (0x41) and 128-byte sectors, MFM 300k.
+    b.track(4, 0, 0x41, 2, 0).raw({2, 1}).raw({1, 0}).fill(2, 0x12).data(1, Bytes(128, 0x34));
+    // Cylinder 1 head 0 with cylinder and head maps, 1024-byte sectors, mode 0x80.
+    b.track(0x80, 1, 0xC0, 1, 3).raw({1}).raw({9}).raw({0}).fill(6, 0x56);
+    // Cylinder 1 head 1: 8192-byte sectors.
+    b.track(2, 1, 1, 1, 6).raw({3}).fill(2, 0x78);
+    // A record beyond the expected four: ignored.
+    b.track(5, 0, 0, 1, 2).raw({1}).fill(2, 0x99);
+
+    const Converted c = convert(dir, b.bytes);
+    ASSERT_TRUE(c.result.success);
+    Bytes raw;
+    auto add = [&raw](const Bytes& s) { raw.insert(raw.end(), s.begin(), s.end()); };
+    add(Bytes(512, 0));
+    add(sectorBytes(0, 1));
+    add(Bytes(512, 0xE5));
+    add(sectorBytes(0, 3));
+    add(Bytes(512, 0x44));
+    add(sectorBytes(0, 5));
+    add(Bytes(512, 0x66));
+    add(sectorBytes(0, 7));
+    add(Bytes(512, 0x88));
+    add(Bytes(512, 0));
+    add(Bytes(128, 0x12));
+    add(Bytes(128, 0x34));
+    add(Bytes(1024, 0x56));
+    add(Bytes(8192, 0x78));
+    EXPECT_EQ(c.raw, raw);
+
+    const std::string report =
+        std::string("caf\xE9\n") + "IMD File: 2 track, 2 side, 500000 bit/s, 10 sectors, mode 0\n" +
+        "Track 0 Head 0: 500 kbits/s, 10 x 512 bytes sectors, encoding: 1\n"
+        "Sector:1 0 0 1\nSector:6 fb 0 1\nSector:2 fb 0 1\nSector:7 f8 0 1\nSector:3 f8 0 1\n"
+        "Sector:8 fb 0 1\nSector:4 fb 0 1\nSector:9 f8 0 1\nSector:5 f8 0 1\nSector:10 0 0 1\n"
+        "Track 0 Head 1: 300 kbits/s, 2 x 128 bytes sectors, encoding: 2\n"
+        "Sector:2 fb 0 2\nSector:1 fb 0 2\n"
+        "Track 1 Head 0: 500 kbits/s, 1 x 1024 bytes sectors, encoding: 8\n"
+        "Sector:1 fb 0 8\n"
+        "Track 1 Head 1: 250 kbits/s, 1 x 8192 bytes sectors, encoding: 1\n"
+        "Sector:3 fb 0 1\n";
+    EXPECT_EQ(c.report, utf16(report)); // 0xE9 becomes the unit 0x00E9
+}
+
+TEST(ImageDiskConversion, MissingRecordsEmptyAndTruncatedFiles) {
+    test::TempDir dir;
+    // Cylinder 2 head 1 is the highest: six records expected, two present.
+    ImdBuilder b("H\n");
+    b.track(5, 0, 0, 1, 2).raw({1}).fill(2, 1);
+    b.track(5, 2, 1, 1, 2).raw({1}).fill(2, 2);
+    const Converted c = convert(dir, b.bytes);
+    ASSERT_TRUE(c.result.success);
+    EXPECT_EQ(c.raw.size(), 1024u);
+    EXPECT_EQ(c.report, utf16("H\nIMD File: 3 track, 2 side, 250000 bit/s, 1 sectors, mode 5\n"
+                              "Track 0 Head 0: 250 kbits/s, 1 x 512 bytes sectors, encoding: 2\n"
+                              "Sector:1 fb 0 2\n"
+                              "Track 2 Head 1: 250 kbits/s, 1 x 512 bytes sectors, encoding: 2\n"
+                              "Sector:1 fb 0 2\n"
+                              "missing sector data...\nmissing sector data...\n"
+                              "missing sector data...\nmissing sector data...\n"));
+
+    // No track records at all: one record expected and missing.
+    const Converted none = convert(dir, ImdBuilder("IMD\n").bytes);
+    ASSERT_TRUE(none.result.success);
+    EXPECT_TRUE(none.rawExists);
+    EXPECT_TRUE(none.raw.empty());
+    EXPECT_EQ(none.report, utf16("IMD\nIMD File: 1 track, 1 side, 0 bit/s, 0 sectors, mode 0\n"
+                                 "missing sector data...\n"));
+
+    // The file ends inside the second of three sectors: each still gives
+    // 512 bytes; the missing record reads as type 0.
+    ImdBuilder t("T\n");
+    t.track(5, 0, 0, 3, 2).raw({1, 2, 3}).fill(2, 0x11).raw({1, 0xAA});
+    const Converted cut = convert(dir, t.bytes);
+    ASSERT_TRUE(cut.result.success);
+    Bytes raw(1536, 0);
+    std::fill(raw.begin(), raw.begin() + 512, 0x11);
+    raw[512] = 0xAA;
+    EXPECT_EQ(cut.raw, raw);
+    EXPECT_EQ(cut.report, utf16("T\nIMD File: 1 track, 1 side, 250000 bit/s, 3 sectors, mode 5\n"
+                                "Track 0 Head 0: 250 kbits/s, 3 x 512 bytes sectors, encoding: 2\n"
+                                "Sector:1 fb 0 2\nSector:2 fb 0 2\nSector:3 0 0 2\n"));
+}
+
+TEST(ImageDiskConversion, RefusedInputs) {
+    test::TempDir dir;
+    const std::string failed = "Can't proceed the Tesselby ImageDisk file ";
+
+    const ConversionResult missing = convertImageDisk(dir.file("none.imd"), dir.file("d"));
+    EXPECT_FALSE(missing.success);
+    EXPECT_EQ(missing.text, failed + dir.file("none.imd"));
+    EXPECT_EQ(test::readAll(dir.file("d.txt")), (Bytes{0xFF, 0xFE}));
+    EXPECT_FALSE(test::exists(dir.file("d.raw")));
+
+    // No 0x1A: not an ImageDisk file.
+    const Converted garbage = convert(dir, ImdBuilder("just text, no end mark", false).bytes);
+    EXPECT_FALSE(garbage.result.success);
+    EXPECT_EQ(garbage.report, (Bytes{0xFF, 0xFE}));
+    EXPECT_FALSE(garbage.rawExists);
+
+    // A size code above 6 makes the file unreadable from there on.
+    ImdBuilder big;
+    big.track(5, 0, 0, 1, 2).raw({1}).fill(2, 1).track(5, 1, 0, 1, 7).raw({1}).fill(2, 1);
+    const Converted damaged = convert(dir, big.bytes);
+    EXPECT_FALSE(damaged.result.success);
+    EXPECT_EQ(damaged.result.text, failed + dir.file("d.imd"));
+    EXPECT_FALSE(damaged.rawExists);
+
+    // An input named like one of the outputs survives untouched.
+    for (const char* name : {"d.txt", "d.raw"}) {
+        ImdBuilder ok;
+        ok.track(5, 0, 0, 1, 2).raw({1}).fill(2, 1);
+        test::writeAll(dir.file(name), ok.bytes);
+        const ConversionResult r = convertImageDisk(dir.file(name), dir.file("d"));
+        EXPECT_FALSE(r.success);
+        EXPECT_EQ(r.text.rfind(failed + dir.file(name) + ": ", 0), 0u) << r.text;
+        EXPECT_EQ(test::readAll(dir.file(name)), ok.bytes);
+    }
+}
+
+// Nasty files: every prefix of a file with all record kinds, and random bytes
+// after a header. None may crash or read outside the file (ASan watches), and
+// the outputs must agree with the parsed records.
+TEST(ImageDiskConversion, NastyCorpus) {
+    ImdBuilder b("x");
+    b.track(0x82, 0, 0xC1, 3, 1).raw({3, 1, 2}).raw({0, 0, 0}).raw({1, 1, 1});
+    b.data(1, Bytes(256, 1)).fill(4, 2).raw({200});
+    b.track(3, 1, 0, 2, 0).raw({1, 2}).data(7, Bytes(128, 3)).fill(8, 4);
+    std::vector<Bytes> corpus;
+    for (std::size_t n = 0; n <= b.bytes.size(); ++n)
+        corpus.emplace_back(b.bytes.begin(), b.bytes.begin() + n);
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 300; ++i) {
+        Bytes g{0x1A};
+        const int length = 1 + i * 3;
+        for (int j = 0; j < length; ++j) {
+            seed = seed * 1103515245u + 12345u;
+            g.push_back(static_cast<std::uint8_t>(seed >> 16));
+        }
+        corpus.push_back(g);
+    }
+    for (const Bytes& bytes : corpus) {
+        const ImageDiskFile file = parseImageDisk(bytes.data(), bytes.size());
+        const ImageDiskOutputs out = renderImageDisk(file);
+        std::size_t expectedRaw = 0, cylinders = 1, heads = 1;
+        for (const ImageDiskTrack& track : file.tracks) {
+            ASSERT_LE(track.sizeCode & 0x1F, kImageDiskMaxSizeCode);
+            for (const ImageDiskSector& sector : track.sectors)
+                ASSERT_EQ(sector.data.size(), track.sectorSize);
+            cylinders = std::max<std::size_t>(cylinders, track.cylinder + 1u);
+            heads = std::max<std::size_t>(heads, track.head + 1u);
+        }
+        for (std::size_t i = 0; i < std::min(file.tracks.size(), cylinders * heads); ++i)
+            expectedRaw += file.tracks[i].sectors.size() * file.tracks[i].sectorSize;
+        EXPECT_EQ(out.raw.size(), expectedRaw);
+        ASSERT_GE(out.report.size(), 2u);
+        EXPECT_EQ(out.report[0], 0xFF);
+        EXPECT_EQ(out.report.size() % 2, 0u);
+    }
+    // The whole file converts; its truncated prefixes do too.
+    test::TempDir dir;
+    EXPECT_TRUE(convert(dir, b.bytes).result.success);
+    EXPECT_TRUE(convert(dir, Bytes(b.bytes.begin(), b.bytes.end() - 100)).result.success);
+}
+
+} // namespace
+} // namespace dorvane
