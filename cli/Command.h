@@ -11,9 +11,9 @@ namespace dorvane::cli {
 enum ExitStatus : int { ExitOk = 0, ExitFailure = 1, ExitUsage = 2 };
 
 struct Command {
-    const char* name;    // "to-lbn"
-    const char* usage;   // "to-lbn FILE"
-    const char* summary; // one line for --help
+    const char* name;                                 // "to-lbn"
+    const char* usage;                                // "to-lbn FILE"
+    const char* summary;                              // one line for --help
     int (*run)(const std::vector<std::string>& args); // args after the command name
 };
 

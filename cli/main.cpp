@@ -1,6 +1,7 @@
 // dorvane-cli: the diskette operations and file conversions of Dorvane from a
 // terminal or a script. Each command writes exactly the files the window
 // command writes and prints the same result text.
+#include "cli/Arguments.h"
 #include "cli/Command.h"
 
 #include <algorithm>
@@ -22,13 +23,18 @@ void printHelp(std::FILE* out) {
               [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
     for (const Command& command : sorted)
         std::fprintf(out, "  %-40s %s\n", command.usage, command.summary);
-    std::fprintf(out, "\nDORVANE_VIRTUAL_DRIVE=FILE serves the diskette commands from a virtual drive.\n");
+    std::fprintf(
+        out, "\nDORVANE_VIRTUAL_DRIVE=FILE serves the diskette commands from a virtual drive.\n");
 }
 } // namespace
 
-CommandRegistration::CommandRegistration(const Command& command) { registry().push_back(command); }
+CommandRegistration::CommandRegistration(const Command& command) {
+    registry().push_back(command);
+}
 
-const std::vector<Command>& commands() { return registry(); }
+const std::vector<Command>& commands() {
+    return registry();
+}
 
 int usageError(const Command& command, const std::string& problem) {
     if (!problem.empty())
@@ -41,18 +47,20 @@ int usageError(const Command& command, const std::string& problem) {
 
 int main(int argc, char** argv) {
     using namespace dorvane::cli;
-    if (argc < 2) {
+    // UTF-8 arguments on every platform (Unicode file names on Windows).
+    const std::vector<std::string> all = commandLineArguments(argc, argv);
+    if (all.size() < 2) {
         printHelp(stderr);
         return ExitUsage;
     }
-    const std::string name = argv[1];
+    const std::string& name = all[1];
     if (name == "--help" || name == "-h" || name == "help") {
         printHelp(stdout);
         return ExitOk;
     }
     for (const Command& command : commands()) {
         if (name == command.name) {
-            std::vector<std::string> args(argv + 2, argv + argc);
+            std::vector<std::string> args(all.begin() + 2, all.end());
             if (std::find(args.begin(), args.end(), "--help") != args.end()) {
                 std::printf("usage: dorvane-cli %s\n%s\n", command.usage, command.summary);
                 return ExitOk;
