@@ -79,6 +79,8 @@ VirtualSector* VirtualDiskette::findSector(int cylinder, int head, int sector) {
 }
 
 std::vector<std::uint8_t> corruptedData(const VirtualSector& sector) {
+    if (!sector.crcData.empty())
+        return sector.crcData;
     std::vector<std::uint8_t> bytes = sector.data;
     if (bytes.empty())
         return bytes;

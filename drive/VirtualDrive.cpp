@@ -333,6 +333,7 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
             sector.noData = false;
             sector.permanentCrc = false;
             sector.failuresLeft = 0;
+            sector.crcData.clear();
         } else {
             if (sector.noData) {
                 waitForIndexAndRevolutions(1);

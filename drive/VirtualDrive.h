@@ -35,6 +35,9 @@ struct VirtualSector {
     std::uint32_t failError = kErrorCrc;
     bool permanentCrc = false; // every read fails with 23 and returns corrupted bytes
     bool noData = false;       // ID present, no data mark: 27
+    // The bytes a read failing with 23 returns (an ImageDisk data-error sector
+    // keeps them as read); empty: the data with a few damaged bits.
+    std::vector<std::uint8_t> crcData;
 };
 
 struct VirtualTrack {
@@ -76,8 +79,8 @@ private:
     VirtualTrack tracks_[kCylinders][kHeads];
 };
 
-// The bytes a read with a data CRC error returns for `sector`: its data with a
-// few bits flipped, the same every time.
+// The bytes a read with a data CRC error returns for `sector`: its crcData, or
+// else its data with a few bits flipped, the same every time.
 std::vector<std::uint8_t> corruptedData(const VirtualSector& sector);
 
 struct VirtualTiming {

@@ -1,0 +1,150 @@
+#include "drive/DeviceSelection.h"
+
+#include "files/File.h"
+#include "model/DiskSettings.h"
+#include "model/Paths.h"
+#include "model/Text.h"
+
+#include <cctype>
+#include <cstdlib>
+
+#ifdef _WIN32
+#include "drive/FdrawcmdDevice.h"
+#endif
+
+namespace dorvane {
+
+const char* const kVirtualDriveVariable = "DORVANE_VIRTUAL_DRIVE";
+const char* const kFaultScriptVariable = "DORVANE_FAULT_SCRIPT";
+
+namespace {
+
+constexpr std::size_t kSideBytes = 80 * 10 * 512;
+
+#ifndef _WIN32
+// Without the real driver nothing opens, as on a machine without fdrawcmd.sys.
+class MissingDriverDevice : public FloppyDevice {
+public:
+    bool open(const std::string&) override {
+        error_ = kErrorFileNotFound;
+        return false;
+    }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    bool control(std::uint32_t, const void*, std::size_t, void*, std::size_t,
+                 std::size_t* returned) override {
+        if (returned)
+            *returned = 0;
+        error_ = kErrorInvalidHandle;
+        return false;
+    }
+    std::uint32_t lastError() const override { return error_; }
+
+private:
+    std::uint32_t error_ = 0;
+};
+#endif
+
+bool readWholeFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                   std::uint32_t& error) {
+    File file(path, kReadShared);
+    if (!file.isOpen()) {
+        error = file.error();
+        return false;
+    }
+    const std::uint64_t size = file.size();
+    bytes.resize(static_cast<std::size_t>(size < limit ? size : limit));
+    if (file.read(bytes.data(), bytes.size()) != bytes.size()) {
+        error = file.error();
+        return false;
+    }
+    return true;
+}
+
+bool endsWithImd(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".imd";
+}
+
+bool applyScriptFile(const std::string& path, VirtualDiskette& disk, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t code = 0;
+    // A fault script is a few lines; a megabyte is more than any needs.
+    if (!readWholeFile(path, 1u << 20, bytes, code)) {
+        error = "cannot read " + path + " (system error " + std::to_string(code) + ")";
+        return false;
+    }
+    std::string problem;
+    if (!disk.applyFaultScript(std::string(bytes.begin(), bytes.end()), problem)) {
+        error = path + ", " + problem;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string environmentValue(const char* name) {
+#ifdef _WIN32
+    std::wstring wide;
+    for (const char* c = name; *c; ++c)
+        wide.push_back(static_cast<wchar_t>(*c));
+    const wchar_t* value = _wgetenv(wide.c_str());
+    return value ? utf8FromPath(std::filesystem::path(value)) : std::string();
+#else
+    const char* value = std::getenv(name);
+    return value ? value : std::string();
+#endif
+}
+
+bool loadVirtualDiskette(const std::string& path, VirtualDiskette& out, std::string& error) {
+    if (endsWithImd(path))
+        return VirtualDiskette::fromImageDisk(path, out, error);
+    std::vector<std::uint8_t> image;
+    std::uint32_t code = 0;
+    if (!readWholeFile(path, 2 * kSideBytes, image, code)) {
+        error = "cannot read " + path + " (system error " + std::to_string(code) + ")";
+        return false;
+    }
+    const int heads = image.size() > kSideBytes ? 2 : 1;
+    out = VirtualDiskette::fromRaw(image, 80, 10, heads, Rate300);
+    return true;
+}
+
+std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) {
+    if (virtualDescription)
+        virtualDescription->clear();
+    const std::string diskettePath = environmentValue(kVirtualDriveVariable);
+    if (diskettePath.empty()) {
+#ifdef _WIN32
+        return std::make_unique<FdrawcmdDevice>();
+#else
+        return std::make_unique<MissingDriverDevice>();
+#endif
+    }
+    auto disk = std::make_shared<VirtualDiskette>();
+    std::string problem;
+    if (!loadVirtualDiskette(diskettePath, *disk, problem)) {
+        *disk = VirtualDiskette{};
+        disk->present = false;
+    } else {
+        const std::string beside = diskettePath + ".faults";
+        if (fileExists(beside))
+            applyScriptFile(beside, *disk, problem);
+        const std::string script = environmentValue(kFaultScriptVariable);
+        if (problem.empty() && !script.empty())
+            applyScriptFile(script, *disk, problem);
+    }
+    if (virtualDescription)
+        *virtualDescription =
+            problem.empty()
+                ? formatText("Virtual drive A: %s", diskettePath.c_str())
+                : formatText("Virtual drive A: %s (%s)", diskettePath.c_str(), problem.c_str());
+    return std::make_unique<VirtualDrive>(disk);
+}
+
+} // namespace dorvane

@@ -1,0 +1,43 @@
+// Which FloppyDevice the window and the CLI use. When DORVANE_VIRTUAL_DRIVE
+// names a diskette file, the virtual drive serves it in drive A: (drive B: is
+// installed and empty); otherwise the real driver does (on the native build,
+// which has none, a device that never opens, error 2).
+//
+// The diskette file: a name ending in ".imd" (any case) loads as ImageDisk;
+// anything else as a raw sector-order image of 512-byte sectors at 300 kbit/s,
+// 10 sectors per track: up to 409,600 bytes one side (head 0, 80 tracks), above
+// that both sides interleaved by track (track 0 head 0, track 0 head 1, ...),
+// as far as the file goes (819,200 bytes fill both); sectors the file does not
+// reach have no ID.
+//
+// Faults: "<diskette>.faults" beside the file when it exists, then the file
+// DORVANE_FAULT_SCRIPT names (see drive/VirtualFaults.cpp for the format).
+//
+// Writes and formats change only the diskette in memory: the file is never
+// written back, so the demo stays the demo.
+#pragma once
+
+#include "drive/FloppyDevice.h"
+#include "drive/VirtualDrive.h"
+
+#include <memory>
+#include <string>
+
+namespace dorvane {
+
+extern const char* const kVirtualDriveVariable; // "DORVANE_VIRTUAL_DRIVE"
+extern const char* const kFaultScriptVariable;  // "DORVANE_FAULT_SCRIPT"
+
+// `virtualDescription` (may be null) receives "" for the real driver, or a
+// line naming the virtual diskette (and what went wrong loading it) for the
+// window title or the start-up status. A diskette that cannot be loaded
+// leaves drive A: empty, so every operation meets the diskette check.
+std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription);
+
+// Loads a diskette file by the rules above, without faults.
+bool loadVirtualDiskette(const std::string& path, VirtualDiskette& out, std::string& error);
+
+// The value of an environment variable as UTF-8, empty when unset.
+std::string environmentValue(const char* name);
+
+} // namespace dorvane
