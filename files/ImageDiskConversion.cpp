@@ -5,7 +5,6 @@
 #include "model/Text.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace dorvane {
 
@@ -17,13 +16,6 @@ void appendUnits(std::vector<std::uint8_t>& out, const std::string& text) {
         out.push_back(static_cast<std::uint8_t>(c));
         out.push_back(0);
     }
-}
-
-template <typename... Args>
-void appendLine(std::vector<std::uint8_t>& out, const char* format, Args... args) {
-    char line[128];
-    const int n = std::snprintf(line, sizeof line, format, args...);
-    appendUnits(out, std::string(line, static_cast<std::size_t>(std::clamp(n, 0, 127))));
 }
 
 } // namespace
@@ -47,8 +39,9 @@ ImageDiskOutputs renderImageDisk(const ImageDiskFile& file) {
         firstCount = static_cast<int>(first.sectors.size());
         firstMode = first.mode;
     }
-    appendLine(out.report, "IMD File: %d track, %d side, %d bit/s, %d sectors, mode %d\n",
-               highestCylinder + 1, highestHead + 1, firstRate, firstCount, firstMode);
+    appendUnits(out.report,
+                formatText("IMD File: %d track, %d side, %d bit/s, %d sectors, mode %d\n",
+                           highestCylinder + 1, highestHead + 1, firstRate, firstCount, firstMode));
 
     std::size_t rawSize = 0;
     for (std::size_t i = 0; i < std::min(expected, file.tracks.size()); ++i)
@@ -62,15 +55,17 @@ ImageDiskOutputs renderImageDisk(const ImageDiskFile& file) {
         }
         const ImageDiskTrack& track = file.tracks[i];
         const int encoding = imageDiskEncoding(track.mode);
-        appendLine(
-            out.report, "Track %d Head %d: %d kbits/s, %d x %d bytes sectors, encoding: %d\n",
-            track.cylinder, track.head, imageDiskRate(track.mode) / 1000,
-            static_cast<int>(track.sectors.size()), static_cast<int>(track.sectorSize), encoding);
+        appendUnits(
+            out.report,
+            formatText("Track %d Head %d: %d kbits/s, %d x %d bytes sectors, encoding: %d\n",
+                       track.cylinder, track.head, imageDiskRate(track.mode) / 1000,
+                       static_cast<int>(track.sectors.size()), static_cast<int>(track.sectorSize),
+                       encoding));
         for (const ImageDiskSector& sector : track.sectors)
             out.raw.insert(out.raw.end(), sector.data.begin(), sector.data.end());
         for (const ImageDiskSector& sector : track.sectors)
-            appendLine(out.report, "Sector:%d %x %x %x\n", sector.number,
-                       imageDiskAddressMark(sector.type), 0, encoding);
+            appendUnits(out.report, formatText("Sector:%d %x %x %x\n", sector.number,
+                                               imageDiskAddressMark(sector.type), 0, encoding));
     }
     return out;
 }
