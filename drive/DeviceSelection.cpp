@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
 
 #ifdef _WIN32
 #include "drive/FdrawcmdDevice.h"
@@ -126,25 +127,40 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
         return std::make_unique<MissingDriverDevice>();
 #endif
     }
-    auto disk = std::make_shared<VirtualDiskette>();
-    std::string problem;
-    if (!loadVirtualDiskette(diskettePath, *disk, problem)) {
-        *disk = VirtualDiskette{};
-        disk->present = false;
-    } else {
-        const std::string beside = diskettePath + ".faults";
-        if (fileExists(beside))
-            applyScriptFile(beside, *disk, problem);
-        const std::string script = environmentValue(kFaultScriptVariable);
-        if (problem.empty() && !script.empty())
-            applyScriptFile(script, *disk, problem);
+    // Every operation makes its own device, but they all reach the one
+    // diskette in the drive: what a write or a format changed, the next read
+    // finds. The diskette is loaded once per run (again only when the
+    // variables name other files).
+    struct Loaded {
+        std::string path, script;
+        std::shared_ptr<VirtualDiskette> disk;
+        std::string description;
+    };
+    static std::mutex mutex;
+    static Loaded loaded;
+    const std::string script = environmentValue(kFaultScriptVariable);
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script) {
+        auto disk = std::make_shared<VirtualDiskette>();
+        std::string problem;
+        if (!loadVirtualDiskette(diskettePath, *disk, problem)) {
+            *disk = VirtualDiskette{};
+            disk->present = false;
+        } else {
+            const std::string beside = diskettePath + ".faults";
+            if (fileExists(beside))
+                applyScriptFile(beside, *disk, problem);
+            if (problem.empty() && !script.empty())
+                applyScriptFile(script, *disk, problem);
+        }
+        loaded = Loaded{diskettePath, script, disk,
+                        problem.empty() ? formatText("Virtual drive A: %s", diskettePath.c_str())
+                                        : formatText("Virtual drive A: %s (%s)",
+                                                     diskettePath.c_str(), problem.c_str())};
     }
     if (virtualDescription)
-        *virtualDescription =
-            problem.empty()
-                ? formatText("Virtual drive A: %s", diskettePath.c_str())
-                : formatText("Virtual drive A: %s (%s)", diskettePath.c_str(), problem.c_str());
-    return std::make_unique<VirtualDrive>(disk);
+        *virtualDescription = loaded.description;
+    return std::make_unique<VirtualDrive>(loaded.disk);
 }
 
 } // namespace dorvane

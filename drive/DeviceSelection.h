@@ -13,8 +13,9 @@
 // Faults: "<diskette>.faults" beside the file when it exists, then the file
 // DORVANE_FAULT_SCRIPT names (see drive/VirtualFaults.cpp for the format).
 //
-// Writes and formats change only the diskette in memory: the file is never
-// written back, so the demo stays the demo.
+// Writes and formats change only the diskette in memory, which every device
+// made during the run shares: the file is never written back, so the demo
+// stays the demo.
 #pragma once
 
 #include "drive/FloppyDevice.h"
