@@ -171,6 +171,7 @@ bool VirtualDrive::dispatch(std::uint32_t code, const std::uint8_t* in, std::siz
             return fail(kErrorInvalidParameter);
         if (controllerFails_)
             return fail(kErrorIoDevice);
+        rate_ = 0; // a reset controller runs at 500 kbit/s until told otherwise
         return succeed(0, returned);
     case CTL_MEDIA_PRESENT:
         if (inSize != 0)
@@ -382,8 +383,6 @@ bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
         return fail(kErrorNotReady);
     if (disk->writeProtected)
         return fail(kErrorWriteProtect);
-    if (rate_ < 0)
-        return fail(kErrorIoDevice); // no data rate chosen yet: the controller cannot write
     // Formatting starts at the index hole and takes one revolution.
     waitForIndexAndRevolutions(1);
     VirtualTrack& track = disk->track(headCylinder_[drive_], block.physicalHead);

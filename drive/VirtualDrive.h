@@ -125,7 +125,8 @@ public:
     void setDriverVersion(std::uint32_t version);
     // CTL_CONTROLLER_RESET fails with 1117 (a controller that does not answer).
     void setControllerFails(bool fails);
-    // The data rate last selected (-1 before the first CTL_RATE_SELECT).
+    // The data rate the controller runs at: the last CTL_RATE_SELECT, and
+    // 500 kbit/s (code 0) at power-on and after CTL_CONTROLLER_RESET.
     int selectedRate() const;
 
 private:
@@ -156,7 +157,7 @@ private:
     VirtualTiming timing_;
     Opened opened_ = Opened::None;
     int drive_ = 0;
-    int rate_ = -1;
+    int rate_ = 0;
     std::uint64_t clock_ = 0;
     std::uint32_t lastError_ = 0;
     std::vector<Call> calls_;
