@@ -67,7 +67,9 @@ TEST(VirtualDrive, DevicesAndVersion) {
     EXPECT_EQ(drive.lastError(), kErrorInvalidHandle);
 
     ASSERT_TRUE(drive.open("\\\\.\\fdraw0"));
+    ASSERT_TRUE(fdc.rateSelect(Rate250));
     EXPECT_TRUE(fdc.controllerReset());
+    EXPECT_EQ(drive.selectedRate(), Rate500); // a reset controller runs at 500 kbit/s
     EXPECT_TRUE(fdc.mediaPresent());
     // Drive B: is installed but holds no diskette.
     ASSERT_TRUE(drive.open("\\\\.\\fdraw1"));
