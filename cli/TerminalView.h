@@ -1,0 +1,65 @@
+// The command line's OperationView: a progress bar with the elapsed time on a
+// terminal, plain lines otherwise; questions answered from the terminal when
+// it is interactive.
+#pragma once
+
+#include "drive/OperationView.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+namespace dorvane::cli {
+
+class TerminalView : public OperationView {
+public:
+    // `progressBar`: redraw one status line in place (stdout is a terminal);
+    // else progress goes out as a plain line every tenth of the work.
+    // `interactive`: questions are asked on the terminal; else they are
+    // answered from `answerWhenNotInteractive` (Cancel for the diskette
+    // checklist, the --adopt choice for the scan's question).
+    TerminalView(std::FILE* out, bool progressBar, bool interactive);
+
+    void setStatus(int part, const std::string& text) override;
+    void repaintMap() override {}
+    void repaintWindow() override {}
+    int shownSlot() const override;
+    void selectSlot(int head) override;
+    void enableControls(bool) override {}
+    void setButtonCaption(int, const std::string&) override {}
+    void setTaskbarState(TaskbarState state) override;
+    void setTaskbarValue(int done, int total) override;
+    bool confirm(const std::string& caption, const std::string& text) override;
+    bool interruptRequested() override { return false; }
+    void settingsChanged() override {}
+
+    // The answer to the scan's adopt question when nobody can be asked.
+    void setAdoptAnswer(bool adopt) { adoptAnswer_ = adopt; }
+    // The last text of a status part.
+    std::string status(int part) const;
+    // True once a question was answered with Cancel.
+    bool declined() const { return declined_; }
+    // Ends the progress line so that what follows starts on a line of its own.
+    void endProgress();
+
+private:
+    void drawBar();
+    void clearLine();
+
+    std::FILE* out_;
+    bool progressBar_;
+    bool interactive_;
+    bool adoptAnswer_ = false;
+    bool declined_ = false;
+    mutable std::mutex mutex_;
+    std::string status_[kStatusParts];
+    int shown_ = 0;
+    int done_ = 0;
+    int total_ = 0;
+    int lastTenth_ = 0;
+    bool barShown_ = false;
+    std::size_t lineLength_ = 0;
+    TaskbarState taskbar_ = TaskbarState::NoProgress;
+};
+
+} // namespace dorvane::cli

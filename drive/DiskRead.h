@@ -1,0 +1,22 @@
+// The whole-disk read: every sector of the chosen sides, with retries, into
+// the image slots, the image file, its map, the log of failed commands and a
+// dump of every read with a CRC error.
+#pragma once
+
+#include "drive/FloppyDevice.h"
+#include "drive/Progress.h"
+#include "model/Session.h"
+
+namespace dorvane {
+
+// How often a failing seek is sent before its track side is given up: the
+// sectors of that side then go to the image as filler bytes with legend Bad.
+constexpr int kSeekAttempts = 10;
+
+// Runs on the caller's thread (the window starts a worker for it) and starts
+// the elapsed-time ticker. Returns true when the read ran to its end
+// ("finished"); false when it was cancelled, another operation was running,
+// or no usable driver was found.
+bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request);
+
+} // namespace dorvane

@@ -1,0 +1,16 @@
+// The disk write: a sector-order image file onto the diskette, one multi-sector
+// write command per track side, streamed from the file. The slots of the head
+// range only show what happened to each track side.
+#pragma once
+
+#include "drive/FloppyDevice.h"
+#include "drive/Progress.h"
+#include "model/Session.h"
+
+namespace dorvane {
+
+// Returns true when the write ran to its end ("finished"); false when it was
+// cancelled, another operation was running, or no usable driver was found.
+bool writeDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request);
+
+} // namespace dorvane

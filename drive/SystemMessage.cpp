@@ -1,0 +1,40 @@
+#include "drive/SystemMessage.h"
+
+namespace dorvane {
+
+const char* builtinMessageText(std::uint32_t code) {
+    struct Entry {
+        std::uint32_t code;
+        const char* text;
+    };
+    // The texts Windows gives for these codes in English.
+    static const Entry table[] = {
+        {0, "The operation completed successfully."},
+        {1, "Incorrect function."},
+        {2, "The system cannot find the file specified."},
+        {3, "The system cannot find the path specified."},
+        {5, "Access is denied."},
+        {19, "The media is write protected."},
+        {21, "The device is not ready."},
+        {23, "Data error (cyclic redundancy check)."},
+        {25, "The drive cannot locate a specific area or track on the disk."},
+        {27, "The drive cannot find the sector requested."},
+        {31, "A device attached to the system is not functioning."},
+        {32, "The process cannot access the file because it is being used by another process."},
+        {87, "The parameter is incorrect."},
+        {122, "The data area passed to a system call is too small."},
+        {1117, "The request could not be performed because of an I/O device error."},
+        {1122, "No ID address mark was found on the floppy disk."},
+        {1123, "Mismatch between the floppy disk sector ID field and the floppy disk controller "
+               "track address."},
+        {1124, "The floppy disk controller reported an error that is not recognized by the "
+               "floppy disk driver."},
+        {1125, "The floppy disk controller returned inconsistent results in its registers."},
+    };
+    for (const Entry& entry : table)
+        if (entry.code == code)
+            return entry.text;
+    return nullptr;
+}
+
+} // namespace dorvane

@@ -1,0 +1,142 @@
+#include "drive/TrackScan.h"
+
+#include "drive/DisketteCheck.h"
+#include "drive/FloppyController.h"
+#include "model/Session.h"
+#include "model/Text.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace dorvane {
+
+const char* const kAdoptCaption = "Data on track successfully decoded!";
+const char* const kAdoptText =
+    "Update the current settings profile with session discovered params?";
+
+namespace {
+
+const char* const kNoFormatText = "No format on track found or sectors layouts was not "
+                                  "recognized. Try with an another speed rate. Ready";
+
+int highestSectorOf(const std::vector<SectorIdEntry>& ids) {
+    int highest = 0;
+    for (const SectorIdEntry& id : ids)
+        highest = std::max(highest, static_cast<int>(id.sector));
+    return highest;
+}
+
+void adopt(OperationContext& ctx, ProfileStore& store, int rate, int highestSector) {
+    DiskSettings& settings = ctx.session.settings;
+    settings.dataRate = rate;
+    const int choice = sectorsChoiceFor(highestSector);
+    if (choice >= 0)
+        settings.chooseSectors(choice);
+    else
+        settings.recomputeGeometry();
+    saveProfile(store, settings.dataRate, settings);
+    resetTaskbarProgress(ctx);
+    ctx.view.settingsChanged();
+    ctx.view.repaintMap();
+}
+
+} // namespace
+
+std::string scanResultText(int rate, const std::vector<SectorIdEntry>& ids) {
+    // Built whole (up to 255 IDs); the status line cuts it to its buffer.
+    std::string text = formatText("Speed rate [%i] and %i (", rate, highestSectorOf(ids));
+    for (const SectorIdEntry& id : ids)
+        text += formatText("%i [%i%s], ", id.sector, id.sizeCode,
+                           id.sizeCode != kSizeCode512 ? "!" : "");
+    if (!ids.empty())
+        text.resize(text.size() - 2);
+    return text;
+}
+
+int sectorsChoiceFor(int highestSector) {
+    for (int choice = 0; choice < kSectorsChoices; ++choice)
+        if (highestSector <= sectorsForChoice(choice))
+            return choice;
+    return -1;
+}
+
+ScanOutcome scanTrack(OperationContext& ctx, FloppyDevice& device, ProfileStore& store,
+                      const ScanRequest& request) {
+    ScanOutcome outcome;
+    if (!ctx.state.tryStart())
+        return outcome;
+    const DiskSettings& settings = ctx.session.settings;
+    OperationView& view = ctx.view;
+
+    view.setStatus(StatusHead, formatText("Head: %i", request.head));
+    view.setStatus(StatusTrack,
+                   formatText("%s: %i", settings.sideCount == 2 ? "Cyl" : "Track", request.track));
+    view.setStatus(StatusSector, "Sectors:");
+    view.setStatus(StatusResult, "Result");
+
+    OpenDevice open(device, settings.devicePath);
+    if (!open.opened()) {
+        view.setStatus(StatusResult, "Result: fail");
+        ctx.state.finish();
+        return outcome;
+    }
+    FloppyController fdc(device);
+    // Cancel here does not stop the scan: its commands then find nothing.
+    checkDiskette(ctx, fdc, true);
+
+    bool autoA = request.autoAcceptA;
+    // Room for every ID the controller can report, so that a track with more
+    // than 32 IDs is reported and not refused for a short buffer.
+    std::vector<std::uint8_t> result(1 + kMaxScanIds * sizeof(SectorIdEntry));
+    for (int rate = request.firstRate; rate <= request.lastRate; ++rate) {
+        view.setStatus(StatusMain, "Scanning track...");
+        fdc.rateSelect(rate);
+        fdc.seekCylinder(static_cast<std::uint8_t>(request.track));
+        std::fill(result.begin(), result.end(), 0);
+        const bool scanned =
+            fdc.idScan(IdScanRequest{kFlagMfm, static_cast<std::uint8_t>(request.head)},
+                       result.data(), result.size());
+        std::this_thread::yield();
+        if (!scanned) {
+            view.setStatus(StatusMain, "An unexpected error while diskette discovering occurred");
+            view.setStatus(StatusSector, "Sectors: ??");
+            view.setStatus(StatusResult, "Result: NO");
+            continue;
+        }
+        const int count = result[0];
+        std::vector<SectorIdEntry> ids(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const std::uint8_t* entry = &result[1 + 4 * static_cast<std::size_t>(i)];
+            ids[static_cast<std::size_t>(i)] =
+                SectorIdEntry{entry[0], entry[1], entry[2], entry[3]};
+            if (entry[3] != kSizeCode512)
+                autoA = false;
+        }
+        view.setStatus(StatusSector,
+                       count == 0 ? std::string("Sectors: --") : formatText("Sectors: %i", count));
+        if (count == 0) {
+            view.setStatus(StatusResult, "Result: No");
+            view.setStatus(StatusMain, driveFinalText(ctx.state, kNoFormatText));
+            continue;
+        }
+
+        outcome.found = true;
+        outcome.rate = rate;
+        outcome.highestSector = highestSectorOf(ids);
+        outcome.ids = ids;
+        view.setStatus(StatusResult, "Result: Yes");
+        view.setStatus(StatusMain,
+                       formatText("%s) sectors discovered", scanResultText(rate, ids).c_str()));
+        if ((autoA && request.autoAcceptB) || view.confirm(kAdoptCaption, kAdoptText)) {
+            adopt(ctx, store, rate, outcome.highestSector);
+            outcome.adopted = true;
+        }
+        break;
+    }
+
+    device.close();
+    ctx.state.finish();
+    return outcome;
+}
+
+} // namespace dorvane
