@@ -1,0 +1,195 @@
+// The single-sector read on the virtual drive: legends, result texts, the
+// errorcrc and success dumps in the current folder, the recovery after the
+// 11th and 21st attempts, and the interrupt key.
+#include "drive/SectorRead.h"
+#include "drive/SectorDump.h"
+#include "model/Crc32.h"
+#include "tests/core/ops/OpsRig.h"
+
+#include <gtest/gtest.h>
+
+namespace dorvane {
+namespace {
+
+using namespace test;
+
+struct SectorRig : OpsRig {
+    TempDir dir;
+    CurrentFolder here{dir.path()};
+    Bytes image = patterned(80 * 10 * 512, 21);
+
+    SectorRig() {
+        insert(image);
+        session->imageName = "pro";
+    }
+    void read(int track, int head, int sector) {
+        ASSERT_TRUE(state.tryStart()); // the map sets the flag before it asks
+        readSector(ctx, drive, track, head, sector);
+        EXPECT_FALSE(state.busy);
+    }
+    Bytes original(int track, int sector) const {
+        return slice(image, static_cast<std::size_t>(track * 10 + sector - 1) * 512, 512);
+    }
+    std::string dump(const char* kind, int track, int sector, const Bytes& data,
+                     const std::string& prefix = "pro") const {
+        std::string name;
+        EXPECT_TRUE(sectorDumpName(name, prefix, kind, 0, track, sector, crc32Sector(data.data())));
+        return dir.file(name);
+    }
+    Bytes recordData(int head, int track, int sector) {
+        const SectorData& data = session->record(head, track, sector - 1).data;
+        return Bytes(data.begin(), data.end());
+    }
+};
+
+TEST(SectorRead, GoodSectorOneAttempt) {
+    SectorRig rig;
+    rig.read(12, 0, 4);
+    const Bytes data = rig.original(12, 4);
+    EXPECT_EQ(rig.session->record(0, 12, 3).legend, Good);
+    EXPECT_EQ(rig.recordData(0, 12, 4), data);
+    EXPECT_EQ(rig.view.status(StatusResult), "Result: OK");
+    EXPECT_EQ(rig.view.status(StatusMain), "Ready");
+    EXPECT_EQ(rig.view.status(StatusTrack), "Track: 12");
+    EXPECT_EQ(rig.view.status(StatusSector), "Sector: 4");
+    EXPECT_EQ(readAll(rig.dump(kSuccessDump, 12, 4, data)), data);
+    EXPECT_EQ(rig.dir.names().size(), 1u);
+    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 1u);
+    EXPECT_EQ(rig.callsOf(CTL_SPECIFY).at(0).input, (Bytes{0x0F, 0xFE}));
+}
+
+TEST(SectorRead, TwoCrcFailuresThenGood) {
+    SectorRig rig;
+    rig.settings().retries = 9;
+    rig.sector(5, 0, 7).failuresLeft = 2;
+    const Bytes bad = corruptedData(rig.sector(5, 0, 7));
+    rig.read(5, 0, 7);
+    EXPECT_EQ(rig.session->record(0, 5, 6).legend, Warning);
+    EXPECT_EQ(rig.view.status(StatusResult), "Result: OK");
+    // Both failed reads gave the same bytes: one errorcrc dump.
+    EXPECT_EQ(readAll(rig.dump(kErrorCrcDump, 5, 7, bad)), bad);
+    EXPECT_EQ(readAll(rig.dump(kSuccessDump, 5, 7, rig.original(5, 7))), rig.original(5, 7));
+    EXPECT_EQ(rig.dir.names().size(), 2u);
+    EXPECT_EQ(rig.view.statusHistory(StatusResult),
+              (std::vector<std::string>{"Result", "Result", "Result: 23", "Result: 23", "Result: 0",
+                                        "Result: OK"}));
+}
+
+TEST(SectorRead, SuccessOnTheLastCountingAttemptIsBad) {
+    SectorRig rig;
+    rig.settings().retries = 3;
+    rig.sector(5, 0, 7).failuresLeft = 2;
+    rig.read(5, 0, 7);
+    EXPECT_EQ(rig.session->record(0, 5, 6).legend, Bad);
+    EXPECT_EQ(rig.view.status(StatusResult), "Result: 0");
+    EXPECT_EQ(rig.recordData(0, 5, 7), rig.original(5, 7));
+}
+
+TEST(SectorRead, RetriesZeroAndAFailure) {
+    SectorRig rig;
+    rig.settings().retries = 0;
+    rig.sector(1, 0, 1).noData = true;
+    rig.read(1, 0, 1);
+    EXPECT_EQ(rig.session->record(0, 1, 0).legend, Bad);
+    EXPECT_EQ(rig.view.status(StatusResult), "Result: 27");
+    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 1u);
+    EXPECT_TRUE(rig.dir.names().empty());
+}
+
+TEST(SectorRead, TwentyRetriesWithRecoveryAfterThe11thAnd21st) {
+    SectorRig rig;
+    rig.settings().retries = 20;
+    rig.sector(9, 0, 2).permanentCrc = true;
+    rig.read(9, 0, 2);
+    EXPECT_EQ(rig.session->record(0, 9, 1).legend, Bad);
+    EXPECT_EQ(rig.view.status(StatusResult), "Result: 23");
+    // Control codes after the first read: 11 reads, the cylinder-byte seek,
+    // the recalibration and the seek back, 10 reads, the same recovery.
+    std::vector<std::uint32_t> codes;
+    bool reading = false;
+    for (const VirtualDrive::Call& call : rig.drive.calls()) {
+        reading = reading || call.code == CTL_READ_DATA;
+        if (reading)
+            codes.push_back(call.code);
+    }
+    std::vector<std::uint32_t> expected(11, CTL_READ_DATA);
+    expected.insert(expected.end(), {CTL_SEEK, CTL_RECALIBRATE, CTL_SEEK});
+    expected.insert(expected.end(), 10, CTL_READ_DATA);
+    expected.insert(expected.end(), {CTL_SEEK, CTL_RECALIBRATE, CTL_SEEK});
+    EXPECT_EQ(codes, expected);
+    const std::vector<VirtualDrive::Call> seeks = rig.callsOf(CTL_SEEK);
+    EXPECT_EQ(seeks[1].input, Bytes{9});
+    EXPECT_EQ(seeks[2].input, (Bytes{9, 0}));
+}
+
+TEST(SectorRead, AttemptsAfterTheRecoveryReadTheRightCylinder) {
+    SectorRig rig;
+    rig.settings().retries = 15;
+    rig.sector(30, 0, 3).failuresLeft = 11;
+    rig.read(30, 0, 3);
+    // The 12th attempt, after the recalibration, finds the sector.
+    EXPECT_EQ(rig.session->record(0, 30, 2).legend, Warning);
+    EXPECT_EQ(rig.recordData(0, 30, 3), rig.original(30, 3));
+    EXPECT_EQ(rig.drive.headCylinder(), 30);
+}
+
+TEST(SectorRead, InterruptDuringRetriesGivesZerosAndBad) {
+    SectorRig rig;
+    rig.settings().retries = 20;
+    rig.sector(2, 0, 5).permanentCrc = true;
+    int polls = 0;
+    rig.view.onInterruptPoll = [&] { return ++polls == 3; };
+    rig.read(2, 0, 5);
+    EXPECT_EQ(polls, 3);
+    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 3u);
+    EXPECT_EQ(rig.session->record(0, 2, 4).legend, Bad);
+    EXPECT_EQ(rig.recordData(0, 2, 5), Bytes(512, 0));
+}
+
+TEST(SectorRead, EmptyImageNameAndSecondHead) {
+    SectorRig rig;
+    rig.settings().chooseHeads(BothHeads);
+    const Bytes image = patterned(2 * 80 * 10 * 512, 22);
+    rig.insert(image);
+    rig.session->imageName.clear();
+    rig.read(0, 1, 10);
+    const Bytes data = slice(image, 19 * 512, 512);
+    std::string name;
+    ASSERT_TRUE(sectorDumpName(name, "", kSuccessDump, 1, 0, 10, crc32Sector(data.data())));
+    EXPECT_EQ(name.rfind("_success_Head1_Track0_Sector10_", 0), 0u);
+    EXPECT_EQ(readAll(rig.dir.file(name)), data);
+    EXPECT_EQ(rig.view.status(StatusTrack), "Cyl: 0");
+    EXPECT_EQ(rig.view.selectedSlots(), std::vector<int>{1});
+}
+
+TEST(SectorRead, FailedSeekReadsNothing) {
+    SectorRig rig;
+    rig.disk->seekFailures[8] = 1;
+    rig.session->record(0, 8, 0).data.fill(0x5A);
+    rig.read(8, 0, 1);
+    EXPECT_EQ(rig.session->record(0, 8, 0).legend, Progress);
+    EXPECT_EQ(rig.recordData(0, 8, 1), Bytes(512, 0x5A));
+    EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
+    EXPECT_EQ(rig.view.status(StatusMain), "Ready");
+}
+
+TEST(SectorRead, CancelInTheChecklistLeavesTheRecord) {
+    SectorRig rig;
+    rig.disk->present = false;
+    rig.view.answer(false);
+    rig.read(0, 0, 1);
+    EXPECT_EQ(rig.session->record(0, 0, 0).legend, Empty);
+    EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
+    EXPECT_EQ(rig.view.status(StatusMain), "Ready");
+}
+
+TEST(SectorRead, OverlongPrefixSkipsTheDump) {
+    SectorRig rig;
+    rig.session->imageName = std::string(250, 'p');
+    rig.read(0, 0, 1);
+    EXPECT_EQ(rig.session->record(0, 0, 0).legend, Good);
+    EXPECT_TRUE(rig.dir.names().empty());
+}
+
+} // namespace
+} // namespace dorvane
