@@ -20,14 +20,14 @@ void TerminalView::setStatus(int part, const std::string& text) {
     const bool changed = status_[part] != text;
     status_[part] = text;
     if (part == StatusMain && changed && !text.empty()) {
-        // The main message goes out as a line of its own, above the bar.
+        // The main message goes out as a line of its own; the bar comes back
+        // with the next step.
         if (barShown_)
             clearLine();
+        barShown_ = false;
         std::fprintf(out_, "%s\n", text.c_str());
-        if (barShown_)
-            drawBar();
         std::fflush(out_);
-    } else if (progressBar_ && barShown_ && changed) {
+    } else if (part == StatusElapsed && progressBar_ && barShown_ && changed) {
         drawBar();
     }
 }
