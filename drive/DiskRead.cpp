@@ -8,6 +8,7 @@
 #include "model/Text.h"
 
 #include <array>
+#include <atomic>
 #include <optional>
 #include <thread>
 
@@ -36,6 +37,17 @@ struct ReadFiles {
         map.write(&digit, 1);
     }
 };
+
+// A log line fits the 260-character text buffer with its line feed: an
+// over-long message text is cut, the line feed always ends the line.
+std::string logLine(const std::string& text) {
+    return cutToUtf16Units(text, kTextCapacity - 2) + "\n";
+}
+
+// `retries` stays editable in the window while the read runs.
+int currentRetries(Session& session) {
+    return std::atomic_ref<int>(session.settings.retries).load(std::memory_order_relaxed);
+}
 
 const char* trackWord(const DiskSettings& settings) {
     return settings.sideCount == 2 ? "Cyl" : "Track";
@@ -95,10 +107,9 @@ bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationReques
                 bool positioned = fdc.seek(seek);
                 while (!positioned) {
                     ++seekFailures;
-                    files.appendLog(formatText("Head %i, Track %i, attempt %i, warning %i - %s\n",
-                                               head, track, seekFailures,
-                                               static_cast<int>(kErrorSeek),
-                                               systemMessageText(kErrorSeek).c_str()));
+                    files.appendLog(logLine(formatText(
+                        "Head %i, Track %i, attempt %i, warning %i - %s", head, track, seekFailures,
+                        static_cast<int>(kErrorSeek), systemMessageText(kErrorSeek).c_str())));
                     view.setStatus(StatusResult,
                                    formatText("Result: %d", static_cast<int>(kErrorSeek)));
                     if (seekFailures >= kSeekAttempts || ctx.state.cancelled())
@@ -136,7 +147,7 @@ bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationReques
                     int attempt = 0;
                     // `retries` may change in the window during the read: it
                     // is read again at every attempt and at the verdict.
-                    while (attempt <= session.settings.retries) {
+                    while (attempt <= currentRetries(session)) {
                         buffer.fill(settings.fillerByte);
                         if (fdc.readData(command, buffer.data(), buffer.size())) {
                             success = true;
@@ -146,11 +157,11 @@ bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationReques
                         if (ctx.state.cancelled())
                             break;
                         const std::uint32_t error = fdc.lastError();
-                        files.appendLog(
-                            formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s\n",
+                        files.appendLog(logLine(
+                            formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s",
                                        head, track, sector, attempt == 0 ? "probe" : "retry",
-                                       attempt, session.settings.retries, static_cast<int>(error),
-                                       systemMessageText(error).c_str()));
+                                       attempt, currentRetries(session), static_cast<int>(error),
+                                       systemMessageText(error).c_str())));
                         view.setStatus(StatusResult,
                                        formatText("Result: %d", static_cast<int>(error)));
                         if (error == kErrorCrc) {
@@ -174,7 +185,7 @@ bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationReques
                         record.legend = Good;
                         view.setStatus(StatusResult, "Result: OK");
                         state = TaskbarState::Normal;
-                    } else if (attempt >= session.settings.retries) {
+                    } else if (attempt >= currentRetries(session)) {
                         record.legend = Bad;
                         state = TaskbarState::Error;
                     } else {

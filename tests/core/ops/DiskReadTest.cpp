@@ -111,6 +111,21 @@ TEST(DiskRead, PermanentCrcWithTwoRetries) {
     EXPECT_EQ(std::count(states.begin(), states.end(), TaskbarState::Error), 1);
 }
 
+TEST(DiskRead, RetriesChangedDuringTheReadTakeEffectAtOnce) {
+    ReadRig rig;
+    rig.insert(patterned(kSide, 16));
+    rig.settings().retries = 9;
+    rig.sector(0, 0, 4).permanentCrc = true;
+    rig.view.onStatus = [&](int part, const std::string& text) {
+        if (part == StatusResult && text == "Result: 23")
+            rig.settings().retries = 2; // the "Retry:" box edited meanwhile
+    };
+    EXPECT_TRUE(rig.read());
+    EXPECT_EQ(rig.log(), readLine(0, 0, 4, 0, 9, 23) + readLine(0, 0, 4, 1, 2, 23) +
+                             readLine(0, 0, 4, 2, 2, 23));
+    EXPECT_EQ(rig.map().substr(0, 5), "33353");
+}
+
 TEST(DiskRead, LegendsByAttempts) {
     ReadRig rig;
     const Bytes image = patterned(kSide, 3);
