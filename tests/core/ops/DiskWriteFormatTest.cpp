@@ -130,6 +130,12 @@ TEST(DiskWrite, CancelCompletesTheTrackOnBothHeads) {
     writeAll(rig.request.path, patterned(819200, 35));
     EXPECT_FALSE(writeDisk(ctx, rig.drive, rig.request));
     EXPECT_EQ(rig.callsOf(CTL_WRITE_DATA).size(), 6u);
+    // The file's second track side is track 0 of head 1, its third track 1 of head 0.
+    const Bytes file = readAll(rig.request.path);
+    EXPECT_EQ(rig.disk->sectorData(0, 1, 1), slice(file, 5120, 512));
+    EXPECT_EQ(rig.disk->sectorData(1, 0, 1), slice(file, 2 * 5120, 512));
+    EXPECT_EQ(rig.disk->sectorData(2, 1, 10), slice(file, 6 * 5120 - 512, 512));
+    EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // after the cancel
     EXPECT_EQ(rig.legendsOf(0, Good), 30);
     EXPECT_EQ(rig.legendsOf(1, Good), 30);
     EXPECT_EQ(rig.legendsOf(0, Empty), 770);
@@ -199,6 +205,17 @@ TEST(DiskFormat, BothHeadsInOrderAndCancel) {
     EXPECT_EQ(rig.legendsOf(1, Formatted), 10);
     EXPECT_EQ(rig.legendsOf(1, Empty), 790);
     EXPECT_EQ(view.status(StatusMain), "Ready. Formatting media cancelled");
+}
+
+TEST(DiskFormat, CancelInTheChecklistFormatsNothing) {
+    WriteRig rig;
+    rig.disk->present = false;
+    rig.view.answer(false);
+    EXPECT_FALSE(formatDisk(rig.ctx, rig.drive));
+    EXPECT_TRUE(rig.callsOf(CTL_FORMAT_TRACK).empty());
+    EXPECT_EQ(rig.legendsOf(0, Empty), 800);
+    EXPECT_EQ(rig.view.status(StatusMain), "Ready. Formatting media cancelled");
+    EXPECT_EQ(rig.view.enableCalls(), (std::vector<bool>{false, true}));
 }
 
 TEST(DiskFormat, FailuresMarkTheirSides) {
