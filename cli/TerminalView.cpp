@@ -42,11 +42,6 @@ void TerminalView::selectSlot(int head) {
     shown_ = head;
 }
 
-void TerminalView::setTaskbarState(TaskbarState state) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    taskbar_ = state;
-}
-
 void TerminalView::setTaskbarValue(int done, int total) {
     std::lock_guard<std::mutex> lock(mutex_);
     done_ = done;
@@ -108,15 +103,17 @@ bool TerminalView::confirm(const std::string& caption, const std::string& text) 
     } else {
         if (barShown_)
             std::fputs("\n", out_);
+        barShown_ = false;
         std::fprintf(out_, "%s: %s [O]K/[C]ancel? ", caption.c_str(), text.c_str());
         std::fflush(out_);
+        // The ticker may write meanwhile: the answer is awaited unlocked.
+        lock.unlock();
         char answer[64] = {};
         // End of input or an interrupted read counts as Cancel.
         ok = std::fgets(answer, sizeof answer, stdin) != nullptr &&
              (answer[0] == 'o' || answer[0] == 'O' || answer[0] == 'y' || answer[0] == 'Y');
+        lock.lock();
     }
-    if (!ok)
-        declined_ = true;
     std::fflush(out_);
     return ok;
 }

@@ -27,7 +27,7 @@ public:
     void selectSlot(int head) override;
     void enableControls(bool) override {}
     void setButtonCaption(int, const std::string&) override {}
-    void setTaskbarState(TaskbarState state) override;
+    void setTaskbarState(TaskbarState) override {}
     void setTaskbarValue(int done, int total) override;
     bool confirm(const std::string& caption, const std::string& text) override;
     bool interruptRequested() override { return false; }
@@ -37,8 +37,6 @@ public:
     void setAdoptAnswer(bool adopt) { adoptAnswer_ = adopt; }
     // The last text of a status part.
     std::string status(int part) const;
-    // True once a question was answered with Cancel.
-    bool declined() const { return declined_; }
     // Ends the progress line so that what follows starts on a line of its own.
     void endProgress();
 
@@ -50,7 +48,6 @@ private:
     bool progressBar_;
     bool interactive_;
     bool adoptAnswer_ = false;
-    bool declined_ = false;
     mutable std::mutex mutex_;
     std::string status_[kStatusParts];
     int shown_ = 0;
@@ -59,7 +56,6 @@ private:
     int lastTenth_ = 0;
     bool barShown_ = false;
     std::size_t lineLength_ = 0;
-    TaskbarState taskbar_ = TaskbarState::NoProgress;
 };
 
 } // namespace dorvane::cli

@@ -43,7 +43,9 @@ void adopt(OperationContext& ctx, ProfileStore& store, int rate, int highestSect
 } // namespace
 
 std::string scanResultText(int rate, const std::vector<SectorIdEntry>& ids) {
-    // Built whole (up to 255 IDs); the status line cuts it to its buffer.
+    // The rate shown is the one the IDs were found at (the drive's rate during
+    // the pass), not the setting, which autoscan has not changed yet. Built
+    // whole (up to 255 IDs); the status line cuts it to its buffer.
     std::string text = formatText("Speed rate [%i] and %i (", rate, highestSectorOf(ids));
     for (const SectorIdEntry& id : ids)
         text += formatText("%i [%i%s], ", id.sector, id.sizeCode,
