@@ -70,6 +70,10 @@ TEST(DiskCommandsCli, ReadsARawDisketteByteForByte) {
     EXPECT_TRUE(contains(run.out, "Ready. Reading to " + dir.file("copy.dsk") + " finished\n"));
     EXPECT_TRUE(contains(run.out, "Sectors: 800 good read/write well (green)\n"));
     EXPECT_TRUE(contains(run.err, "source.dsk"));
+    // Not a terminal: the progress comes as a line every tenth of the work.
+    EXPECT_TRUE(contains(run.out, "\n80 of 800 sectors (10%)"));
+    EXPECT_TRUE(contains(run.out, "\n800 of 800 sectors (100%)"));
+    EXPECT_FALSE(contains(run.out, "\r"));
 }
 
 TEST(DiskCommandsCli, ReadsTheDemoWithItsFaults) {
