@@ -4,6 +4,7 @@
 #include "drive/VirtualDrive.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace dorvane {
@@ -21,6 +22,17 @@ constexpr double kGapFraction = 0.1;
 
 std::size_t sectorBytes(int sizeCode) {
     return std::size_t{128} << sizeCode;
+}
+
+// Device names are case-insensitive, as on Windows.
+bool sameName(const std::string& a, const char* b) {
+    if (a.size() != std::strlen(b))
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 bool sameDensity(const VirtualTrack& track, std::uint8_t flags) {
@@ -42,13 +54,13 @@ bool VirtualDrive::open(const std::string& devicePath) {
         lastError_ = kErrorFileNotFound;
         return false;
     }
-    if (devicePath == kControlDevice) {
+    if (sameName(devicePath, kControlDevice)) {
         opened_ = Opened::Control;
         lastError_ = 0;
         return true;
     }
     for (int drive = 0; drive < 2; ++drive) {
-        if (devicePath == kDriveDevices[drive] && driveInstalled_[drive]) {
+        if (sameName(devicePath, kDriveDevices[drive]) && driveInstalled_[drive]) {
             opened_ = Opened::Drive;
             drive_ = drive;
             lastError_ = 0;

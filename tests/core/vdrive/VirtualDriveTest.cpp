@@ -60,6 +60,7 @@ TEST(VirtualDrive, DevicesAndVersion) {
     EXPECT_FALSE(drive.control(CTL_DRIVER_VERSION, nullptr, 0, two, sizeof two));
     EXPECT_EQ(drive.lastError(), kErrorInsufficientBuffer);
 
+    EXPECT_TRUE(drive.open("\\\\.\\FDRAW0")); // names are case-insensitive
     EXPECT_FALSE(drive.open("\\\\.\\fdraw2"));
     EXPECT_EQ(drive.lastError(), kErrorFileNotFound);
     EXPECT_FALSE(drive.isOpen());
