@@ -9,18 +9,13 @@
 namespace dorvane {
 
 bool formatDisk(OperationContext& ctx, FloppyDevice& device) {
-    if (!ctx.state.tryStart())
+    if (!startOperation(ctx, kFormatButton, "Formatting...", "Formatting the media..."))
         return false;
     Session& session = ctx.session;
     const DiskSettings& settings = session.settings;
     OperationView& view = ctx.view;
-
-    beginControls(ctx, kFormatButton, "Formatting...");
-    view.setStatus(StatusMain, "Formatting the media...");
     for (int part = StatusHead; part < kStatusParts; ++part)
         view.setStatus(part, "");
-    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
-        clearSlot(session.slot(head));
     view.repaintMap();
 
     FloppyController fdc(device);
@@ -39,35 +34,24 @@ bool formatDisk(OperationContext& ctx, FloppyDevice& device) {
                 if (ctx.state.cancelled())
                     break;
                 ImageSlot& slot = session.slot(head);
-                const int first = track * spt;
                 showSlotOf(view, head);
-                markRecords(slot, first, spt, Progress, false);
+                markRecords(slot, track * spt, spt, Progress, false);
                 view.repaintMap();
 
-                TaskbarState state;
-                if (!fdc.seekTrack32(static_cast<std::uint32_t>(track))) {
-                    markRecords(slot, first, spt, Warning, false);
-                    state = TaskbarState::Paused;
-                } else if (fdc.formatTrack(
-                               formatBlock(head, spt, settings.gapLength(), settings.fillerByte),
-                               sequentialIds(track, head, spt))) {
-                    markRecords(slot, first, spt, Formatted, false);
-                    state = TaskbarState::Normal;
-                } else {
-                    markRecords(slot, first, spt, Bad, false);
-                    state = TaskbarState::Error;
-                }
-                reportStep(ctx, state, spt);
+                if (!fdc.seekTrack32(static_cast<std::uint32_t>(track)))
+                    reportSide(ctx, slot, track, Warning, TaskbarState::Paused);
+                else if (fdc.formatTrack(
+                             formatBlock(head, spt, settings.gapLength(), settings.fillerByte),
+                             sequentialIds(track, head, spt)))
+                    reportSide(ctx, slot, track, Formatted, TaskbarState::Normal);
+                else
+                    reportSide(ctx, slot, track, Bad, TaskbarState::Error);
             }
         }
     }
 
-    const bool finished = !ctx.state.cancelled() && !ctx.state.driverUnusable;
-    view.setStatus(StatusMain, driveFinalText(ctx.state, formatText("Ready. Formatting media %s",
-                                                                    ctx.state.outcomeWord())));
-    ctx.state.finish();
-    restoreControls(ctx, kFormatButton, "Format");
-    return finished;
+    return finishOperation(ctx, kFormatButton, "Format",
+                           formatText("Ready. Formatting media %s", ctx.state.outcomeWord()));
 }
 
 } // namespace dorvane

@@ -49,172 +49,198 @@ int currentRetries(Session& session) {
     return std::atomic_ref<int>(session.settings.retries).load(std::memory_order_relaxed);
 }
 
-const char* trackWord(const DiskSettings& settings) {
-    return settings.sideCount == 2 ? "Cyl" : "Track";
+// One whole-disk read, step by step: the files it writes, the controller and
+// the sector buffer it reads through.
+class DiskReader {
+public:
+    DiskReader(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request)
+        : ctx_(ctx), settings_(ctx.session.settings), view_(ctx.view), device_(device),
+          fdc_(device), request_(request), spt_(settings_.sectorsPerTrack) {}
+
+    bool run();
+
+private:
+    bool cancelled() const { return ctx_.state.cancelled(); }
+
+    void openFiles();
+    ImageSlot& startSide(int track, int head);
+    bool seekSide(int track, int head);
+    void fillUnreachableSide(ImageSlot& slot, int track);
+    void readSector(ImageSlot& slot, int track, int head, int sector);
+    bool finish();
+
+    void log(const std::string& text) { files_.appendLog(logLine(text)); }
+    void showResult(std::uint32_t error) {
+        view_.setStatus(StatusResult, formatText("Result: %d", static_cast<int>(error)));
+    }
+
+    OperationContext& ctx_;
+    const DiskSettings& settings_;
+    OperationView& view_;
+    FloppyDevice& device_;
+    FloppyController fdc_;
+    const OperationRequest& request_;
+    const int spt_;
+    ReadFiles files_;
+    std::array<std::uint8_t, kSectorBytes> buffer_{};
+    std::optional<ElapsedTicker> ticker_;
+};
+
+bool DiskReader::run() {
+    if (!startOperation(ctx_, request_.button, "Reading...",
+                        formatText("Reading the whole media to: %s", request_.path.c_str())))
+        return false;
+    view_.repaintMap();
+    openFiles();
+
+    OpenDevice open(device_, settings_.devicePath);
+    checkDiskette(ctx_, fdc_, open.opened());
+    fdc_.rateSelect(settings_.dataRate);
+    ticker_.emplace(ctx_);
+    resetTaskbarProgress(ctx_);
+
+    for (int track = 0; track < settings_.tracks && !cancelled(); ++track) {
+        view_.setStatus(StatusTrack, formatText("%s: %i", trackWord(settings_), track));
+        for (int head = settings_.firstHead; head <= settings_.lastHead; ++head) {
+            ImageSlot& slot = startSide(track, head);
+            if (!seekSide(track, head)) {
+                // A cancelled seek leaves the side out of the files.
+                if (!cancelled())
+                    fillUnreachableSide(slot, track);
+                continue;
+            }
+            for (int sector = 1; sector <= spt_ && !cancelled(); ++sector)
+                readSector(slot, track, head, sector);
+        }
+    }
+    return finish();
+}
+
+void DiskReader::openFiles() {
+    std::string mapPath;
+    if (formatName(files_.logPath, "%s.log", request_.basePath.c_str()))
+        files_.log.open(files_.logPath, kCreateShared);
+    files_.image.open(request_.path, kCreateShared);
+    if (formatName(mapPath, "%s.map", request_.basePath.c_str()))
+        files_.map.open(mapPath, kCreateShared);
+}
+
+// The side's records start empty; its head and its tab are shown.
+ImageSlot& DiskReader::startSide(int track, int head) {
+    ImageSlot& slot = ctx_.session.slot(head);
+    markRecords(slot, track * spt_, spt_, Empty, true);
+    view_.setStatus(StatusHead, formatText("Head: %i", head));
+    showSlotOf(view_, head);
+    return slot;
+}
+
+// The seek is repeated while it fails, at most kSeekAttempts times and only
+// while the read is not cancelled.
+bool DiskReader::seekSide(int track, int head) {
+    const SeekBlock seek = seekBlockFor(track, head, settings_.doubleStep);
+    int failures = 0;
+    while (!fdc_.seek(seek)) {
+        ++failures;
+        log(formatText("Head %i, Track %i, attempt %i, warning %i - %s", head, track, failures,
+                       static_cast<int>(kErrorSeek), systemMessageText(kErrorSeek).c_str()));
+        showResult(kErrorSeek);
+        if (failures >= kSeekAttempts || cancelled())
+            return false;
+    }
+    return true;
+}
+
+// The head never got there: each sector goes to the image as filler bytes and
+// is marked Bad, so that the image and the map keep one entry per sector.
+void DiskReader::fillUnreachableSide(ImageSlot& slot, int track) {
+    buffer_.fill(settings_.fillerByte);
+    for (int index = 0; index < spt_; ++index) {
+        SectorRecord& record = recordAt(slot, spt_, track, index);
+        record.data = buffer_;
+        record.legend = Bad;
+        files_.appendSector(buffer_.data(), Bad);
+        reportStep(ctx_, TaskbarState::Error, 1);
+    }
+}
+
+void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector) {
+    SectorRecord& record = recordAt(slot, spt_, track, sector - 1);
+    view_.setStatus(StatusSector, formatText("Sector: %i", sector));
+    record.legend = Progress;
+    view_.repaintMap();
+
+    const SectorCommandBlock command =
+        sectorCommand(track, head, sector, sector + 1, settings_.gapLength());
+    bool success = false;
+    int attempt = 0;
+    // `retries` may change in the window during the read: it is read again at
+    // every attempt and at the verdict.
+    while (attempt <= currentRetries(ctx_.session)) {
+        buffer_.fill(settings_.fillerByte);
+        if (fdc_.readData(command, buffer_.data(), buffer_.size())) {
+            success = true;
+            ++attempt;
+            break;
+        }
+        if (cancelled())
+            break;
+        const std::uint32_t error = fdc_.lastError();
+        log(formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s", head, track,
+                       sector, attempt == 0 ? "probe" : "retry", attempt,
+                       currentRetries(ctx_.session), static_cast<int>(error),
+                       systemMessageText(error).c_str()));
+        showResult(error);
+        record.legend = noteFailedRead(error, request_.basePath, kCrcErrorDump, head, track, sector,
+                                       buffer_.data());
+        view_.repaintMap();
+        if (error != 0)
+            std::this_thread::yield();
+        ++attempt;
+    }
+
+    // The verdict: good at the first attempt, bad once the retries ran out,
+    // else a warning.
+    record.data = buffer_;
+    TaskbarState state;
+    if (success && attempt == 1) {
+        record.legend = Good;
+        view_.setStatus(StatusResult, "Result: OK");
+        state = TaskbarState::Normal;
+    } else if (attempt >= currentRetries(ctx_.session)) {
+        record.legend = Bad;
+        state = TaskbarState::Error;
+    } else {
+        record.legend = Warning;
+        state = TaskbarState::Paused;
+    }
+    files_.appendSector(buffer_.data(), record.legend);
+    reportStep(ctx_, state, 1);
+}
+
+// The head goes back to track 0, the files are closed (the log deleted when
+// nothing was written to it), and the final text is shown.
+bool DiskReader::finish() {
+    fdc_.seek(SeekBlock{0, 0});
+    device_.close();
+    files_.image.close();
+    files_.map.close();
+    const bool logCreated = files_.log.isOpen();
+    files_.log.close();
+    if (logCreated && files_.logBytes == 0)
+        deleteFile(files_.logPath);
+    const bool finished =
+        endOperation(ctx_, formatText("Ready. Reading to %s %s", request_.path.c_str(),
+                                      ctx_.state.outcomeWord()));
+    ticker_.reset();
+    restoreControls(ctx_, request_.button, "Read disk...");
+    return finished;
 }
 
 } // namespace
 
 bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request) {
-    if (!ctx.state.tryStart())
-        return false;
-    Session& session = ctx.session;
-    const DiskSettings& settings = session.settings;
-    OperationView& view = ctx.view;
-
-    beginControls(ctx, request.button, "Reading...");
-    view.setStatus(StatusMain, formatText("Reading the whole media to: %s", request.path.c_str()));
-    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
-        clearSlot(session.slot(head));
-    view.repaintMap();
-
-    ReadFiles files;
-    std::string mapPath;
-    if (formatName(files.logPath, "%s.log", request.basePath.c_str()))
-        files.log.open(files.logPath, kCreateShared);
-    files.image.open(request.path, kCreateShared);
-    if (formatName(mapPath, "%s.map", request.basePath.c_str()))
-        files.map.open(mapPath, kCreateShared);
-
-    FloppyController fdc(device);
-    {
-        OpenDevice open(device, settings.devicePath);
-        checkDiskette(ctx, fdc, open.opened());
-        fdc.rateSelect(settings.dataRate);
-        std::array<std::uint8_t, kSectorBytes> buffer{};
-
-        std::optional<ElapsedTicker> ticker;
-        ticker.emplace(ctx);
-        resetTaskbarProgress(ctx);
-
-        const int spt = settings.sectorsPerTrack;
-        for (int track = 0; track < settings.tracks; ++track) {
-            if (ctx.state.cancelled())
-                break;
-            view.setStatus(StatusTrack, formatText("%s: %i", trackWord(settings), track));
-            for (int head = settings.firstHead; head <= settings.lastHead; ++head) {
-                ImageSlot& slot = session.slot(head);
-                markRecords(slot, track * spt, spt, Empty, true);
-                view.setStatus(StatusHead, formatText("Head: %i", head));
-                showSlotOf(view, head);
-
-                // The seek is repeated while it fails, at most kSeekAttempts
-                // times and only while the read is not cancelled.
-                const SeekBlock seek{
-                    static_cast<std::uint8_t>(settings.doubleStep ? 2 * track : track),
-                    static_cast<std::uint8_t>(head)};
-                int seekFailures = 0;
-                bool positioned = fdc.seek(seek);
-                while (!positioned) {
-                    ++seekFailures;
-                    files.appendLog(logLine(formatText(
-                        "Head %i, Track %i, attempt %i, warning %i - %s", head, track, seekFailures,
-                        static_cast<int>(kErrorSeek), systemMessageText(kErrorSeek).c_str())));
-                    view.setStatus(StatusResult,
-                                   formatText("Result: %d", static_cast<int>(kErrorSeek)));
-                    if (seekFailures >= kSeekAttempts || ctx.state.cancelled())
-                        break;
-                    positioned = fdc.seek(seek);
-                }
-                if (!positioned) {
-                    if (ctx.state.cancelled())
-                        continue; // nothing of this side reaches the files
-                    // The head never got there: each sector goes to the image
-                    // as filler bytes and is marked Bad, so that the image and
-                    // the map keep one entry per sector.
-                    buffer.fill(settings.fillerByte);
-                    for (int index = 0; index < spt; ++index) {
-                        SectorRecord& record = recordAt(slot, spt, track, index);
-                        record.data = buffer;
-                        record.legend = Bad;
-                        files.appendSector(buffer.data(), Bad);
-                        reportStep(ctx, TaskbarState::Error, 1);
-                    }
-                    continue;
-                }
-
-                for (int sector = 1; sector <= spt; ++sector) {
-                    if (ctx.state.cancelled())
-                        break;
-                    SectorRecord& record = recordAt(slot, spt, track, sector - 1);
-                    view.setStatus(StatusSector, formatText("Sector: %i", sector));
-                    record.legend = Progress;
-                    view.repaintMap();
-
-                    const SectorCommandBlock command =
-                        sectorCommand(track, head, sector, sector + 1, settings.gapLength());
-                    bool success = false;
-                    int attempt = 0;
-                    // `retries` may change in the window during the read: it
-                    // is read again at every attempt and at the verdict.
-                    while (attempt <= currentRetries(session)) {
-                        buffer.fill(settings.fillerByte);
-                        if (fdc.readData(command, buffer.data(), buffer.size())) {
-                            success = true;
-                            ++attempt;
-                            break;
-                        }
-                        if (ctx.state.cancelled())
-                            break;
-                        const std::uint32_t error = fdc.lastError();
-                        files.appendLog(logLine(
-                            formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s",
-                                       head, track, sector, attempt == 0 ? "probe" : "retry",
-                                       attempt, currentRetries(session), static_cast<int>(error),
-                                       systemMessageText(error).c_str())));
-                        view.setStatus(StatusResult,
-                                       formatText("Result: %d", static_cast<int>(error)));
-                        if (error == kErrorCrc) {
-                            writeSectorDump(request.basePath, kCrcErrorDump, head, track, sector,
-                                            buffer.data());
-                            record.legend = CrcWarning;
-                        } else if (error == kErrorSectorNotFound) {
-                            record.legend = NotFound;
-                        } else {
-                            record.legend = Warning;
-                        }
-                        view.repaintMap();
-                        if (error != 0)
-                            std::this_thread::yield();
-                        ++attempt;
-                    }
-
-                    record.data = buffer;
-                    TaskbarState state;
-                    if (success && attempt == 1) {
-                        record.legend = Good;
-                        view.setStatus(StatusResult, "Result: OK");
-                        state = TaskbarState::Normal;
-                    } else if (attempt >= currentRetries(session)) {
-                        record.legend = Bad;
-                        state = TaskbarState::Error;
-                    } else {
-                        record.legend = Warning;
-                        state = TaskbarState::Paused;
-                    }
-                    files.appendSector(buffer.data(), record.legend);
-                    reportStep(ctx, state, 1);
-                }
-            }
-        }
-
-        fdc.seek(SeekBlock{0, 0});
-        device.close();
-        const bool finished = !ctx.state.cancelled() && !ctx.state.driverUnusable;
-        files.image.close();
-        files.map.close();
-        const bool logCreated = files.log.isOpen();
-        files.log.close();
-        if (logCreated && files.logBytes == 0)
-            deleteFile(files.logPath);
-        view.setStatus(StatusMain, driveFinalText(ctx.state, formatText("Ready. Reading to %s %s",
-                                                                        request.path.c_str(),
-                                                                        ctx.state.outcomeWord())));
-        ctx.state.finish();
-        ticker.reset();
-        restoreControls(ctx, request.button, "Read disk...");
-        return finished;
-    }
+    DiskReader reader(ctx, device, request);
+    return reader.run();
 }
 
 } // namespace dorvane

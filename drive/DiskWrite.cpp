@@ -10,16 +10,12 @@
 namespace dorvane {
 
 bool writeDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request) {
-    if (!ctx.state.tryStart())
+    if (!startOperation(ctx, request.button, "Writing...",
+                        formatText("Writing to media from: %s", request.path.c_str())))
         return false;
     Session& session = ctx.session;
     const DiskSettings& settings = session.settings;
     OperationView& view = ctx.view;
-
-    beginControls(ctx, request.button, "Writing...");
-    view.setStatus(StatusMain, formatText("Writing to media from: %s", request.path.c_str()));
-    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
-        clearSlot(session.slot(head));
     view.repaintWindow();
 
     // The source is only read, so read access is enough (a read-only image
@@ -43,39 +39,26 @@ bool writeDisk(OperationContext& ctx, FloppyDevice& device, const OperationReque
             std::fill(buffer.begin(), buffer.end(), 0);
             for (int head = settings.firstHead; head <= settings.lastHead; ++head) {
                 ImageSlot& slot = session.slot(head);
-                const int first = track * spt;
-                markRecords(slot, first, spt, Progress, false);
+                markRecords(slot, track * spt, spt, Progress, false);
                 showSlotOf(view, head);
 
-                TaskbarState state;
-                if (source.read(buffer.data(), sideBytes) < sideBytes) {
-                    markRecords(slot, first, spt, NotFound, false);
-                    state = TaskbarState::Paused;
-                } else if (!fdc.seekTrack32(static_cast<std::uint32_t>(track))) {
-                    markRecords(slot, first, spt, Warning, false);
-                    state = TaskbarState::Paused;
-                } else if (fdc.writeData(
-                               sectorCommand(track, head, 1, spt + 1, settings.gapLength()),
-                               buffer.data(), sideBytes)) {
-                    markRecords(slot, first, spt, Good, false);
-                    state = TaskbarState::Normal;
-                } else {
-                    markRecords(slot, first, spt, Bad, false);
-                    state = TaskbarState::Error;
-                }
-                reportStep(ctx, state, spt);
+                if (source.read(buffer.data(), sideBytes) < sideBytes)
+                    reportSide(ctx, slot, track, NotFound, TaskbarState::Paused);
+                else if (!fdc.seekTrack32(static_cast<std::uint32_t>(track)))
+                    reportSide(ctx, slot, track, Warning, TaskbarState::Paused);
+                else if (fdc.writeData(sectorCommand(track, head, 1, spt + 1, settings.gapLength()),
+                                       buffer.data(), sideBytes))
+                    reportSide(ctx, slot, track, Good, TaskbarState::Normal);
+                else
+                    reportSide(ctx, slot, track, Bad, TaskbarState::Error);
             }
         }
     }
     source.close();
 
-    const bool finished = !ctx.state.cancelled() && !ctx.state.driverUnusable;
-    view.setStatus(StatusMain, driveFinalText(ctx.state, formatText("Ready. Writing from %s %s",
-                                                                    request.path.c_str(),
-                                                                    ctx.state.outcomeWord())));
-    ctx.state.finish();
-    restoreControls(ctx, request.button, "Write disk...");
-    return finished;
+    return finishOperation(
+        ctx, request.button, "Write disk...",
+        formatText("Ready. Writing from %s %s", request.path.c_str(), ctx.state.outcomeWord()));
 }
 
 } // namespace dorvane

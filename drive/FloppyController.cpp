@@ -79,6 +79,11 @@ bool FloppyController::idScan(const IdScanRequest& request, std::uint8_t* result
     return device_.control(CTL_ID_SCAN, &request, sizeof request, result, size);
 }
 
+SeekBlock seekBlockFor(int track, int head, bool doubleStep) {
+    return SeekBlock{static_cast<std::uint8_t>(doubleStep ? 2 * track : track),
+                     static_cast<std::uint8_t>(head)};
+}
+
 SectorCommandBlock sectorCommand(int track, int head, int sector, int endOfTrack,
                                  std::uint8_t gapLength) {
     return SectorCommandBlock{kFlagMfm,

@@ -38,6 +38,10 @@ private:
     FloppyDevice& device_;
 };
 
+// The seek to (track, head): a double-stepping drive moves the head two
+// cylinders per track.
+SeekBlock seekBlockFor(int track, int head, bool doubleStep);
+
 // The command block of a read or write of `sector` on (track, head).
 SectorCommandBlock sectorCommand(int track, int head, int sector, int endOfTrack,
                                  std::uint8_t gapLength);

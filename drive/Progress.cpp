@@ -51,6 +51,46 @@ std::string driveFinalText(const OperationState& state, const std::string& ready
     return state.driverUnusable ? kInstallDriverText : readyText;
 }
 
+bool startOperation(OperationContext& ctx, int button, const std::string& busyCaption,
+                    const std::string& mainText) {
+    if (!ctx.state.tryStart())
+        return false;
+    beginControls(ctx, button, busyCaption);
+    ctx.view.setStatus(StatusMain, mainText);
+    clearHeadRange(ctx.session);
+    return true;
+}
+
+void clearHeadRange(Session& session) {
+    for (int head = session.settings.firstHead; head <= session.settings.lastHead; ++head)
+        clearSlot(session.slot(head));
+}
+
+void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t legend,
+                TaskbarState state) {
+    const int spt = ctx.session.settings.sectorsPerTrack;
+    markRecords(slot, track * spt, spt, legend, false);
+    reportStep(ctx, state, spt);
+}
+
+bool endOperation(OperationContext& ctx, const std::string& readyText) {
+    const bool finished = !ctx.state.cancelled() && !ctx.state.driverUnusable;
+    ctx.view.setStatus(StatusMain, driveFinalText(ctx.state, readyText));
+    ctx.state.finish();
+    return finished;
+}
+
+bool finishOperation(OperationContext& ctx, int button, const std::string& caption,
+                     const std::string& readyText) {
+    const bool finished = endOperation(ctx, readyText);
+    restoreControls(ctx, button, caption);
+    return finished;
+}
+
+const char* trackWord(const DiskSettings& settings) {
+    return settings.sideCount == 2 ? "Cyl" : "Track";
+}
+
 ElapsedTicker::ElapsedTicker(OperationContext ctx) : ctx_(ctx), thread_([this] { run(); }) {}
 
 ElapsedTicker::~ElapsedTicker() {
@@ -69,7 +109,8 @@ void ElapsedTicker::run() {
     while (ctx_.state.busy && !stopping_) {
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-        ctx_.view.setStatus(StatusElapsed, elapsedText(static_cast<std::uint32_t>(elapsed.count())));
+        ctx_.view.setStatus(StatusElapsed,
+                            elapsedText(static_cast<std::uint32_t>(elapsed.count())));
         wake_.wait_for(lock, std::chrono::milliseconds(150));
     }
     ctx_.view.setStatus(StatusElapsed, "");

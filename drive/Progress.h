@@ -3,6 +3,7 @@
 #pragma once
 
 #include "drive/OperationView.h"
+#include "model/Image.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -13,6 +14,7 @@
 
 namespace dorvane {
 
+struct DiskSettings;
 struct Session;
 
 extern const char* const kInstallDriverText; // "Please, install the compatible driver!"
@@ -63,6 +65,31 @@ void restoreControls(OperationContext& ctx, int button, const std::string& capti
 // The final text of a diskette operation: the install text when no usable
 // driver was found at start-up, else `readyText`.
 std::string driveFinalText(const OperationState& state, const std::string& readyText);
+
+// The start of the read, the write and the format: takes the busy flag (false,
+// and nothing shown, when another operation runs), disables the controls with
+// `busyCaption` on the button, shows `mainText` and clears the slots of the
+// head range. The caller repaints.
+bool startOperation(OperationContext& ctx, int button, const std::string& busyCaption,
+                    const std::string& mainText);
+// Every slot of the chosen heads back to empty records.
+void clearHeadRange(Session& session);
+
+// A track side done: `legend` on all its records (data zero), then the step
+// of its sectors.
+void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t legend,
+                TaskbarState state);
+
+// The end of a drive operation: the final text (`readyText`, built with the
+// outcome word, or the install text) on the main part, the busy flag cleared.
+// Returns whether the operation ran to its end with a usable driver.
+bool endOperation(OperationContext& ctx, const std::string& readyText);
+// endOperation, then the controls back with `caption` on the button.
+bool finishOperation(OperationContext& ctx, int button, const std::string& caption,
+                     const std::string& readyText);
+
+// The word of the track part: "Cyl" on a double-sided layout, else "Track".
+const char* trackWord(const DiskSettings& settings);
 
 // Shows the elapsed time in status part 5 every 150 ms while the busy flag is
 // set, then clears the part. Stops at the latest when destroyed.

@@ -1,5 +1,6 @@
 #include "drive/SectorDump.h"
 
+#include "drive/DriverBlocks.h"
 #include "files/File.h"
 #include "model/Crc32.h"
 #include "model/Image.h"
@@ -24,6 +25,15 @@ bool writeSectorDump(const std::string& prefix, const char* kind, int head, int 
         return false;
     File file(name, kCreateExclusive);
     return file.isOpen() && file.write(data, kSectorBytes) == kSectorBytes;
+}
+
+std::int32_t noteFailedRead(std::uint32_t error, const std::string& prefix, const char* kind,
+                            int head, int track, int sector, const std::uint8_t* data) {
+    if (error == kErrorCrc) {
+        writeSectorDump(prefix, kind, head, track, sector, data);
+        return CrcWarning;
+    }
+    return error == kErrorSectorNotFound ? NotFound : Warning;
 }
 
 } // namespace dorvane

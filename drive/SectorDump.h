@@ -23,4 +23,10 @@ bool sectorDumpName(std::string& name, const std::string& prefix, const char* ki
 bool writeSectorDump(const std::string& prefix, const char* kind, int head, int track, int sector,
                      const std::uint8_t* data);
 
+// A failed read attempt of a sector: a CRC error dumps the bytes it returned
+// (as `kind`); returns the legend the sector's record then takes: CrcWarning,
+// NotFound when the sector was not found, else Warning.
+std::int32_t noteFailedRead(std::uint32_t error, const std::string& prefix, const char* kind,
+                            int head, int track, int sector, const std::uint8_t* data);
+
 } // namespace dorvane

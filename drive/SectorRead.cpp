@@ -15,7 +15,7 @@ void readSector(OperationContext& ctx, FloppyDevice& device, int track, int head
     Session& session = ctx.session;
     const DiskSettings& settings = session.settings;
     OperationView& view = ctx.view;
-    const char* trackWord = settings.sideCount == 2 ? "Cyl" : "Track";
+    const char* trackWord = dorvane::trackWord(settings);
 
     view.setStatus(StatusHead, "Head");
     view.setStatus(StatusTrack, trackWord);
@@ -42,8 +42,7 @@ void readSector(OperationContext& ctx, FloppyDevice& device, int track, int head
             view.repaintMap();
             showSlotOf(view, head);
 
-            const SeekBlock seek{static_cast<std::uint8_t>(settings.doubleStep ? 2 * track : track),
-                                 static_cast<std::uint8_t>(head)};
+            const SeekBlock seek = seekBlockFor(track, head, settings.doubleStep);
             // A failed seek reads nothing: the record keeps its data and the
             // Progress legend.
             if (fdc.seek(seek)) {
@@ -58,15 +57,8 @@ void readSector(OperationContext& ctx, FloppyDevice& device, int track, int head
                     success = fdc.readData(command, buffer.data(), buffer.size());
                     error = success ? 0 : fdc.lastError();
                     if (!success) {
-                        if (error == kErrorCrc) {
-                            writeSectorDump(prefix, kErrorCrcDump, head, track, sector,
-                                            buffer.data());
-                            record.legend = CrcWarning;
-                        } else if (error == kErrorSectorNotFound) {
-                            record.legend = NotFound;
-                        } else {
-                            record.legend = Warning;
-                        }
+                        record.legend = noteFailedRead(error, prefix, kErrorCrcDump, head, track,
+                                                       sector, buffer.data());
                         view.repaintMap();
                     }
                     view.setStatus(StatusResult, formatText("Result: %d", static_cast<int>(error)));
@@ -113,8 +105,7 @@ void readSector(OperationContext& ctx, FloppyDevice& device, int track, int head
             }
         }
     }
-    view.setStatus(StatusMain, ctx.state.driverUnusable ? kInstallDriverText : "Ready");
-    ctx.state.finish();
+    endOperation(ctx, "Ready");
 }
 
 } // namespace dorvane

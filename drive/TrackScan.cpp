@@ -71,8 +71,7 @@ ScanOutcome scanTrack(OperationContext& ctx, FloppyDevice& device, ProfileStore&
     OperationView& view = ctx.view;
 
     view.setStatus(StatusHead, formatText("Head: %i", request.head));
-    view.setStatus(StatusTrack,
-                   formatText("%s: %i", settings.sideCount == 2 ? "Cyl" : "Track", request.track));
+    view.setStatus(StatusTrack, formatText("%s: %i", trackWord(settings), request.track));
     view.setStatus(StatusSector, "Sectors:");
     view.setStatus(StatusResult, "Result");
 
