@@ -17,6 +17,7 @@ namespace dorvane {
 
 const char* const kVirtualDriveVariable = "DORVANE_VIRTUAL_DRIVE";
 const char* const kFaultScriptVariable = "DORVANE_FAULT_SCRIPT";
+const char* const kVirtualSpeedVariable = "DORVANE_VIRTUAL_SPEED";
 
 namespace {
 
@@ -160,7 +161,10 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
     }
     if (virtualDescription)
         *virtualDescription = loaded.description;
-    return std::make_unique<VirtualDrive>(loaded.disk);
+    VirtualTiming timing;
+    const std::string speed = environmentValue(kVirtualSpeedVariable);
+    timing.realTimeSpeedup = static_cast<std::uint32_t>(std::strtoul(speed.c_str(), nullptr, 10));
+    return std::make_unique<VirtualDrive>(loaded.disk, nullptr, timing);
 }
 
 } // namespace dorvane

@@ -28,6 +28,9 @@ namespace dorvane {
 
 extern const char* const kVirtualDriveVariable; // "DORVANE_VIRTUAL_DRIVE"
 extern const char* const kFaultScriptVariable;  // "DORVANE_FAULT_SCRIPT"
+// A whole number N: the virtual drive runs in real time, N times faster than a
+// real drive (unset or 0: it answers at once).
+extern const char* const kVirtualSpeedVariable; // "DORVANE_VIRTUAL_SPEED"
 
 // `virtualDescription` (may be null) receives "" for the real driver, or a
 // line naming the virtual diskette (and what went wrong loading it) for the

@@ -4,6 +4,8 @@
 #include "drive/VirtualDrive.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <cctype>
 #include <cstring>
 
@@ -144,6 +146,7 @@ bool VirtualDrive::control(std::uint32_t code, const void* in, std::size_t inSiz
     if (in && inSize)
         call.input.assign(static_cast<const std::uint8_t*>(in),
                           static_cast<const std::uint8_t*>(in) + inSize);
+    const std::uint64_t started = clock_;
     clock_ += timing_.hostLatencyMicros;
     // A size without a buffer is a caller's fault the real system rejects too.
     bool ok;
@@ -155,6 +158,9 @@ bool VirtualDrive::control(std::uint32_t code, const void* in, std::size_t inSiz
     call.ok = ok;
     call.error = ok ? 0 : lastError_;
     calls_.push_back(std::move(call));
+    if (timing_.realTimeSpeedup != 0)
+        std::this_thread::sleep_for(
+            std::chrono::microseconds((clock_ - started) / timing_.realTimeSpeedup));
     return ok;
 }
 

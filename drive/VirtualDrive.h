@@ -88,6 +88,10 @@ struct VirtualTiming {
     std::uint32_t stepMicros = 3000;     // per cylinder stepped
     std::uint32_t settleMicros = 15000;  // after a seek
     std::uint32_t hostLatencyMicros = 0; // between two commands
+    // 0: answer at once (tests, benchmarks). N: each command also takes 1/N of
+    // its simulated time in real time, so a demo shows a read progressing as
+    // it would on a drive N times faster.
+    std::uint32_t realTimeSpeedup = 0;
 };
 
 class VirtualDrive : public FloppyDevice {
