@@ -2,6 +2,7 @@
 // real driver on Windows, or the virtual drive wherever DORVANE_VIRTUAL_DRIVE
 // names a diskette file, and run the same operations as the window's buttons.
 #include "cli/Command.h"
+#include "cli/DriveOptions.h"
 #include "cli/Interrupt.h"
 #include "cli/TerminalView.h"
 #include "drive/Buttons.h"
@@ -19,179 +20,11 @@
 #include "settings/FileProfileStore.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
-#include <optional>
-
-#ifdef _WIN32
-#include <io.h>
-#define DORVANE_ISATTY _isatty
-#define DORVANE_FILENO _fileno
-#else
-#include <unistd.h>
-#define DORVANE_ISATTY isatty
-#define DORVANE_FILENO fileno
-#endif
 
 namespace dorvane::cli {
 
 namespace {
-
-// Which of the common options a command takes beyond the drive settings.
-enum OptionSet : unsigned {
-    NoExtra = 0,
-    TrackOption = 1,
-    SectorOption = 2,
-    AdoptOption = 4,
-    YesOption = 8,
-    NameOption = 16,
-};
-
-struct Options {
-    std::vector<std::string> positional;
-    std::optional<int> track;
-    std::optional<int> sector;
-    std::optional<int> rate;
-    std::optional<int> head;
-    bool adopt = false;
-    bool yes = false;
-    std::optional<std::string> name;
-};
-
-bool parseInt(const std::string& text, int low, int high, int& value) {
-    if (text.empty() || text.size() > 6)
-        return false;
-    int result = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        result = result * 10 + (c - '0');
-    }
-    if (result < low || result > high)
-        return false;
-    value = result;
-    return true;
-}
-
-bool parseHexByte(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 2)
-        return false;
-    int result = 0;
-    for (char c : text) {
-        const int digit = c >= '0' && c <= '9'   ? c - '0'
-                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                 : -1;
-        if (digit < 0)
-            return false;
-        result = result * 16 + digit;
-    }
-    value = result;
-    return true;
-}
-
-// Applies the options to `settings` (which hold the profile's values already).
-// Returns an empty text on success, else what was wrong.
-std::string parseOptions(const std::vector<std::string>& args, unsigned extras,
-                         DiskSettings& settings, Options& options) {
-    bool cyl81 = false;
-    bool step = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string text;
-        int number = 0;
-        if (arg == "--head") {
-            if (!value(text))
-                return "--head needs 0, 1 or both";
-            if (text == "0" || text == "1")
-                options.head = text[0] - '0';
-            else if (text == "both")
-                options.head = 2;
-            else
-                return "--head takes 0, 1 or both";
-        } else if (arg == "--retries") {
-            if (!value(text) || !parseInt(text, 0, 20, number))
-                return "--retries takes 0 to 20";
-            settings.retries = number;
-        } else if (arg == "--rate") {
-            if (!value(text))
-                return "--rate takes 500, 300 or 250";
-            if (text == "500")
-                options.rate = Rate500;
-            else if (text == "300")
-                options.rate = Rate300;
-            else if (text == "250")
-                options.rate = Rate250;
-            else
-                return "--rate takes 500, 300 or 250";
-        } else if (arg == "--sectors") {
-            if (!value(text))
-                return "--sectors takes 8, 9, 10, 15 or 18";
-            int choice = -1;
-            for (int c = 0; c < kSectorsChoices; ++c)
-                if (text == std::to_string(sectorsForChoice(c)))
-                    choice = c;
-            if (choice < 0)
-                return "--sectors takes 8, 9, 10, 15 or 18";
-            settings.chooseSectors(choice);
-        } else if (arg == "--cyl81") {
-            cyl81 = true;
-        } else if (arg == "--step") {
-            step = true;
-        } else if (arg == "--filler") {
-            if (!value(text) || !parseHexByte(text, number))
-                return "--filler takes two hexadecimal digits";
-            settings.fillerByte = static_cast<std::uint8_t>(number);
-        } else if (arg == "--drive") {
-            if (!value(text))
-                return "--drive takes A or B";
-            if (text == "A" || text == "a")
-                settings.chooseDrive(0);
-            else if (text == "B" || text == "b")
-                settings.chooseDrive(1);
-            else
-                return "--drive takes A or B";
-        } else if (arg == "--track" && (extras & TrackOption)) {
-            if (!value(text) || !parseInt(text, 0, kMaxTracks - 1, number))
-                return "--track takes a track number";
-            options.track = number;
-        } else if (arg == "--sector" && (extras & SectorOption)) {
-            if (!value(text) || !parseInt(text, 1, kMaxSectorsPerTrack, number))
-                return "--sector takes a sector number";
-            options.sector = number;
-        } else if (arg == "--adopt" && (extras & AdoptOption)) {
-            options.adopt = true;
-        } else if (arg == "--yes" && (extras & YesOption)) {
-            options.yes = true;
-        } else if (arg == "--name" && (extras & NameOption)) {
-            if (!value(text))
-                return "--name needs a prefix";
-            options.name = text;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return "unknown option " + arg;
-        } else {
-            options.positional.push_back(arg);
-        }
-    }
-    settings.setCyl81(cyl81);
-    settings.setStepPlus(step);
-    if (options.rate)
-        settings.dataRate = *options.rate;
-    if (options.head)
-        settings.chooseHeads(static_cast<HeadChoice>(*options.head));
-    return {};
-}
-
-bool isTerminal(std::FILE* stream) {
-    return DORVANE_ISATTY(DORVANE_FILENO(stream)) != 0;
-}
 
 // Everything one diskette command works with.
 struct DiskRun {
@@ -200,14 +33,21 @@ struct DiskRun {
     std::unique_ptr<FloppyDevice> device;
     std::unique_ptr<TerminalView> view;
     std::unique_ptr<FileProfileStore> profile;
+    DriveOptions options;
 
     OperationContext context() { return OperationContext{*session, state, *view}; }
 };
 
+// Someone is there to answer questions.
+bool interactive() {
+    return isTerminal(stdin) && isTerminal(stdout);
+}
+
 // Loads the profile, applies the options, reaches the drive and probes the
 // driver. Returns 0 to go on, or the exit status.
 int prepare(const Command& command, const std::vector<std::string>& args, unsigned extras,
-            std::size_t positionalCount, DiskRun& run, Options& options) {
+            std::size_t positionalCount, DiskRun& run) {
+    DriveOptions& options = run.options;
     run.profile = std::make_unique<FileProfileStore>(defaultProfilePath());
     loadProfile(*run.profile, run.session->settings);
     run.session->settings.recomputeGeometry();
@@ -225,8 +65,7 @@ int prepare(const Command& command, const std::vector<std::string>& args, unsign
     run.state.driverUnusable = !probe.usable;
     if (!probe.usable)
         std::fprintf(stderr, "dorvane-cli: %s\n", probe.statusText.c_str());
-    run.view = std::make_unique<TerminalView>(stdout, isTerminal(stdout),
-                                              isTerminal(stdin) && isTerminal(stdout));
+    run.view = std::make_unique<TerminalView>(stdout, isTerminal(stdout), interactive());
     return ExitOk;
 }
 
@@ -261,12 +100,21 @@ void printLegendCounts(const Session& session) {
     std::printf("\n");
 }
 
-// The file is resolved to an absolute path, so that the status texts and the
-// derived names say where the files are.
-std::string absoluteName(const std::string& name) {
-    std::error_code ignored;
-    const auto absolute = std::filesystem::absolute(pathFromUtf8(name), ignored);
-    return absolute.empty() ? name : utf8FromPath(absolute);
+// The end of the progress line, then the counts of the final legends.
+void reportLegends(DiskRun& run) {
+    run.view->endProgress();
+    printLegendCounts(*run.session);
+}
+
+// The file request as the window's read and write buttons fill it. The file is
+// resolved to an absolute path, so that the status texts and the derived
+// names say where the files are.
+OperationRequest& fileRequest(DiskRun& run, int button, const char* caption) {
+    OperationRequest& request = run.session->fileRequest;
+    request.button = button;
+    request.caption = caption;
+    request.choose(absolutePathOf(run.options.positional[0]));
+    return request;
 }
 
 int runRead(const std::vector<std::string>& args);
@@ -275,22 +123,18 @@ int runFormat(const std::vector<std::string>& args);
 int runScan(const std::vector<std::string>& args);
 int runSector(const std::vector<std::string>& args);
 
-#define DRIVE_OPTIONS                                                                              \
-    "[--head 0|1|both] [--retries N] [--rate 500|300|250] [--sectors 8|9|10|15|18] [--cyl81] "     \
-    "[--step] [--filler HH] [--drive A|B]"
-
-const Command readCommand{"read", "read FILE " DRIVE_OPTIONS,
+const Command readCommand{"read", "read FILE " DORVANE_DRIVE_OPTIONS,
                           "read the diskette into FILE with its .map, .log and CRC dumps", runRead};
-const Command writeCommand{"write", "write FILE " DRIVE_OPTIONS,
+const Command writeCommand{"write", "write FILE " DORVANE_DRIVE_OPTIONS,
                            "write the sector-order image FILE onto the diskette", runWrite};
-const Command formatCommand{"format", "format [--yes] " DRIVE_OPTIONS,
+const Command formatCommand{"format", "format [--yes] " DORVANE_DRIVE_OPTIONS,
                             "format the diskette with the chosen geometry", runFormat};
 const Command scanCommand{
-    "scan", "scan [--track N] [--adopt] " DRIVE_OPTIONS,
+    "scan", "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
     "scan a track's sector IDs (all rates unless --rate) and offer the layout for the profile",
     runScan};
 const Command sectorCommand{
-    "sector", "sector --track T --sector S [--name PREFIX] " DRIVE_OPTIONS,
+    "sector", "sector --track T --sector S [--name PREFIX] " DORVANE_DRIVE_OPTIONS,
     "read one sector; dumps PREFIX_errorcrc_... and PREFIX_success_... files here", runSector};
 
 const CommandRegistration registerRead(readCommand);
@@ -301,14 +145,10 @@ const CommandRegistration registerSector(sectorCommand);
 
 int runRead(const std::vector<std::string>& args) {
     DiskRun run;
-    Options options;
-    if (const int status = prepare(readCommand, args, NoExtra, 1, run, options))
+    if (const int status = prepare(readCommand, args, NoExtra, 1, run))
         return status;
     Session& session = *run.session;
-    OperationRequest& request = session.fileRequest;
-    request.button = kReadButton;
-    request.caption = "Read disk...";
-    request.choose(absoluteName(options.positional[0]));
+    OperationRequest& request = fileRequest(run, kReadButton, "Read disk...");
     session.currentImageBase = request.basePath;
     session.imageName = imageNameOf(request.path);
     // The window's save dialog only returns names it can create; here a name
@@ -325,8 +165,7 @@ int runRead(const std::vector<std::string>& args) {
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
     const bool finished = readDisk(ctx, *run.device, request);
-    run.view->endProgress();
-    printLegendCounts(session);
+    reportLegends(run);
     std::printf("Image: %s\nMap: %s.map\n", request.path.c_str(), request.basePath.c_str());
     if (fileExists(request.basePath + ".log"))
         std::printf("Log: %s.log\n", request.basePath.c_str());
@@ -335,36 +174,29 @@ int runRead(const std::vector<std::string>& args) {
 
 int runWrite(const std::vector<std::string>& args) {
     DiskRun run;
-    Options options;
-    if (const int status = prepare(writeCommand, args, NoExtra, 1, run, options))
+    if (const int status = prepare(writeCommand, args, NoExtra, 1, run))
         return status;
-    Session& session = *run.session;
-    OperationRequest& request = session.fileRequest;
-    request.button = kWriteButton;
-    request.caption = "Write disk...";
-    request.choose(absoluteName(options.positional[0]));
+    OperationRequest& request = fileRequest(run, kWriteButton, "Write disk...");
     // The window's open dialog only offers existing files.
     if (!fileExists(request.path)) {
         std::fprintf(stderr, "dorvane-cli: write: cannot find %s\n", request.path.c_str());
         return ExitFailure;
     }
-    session.currentImageBase = request.basePath;
+    run.session->currentImageBase = request.basePath;
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
     const bool finished = writeDisk(ctx, *run.device, request);
-    run.view->endProgress();
-    printLegendCounts(session);
+    reportLegends(run);
     return outcome(run, finished, "write");
 }
 
 int runFormat(const std::vector<std::string>& args) {
     DiskRun run;
-    Options options;
-    if (const int status = prepare(formatCommand, args, YesOption, 0, run, options))
+    if (const int status = prepare(formatCommand, args, YesOption, 0, run))
         return status;
     // The window's confirmation, asked when someone is there to answer it.
-    if (!options.yes && isTerminal(stdin) && isTerminal(stdout) &&
+    if (!run.options.yes && interactive() &&
         !run.view->confirm("Formatting a 5,25\" floppy confirmation",
                            "This operation will format the RX50 media in a drive and destroy "
                            "all data on a diskette.\n\nContinue?")) {
@@ -374,16 +206,15 @@ int runFormat(const std::vector<std::string>& args) {
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
     const bool finished = formatDisk(ctx, *run.device);
-    run.view->endProgress();
-    printLegendCounts(*run.session);
+    reportLegends(run);
     return outcome(run, finished, "format");
 }
 
 int runScan(const std::vector<std::string>& args) {
     DiskRun run;
-    Options options;
-    if (const int status = prepare(scanCommand, args, TrackOption | AdoptOption, 0, run, options))
+    if (const int status = prepare(scanCommand, args, TrackOption | AdoptOption, 0, run))
         return status;
+    const DriveOptions& options = run.options;
     const DiskSettings& settings = run.session->settings;
     ScanRequest request;
     request.head = settings.firstHead;
@@ -419,10 +250,10 @@ int runScan(const std::vector<std::string>& args) {
 
 int runSector(const std::vector<std::string>& args) {
     DiskRun run;
-    Options options;
     if (const int status =
-            prepare(sectorCommand, args, TrackOption | SectorOption | NameOption, 0, run, options))
+            prepare(sectorCommand, args, TrackOption | SectorOption | NameOption, 0, run))
         return status;
+    const DriveOptions& options = run.options;
     Session& session = *run.session;
     const DiskSettings& settings = session.settings;
     if (!options.track || !options.sector)

@@ -2,6 +2,7 @@
 // the files the window's menu command writes, next to the input, and prints
 // the text the window shows (failures on stderr).
 #include "cli/Command.h"
+#include "cli/DriveOptions.h"
 #include "files/Conversion.h"
 #include "files/ImageFiles.h"
 #include "model/DiskSettings.h"
@@ -9,8 +10,6 @@
 #include "model/Session.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace dorvane::cli {
 
@@ -19,10 +18,8 @@ namespace {
 // The window hands the conversions the full path its dialog chose; a name
 // given relative to the current folder is made full the same way.
 OperationRequest requestFor(const std::string& file) {
-    std::error_code error;
-    const std::filesystem::path full = std::filesystem::absolute(pathFromUtf8(file), error);
     OperationRequest request;
-    request.choose(error ? file : utf8FromPath(full));
+    request.choose(absolutePathOf(file));
     return request;
 }
 
@@ -60,19 +57,6 @@ int runImd2Raw(const std::vector<std::string>& args) {
     return show(convertImageDisk(request.path, request.basePath));
 }
 
-// A whole decimal number, nothing else.
-bool number(const std::string& text, int& value) {
-    if (text.empty() || text.size() > 3)
-        return false;
-    value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    return true;
-}
-
 int runSplit(const std::vector<std::string>& args) {
     std::string file;
     int sectors = 10, tracks = 80;
@@ -80,7 +64,7 @@ int runSplit(const std::vector<std::string>& args) {
         const std::string& arg = args[i];
         if (arg == "--sectors" || arg == "--tracks") {
             int value = 0;
-            if (i + 1 >= args.size() || !number(args[i + 1], value))
+            if (i + 1 >= args.size() || !parseInt(args[i + 1], 0, 999, value))
                 return usageError(kSplit, arg + " needs a number");
             (arg == "--sectors" ? sectors : tracks) = value;
             ++i;

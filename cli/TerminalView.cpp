@@ -4,10 +4,24 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace dorvane::cli {
 
 namespace {
 constexpr int kBarWidth = 30;
+}
+
+bool isTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
 }
 
 TerminalView::TerminalView(std::FILE* out, bool progressBar, bool interactive)

@@ -11,6 +11,9 @@
 
 namespace dorvane::cli {
 
+// Whether `stream` is an interactive terminal (and not a file or a pipe).
+bool isTerminal(std::FILE* stream);
+
 class TerminalView : public OperationView {
 public:
     // `progressBar`: redraw one status line in place (stdout is a terminal);

@@ -32,4 +32,10 @@ std::string utf8FromPath(const std::filesystem::path& path) {
     return std::string(text.begin(), text.end());
 }
 
+std::string absolutePathOf(const std::string& name) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(pathFromUtf8(name), error);
+    return error || absolute.empty() ? name : utf8FromPath(absolute);
+}
+
 } // namespace dorvane

@@ -15,6 +15,10 @@ std::string basePathOf(const std::string& path);
 // gives "pro"): the prefix of the single-sector dump files.
 std::string imageNameOf(const std::string& path);
 
+// The name made absolute against the current folder; the name as it is when
+// that fails.
+std::string absolutePathOf(const std::string& name);
+
 // Texts and paths travel through the program as UTF-8; these convert at the
 // edge to the platform's own path type.
 std::filesystem::path pathFromUtf8(const std::string& utf8);
