@@ -21,10 +21,7 @@ bool formatDisk(OperationContext& ctx, FloppyDevice& device) {
     FloppyController fdc(device);
     {
         OpenDevice open(device, settings.devicePath);
-        checkDiskette(ctx, fdc, open.opened());
-        resetTaskbarProgress(ctx);
-        fdc.rateSelect(settings.dataRate);
-        fdc.recalibrate();
+        prepareToWrite(ctx, fdc, open.opened());
 
         const int spt = settings.sectorsPerTrack;
         for (int track = 0; track < settings.tracks && !ctx.state.cancelled(); ++track) {

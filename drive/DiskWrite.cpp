@@ -25,10 +25,7 @@ bool writeDisk(OperationContext& ctx, FloppyDevice& device, const OperationReque
     FloppyController fdc(device);
     {
         OpenDevice open(device, settings.devicePath);
-        checkDiskette(ctx, fdc, open.opened());
-        resetTaskbarProgress(ctx);
-        fdc.rateSelect(settings.dataRate);
-        fdc.recalibrate();
+        prepareToWrite(ctx, fdc, open.opened());
 
         const int spt = settings.sectorsPerTrack;
         const std::size_t sideBytes = static_cast<std::size_t>(spt) * kSectorBytes;

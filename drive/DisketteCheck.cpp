@@ -1,5 +1,7 @@
 #include "drive/DisketteCheck.h"
 
+#include "model/Session.h"
+
 namespace dorvane {
 
 const char* const kChecklistCaption = "Checklist warning";
@@ -15,6 +17,13 @@ bool checkDiskette(OperationContext& ctx, FloppyController& fdc, bool deviceOpen
         }
     }
     return true;
+}
+
+void prepareToWrite(OperationContext& ctx, FloppyController& fdc, bool deviceOpened) {
+    checkDiskette(ctx, fdc, deviceOpened);
+    resetTaskbarProgress(ctx);
+    fdc.rateSelect(ctx.session.settings.dataRate);
+    fdc.recalibrate();
 }
 
 } // namespace dorvane

@@ -6,13 +6,18 @@
 
 namespace dorvane {
 
-extern const char* const kChecklistCaption;    // "Checklist warning"
-extern const char* const kDriveNotFoundText;   // "Floppy drive is not found"
-extern const char* const kNoDisketteText;      // "Diskette is not inserted in a floppy drive"
+extern const char* const kChecklistCaption;  // "Checklist warning"
+extern const char* const kDriveNotFoundText; // "Floppy drive is not found"
+extern const char* const kNoDisketteText;    // "Diskette is not inserted in a floppy drive"
 
 // Repeats CTL_MEDIA_PRESENT until it succeeds. After each failure asks the
 // "Checklist warning" question: OK checks again, Cancel clears the busy flag
 // and returns false (the operation then runs on to its cancelled end).
 bool checkDiskette(OperationContext& ctx, FloppyController& fdc, bool deviceOpened);
+
+// The start of the write and the format on the opened device: the diskette
+// checked, the progress reset, the data rate of the settings selected and the
+// head recalibrated.
+void prepareToWrite(OperationContext& ctx, FloppyController& fdc, bool deviceOpened);
 
 } // namespace dorvane

@@ -28,6 +28,25 @@ std::uint32_t systemError(int err) {
     }
 }
 
+// Repeats a partial read or write (`step`, given the bytes done so far) until
+// `size` bytes are done, the end of the file is reached or an error stops it
+// (kept in `error`); an interrupted call is simply repeated.
+template <typename Step>
+std::size_t transferAll(std::size_t size, std::uint32_t& error, Step step) {
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = step(done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = systemError(errno);
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 } // namespace
 
 File::File(File&& other) noexcept : fd_(other.fd_), error_(other.error_) {
@@ -94,35 +113,17 @@ bool File::isOpen() const {
 std::size_t File::read(void* buffer, std::size_t size) {
     if (fd_ < 0)
         return 0;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            error_ = systemError(errno);
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return transferAll(size, error_, [&](std::size_t done) {
+        return ::read(fd_, static_cast<char*>(buffer) + done, size - done);
+    });
 }
 
 std::size_t File::write(const void* data, std::size_t size) {
     if (fd_ < 0)
         return 0;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd_, static_cast<const char*>(data) + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            error_ = systemError(errno);
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return transferAll(size, error_, [&](std::size_t done) {
+        return ::write(fd_, static_cast<const char*>(data) + done, size - done);
+    });
 }
 
 bool File::seek(std::uint64_t offset) {

@@ -16,6 +16,25 @@ HANDLE asHandle(void* handle) {
     return static_cast<HANDLE>(handle);
 }
 
+// Repeats a partial read or write (`step`: the bytes done so far, the bytes
+// wanted, the bytes it moved) until `size` bytes are done, the end of the file
+// is reached or an error stops it (kept in `error`).
+template <typename Step>
+std::size_t transferAll(std::size_t size, std::uint32_t& error, Step step) {
+    std::size_t done = 0;
+    while (done < size) {
+        DWORD moved = 0;
+        if (!step(done, static_cast<DWORD>(size - done), moved)) {
+            error = GetLastError();
+            break;
+        }
+        if (moved == 0)
+            break;
+        done += moved;
+    }
+    return done;
+}
+
 } // namespace
 
 File::File(File&& other) noexcept : handle_(other.handle_), error_(other.error_) {
@@ -66,38 +85,19 @@ bool File::isOpen() const {
 std::size_t File::read(void* buffer, std::size_t size) {
     if (handle_ == nullptr)
         return 0;
-    std::size_t done = 0;
-    while (done < size) {
-        DWORD got = 0;
-        const DWORD want = static_cast<DWORD>(size - done);
-        if (!ReadFile(asHandle(handle_), static_cast<char*>(buffer) + done, want, &got, nullptr)) {
-            error_ = GetLastError();
-            break;
-        }
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return done;
+    return transferAll(size, error_, [&](std::size_t done, DWORD want, DWORD& moved) {
+        return ReadFile(asHandle(handle_), static_cast<char*>(buffer) + done, want, &moved,
+                        nullptr);
+    });
 }
 
 std::size_t File::write(const void* data, std::size_t size) {
     if (handle_ == nullptr)
         return 0;
-    std::size_t done = 0;
-    while (done < size) {
-        DWORD put = 0;
-        const DWORD want = static_cast<DWORD>(size - done);
-        if (!WriteFile(asHandle(handle_), static_cast<const char*>(data) + done, want, &put,
-                       nullptr)) {
-            error_ = GetLastError();
-            break;
-        }
-        if (put == 0)
-            break;
-        done += put;
-    }
-    return done;
+    return transferAll(size, error_, [&](std::size_t done, DWORD want, DWORD& moved) {
+        return WriteFile(asHandle(handle_), static_cast<const char*>(data) + done, want, &moved,
+                         nullptr);
+    });
 }
 
 bool File::seek(std::uint64_t offset) {

@@ -20,6 +20,31 @@ bool mapIsImage(const std::string& mapPath, const std::string& imagePath) {
     return mapPath == imagePath || sameFile(mapPath, imagePath);
 }
 
+// Visits the records of the head range in file order: track by track, each
+// head, each sector. A cancel stops the visit and puts the controls back at
+// once.
+template <typename Visit>
+void visitInFileOrder(OperationContext& ctx, const OperationRequest& request,
+                      const DiskSettings& settings, Visit visit) {
+    for (int track = 0; track < settings.tracks; ++track)
+        for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+            for (int index = 0; index < settings.sectorsPerTrack; ++index) {
+                if (ctx.state.cancelled()) {
+                    restoreControls(ctx, request.button, request.caption);
+                    return;
+                }
+                visit(ctx.session.record(head, track, index));
+            }
+}
+
+// The end of a load or a save: the busy flag cleared, the controls back with
+// the request's caption, the map repainted.
+void endFileOperation(OperationContext& ctx, const OperationRequest& request) {
+    ctx.state.finish();
+    restoreControls(ctx, request.button, request.caption);
+    ctx.view.repaintMap();
+}
+
 } // namespace
 
 void loadImage(OperationContext& ctx, const OperationRequest& request) {
@@ -31,8 +56,7 @@ void loadImage(OperationContext& ctx, const OperationRequest& request) {
 
     // The settings controls are disabled while the load runs.
     const DiskSettings settings = ctx.session.settings;
-    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
-        clearSlot(ctx.session.slot(head));
+    clearHeadRange(ctx.session);
     ctx.view.repaintWindow();
     if (settings.headChoice != BothHeads)
         showSlotOf(ctx.view, settings.firstHead);
@@ -44,46 +68,31 @@ void loadImage(OperationContext& ctx, const OperationRequest& request) {
         map.open(mapPath, kReadShared);
     if (!image.isOpen()) {
         map.close();
-        ctx.state.finish();
-        restoreControls(ctx, request.button, request.caption);
-        ctx.view.repaintMap();
+        endFileOperation(ctx, request);
         return;
     }
 
-    bool stopped = false;
-    for (int track = 0; track < settings.tracks && !stopped; ++track) {
-        for (int head = settings.firstHead; head <= settings.lastHead && !stopped; ++head) {
-            for (int index = 0; index < settings.sectorsPerTrack; ++index) {
-                if (ctx.state.cancelled()) {
-                    restoreControls(ctx, request.button, request.caption);
-                    stopped = true;
-                    break;
-                }
-                SectorRecord& record = ctx.session.record(head, track, index);
-                if (image.read(record.data.data(), kSectorBytes) == kSectorBytes) {
-                    record.legend = Good;
-                } else {
-                    // A partial sector at the end of the file is discarded.
-                    record.data.fill(0);
-                    record.legend = NotFound;
-                }
-                // A map that ends before the image leaves the remaining
-                // sectors with the legend their image data gave them.
-                std::uint8_t b = 0;
-                if (map.isOpen() && map.read(&b, 1) == 1)
-                    record.legend = static_cast<std::int32_t>(b) - 48;
-            }
+    visitInFileOrder(ctx, request, settings, [&](SectorRecord& record) {
+        if (image.read(record.data.data(), kSectorBytes) == kSectorBytes) {
+            record.legend = Good;
+        } else {
+            // A partial sector at the end of the file is discarded.
+            record.data.fill(0);
+            record.legend = NotFound;
         }
-    }
+        // A map that ends before the image leaves the remaining sectors with
+        // the legend their image data gave them.
+        std::uint8_t b = 0;
+        if (map.isOpen() && map.read(&b, 1) == 1)
+            record.legend = static_cast<std::int32_t>(b) - 48;
+    });
     ctx.view.repaintMap();
     image.close();
     map.close();
 
     ctx.view.setStatus(StatusMain, formatText("Ready. Loading from %s %s", request.path.c_str(),
                                               ctx.state.outcomeWord()));
-    ctx.state.finish();
-    restoreControls(ctx, request.button, request.caption);
-    ctx.view.repaintMap();
+    endFileOperation(ctx, request);
 }
 
 void saveImage(OperationContext& ctx, const OperationRequest& request) {
@@ -94,9 +103,7 @@ void saveImage(OperationContext& ctx, const OperationRequest& request) {
 
     File image(request.path, kCreateShared);
     if (!image.isOpen()) {
-        ctx.state.finish();
-        restoreControls(ctx, request.button, request.caption);
-        ctx.view.repaintMap();
+        endFileOperation(ctx, request);
         return;
     }
     File map;
@@ -105,30 +112,17 @@ void saveImage(OperationContext& ctx, const OperationRequest& request) {
         map.open(mapPath, kCreateShared);
 
     const DiskSettings settings = ctx.session.settings;
-    bool stopped = false;
-    for (int track = 0; track < settings.tracks && !stopped; ++track) {
-        for (int head = settings.firstHead; head <= settings.lastHead && !stopped; ++head) {
-            for (int index = 0; index < settings.sectorsPerTrack; ++index) {
-                if (ctx.state.cancelled()) {
-                    restoreControls(ctx, request.button, request.caption);
-                    stopped = true;
-                    break;
-                }
-                const SectorRecord& record = ctx.session.record(head, track, index);
-                image.write(record.data.data(), kSectorBytes);
-                const auto b = static_cast<std::uint8_t>(record.legend + 48);
-                map.write(&b, 1); // a map that was not created takes nothing
-            }
-        }
-    }
+    visitInFileOrder(ctx, request, settings, [&](const SectorRecord& record) {
+        image.write(record.data.data(), kSectorBytes);
+        const auto b = static_cast<std::uint8_t>(record.legend + 48);
+        map.write(&b, 1); // a map that was not created takes nothing
+    });
     image.close();
     map.close();
 
     ctx.view.setStatus(StatusMain, formatText("Ready. Saving to %s %s", request.path.c_str(),
                                               ctx.state.outcomeWord()));
-    ctx.state.finish();
-    restoreControls(ctx, request.button, request.caption);
-    ctx.view.repaintMap();
+    endFileOperation(ctx, request);
 }
 
 bool chooseDroppedImage(Session& session, const std::vector<std::string>& names, int openButton) {
