@@ -26,6 +26,23 @@ int highestSectorOf(const std::vector<SectorIdEntry>& ids) {
     return highest;
 }
 
+// The IDs of an ID scan's result: their count in the first byte, then four
+// bytes each (cylinder, head, sector, size code). `result` has room for as
+// many IDs as the count byte can say (kMaxScanIds).
+std::vector<SectorIdEntry> idsOf(const std::vector<std::uint8_t>& result) {
+    std::vector<SectorIdEntry> ids(result[0]);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::uint8_t* entry = &result[1 + 4 * i];
+        ids[i] = SectorIdEntry{entry[0], entry[1], entry[2], entry[3]};
+    }
+    return ids;
+}
+
+bool allOf512Bytes(const std::vector<SectorIdEntry>& ids) {
+    return std::all_of(ids.begin(), ids.end(),
+                       [](const SectorIdEntry& id) { return id.sizeCode == kSizeCode512; });
+}
+
 void adopt(OperationContext& ctx, ProfileStore& store, int rate, int highestSector) {
     DiskSettings& settings = ctx.session.settings;
     settings.dataRate = rate;
@@ -104,15 +121,10 @@ ScanOutcome scanTrack(OperationContext& ctx, FloppyDevice& device, ProfileStore&
             view.setStatus(StatusResult, "Result: NO");
             continue;
         }
-        const int count = result[0];
-        std::vector<SectorIdEntry> ids(static_cast<std::size_t>(count));
-        for (int i = 0; i < count; ++i) {
-            const std::uint8_t* entry = &result[1 + 4 * static_cast<std::size_t>(i)];
-            ids[static_cast<std::size_t>(i)] =
-                SectorIdEntry{entry[0], entry[1], entry[2], entry[3]};
-            if (entry[3] != kSizeCode512)
-                autoA = false;
-        }
+        const std::vector<SectorIdEntry> ids = idsOf(result);
+        const int count = static_cast<int>(ids.size());
+        if (!allOf512Bytes(ids))
+            autoA = false;
         view.setStatus(StatusSector,
                        count == 0 ? std::string("Sectors: --") : formatText("Sectors: %i", count));
         if (count == 0) {
