@@ -55,12 +55,14 @@ class DiskReader {
 public:
     DiskReader(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request)
         : ctx_(ctx), settings_(ctx.session.settings), view_(ctx.view), device_(device),
-          fdc_(device), request_(request), spt_(settings_.sectorsPerTrack) {}
+          fdc_(device), request_(request) {}
 
     bool run();
 
 private:
     bool cancelled() const { return ctx_.state.cancelled(); }
+    // Read while the operation runs: the geometry cannot change under it.
+    int spt() const { return settings_.sectorsPerTrack; }
 
     void openFiles();
     ImageSlot& startSide(int track, int head);
@@ -80,7 +82,6 @@ private:
     FloppyDevice& device_;
     FloppyController fdc_;
     const OperationRequest& request_;
-    const int spt_;
     ReadFiles files_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
     std::optional<ElapsedTicker> ticker_;
@@ -109,7 +110,7 @@ bool DiskReader::run() {
                     fillUnreachableSide(slot, track);
                 continue;
             }
-            for (int sector = 1; sector <= spt_ && !cancelled(); ++sector)
+            for (int sector = 1; sector <= spt() && !cancelled(); ++sector)
                 readSector(slot, track, head, sector);
         }
     }
@@ -128,7 +129,7 @@ void DiskReader::openFiles() {
 // The side's records start empty; its head and its tab are shown.
 ImageSlot& DiskReader::startSide(int track, int head) {
     ImageSlot& slot = ctx_.session.slot(head);
-    markRecords(slot, track * spt_, spt_, Empty, true);
+    markRecords(slot, track * spt(), spt(), Empty, true);
     view_.setStatus(StatusHead, formatText("Head: %i", head));
     showSlotOf(view_, head);
     return slot;
@@ -154,8 +155,8 @@ bool DiskReader::seekSide(int track, int head) {
 // is marked Bad, so that the image and the map keep one entry per sector.
 void DiskReader::fillUnreachableSide(ImageSlot& slot, int track) {
     buffer_.fill(settings_.fillerByte);
-    for (int index = 0; index < spt_; ++index) {
-        SectorRecord& record = recordAt(slot, spt_, track, index);
+    for (int index = 0; index < spt(); ++index) {
+        SectorRecord& record = recordAt(slot, spt(), track, index);
         record.data = buffer_;
         record.legend = Bad;
         files_.appendSector(buffer_.data(), Bad);
@@ -164,7 +165,7 @@ void DiskReader::fillUnreachableSide(ImageSlot& slot, int track) {
 }
 
 void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector) {
-    SectorRecord& record = recordAt(slot, spt_, track, sector - 1);
+    SectorRecord& record = recordAt(slot, spt(), track, sector - 1);
     view_.setStatus(StatusSector, formatText("Sector: %i", sector));
     record.legend = Progress;
     view_.repaintMap();
