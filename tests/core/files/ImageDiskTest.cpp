@@ -1,4 +1,8 @@
+// ImageDisk files: what the reader keeps of each record, and the report and raw
+// dump the conversion writes, byte for byte.
+#include "files/Conversion.h"
 #include "files/ImageDisk.h"
+#include "files/ImageDiskConversion.h"
 #include "tests/core/files/ImageDiskBuilder.h"
 #include "tests/support/TestFiles.h"
 
@@ -14,117 +18,69 @@ ImageDiskFile parse(const Bytes& bytes) {
     return parseImageDisk(bytes.data(), bytes.size());
 }
 
-TEST(ImageDiskParse, HeaderAndEveryRecordType) {
-    ImdBuilder b("IMD 1.18\r\nline\r\n");
-    b.track(5, 3, 0, 9, 2).raw({1, 2, 3, 4, 5, 6, 7, 8, 9});
-    b.raw({0});                               // 1: no data
-    b.data(1, test::patterned(512, 1));       // 2
-    b.fill(2, 0xE5);                          // 3
-    b.data(3, test::patterned(512, 3));       // 4
-    b.fill(4, 0x11);                          // 5
-    b.data(5, test::patterned(512, 5));       // 6
-    b.fill(6, 0x22);                          // 7
-    b.data(7, test::patterned(512, 7));       // 8
-    b.fill(8, 0x33);                          // 9
-    b.track(2, 4, 0, 1, 0).raw({1}).raw({9}); // unknown type: zero, no data consumed
-    ImageDiskFile f = parse(b.bytes);
-    EXPECT_EQ(f.header, "IMD 1.18\r\nline\r\n");
-    EXPECT_TRUE(f.hasTerminator);
-    EXPECT_FALSE(f.damaged);
-    ASSERT_EQ(f.tracks.size(), 2u);
-    const ImageDiskTrack& t = f.tracks[0];
-    EXPECT_EQ(t.mode, 5);
-    EXPECT_EQ(t.cylinder, 3);
-    EXPECT_EQ(t.sectorSize, 512u);
-    EXPECT_TRUE(t.complete);
-    ASSERT_EQ(t.sectors.size(), 9u);
-    EXPECT_EQ(t.sectors[0].data, Bytes(512, 0));
-    EXPECT_EQ(t.sectors[1].data, test::patterned(512, 1));
-    EXPECT_EQ(t.sectors[2].data, Bytes(512, 0xE5));
-    EXPECT_EQ(t.sectors[3].data, test::patterned(512, 3));
-    EXPECT_EQ(t.sectors[4].data, Bytes(512, 0x11));
-    EXPECT_EQ(t.sectors[7].data, test::patterned(512, 7));
-    EXPECT_EQ(t.sectors[8].data, Bytes(512, 0x33));
-    for (int i = 0; i < 9; ++i) {
-        EXPECT_EQ(t.sectors[i].number, i + 1);
-        EXPECT_EQ(t.sectors[i].type, i);
-        EXPECT_EQ(t.sectors[i].cylinder, 3);
-    }
-    EXPECT_EQ(f.tracks[1].sectors[0].type, 9);
-    EXPECT_EQ(f.tracks[1].sectors[0].data, Bytes(128, 0));
-    EXPECT_EQ(f.tracks[1].sectorSize, 128u);
+// The expected report: byte-order mark, then each character as one UTF-16LE unit.
+Bytes utf16(const std::string& text) {
+    Bytes out{0xFF, 0xFE};
+    for (char c : text)
+        out.insert(out.end(), {static_cast<std::uint8_t>(c), 0});
+    return out;
 }
 
-TEST(ImageDiskParse, CylinderAndHeadMaps) {
+struct Converted {
+    ConversionResult result;
+    Bytes report, raw;
+    bool rawExists = false;
+};
+
+Converted convert(const test::TempDir& dir, const Bytes& imd) {
+    test::writeAll(dir.file("d.imd"), imd);
+    Converted c;
+    c.result = convertImageDisk(dir.file("d.imd"), dir.file("d"));
+    c.report = test::readAll(dir.file("d.txt"));
+    c.rawExists = test::exists(dir.file("d.raw"));
+    if (c.rawExists)
+        c.raw = test::readAll(dir.file("d.raw"));
+    return c;
+}
+
+Bytes sectorBytes(int track, int number) {
+    return test::patterned(512, track * 16 + number);
+}
+
+TEST(ImageDiskParse, CylinderHeadMapsTruncationAndLimits) {
     ImdBuilder b;
     b.track(4, 7, 0xC1, 2, 1).raw({5, 6}).raw({20, 21}).raw({0, 1}).fill(2, 1).fill(2, 2);
     b.track(4, 8, 0x41, 1, 1).raw({1}).raw({3}).fill(2, 3);
+    b.track(5, 2, 0, 4, 2).raw({7, 8}); // the file ends inside the numbering map
     ImageDiskFile f = parse(b.bytes);
-    ASSERT_EQ(f.tracks.size(), 2u);
+    ASSERT_EQ(f.tracks.size(), 3u);
     EXPECT_EQ(f.tracks[0].head, 1);
-    EXPECT_EQ(f.tracks[0].headFlags, 0xC1);
-    EXPECT_EQ(f.tracks[0].sectors[0].cylinder, 20);
     EXPECT_EQ(f.tracks[0].sectors[1].cylinder, 21);
     EXPECT_EQ(f.tracks[0].sectors[0].head, 0);
     EXPECT_EQ(f.tracks[0].sectors[1].head, 1);
     EXPECT_EQ(f.tracks[0].sectors[1].data, Bytes(256, 2));
     EXPECT_EQ(f.tracks[1].sectors[0].cylinder, 8); // no cylinder map: the track's
     EXPECT_EQ(f.tracks[1].sectors[0].head, 3);
-    EXPECT_EQ(f.tracks[1].sectors[0].data, Bytes(256, 3));
-}
-
-TEST(ImageDiskParse, NoTerminatorTruncationAndTrailingBytes) {
-    ImageDiskFile none = parse(ImdBuilder("no end mark here", false).bytes);
-    EXPECT_FALSE(none.hasTerminator);
-    EXPECT_EQ(none.header, "no end mark here");
-    EXPECT_TRUE(none.tracks.empty());
-
-    // The file ends inside the second sector's data.
-    ImdBuilder b;
-    b.track(5, 0, 0, 3, 2).raw({1, 2, 3}).data(1, test::patterned(512));
-    b.raw({1, 0xAA, 0xBB});
-    ImageDiskFile cut = parse(b.bytes);
-    ASSERT_EQ(cut.tracks.size(), 1u);
-    const ImageDiskTrack& t = cut.tracks[0];
-    EXPECT_FALSE(t.complete);
-    ASSERT_EQ(t.sectors.size(), 3u);
-    EXPECT_EQ(t.sectors[0].data, test::patterned(512));
-    Bytes partial(512, 0);
-    partial[0] = 0xAA;
-    partial[1] = 0xBB;
-    EXPECT_EQ(t.sectors[1].data, partial);
-    EXPECT_EQ(t.sectors[1].type, 1);
-    EXPECT_EQ(t.sectors[2].type, 0);
-    EXPECT_EQ(t.sectors[2].data, Bytes(512, 0));
-
-    // The file ends inside the numbering map.
-    ImdBuilder m;
-    m.track(5, 2, 0, 4, 2).raw({7, 8});
-    ImageDiskFile map = parse(m.bytes);
-    ASSERT_EQ(map.tracks.size(), 1u);
-    EXPECT_FALSE(map.tracks[0].complete);
-    EXPECT_EQ(map.tracks[0].sectors[1].number, 8);
-    EXPECT_EQ(map.tracks[0].sectors[2].number, 0);
-    EXPECT_EQ(map.tracks[0].sectors[3].cylinder, 2);
+    const ImageDiskTrack& cut = f.tracks[2];
+    EXPECT_FALSE(cut.complete);
+    EXPECT_EQ(cut.sectors[1].number, 8);
+    EXPECT_EQ(cut.sectors[2].number, 0);
+    EXPECT_EQ(cut.sectors[3].cylinder, 2);
+    EXPECT_EQ(cut.sectors[3].data, Bytes(512, 0));
 
     ImdBuilder tail;
     tail.track(5, 0, 0, 0, 2).raw({5, 1, 0});
-    ImageDiskFile t3 = parse(tail.bytes);
-    EXPECT_EQ(t3.tracks.size(), 1u);
-    EXPECT_EQ(t3.trailingBytes, 3u);
-}
+    EXPECT_EQ(parse(tail.bytes).trailingBytes, 3u);
 
-TEST(ImageDiskParse, SizeCodesAndLimits) {
-    ImdBuilder b;
-    b.track(5, 0, 0, 1, 0x26).raw({1}).fill(2, 7); // high bits ignored: 8192 bytes
-    b.track(5, 1, 0, 1, 7).raw({1}).fill(2, 7);    // 16384: damaged, reading stops
-    b.track(5, 2, 0, 1, 2).raw({1}).fill(2, 7);
-    ImageDiskFile f = parse(b.bytes);
+    ImdBuilder sizes;
+    sizes.track(5, 0, 0, 1, 0x26).raw({1}).fill(2, 7); // high bits ignored: 8192 bytes
+    sizes.track(5, 1, 0, 1, 7).raw({1}).fill(2, 7);    // 16384: damaged, reading stops
+    sizes.track(5, 2, 0, 1, 2).raw({1}).fill(2, 7);
+    f = parse(sizes.bytes);
     ASSERT_EQ(f.tracks.size(), 1u);
-    EXPECT_EQ(f.tracks[0].sectorSize, 8192u);
     EXPECT_EQ(f.tracks[0].sectors[0].data, Bytes(8192, 7));
     EXPECT_TRUE(f.damaged);
-    EXPECT_EQ(f.damagedOffset, b.bytes.size() - 2 * 8);
+    EXPECT_EQ(f.damagedOffset, sizes.bytes.size() - 2 * 8);
 
     // Fill records expand 4096-fold; the expansion is capped.
     ImdBuilder big;
@@ -135,46 +91,200 @@ TEST(ImageDiskParse, SizeCodesAndLimits) {
         for (int i = 0; i < 255; ++i)
             big.fill(2, 0);
     }
-    ImageDiskFile capped = parse(big.bytes);
+    const ImageDiskFile capped = parse(big.bytes);
     EXPECT_TRUE(capped.damaged);
     EXPECT_EQ(capped.tracks.size(), kImageDiskMaxSectorBytes / (255u * 8192u));
-}
 
-TEST(ImageDiskParse, ModesAndTypes) {
-    EXPECT_EQ(imageDiskRate(0), 500000);
-    EXPECT_EQ(imageDiskRate(4), 300000);
-    EXPECT_EQ(imageDiskRate(5), 250000);
-    EXPECT_EQ(imageDiskRate(0x81), 300000);
-    EXPECT_EQ(imageDiskRate(0x42), 250000);
-    EXPECT_EQ(imageDiskEncoding(2), 1);
-    EXPECT_EQ(imageDiskEncoding(3), 2);
-    EXPECT_EQ(imageDiskEncoding(0x82), 8);
-    EXPECT_EQ(imageDiskEncoding(9), 2);
-    EXPECT_EQ(imageDiskAddressMark(0), 0);
-    EXPECT_EQ(imageDiskAddressMark(2), 0xFB);
-    EXPECT_EQ(imageDiskAddressMark(6), 0xFB);
-    EXPECT_EQ(imageDiskAddressMark(4), 0xF8);
-    EXPECT_EQ(imageDiskAddressMark(7), 0xF8);
-    EXPECT_EQ(imageDiskAddressMark(9), 0);
-    EXPECT_TRUE(isDeletedType(8));
-    EXPECT_FALSE(isDeletedType(5));
-    EXPECT_TRUE(isDataErrorType(5));
-    EXPECT_FALSE(isDataErrorType(4));
-}
-
-TEST(ImageDiskParse, ReadsFiles) {
     test::TempDir dir;
-    ImdBuilder b;
-    b.track(5, 0, 0, 1, 2).raw({1}).fill(2, 0x5A);
-    test::writeAll(dir.file("a.imd"), b.bytes);
-    ImageDiskFile f;
-    std::uint32_t error = 99;
-    ASSERT_TRUE(readImageDiskFile(dir.file("a.imd"), f, error));
-    EXPECT_EQ(error, 0u);
-    ASSERT_EQ(f.tracks.size(), 1u);
-    EXPECT_EQ(f.tracks[0].sectors[0].data, Bytes(512, 0x5A));
+    std::uint32_t error = 0;
     EXPECT_FALSE(readImageDiskFile(dir.file("none.imd"), f, error));
     EXPECT_EQ(error, 2u);
+}
+
+TEST(ImageDiskConversion, Rx50SideIsASectorOrderImage) {
+    test::TempDir dir;
+    ImdBuilder b("IMD 1.18: 06/12/2026\r\n");
+    Bytes raw;
+    std::string report = "IMD 1.18: 06/12/2026\r\n"
+                         "IMD File: 80 track, 1 side, 250000 bit/s, 10 sectors, mode 5\n";
+    for (int t = 0; t < 80; ++t) {
+        b.fullTrack(5, static_cast<std::uint8_t>(t), 0, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2,
+                    [t](int n) { return sectorBytes(t, n); });
+        report += "Track " + std::to_string(t) +
+                  " Head 0: 250 kbits/s, 10 x 512 bytes sectors, encoding: 2\n";
+        for (int n = 1; n <= 10; ++n) {
+            const Bytes s = sectorBytes(t, n);
+            raw.insert(raw.end(), s.begin(), s.end());
+            report += "Sector:" + std::to_string(n) + " fb 0 2\n";
+        }
+    }
+    const Converted c = convert(dir, b.bytes);
+    EXPECT_TRUE(c.result.success);
+    EXPECT_EQ(c.result.text,
+              "Tesselby ImageDisk '" + dir.file("d.imd") + "'-file has converted to RAW sectors");
+    EXPECT_EQ(c.raw.size(), 409600u);
+    EXPECT_EQ(c.raw, raw);
+    EXPECT_EQ(c.report, utf16(report));
+}
+
+TEST(ImageDiskConversion, EveryRecordTypeMapsAndSizes) {
+    test::TempDir dir;
+    ImdBuilder b(std::string("caf\xE9\n"));
+    // Cylinder 0 head 0: numbering out of order, types 0..9, mode 0 (FM 500k).
+    b.track(0, 0, 0, 10, 2).raw({1, 6, 2, 7, 3, 8, 4, 9, 5, 10});
+    b.raw({0}).data(1, sectorBytes(0, 1)).fill(2, 0xE5).data(3, sectorBytes(0, 3));
+    b.fill(4, 0x44).data(5, sectorBytes(0, 5)).fill(6, 0x66).data(7, sectorBytes(0, 7));
+    b.fill(8, 0x88).raw({9});
+    // Cylinder 0 head 1 with a head map (0x41) and 128-byte sectors, MFM 300k.
+    b.track(4, 0, 0x41, 2, 0).raw({2, 1}).raw({1, 0}).fill(2, 0x12).data(1, Bytes(128, 0x34));
+    // Cylinder 1 head 0 with cylinder and head maps, 1024-byte sectors, mode 0x80.
+    b.track(0x80, 1, 0xC0, 1, 3).raw({1}).raw({9}).raw({0}).fill(6, 0x56);
+    // Cylinder 1 head 1: 8192-byte sectors.
+    b.track(2, 1, 1, 1, 6).raw({3}).fill(2, 0x78);
+    // A record beyond the expected four: ignored.
+    b.track(5, 0, 0, 1, 2).raw({1}).fill(2, 0x99);
+
+    const Converted c = convert(dir, b.bytes);
+    ASSERT_TRUE(c.result.success);
+    Bytes raw;
+    for (const Bytes& s :
+         {Bytes(512, 0), sectorBytes(0, 1), Bytes(512, 0xE5), sectorBytes(0, 3), Bytes(512, 0x44),
+          sectorBytes(0, 5), Bytes(512, 0x66), sectorBytes(0, 7), Bytes(512, 0x88), Bytes(512, 0),
+          Bytes(128, 0x12), Bytes(128, 0x34), Bytes(1024, 0x56), Bytes(8192, 0x78)})
+        raw.insert(raw.end(), s.begin(), s.end());
+    EXPECT_EQ(c.raw, raw);
+    EXPECT_EQ(c.report, // 0xE9 becomes the unit 0x00E9
+              utf16(std::string("caf\xE9\n") +
+                    "IMD File: 2 track, 2 side, 500000 bit/s, 10 sectors, mode 0\n"
+                    "Track 0 Head 0: 500 kbits/s, 10 x 512 bytes sectors, encoding: 1\n"
+                    "Sector:1 0 0 1\nSector:6 fb 0 1\nSector:2 fb 0 1\nSector:7 f8 0 1\n"
+                    "Sector:3 f8 0 1\nSector:8 fb 0 1\nSector:4 fb 0 1\nSector:9 f8 0 1\n"
+                    "Sector:5 f8 0 1\nSector:10 0 0 1\n"
+                    "Track 0 Head 1: 300 kbits/s, 2 x 128 bytes sectors, encoding: 2\n"
+                    "Sector:2 fb 0 2\nSector:1 fb 0 2\n"
+                    "Track 1 Head 0: 500 kbits/s, 1 x 1024 bytes sectors, encoding: 8\n"
+                    "Sector:1 fb 0 8\n"
+                    "Track 1 Head 1: 250 kbits/s, 1 x 8192 bytes sectors, encoding: 1\n"
+                    "Sector:3 fb 0 1\n"));
+}
+
+TEST(ImageDiskConversion, MissingRecordsEmptyAndTruncatedFiles) {
+    test::TempDir dir;
+    // Cylinder 2 head 1 is the highest: six records expected, two present.
+    ImdBuilder b("H\n");
+    b.track(5, 0, 0, 1, 2).raw({1}).fill(2, 1);
+    b.track(5, 2, 1, 1, 2).raw({1}).fill(2, 2);
+    const Converted c = convert(dir, b.bytes);
+    ASSERT_TRUE(c.result.success);
+    EXPECT_EQ(c.raw.size(), 1024u);
+    const std::string missing = "missing sector data...\n";
+    EXPECT_EQ(c.report, utf16("H\nIMD File: 3 track, 2 side, 250000 bit/s, 1 sectors, mode 5\n"
+                              "Track 0 Head 0: 250 kbits/s, 1 x 512 bytes sectors, encoding: 2\n"
+                              "Sector:1 fb 0 2\n"
+                              "Track 2 Head 1: 250 kbits/s, 1 x 512 bytes sectors, encoding: 2\n"
+                              "Sector:1 fb 0 2\n" +
+                              missing + missing + missing + missing));
+
+    // No track records at all: one record expected and missing.
+    const Converted none = convert(dir, ImdBuilder("IMD\n").bytes);
+    ASSERT_TRUE(none.result.success);
+    EXPECT_TRUE(none.rawExists);
+    EXPECT_TRUE(none.raw.empty());
+    EXPECT_EQ(none.report,
+              utf16("IMD\nIMD File: 1 track, 1 side, 0 bit/s, 0 sectors, mode 0\n" + missing));
+
+    // The file ends inside the second of three sectors: each still gives
+    // 512 bytes; the missing record reads as type 0.
+    ImdBuilder t("T\n");
+    t.track(5, 0, 0, 3, 2).raw({1, 2, 3}).fill(2, 0x11).raw({1, 0xAA});
+    const Converted cut = convert(dir, t.bytes);
+    ASSERT_TRUE(cut.result.success);
+    Bytes raw(1536, 0);
+    std::fill(raw.begin(), raw.begin() + 512, 0x11);
+    raw[512] = 0xAA;
+    EXPECT_EQ(cut.raw, raw);
+    EXPECT_EQ(cut.report, utf16("T\nIMD File: 1 track, 1 side, 250000 bit/s, 3 sectors, mode 5\n"
+                                "Track 0 Head 0: 250 kbits/s, 3 x 512 bytes sectors, encoding: 2\n"
+                                "Sector:1 fb 0 2\nSector:2 fb 0 2\nSector:3 0 0 2\n"));
+}
+
+TEST(ImageDiskConversion, RefusedInputs) {
+    test::TempDir dir;
+    const std::string failed = "Can't proceed the Tesselby ImageDisk file ";
+    const Bytes emptyReport{0xFF, 0xFE};
+
+    const ConversionResult missing = convertImageDisk(dir.file("none.imd"), dir.file("d"));
+    EXPECT_FALSE(missing.success);
+    EXPECT_EQ(missing.text, failed + dir.file("none.imd"));
+    EXPECT_EQ(test::readAll(dir.file("d.txt")), emptyReport);
+    EXPECT_FALSE(test::exists(dir.file("d.raw")));
+
+    // No 0x1A: not an ImageDisk file. A size code above 6 makes the file
+    // unreadable from there on.
+    ImdBuilder big;
+    big.track(5, 0, 0, 1, 2).raw({1}).fill(2, 1).track(5, 1, 0, 1, 7).raw({1}).fill(2, 1);
+    for (const Bytes& bad : {ImdBuilder("just text, no end mark", false).bytes, big.bytes}) {
+        const Converted c = convert(dir, bad);
+        EXPECT_FALSE(c.result.success);
+        EXPECT_EQ(c.result.text, failed + dir.file("d.imd"));
+        EXPECT_EQ(c.report, emptyReport);
+        EXPECT_FALSE(c.rawExists);
+    }
+
+    // An input named like one of the outputs survives untouched.
+    ImdBuilder ok;
+    ok.track(5, 0, 0, 1, 2).raw({1}).fill(2, 1);
+    for (const char* name : {"d.txt", "d.raw"}) {
+        test::writeAll(dir.file(name), ok.bytes);
+        const ConversionResult r = convertImageDisk(dir.file(name), dir.file("d"));
+        EXPECT_FALSE(r.success);
+        EXPECT_EQ(r.text.rfind(failed + dir.file(name) + ": ", 0), 0u) << r.text;
+        EXPECT_EQ(test::readAll(dir.file(name)), ok.bytes);
+    }
+}
+
+// Nasty files: every prefix of a file with all record kinds, and random bytes
+// after a header. None may crash or read outside the file (ASan watches), and
+// the outputs must agree with the parsed records.
+TEST(ImageDiskConversion, NastyCorpus) {
+    ImdBuilder b("x");
+    b.track(0x82, 0, 0xC1, 3, 1).raw({3, 1, 2}).raw({0, 0, 0}).raw({1, 1, 1});
+    b.data(1, Bytes(256, 1)).fill(4, 2).raw({200});
+    b.track(3, 1, 0, 2, 0).raw({1, 2}).data(7, Bytes(128, 3)).fill(8, 4);
+    std::vector<Bytes> corpus;
+    for (std::size_t n = 0; n <= b.bytes.size(); ++n)
+        corpus.emplace_back(b.bytes.begin(), b.bytes.begin() + n);
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 300; ++i) {
+        Bytes g{0x1A};
+        for (int j = 0; j < 1 + i * 3; ++j) {
+            seed = seed * 1103515245u + 12345u;
+            g.push_back(static_cast<std::uint8_t>(seed >> 16));
+        }
+        corpus.push_back(g);
+    }
+    for (const Bytes& bytes : corpus) {
+        const ImageDiskFile file = parse(bytes);
+        const ImageDiskOutputs out = renderImageDisk(file);
+        std::size_t expectedRaw = 0, cylinders = 1, heads = 1;
+        for (const ImageDiskTrack& track : file.tracks) {
+            ASSERT_LE(track.sizeCode & 0x1F, kImageDiskMaxSizeCode);
+            for (const ImageDiskSector& sector : track.sectors)
+                ASSERT_EQ(sector.data.size(), track.sectorSize);
+            cylinders = std::max<std::size_t>(cylinders, track.cylinder + 1u);
+            heads = std::max<std::size_t>(heads, track.head + 1u);
+        }
+        for (std::size_t i = 0; i < std::min(file.tracks.size(), cylinders * heads); ++i)
+            expectedRaw += file.tracks[i].sectors.size() * file.tracks[i].sectorSize;
+        EXPECT_EQ(out.raw.size(), expectedRaw);
+        ASSERT_GE(out.report.size(), 2u);
+        EXPECT_EQ(out.report[0], 0xFF);
+        EXPECT_EQ(out.report.size() % 2, 0u);
+    }
+    // The whole file converts; its truncated prefixes do too.
+    test::TempDir dir;
+    EXPECT_TRUE(convert(dir, b.bytes).result.success);
+    EXPECT_TRUE(convert(dir, Bytes(b.bytes.begin(), b.bytes.end() - 100)).result.success);
 }
 
 } // namespace

@@ -16,17 +16,19 @@ Bytes block(const Bytes& bytes, std::size_t k) {
     return Bytes(bytes.begin() + k * 512, bytes.begin() + (k + 1) * 512);
 }
 
+std::string warnings(int read) {
+    return "(" + std::to_string(read) + " read warnings, 0 write warnings)";
+}
+
 TEST(LbnConversion, BothDirectionsAndRoundTrip) {
     test::TempDir dir;
     const Bytes lbn = test::patterned(409600, 11);
     test::writeAll(dir.file("disk.img"), lbn);
-
     const ConversionResult to = convertLbnToSectorOrder(dir.file("disk.img"), dir.file("disk"));
     EXPECT_TRUE(to.success);
     EXPECT_EQ(to.caption, "Processing complete");
     EXPECT_EQ(to.icon, ResultIcon::Information);
-    EXPECT_EQ(to.text, "Successfully converted to\n" + dir.file("disk.dsk") +
-                           "\n(0 read warnings, 0 write warnings)");
+    EXPECT_EQ(to.text, "Successfully converted to\n" + dir.file("disk.dsk") + "\n" + warnings(0));
     const Bytes dsk = test::readAll(dir.file("disk.dsk"));
     ASSERT_EQ(dsk.size(), 409600u);
     EXPECT_EQ(block(dsk, 10), block(lbn, 0));  // track 1 sector 1 is block 0
@@ -36,8 +38,7 @@ TEST(LbnConversion, BothDirectionsAndRoundTrip) {
 
     // Back to LBN order under another name: identical to the first file.
     test::writeAll(dir.file("copy.dsk"), dsk);
-    const ConversionResult back = convertSectorOrderToLbn(dir.file("copy.dsk"), dir.file("copy"));
-    EXPECT_TRUE(back.success);
+    EXPECT_TRUE(convertSectorOrderToLbn(dir.file("copy.dsk"), dir.file("copy")).success);
     EXPECT_EQ(test::readAll(dir.file("copy.img")), lbn);
 }
 
@@ -46,8 +47,7 @@ TEST(LbnConversion, ShortEmptyAndLongInputs) {
     const Bytes half = test::patterned(204800, 2);
     test::writeAll(dir.file("half.dsk"), half);
     const ConversionResult r = convertSectorOrderToLbn(dir.file("half.dsk"), dir.file("half"));
-    EXPECT_EQ(r.text, "Successfully converted to\n" + dir.file("half.img") +
-                          "\n(400 read warnings, 0 write warnings)");
+    EXPECT_EQ(r.text, "Successfully converted to\n" + dir.file("half.img") + "\n" + warnings(400));
     const Bytes img = test::readAll(dir.file("half.img"));
     ASSERT_EQ(img.size(), 409600u);
     for (int l = 0; l < 800; ++l) {
@@ -55,27 +55,28 @@ TEST(LbnConversion, ShortEmptyAndLongInputs) {
         ASSERT_EQ(block(img, l), k < 400 ? block(half, k) : Bytes(512, 0)) << l;
     }
 
-    // A block cut in the middle keeps its bytes and counts as a warning.
-    test::writeAll(dir.file("odd.img"), test::patterned(1000));
-    const ConversionResult odd = convertLbnToSectorOrder(dir.file("odd.img"), dir.file("odd"));
-    EXPECT_NE(odd.text.find("(799 read warnings, 0 write warnings)"), std::string::npos);
-    const Bytes dsk = test::readAll(dir.file("odd.dsk"));
-    Bytes second = block(test::patterned(1024), 1);
-    std::fill(second.begin() + 488, second.end(), 0);
-    EXPECT_EQ(block(dsk, lbnToSectorIndex(1)), second);
-
-    test::writeAll(dir.file("empty.img"), {});
-    EXPECT_NE(convertLbnToSectorOrder(dir.file("empty.img"), dir.file("empty"))
-                  .text.find("(800 read warnings"),
-              std::string::npos);
-    EXPECT_EQ(test::readAll(dir.file("empty.dsk")), Bytes(409600, 0));
-
-    Bytes longer = test::patterned(409600 + 3000);
-    test::writeAll(dir.file("long.img"), longer);
-    EXPECT_NE(convertLbnToSectorOrder(dir.file("long.img"), dir.file("long"))
-                  .text.find("(0 read warnings, 0 write warnings)"),
-              std::string::npos);
-    EXPECT_EQ(test::readAll(dir.file("long.dsk")).size(), 409600u);
+    // A block cut in the middle keeps its bytes and counts as a warning;
+    // a longer input is cut to one side.
+    const struct {
+        const char* base;
+        std::size_t size;
+        int warnings;
+    } cases[] = {{"odd", 1000, 799}, {"empty", 0, 800}, {"long", 409600 + 3000, 0}};
+    for (const auto& c : cases) {
+        const Bytes input = test::patterned(c.size);
+        test::writeAll(dir.file(std::string(c.base) + ".img"), input);
+        const ConversionResult out =
+            convertLbnToSectorOrder(dir.file(std::string(c.base) + ".img"), dir.file(c.base));
+        EXPECT_NE(out.text.find(warnings(c.warnings)), std::string::npos) << out.text;
+        const Bytes dsk = test::readAll(dir.file(std::string(c.base) + ".dsk"));
+        ASSERT_EQ(dsk.size(), 409600u) << c.base;
+        for (int l = 0; l < 800; ++l) {
+            Bytes expected(512, 0);
+            for (std::size_t i = 0; i < 512 && l * 512u + i < input.size(); ++i)
+                expected[i] = input[l * 512u + i];
+            ASSERT_EQ(block(dsk, lbnToSectorIndex(l)), expected) << c.base << " " << l;
+        }
+    }
 }
 
 TEST(LbnConversion, FailuresNeverDestroyTheInput) {
@@ -94,7 +95,6 @@ TEST(LbnConversion, FailuresNeverDestroyTheInput) {
     test::writeAll(dir.file("same.dsk"), original);
     const ConversionResult same = convertLbnToSectorOrder(dir.file("same.dsk"), dir.file("same"));
     EXPECT_FALSE(same.success);
-    EXPECT_EQ(same.caption, "Bad processing");
     EXPECT_NE(same.text.find("input file"), std::string::npos);
     EXPECT_EQ(test::readAll(dir.file("same.dsk")), original);
 
