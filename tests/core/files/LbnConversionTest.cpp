@@ -17,7 +17,9 @@ Bytes block(const Bytes& bytes, std::size_t k) {
 }
 
 std::string warnings(int read) {
-    return "(" + std::to_string(read) + " read warnings, 0 write warnings)";
+    std::string text = "(";
+    text += std::to_string(read);
+    return text + " read warnings, 0 write warnings)";
 }
 
 TEST(LbnConversion, BothDirectionsAndRoundTrip) {

@@ -2,16 +2,11 @@
 // bytes each control sends checked against the driver's layouts.
 #include "drive/DisketteCheck.h"
 #include "drive/DriverProbe.h"
-#include "drive/FloppyController.h"
-#include "drive/VirtualDrive.h"
-#include "model/DiskSettings.h"
 #include "model/Session.h"
+#include "tests/core/vdrive/VirtualRig.h"
 #include "tests/support/RecordingView.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <memory>
+#include <functional>
 
 namespace dorvane {
 namespace {
@@ -21,122 +16,98 @@ using Bytes = std::vector<std::uint8_t>;
 const std::string kDriveA = "\\\\.\\fdraw0";
 
 std::shared_ptr<VirtualDiskette> blankSide() {
-    return std::make_shared<VirtualDiskette>(
-        VirtualDiskette::fromRaw(Bytes(409600, 0), 80, 10, 1, Rate300));
+    return test::rx50Side(Bytes(409600, 0));
 }
 
-TEST(DriverProbe, ReadyWithTheVirtualDriver) {
-    VirtualDrive drive(blankSide());
-    const ProbeResult result = probeDriver(drive, kDriveA);
-    EXPECT_TRUE(result.usable);
-    EXPECT_EQ(result.statusText,
-              "Ready: 'fdrawcmd.sys' low-level floppy filter driver successfully detected");
-    EXPECT_FALSE(drive.isOpen());
-    // Version on the control device, then the reset on the drive.
-    ASSERT_EQ(drive.calls().size(), 2u);
-    EXPECT_EQ(drive.calls()[0].code, CTL_DRIVER_VERSION);
-    EXPECT_EQ(drive.calls()[0].outSize, 4u);
-    EXPECT_EQ(drive.calls()[1].code, CTL_CONTROLLER_RESET);
-}
-
-TEST(DriverProbe, NoDriverAtAll) {
-    VirtualDrive drive(blankSide());
-    drive.setDriverInstalled(false);
-    const ProbeResult result = probeDriver(drive, kDriveA);
-    EXPECT_FALSE(result.usable);
-    EXPECT_EQ(result.statusText,
-              "Warning: The 'fdrawcmd.sys' driver is not installed or floppy disabled in BIOS "
-              "setup");
-    EXPECT_TRUE(drive.calls().empty()); // nothing could be sent
-}
-
-TEST(DriverProbe, MajorVersionDecides) {
-    struct Case {
-        std::uint32_t version;
+TEST(DriverProbe, OutcomesAndTheirTexts) {
+    const std::string ready =
+        "Ready: 'fdrawcmd.sys' low-level floppy filter driver successfully detected";
+    const std::string missing =
+        "Warning: The 'fdrawcmd.sys' driver is not installed or floppy disabled in BIOS setup";
+    const std::string failed = "Failed to initialise floppy controller";
+    const struct {
+        const char* what;
+        std::function<void(VirtualDrive&)> setUp;
         bool usable;
-        const char* text;
+        std::string text;
+        std::size_t calls; // version, then the reset if the version fits
+    } cases[] = {
+        {"as installed", [](VirtualDrive&) {}, true, ready, 2},
+        {"no driver", [](VirtualDrive& d) { d.setDriverInstalled(false); }, false, missing, 0},
+        {"1.0.0.0", [](VirtualDrive& d) { d.setDriverVersion(0x01000000); }, true, ready, 2},
+        {"1.0.ff.ff", [](VirtualDrive& d) { d.setDriverVersion(0x0100FFFF); }, true, ready, 2},
+        {"0.ff", [](VirtualDrive& d) { d.setDriverVersion(0x00FF010B); }, false,
+         kDriverMismatchText, 1},
+        {"1.1", [](VirtualDrive& d) { d.setDriverVersion(0x0101010B); }, false, kDriverMismatchText,
+         1},
+        {"0.0.1.b", [](VirtualDrive& d) { d.setDriverVersion(0x0000010B); }, false,
+         kDriverMismatchText, 1},
+        {"version 0", [](VirtualDrive& d) { d.setDriverVersion(0); }, false, missing, 1},
+        {"controller", [](VirtualDrive& d) { d.setControllerFails(true); }, false, failed, 2},
+        {"no drive A:", [](VirtualDrive& d) { d.setDriveInstalled(0, false); }, false, failed, 1},
     };
-    const Case cases[] = {
-        {0x01000000, true, kDriverReadyText},     {0x0100FFFF, true, kDriverReadyText},
-        {0x00FF010B, false, kDriverMismatchText}, {0x0101010B, false, kDriverMismatchText},
-        {0x0000010B, false, kDriverMismatchText}, {0, false, kDriverMissingText},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         VirtualDrive drive(blankSide());
-        drive.setDriverVersion(c.version);
+        c.setUp(drive);
         const ProbeResult result = probeDriver(drive, kDriveA);
-        EXPECT_EQ(result.usable, c.usable) << std::hex << c.version;
-        EXPECT_EQ(result.statusText, c.text) << std::hex << c.version;
-        // A wrong version never touches the controller.
-        const bool reset = drive.calls().size() == 2;
-        EXPECT_EQ(reset, c.usable) << std::hex << c.version;
+        EXPECT_EQ(result.usable, c.usable) << c.what;
+        EXPECT_EQ(result.statusText, c.text) << c.what;
+        EXPECT_EQ(drive.calls().size(), c.calls) << c.what;
+        EXPECT_FALSE(drive.isOpen()) << c.what;
+        if (c.calls > 0) {
+            EXPECT_EQ(drive.calls()[0].code, CTL_DRIVER_VERSION) << c.what;
+            EXPECT_EQ(drive.calls()[0].outSize, 4u) << c.what;
+        }
+        if (c.calls > 1) {
+            EXPECT_EQ(drive.calls()[1].code, CTL_CONTROLLER_RESET) << c.what;
+        }
     }
 }
 
-TEST(DriverProbe, ControllerThatDoesNotAnswer) {
-    VirtualDrive failing(blankSide());
-    failing.setControllerFails(true);
-    ProbeResult result = probeDriver(failing, kDriveA);
-    EXPECT_FALSE(result.usable);
-    EXPECT_EQ(result.statusText, "Failed to initialise floppy controller");
-    // The same when the drive device does not exist.
-    VirtualDrive noDrive(blankSide());
-    noDrive.setDriveInstalled(0, false);
-    result = probeDriver(noDrive, kDriveA);
-    EXPECT_FALSE(result.usable);
-    EXPECT_EQ(result.statusText, kControllerFailedText);
-}
-
 struct CheckRig {
+    std::shared_ptr<VirtualDiskette> disk = blankSide();
+    VirtualDrive drive{disk};
+    FloppyController fdc{drive};
     std::unique_ptr<Session> session = std::make_unique<Session>();
     OperationState state;
     test::RecordingView view;
     OperationContext ctx{*session, state, view};
+    CheckRig() { EXPECT_TRUE(state.tryStart()); }
 };
 
-TEST(DisketteCheck, OkRepeatsUntilADisketteIsIn) {
-    auto disk = blankSide();
-    disk->present = false;
-    VirtualDrive drive(disk);
+TEST(DisketteCheck, OkRepeatsAndCancelClearsBusy) {
     CheckRig rig;
-    ASSERT_TRUE(rig.state.tryStart());
+    rig.disk->present = false;
     int asked = 0;
     rig.view.onConfirm = [&](const std::string&) {
         if (++asked == 2)
-            disk->present = true; // the user puts the diskette in, then OK
+            rig.disk->present = true; // the user puts the diskette in, then OK
     };
-    FloppyController fdc(drive);
-    OpenDevice open(drive, kDriveA);
-    EXPECT_TRUE(checkDiskette(rig.ctx, fdc, open.opened()));
+    OpenDevice open(rig.drive, kDriveA);
+    EXPECT_TRUE(checkDiskette(rig.ctx, rig.fdc, open.opened()));
     EXPECT_EQ(rig.view.questions(),
               (std::vector<std::string>(
                   2, "Checklist warning|Diskette is not inserted in a floppy drive")));
     EXPECT_FALSE(rig.state.cancelled());
-    EXPECT_EQ(drive.calls().size(), 3u); // three CTL_MEDIA_PRESENT
-}
+    EXPECT_EQ(rig.drive.calls().size(), 3u); // three CTL_MEDIA_PRESENT
 
-TEST(DisketteCheck, CancelClearsTheBusyFlag) {
-    VirtualDrive drive(blankSide());
-    drive.setDriveInstalled(0, false);
-    CheckRig rig;
-    ASSERT_TRUE(rig.state.tryStart());
-    rig.view.answer(true);
-    rig.view.answer(false);
-    FloppyController fdc(drive);
-    OpenDevice open(drive, kDriveA);
-    EXPECT_FALSE(open.opened());
-    EXPECT_FALSE(checkDiskette(rig.ctx, fdc, open.opened()));
-    EXPECT_EQ(rig.view.questions(),
+    CheckRig none;
+    none.drive.setDriveInstalled(0, false);
+    none.view.answer(true);
+    none.view.answer(false);
+    OpenDevice absent(none.drive, kDriveA);
+    EXPECT_FALSE(absent.opened());
+    EXPECT_FALSE(checkDiskette(none.ctx, none.fdc, absent.opened()));
+    EXPECT_EQ(none.view.questions(),
               (std::vector<std::string>(2, "Checklist warning|Floppy drive is not found")));
-    EXPECT_TRUE(rig.state.cancelled());
+    EXPECT_TRUE(none.state.cancelled());
 }
 
 // The blocks the helpers build, as the virtual drive receives them.
 TEST(ControlBlocks, BytesAsTheDriverReceivesThem) {
-    VirtualDrive drive(blankSide());
-    FloppyController fdc(drive);
-    ASSERT_TRUE(drive.open(kDriveA));
-    ASSERT_TRUE(fdc.rateSelect(Rate300));
+    test::VirtualRig rig(blankSide());
+    VirtualDrive& drive = rig.drive;
+    FloppyController& fdc = rig.fdc;
     ASSERT_TRUE(fdc.specify());
     ASSERT_TRUE(fdc.seek(SeekBlock{7, 1}));
     std::uint8_t sector[512];
@@ -164,10 +135,9 @@ TEST(ControlBlocks, BytesAsTheDriverReceivesThem) {
     // The scan result: the count, then C H R N of each ID.
     ASSERT_EQ(scan.count, 10);
     for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(scan.ids[i].cylinder, 7);
-        EXPECT_EQ(scan.ids[i].head, 1);
-        EXPECT_EQ(scan.ids[i].sector, i + 1);
-        EXPECT_EQ(scan.ids[i].sizeCode, 2);
+        const SectorIdEntry& id = scan.ids[i];
+        EXPECT_EQ(Bytes({id.cylinder, id.head, id.sector, id.sizeCode}),
+                  (Bytes{7, 1, static_cast<std::uint8_t>(i + 1), 2}));
     }
 }
 
