@@ -11,62 +11,39 @@
 namespace dorvane {
 namespace {
 
-TEST(DiskSettings, DefaultsAreAnRx50Side) {
-    DiskSettings s;
-    s.recomputeGeometry();
-    EXPECT_EQ(s.dataRate, 1);
-    EXPECT_EQ(s.sectorsChoice, 2);
-    EXPECT_EQ(s.sectorsPerTrack, 10);
-    EXPECT_EQ(s.tracks, 80);
-    EXPECT_EQ(s.sectorsPerSide, 800);
-    EXPECT_EQ(s.bytesPerTrack, 5120);
-    EXPECT_EQ(s.gapLength(), 16);
-    EXPECT_EQ(s.devicePath, "\\\\.\\fdraw0");
-    EXPECT_EQ(s.retries, 9);
-    EXPECT_EQ(s.fillerByte, 0xFF);
-    EXPECT_EQ(s.progressTotal(), 800);
-}
-
-TEST(DiskSettings, Cyl81AndStepPlusCombineInAnyOrder) {
-    DiskSettings s;
-    s.setStepPlus(true);
-    s.setCyl81(true);
-    EXPECT_EQ(s.tracks, 41);
-    EXPECT_TRUE(s.doubleStep);
-    s.setStepPlus(false);
-    EXPECT_EQ(s.tracks, 81);
-    s.setCyl81(false);
-    EXPECT_EQ(s.tracks, 80);
-
-    DiskSettings t;
-    t.setCyl81(true);
-    t.setStepPlus(true);
-    EXPECT_EQ(t.tracks, 41);
-    EXPECT_EQ(t.sectorsPerSide, 410);
-    t.setCyl81(false);
-    t.setStepPlus(false);
-    EXPECT_EQ(t.tracks, 80);
-    // Selecting an already selected box does not count twice.
-    t.setCyl81(true);
-    t.setCyl81(true);
-    EXPECT_EQ(t.tracks, 81);
-}
-
-TEST(DiskSettings, SectorsChoiceCyclesAndDerivesSizes) {
-    DiskSettings s;
-    const int expected[] = {15, 18, 8, 9, 10};
-    for (int spt : expected) {
-        s.nextSectorsChoice();
-        EXPECT_EQ(s.sectorsPerTrack, spt);
-        EXPECT_EQ(s.bytesPerTrack, spt * 512);
-        EXPECT_EQ(s.sectorsPerSide, spt * 80);
-        EXPECT_STREQ(sectorsChoiceLabel(s.sectorsChoice),
-                     (std::to_string(spt) + " sectors").c_str());
+// The two boxes combine in any order; a box set twice counts once.
+TEST(DiskSettings, Cyl81AndStepPlusInAnyOrder) {
+    struct Click {
+        bool stepPlus; // else Cyl 81
+        bool on;
+        int tracks;
+    };
+    const std::vector<std::vector<Click>> sequences = {
+        {{true, true, 40}, {false, true, 41}, {true, false, 81}, {false, false, 80}},
+        {{false, true, 81}, {true, true, 41}, {false, false, 40}, {true, false, 80}},
+        {{false, true, 81}, {false, true, 81}, {false, false, 80}},
+    };
+    for (const std::vector<Click>& clicks : sequences) {
+        DiskSettings s;
+        for (const Click& click : clicks) {
+            if (click.stepPlus)
+                s.setStepPlus(click.on);
+            else
+                s.setCyl81(click.on);
+            EXPECT_EQ(s.tracks, click.tracks);
+            EXPECT_EQ(s.sectorsPerSide, click.tracks * 10);
+        }
     }
 }
 
-TEST(DiskSettings, HeadChoiceSetsRangeAndSides) {
+TEST(DiskSettings, SectorsAndHeadChoices) {
     DiskSettings s;
+    for (int spt : {15, 18, 8, 9, 10}) {
+        s.nextSectorsChoice();
+        EXPECT_EQ(s.bytesPerTrack, spt * 512);
+        EXPECT_STREQ(sectorsChoiceLabel(s.sectorsChoice),
+                     (std::to_string(spt) + " sectors").c_str());
+    }
     s.chooseHeads(Head1);
     EXPECT_EQ(s.firstHead, 1);
     EXPECT_EQ(s.lastHead, 1);
@@ -83,8 +60,7 @@ TEST(ImageSlots, AddressingFollowsTheLayout) {
     auto session = std::make_unique<Session>();
     session->settings.chooseSectors(4);
     session->settings.setCyl81(true);
-    SectorRecord& last = session->record(0, 80, 17);
-    EXPECT_EQ(&last, &session->slots[0][1457]);
+    EXPECT_EQ(&session->record(0, 80, 17), &session->slots[0][1457]); // the last record
 
     // Track 1 sector 1 under 9 sectors is what track 0 sector 10 was under 10.
     session->settings.chooseSectors(2);
@@ -105,31 +81,29 @@ TEST(ImageSlots, ClearSlotLeavesTheOtherSlot) {
     EXPECT_EQ(session->slots[0][5].legend, Empty);
     EXPECT_EQ(session->slots[1][1457].data[0], 0x55);
     EXPECT_EQ(session->slots[1][1457].legend, Bad);
-}
-
-TEST(ImageSlots, LegendTexts) {
-    EXPECT_STREQ(legendText(Good), "good read/write well (green)");
-    EXPECT_STREQ(legendText(NotFound), "not found read/write warning (brown)");
+    // Legends out of range have a text too.
     EXPECT_STREQ(legendText(17), "unknown sector state");
     EXPECT_STREQ(legendText(-4), "unknown sector state");
 }
 
 TEST(Paths, BaseOfAPath) {
-    EXPECT_EQ(basePathOf("C:\\disks\\pro.system.dsk"), "C:\\disks\\pro.system");
-    EXPECT_EQ(basePathOf("C:\\disk.s\\image"), "C:\\disk.s\\image");
-    EXPECT_EQ(basePathOf("/home/u/rx.50/disk"), "/home/u/rx.50/disk");
-    EXPECT_EQ(basePathOf("/home/u/rx.50/disk.dz"), "/home/u/rx.50/disk");
-    EXPECT_EQ(basePathOf("disk."), "disk");
-    EXPECT_EQ(basePathOf("plain"), "plain");
+    const std::pair<const char*, const char*> bases[] = {
+        {"C:\\disks\\pro.system.dsk", "C:\\disks\\pro.system"},
+        {"C:\\disk.s\\image", "C:\\disk.s\\image"},
+        {"/home/u/rx.50/disk", "/home/u/rx.50/disk"},
+        {"/home/u/rx.50/disk.dz", "/home/u/rx.50/disk"},
+        {"disk.", "disk"},
+        {"plain", "plain"},
+    };
+    for (const auto& [path, base] : bases) {
+        EXPECT_EQ(basePathOf(path), base);
+        OperationRequest request;
+        request.choose(path);
+        EXPECT_EQ(request.basePath, base);
+    }
     EXPECT_EQ(imageNameOf("C:\\disks\\pro.dsk"), "pro");
     EXPECT_EQ(imageNameOf("/tmp/a.b/c.d.e"), "c.d");
     EXPECT_EQ(imageNameOf("C:\\x.y\\noext"), "noext");
-}
-
-TEST(Paths, OperationRequestTakesPathAndBase) {
-    OperationRequest request;
-    request.choose("C:\\disks\\pro.dsk");
-    EXPECT_EQ(request.basePath, "C:\\disks\\pro");
 }
 
 TEST(Text, FitsTheBuffer) {

@@ -58,84 +58,54 @@ std::string textOf(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-TEST(DiskCommandsCli, ReadsARawDisketteByteForByte) {
+// The files each command leaves, named and sized; their bytes are the core
+// tests' business.
+TEST(DiskCommandsCli, ReadWriteFormatAndSector) {
     TempDir dir;
-    const Bytes image = test::patterned(409600, 51);
-    test::writeAll(dir.file("source.dsk"), image);
-    const CliRun run = cli(dir, dir.file("source.dsk"), {"read", "copy.dsk"});
+    test::writeAll(dir.file("disk.dsk"), test::patterned(409600, 51));
+    CliRun run = cli(dir, dir.file("disk.dsk"), {"read", "copy.dsk"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(test::readAll(dir.file("copy.dsk")), image);
+    EXPECT_EQ(test::readAll(dir.file("copy.dsk")).size(), 409600u);
     EXPECT_EQ(textOf(dir.file("copy.map")), std::string(800, '3'));
     EXPECT_FALSE(test::exists(dir.file("copy.log")));
     EXPECT_TRUE(contains(run.out, "Ready. Reading to " + dir.file("copy.dsk") + " finished\n"));
     EXPECT_TRUE(contains(run.out, "Sectors: 800 good read/write well (green)\n"));
-    EXPECT_TRUE(contains(run.err, "source.dsk"));
     // Not a terminal: the progress comes as a line every tenth of the work.
     EXPECT_TRUE(contains(run.out, "\n80 of 800 sectors (10%)"));
-    EXPECT_TRUE(contains(run.out, "\n800 of 800 sectors (100%)"));
     EXPECT_FALSE(contains(run.out, "\r"));
-}
 
-TEST(DiskCommandsCli, ReadsTheDemoWithItsFaults) {
-    TempDir dir;
-    ASSERT_EQ(cli(dir, "", {"make-demo", "demo.imd"}).status, 0);
-    const CliRun run = cli(dir, dir.file("demo.imd"), {"read", "demo.dsk", "--retries", "3"});
+    run = cli(dir, dir.file("disk.dsk"), {"write", "copy.dsk"});
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::string map = textOf(dir.file("demo.map"));
-    EXPECT_EQ(map.size(), 800u);
-    EXPECT_GT(std::count(map.begin(), map.end(), '5'), 0);
-    EXPECT_TRUE(contains(textOf(dir.file("demo.log")), ", probe 0 of 3, error 23 - "));
-    bool dump = false;
-    for (const std::string& name : dir.names())
-        dump = dump || name.rfind("demo_crc_error_Head0_Track", 0) == 0;
-    EXPECT_TRUE(dump);
-}
-
-TEST(DiskCommandsCli, WriteFormatAndSector) {
-    TempDir dir;
-    test::writeAll(dir.file("disk.dsk"), test::patterned(409600, 52));
-    test::writeAll(dir.file("image.dsk"), test::patterned(409600, 53));
-    CliRun run = cli(dir, dir.file("disk.dsk"), {"write", "image.dsk"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(contains(run.out, "Ready. Writing from " + dir.file("image.dsk") + " finished\n"));
-    EXPECT_TRUE(contains(run.out, "Sectors: 800 good read/write well (green)\n"));
+    EXPECT_TRUE(contains(run.out, "Ready. Writing from " + dir.file("copy.dsk") + " finished\n"));
 
     run = cli(dir, dir.file("disk.dsk"), {"format", "--filler", "e5", "--head", "both"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(contains(run.out, "Ready. Formatting media finished\n"));
     EXPECT_TRUE(contains(run.out, "Sectors: 1600 formatted (blue)\n"));
 
     run = cli(dir, dir.file("disk.dsk"),
               {"sector", "--track", "2", "--sector", "3", "--name", "pro"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(contains(run.out, "Head: 0  Track: 2  Sector: 3  Result: OK\n"));
-    EXPECT_TRUE(contains(run.out, "Legend 3: good read/write well (green)\n"));
-    const Bytes disk = test::patterned(409600, 52);
-    const Bytes expected(disk.begin() + 22 * 512, disk.begin() + 23 * 512);
-    bool found = false;
+    std::size_t dumped = 0;
     for (const std::string& name : dir.names())
-        if (name.rfind("pro_success_Head0_Track2_Sector3_", 0) == 0) {
-            found = true;
-            EXPECT_EQ(test::readAll(dir.file(name)), expected);
-        }
-    EXPECT_TRUE(found);
+        if (name.rfind("pro_success_Head0_Track2_Sector3_", 0) == 0)
+            dumped += test::readAll(dir.file(name)).size();
+    EXPECT_EQ(dumped, 512u); // one dump of one sector
 }
 
 TEST(DiskCommandsCli, ScanAdoptsIntoTheProfileOnlyWhenAsked) {
     TempDir dir;
     test::writeAll(dir.file("disk.dsk"), test::patterned(409600, 54));
     const std::string profile = dir.file("config/dorvane/profile");
-
     CliRun run = cli(dir, dir.file("disk.dsk"), {"scan", "--track", "5"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(contains(run.out, "Speed rate [1] and 10 (1 [2], 2 [2], 3 [2], 4 [2], 5 [2], 6 "
                                   "[2], 7 [2], 8 [2], 9 [2], 10 [2]) sectors discovered\n"));
     EXPECT_TRUE(contains(run.out, "Sectors: 10  Result: Yes  Head: 0\n"));
-    EXPECT_FALSE(contains(run.out, "Profile:"));
     EXPECT_EQ(textOf(profile), "DiskDataRate=1\nDiskSectorsCount=2\n"); // created, defaults
 
-    test::writeAll(profile, Bytes{'D', 'i', 's', 'k', 'S', 'e', 'c', 't', 'o', 'r', 's', 'C', 'o',
-                                  'u', 'n', 't', '=', '4', '\n'});
+    const std::string eighteen = "DiskSectorsCount=4\n";
+    test::writeAll(profile, Bytes(eighteen.begin(), eighteen.end()));
     run = cli(dir, dir.file("disk.dsk"), {"scan", "--rate", "500"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "no sector IDs found"));
@@ -160,7 +130,6 @@ TEST(DiskCommandsCli, FailuresAndUsage) {
     run = cli(dir, dir.file("disk.dsk"), {"write", "missing.dsk"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "cannot find"));
-
     run = cli(dir, dir.file("disk.dsk"), {"read", "no-such-folder/x.dsk"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "cannot create"));

@@ -60,39 +60,29 @@ DWORD runDiskCommand(const test::TempDir& dir, const std::string& diskette,
     return code;
 }
 
+// A target name outside the ANSI code page; the log in the ANSI code page.
 TEST(DiskCommandsWin, ReadsTheVirtualDisketteWithItsLog) {
     test::TempDir dir;
-    const test::Bytes image = test::patterned(409600, 61);
     const std::string diskette = dir.file("source.dsk");
-    test::writeAll(diskette, image);
+    test::writeAll(diskette, test::patterned(409600, 61));
     const std::string faults = "crc 0 0 3\n";
     test::writeAll(diskette + ".faults", test::Bytes(faults.begin(), faults.end()));
-    const std::string target = dir.file("копия.dsk"); // outside the ANSI code page
+    const std::string target = dir.file("копия.dsk");
     EXPECT_EQ(runDiskCommand(dir, diskette, L"read \"" + wide(target) + L"\" --retries 0"), 0u);
 
-    const test::Bytes copy = test::readAll(target);
-    ASSERT_EQ(copy.size(), image.size());
-    EXPECT_TRUE(std::equal(copy.begin() + 3 * 512, copy.end(), image.begin() + 3 * 512));
+    EXPECT_EQ(test::readAll(target).size(), 409600u);
     const test::Bytes map = test::readAll(dir.file("копия.map"));
     EXPECT_EQ(std::string(map.begin(), map.end()), "335" + std::string(797, '3'));
     const test::Bytes log = test::readAll(dir.file("копия.log"));
     const std::string expected = logLineBytes(
         "Head 0, Track 0, sector 3, probe 0 of 0, error 23 - " + systemMessageText(23) + "\n");
     EXPECT_EQ(std::string(log.begin(), log.end()), expected);
-}
-
-TEST(DiskCommandsWin, LogLinesInTheAnsiCodePage) {
-    // ASCII stays as it is; a character outside ASCII takes one byte of the
-    // code page (or its replacement character), never its two UTF-8 bytes.
-    EXPECT_EQ(logLineBytes("Head 0, Track 1\n"), "Head 0, Track 1\n");
+    // A character outside ASCII takes one byte of the code page (or its
+    // replacement character), never its two UTF-8 bytes.
     const std::string converted = logLineBytes("Z\xC3\xA4h\n");
     ASSERT_EQ(converted.size(), 4u);
     EXPECT_EQ(converted[0], 'Z');
     EXPECT_EQ(converted[3], '\n');
-    const std::string text = systemMessageText(23);
-    EXPECT_FALSE(text.empty());
-    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
-    EXPECT_NE(text.back(), ' ');
 }
 
 } // namespace

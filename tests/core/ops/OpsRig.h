@@ -1,7 +1,12 @@
 // What the operation tests share: a session, the busy flag, a recording view
-// and a virtual drive holding a diskette made from a raw image.
+// that can press Cancel, a virtual drive holding a diskette made from a raw
+// image, and a folder for the operation's files.
 #pragma once
 
+#include "drive/Buttons.h"
+#include "drive/DiskFormat.h"
+#include "drive/DiskRead.h"
+#include "drive/DiskWrite.h"
 #include "drive/Progress.h"
 #include "drive/VirtualDrive.h"
 #include "model/Paths.h"
@@ -18,15 +23,44 @@
 
 namespace dorvane::test {
 
+constexpr std::size_t kSide = 80 * 10 * 512;
+
+// Clears the busy flag once the progress reaches `cancelAt` sectors (the
+// Cancel button pressed between two steps), or at the `cancelNth` time the
+// result shows `cancelOn`.
+class CancellingView : public RecordingView {
+public:
+    OperationState* state = nullptr;
+    int cancelAt = -1;
+    std::string cancelOn;
+    int cancelNth = 1;
+    void setTaskbarValue(int done, int total) override {
+        RecordingView::setTaskbarValue(done, total);
+        if (done == cancelAt)
+            state->requestCancel();
+    }
+    void setStatus(int part, const std::string& text) override {
+        RecordingView::setStatus(part, text);
+        if (part == StatusResult && !cancelOn.empty() && text == cancelOn && --cancelNth == 0)
+            state->requestCancel();
+    }
+};
+
 struct OpsRig {
     std::unique_ptr<Session> session = std::make_unique<Session>();
     OperationState state;
-    RecordingView view;
+    CancellingView view;
     std::shared_ptr<VirtualDiskette> disk = std::make_shared<VirtualDiskette>();
     VirtualDrive drive{disk};
     OperationContext ctx{*session, state, view};
+    TempDir dir;
+    OperationRequest request;
 
-    OpsRig() { state.driverUnusable = false; }
+    OpsRig() {
+        state.driverUnusable = false;
+        view.state = &state;
+        request.choose(dir.file("disk.dsk"));
+    }
 
     DiskSettings& settings() { return session->settings; }
 
@@ -37,12 +71,38 @@ struct OpsRig {
         *disk = VirtualDiskette::fromRaw(image, s.tracks, s.sectorsPerTrack, s.sideCount, rate,
                                          s.doubleStep ? 2 : 1, s.firstHead);
     }
+    // A formatted diskette whose every byte is 0xF6.
+    void insertBlank() {
+        const DiskSettings& s = session->settings;
+        insert(Bytes(static_cast<std::size_t>(s.tracks) * s.sideCount * s.bytesPerTrack, 0xF6));
+    }
 
     VirtualSector& sector(int cylinder, int head, int number) {
         VirtualSector* found = disk->findSector(cylinder, head, number);
         if (!found)
             throw std::runtime_error("no such sector on the virtual diskette");
         return *found;
+    }
+
+    bool read() {
+        request.button = kReadButton;
+        request.caption = "Read disk...";
+        return readDisk(ctx, drive, request);
+    }
+    // Writes `file` to the request's path, then from it to the diskette.
+    bool write(const Bytes& file) {
+        writeAll(request.path, file);
+        request.button = kWriteButton;
+        request.caption = "Write disk...";
+        return writeDisk(ctx, drive, request);
+    }
+    bool format() { return formatDisk(ctx, drive); }
+
+    Bytes image() const { return readAll(request.path); }
+    // The text of the file beside the image with this extension (".map", ".log").
+    std::string fileText(const std::string& extension) const {
+        const Bytes bytes = readAll(request.basePath + extension);
+        return std::string(bytes.begin(), bytes.end());
     }
 
     // The calls with this control code, in order.
@@ -53,18 +113,23 @@ struct OpsRig {
                 result.push_back(call);
         return result;
     }
-};
-
-// A view that clears the busy flag once the progress reaches `cancelAt`
-// sectors: the Cancel button pressed between two steps.
-class CancellingView : public RecordingView {
-public:
-    OperationState* state = nullptr;
-    int cancelAt = -1;
-    void setTaskbarValue(int done, int total) override {
-        RecordingView::setTaskbarValue(done, total);
-        if (state && done == cancelAt)
-            state->requestCancel();
+    // The diskette's sectors in file order for the head range.
+    Bytes diskImage() const {
+        const DiskSettings& s = session->settings;
+        Bytes all;
+        for (int t = 0; t < s.tracks; ++t)
+            for (int h = s.firstHead; h <= s.lastHead; ++h)
+                for (int r = 1; r <= s.sectorsPerTrack; ++r) {
+                    const Bytes data = disk->sectorData(t, h, r);
+                    all.insert(all.end(), data.begin(), data.end());
+                }
+        return all;
+    }
+    int legendsOf(int head, int code) const {
+        int count = 0;
+        for (int i = 0; i < session->settings.sectorsPerSide; ++i)
+            count += session->slot(head)[static_cast<std::size_t>(i)].legend == code;
+        return count;
     }
 };
 
@@ -103,10 +168,6 @@ private:
 inline Bytes slice(const Bytes& bytes, std::size_t offset, std::size_t count) {
     return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(offset),
                  bytes.begin() + static_cast<std::ptrdiff_t>(offset + count));
-}
-
-inline std::string text(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
 }
 
 } // namespace dorvane::test

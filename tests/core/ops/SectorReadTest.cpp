@@ -14,12 +14,11 @@ namespace {
 using namespace test;
 
 struct SectorRig : OpsRig {
-    TempDir dir;
     CurrentFolder here{dir.path()};
-    Bytes image = patterned(80 * 10 * 512, 21);
+    Bytes disketteImage = patterned(kSide, 21);
 
     SectorRig() {
-        insert(image);
+        insert(disketteImage);
         session->imageName = "pro";
     }
     void read(int track, int head, int sector) {
@@ -28,13 +27,12 @@ struct SectorRig : OpsRig {
         EXPECT_FALSE(state.busy);
     }
     Bytes original(int track, int sector) const {
-        return slice(image, static_cast<std::size_t>(track * 10 + sector - 1) * 512, 512);
+        return slice(disketteImage, static_cast<std::size_t>(track * 10 + sector - 1) * 512, 512);
     }
-    std::string dump(const char* kind, int track, int sector, const Bytes& data,
-                     const std::string& prefix = "pro") const {
+    Bytes dump(const char* kind, int track, int sector, const Bytes& data) const {
         std::string name;
-        EXPECT_TRUE(sectorDumpName(name, prefix, kind, 0, track, sector, crc32Sector(data.data())));
-        return dir.file(name);
+        EXPECT_TRUE(sectorDumpName(name, "pro", kind, 0, track, sector, crc32Sector(data.data())));
+        return readAll(dir.file(name));
     }
     Bytes recordData(int head, int track, int sector) {
         const SectorData& data = session->record(head, track, sector - 1).data;
@@ -52,48 +50,57 @@ TEST(SectorRead, GoodSectorOneAttempt) {
     EXPECT_EQ(rig.view.status(StatusMain), "Ready");
     EXPECT_EQ(rig.view.status(StatusTrack), "Track: 12");
     EXPECT_EQ(rig.view.status(StatusSector), "Sector: 4");
-    EXPECT_EQ(readAll(rig.dump(kSuccessDump, 12, 4, data)), data);
+    EXPECT_EQ(rig.dump(kSuccessDump, 12, 4, data), data);
     EXPECT_EQ(rig.dir.names().size(), 1u);
     EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 1u);
-    EXPECT_EQ(rig.callsOf(CTL_SPECIFY).at(0).input, (Bytes{0x0F, 0xFE}));
 }
 
-TEST(SectorRead, TwoCrcFailuresThenGood) {
+// The legend by the attempt that read: Warning before the last counting
+// attempt, Bad on it or when none reads; after the recovery the next attempt
+// still reads the right cylinder.
+TEST(SectorRead, LegendByAttempts) {
+    struct Case {
+        int retries, failures;
+        std::uint32_t error;
+        int legend;
+        const char* result;
+        int reads;
+    };
+    const Case cases[] = {
+        {9, 2, kErrorCrc, Warning, "Result: OK", 3},
+        {3, 2, kErrorCrc, Bad, "Result: 0", 3},
+        {0, 1, kErrorSectorNotFound, Bad, "Result: 27", 1},
+        {15, 11, kErrorCrc, Warning, "Result: OK", 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.retries);
+        SectorRig rig;
+        rig.settings().retries = c.retries;
+        rig.sector(30, 0, 7).failuresLeft = c.failures;
+        rig.sector(30, 0, 7).failError = c.error;
+        rig.read(30, 0, 7);
+        EXPECT_EQ(rig.session->record(0, 30, 6).legend, c.legend);
+        EXPECT_EQ(rig.view.status(StatusResult), c.result);
+        EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), static_cast<std::size_t>(c.reads));
+        EXPECT_EQ(rig.drive.headCylinder(), 30);
+        if (c.reads > c.failures) {
+            EXPECT_EQ(rig.recordData(0, 30, 7), rig.original(30, 7));
+        }
+    }
+}
+
+TEST(SectorRead, TwoCrcFailuresDumpOnceThenSuccess) {
     SectorRig rig;
-    rig.settings().retries = 9;
     rig.sector(5, 0, 7).failuresLeft = 2;
     const Bytes bad = corruptedData(rig.sector(5, 0, 7));
     rig.read(5, 0, 7);
-    EXPECT_EQ(rig.session->record(0, 5, 6).legend, Warning);
-    EXPECT_EQ(rig.view.status(StatusResult), "Result: OK");
     // Both failed reads gave the same bytes: one errorcrc dump.
-    EXPECT_EQ(readAll(rig.dump(kErrorCrcDump, 5, 7, bad)), bad);
-    EXPECT_EQ(readAll(rig.dump(kSuccessDump, 5, 7, rig.original(5, 7))), rig.original(5, 7));
+    EXPECT_EQ(rig.dump(kErrorCrcDump, 5, 7, bad), bad);
+    EXPECT_EQ(rig.dump(kSuccessDump, 5, 7, rig.original(5, 7)), rig.original(5, 7));
     EXPECT_EQ(rig.dir.names().size(), 2u);
     EXPECT_EQ(rig.view.statusHistory(StatusResult),
               (std::vector<std::string>{"Result", "Result", "Result: 23", "Result: 23", "Result: 0",
                                         "Result: OK"}));
-}
-
-TEST(SectorRead, SuccessOnTheLastCountingAttemptIsBad) {
-    SectorRig rig;
-    rig.settings().retries = 3;
-    rig.sector(5, 0, 7).failuresLeft = 2;
-    rig.read(5, 0, 7);
-    EXPECT_EQ(rig.session->record(0, 5, 6).legend, Bad);
-    EXPECT_EQ(rig.view.status(StatusResult), "Result: 0");
-    EXPECT_EQ(rig.recordData(0, 5, 7), rig.original(5, 7));
-}
-
-TEST(SectorRead, RetriesZeroAndAFailure) {
-    SectorRig rig;
-    rig.settings().retries = 0;
-    rig.sector(1, 0, 1).noData = true;
-    rig.read(1, 0, 1);
-    EXPECT_EQ(rig.session->record(0, 1, 0).legend, Bad);
-    EXPECT_EQ(rig.view.status(StatusResult), "Result: 27");
-    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 1u);
-    EXPECT_TRUE(rig.dir.names().empty());
 }
 
 TEST(SectorRead, TwentyRetriesWithRecoveryAfterThe11thAnd21st) {
@@ -106,12 +113,9 @@ TEST(SectorRead, TwentyRetriesWithRecoveryAfterThe11thAnd21st) {
     // Control codes after the first read: 11 reads, the cylinder-byte seek,
     // the recalibration and the seek back, 10 reads, the same recovery.
     std::vector<std::uint32_t> codes;
-    bool reading = false;
-    for (const VirtualDrive::Call& call : rig.drive.calls()) {
-        reading = reading || call.code == CTL_READ_DATA;
-        if (reading)
+    for (const VirtualDrive::Call& call : rig.drive.calls())
+        if (!codes.empty() || call.code == CTL_READ_DATA)
             codes.push_back(call.code);
-    }
     std::vector<std::uint32_t> expected(11, CTL_READ_DATA);
     expected.insert(expected.end(), {CTL_SEEK, CTL_RECALIBRATE, CTL_SEEK});
     expected.insert(expected.end(), 10, CTL_READ_DATA);
@@ -120,17 +124,6 @@ TEST(SectorRead, TwentyRetriesWithRecoveryAfterThe11thAnd21st) {
     const std::vector<VirtualDrive::Call> seeks = rig.callsOf(CTL_SEEK);
     EXPECT_EQ(seeks[1].input, Bytes{9});
     EXPECT_EQ(seeks[2].input, (Bytes{9, 0}));
-}
-
-TEST(SectorRead, AttemptsAfterTheRecoveryReadTheRightCylinder) {
-    SectorRig rig;
-    rig.settings().retries = 15;
-    rig.sector(30, 0, 3).failuresLeft = 11;
-    rig.read(30, 0, 3);
-    // The 12th attempt, after the recalibration, finds the sector.
-    EXPECT_EQ(rig.session->record(0, 30, 2).legend, Warning);
-    EXPECT_EQ(rig.recordData(0, 30, 3), rig.original(30, 3));
-    EXPECT_EQ(rig.drive.headCylinder(), 30);
 }
 
 TEST(SectorRead, InterruptDuringRetriesGivesZerosAndBad) {
@@ -149,7 +142,7 @@ TEST(SectorRead, InterruptDuringRetriesGivesZerosAndBad) {
 TEST(SectorRead, EmptyImageNameAndSecondHead) {
     SectorRig rig;
     rig.settings().chooseHeads(BothHeads);
-    const Bytes image = patterned(2 * 80 * 10 * 512, 22);
+    const Bytes image = patterned(2 * kSide, 22);
     rig.insert(image);
     rig.session->imageName.clear();
     rig.read(0, 1, 10);
@@ -162,25 +155,22 @@ TEST(SectorRead, EmptyImageNameAndSecondHead) {
     EXPECT_EQ(rig.view.selectedSlots(), std::vector<int>{1});
 }
 
-TEST(SectorRead, FailedSeekReadsNothing) {
-    SectorRig rig;
-    rig.disk->seekFailures[8] = 1;
-    rig.session->record(0, 8, 0).data.fill(0x5A);
-    rig.read(8, 0, 1);
-    EXPECT_EQ(rig.session->record(0, 8, 0).legend, Progress);
-    EXPECT_EQ(rig.recordData(0, 8, 1), Bytes(512, 0x5A));
-    EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
-    EXPECT_EQ(rig.view.status(StatusMain), "Ready");
-}
-
-TEST(SectorRead, CancelInTheChecklistLeavesTheRecord) {
-    SectorRig rig;
-    rig.disk->present = false;
-    rig.view.answer(false);
-    rig.read(0, 0, 1);
-    EXPECT_EQ(rig.session->record(0, 0, 0).legend, Empty);
-    EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
-    EXPECT_EQ(rig.view.status(StatusMain), "Ready");
+// A failed seek, or Cancel in the checklist: no read, the record keeps its data.
+TEST(SectorRead, NothingReadWithoutTheTrack) {
+    for (const bool seekFails : {true, false}) {
+        SectorRig rig;
+        if (seekFails)
+            rig.disk->seekFailures[8] = 1;
+        else
+            rig.disk->present = false;
+        rig.view.answer(false);
+        rig.session->record(0, 8, 0).data.fill(0x5A);
+        rig.read(8, 0, 1);
+        EXPECT_EQ(rig.session->record(0, 8, 0).legend, seekFails ? Progress : Empty);
+        EXPECT_EQ(rig.recordData(0, 8, 1), Bytes(512, 0x5A));
+        EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
+        EXPECT_EQ(rig.view.status(StatusMain), "Ready");
+    }
 }
 
 TEST(SectorRead, OverlongPrefixSkipsTheDump) {

@@ -9,6 +9,7 @@
 namespace dorvane {
 namespace {
 
+// One line each, whatever the system's message table holds.
 TEST(SystemMessage, OneLineTextsForTheDriveErrors) {
     for (std::uint32_t code : {19u, 21u, 23u, 25u, 27u, 1117u, 1122u, 1123u}) {
         const std::string text = systemMessageText(code);
@@ -16,23 +17,16 @@ TEST(SystemMessage, OneLineTextsForTheDriveErrors) {
         EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << code;
         EXPECT_NE(text.back(), ' ') << code;
     }
-#ifndef _WIN32
-    EXPECT_EQ(systemMessageText(23), "Data error (cyclic redundancy check).");
-    EXPECT_EQ(systemMessageText(25),
-              "The drive cannot locate a specific area or track on the disk.");
-    EXPECT_EQ(systemMessageText(27), "The drive cannot find the sector requested.");
-    EXPECT_EQ(logLineBytes("Z\xC3\xA4h\n"), "Z\xC3\xA4h\n");
-#endif
-    EXPECT_EQ(builtinMessageText(0xDEAD), nullptr);
     EXPECT_EQ(systemMessageText(0xDEADBEEF), "Unknown error.");
+#ifndef _WIN32
+    EXPECT_EQ(logLineBytes("Z\xC3\xA4h\n"), "Z\xC3\xA4h\n"); // UTF-8 stays UTF-8
+#endif
 }
 
 TEST(SectorDump, NamesAndRefusal) {
     test::TempDir dir;
-    const test::Bytes zeros(512, 0);
     std::string name;
-    ASSERT_TRUE(sectorDumpName(name, "C:\\disks\\pro", kCrcErrorDump, 1, 79, 10,
-                               crc32Sector(zeros.data())));
+    ASSERT_TRUE(sectorDumpName(name, "C:\\disks\\pro", kCrcErrorDump, 1, 79, 10, 0xB2AA7578));
     EXPECT_EQ(name, "C:\\disks\\pro_crc_error_Head1_Track79_Sector10_B2AA7578.dat");
     ASSERT_TRUE(sectorDumpName(name, "", kSuccessDump, 0, 0, 1, 0x1C));
     EXPECT_EQ(name, "_success_Head0_Track0_Sector1_0000001C.dat");

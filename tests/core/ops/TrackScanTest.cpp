@@ -13,15 +13,17 @@ using namespace test;
 struct ScanRig : OpsRig {
     MemoryProfile profile;
 
-    // Track `cylinder` of head 0 recorded at `rate` with these IDs.
-    void recordTrack(int cylinder, int rate, const std::vector<SectorIdEntry>& ids) {
+    // Track `cylinder` of head 0 recorded at `rate` with these sector numbers.
+    void recordTrack(int cylinder, int rate, const std::vector<int>& numbers, int size = 2) {
         VirtualTrack& track = disk->track(cylinder, 0);
         track.dataRate = rate;
         track.sectors.clear();
-        for (const SectorIdEntry& id : ids) {
+        for (const int n : numbers) {
             VirtualSector sector;
-            sector.id = id;
-            sector.data.assign(std::size_t{128} << id.sizeCode, 0);
+            sector.id =
+                SectorIdEntry{static_cast<std::uint8_t>(cylinder), 0, static_cast<std::uint8_t>(n),
+                              static_cast<std::uint8_t>(size)};
+            sector.data.assign(std::size_t{128} << size, 0);
             track.sectors.push_back(sector);
         }
     }
@@ -42,44 +44,29 @@ struct ScanRig : OpsRig {
     }
 };
 
-std::vector<SectorIdEntry> ids(int cylinder, std::initializer_list<int> numbers, int size = 2) {
-    std::vector<SectorIdEntry> result;
-    for (int n : numbers)
-        result.push_back(SectorIdEntry{static_cast<std::uint8_t>(cylinder), 0,
-                                       static_cast<std::uint8_t>(n),
-                                       static_cast<std::uint8_t>(size)});
-    return result;
-}
-
 TEST(TrackScan, BlankTrackAtThreeRates) {
     ScanRig rig;
-    const ScanOutcome outcome = rig.scan(5, Rate500, Rate250, true, false);
-    EXPECT_FALSE(outcome.found);
+    EXPECT_FALSE(rig.scan(5, Rate500, Rate250, true, false).found);
     EXPECT_EQ(rig.ratesTried(), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(rig.view.statusHistory(StatusResult),
               (std::vector<std::string>{"Result", "Result: No", "Result: No", "Result: No"}));
-    EXPECT_EQ(rig.view.statusHistory(StatusSector),
-              (std::vector<std::string>{"Sectors:", "Sectors: --", "Sectors: --", "Sectors: --"}));
+    EXPECT_EQ(rig.view.status(StatusSector), "Sectors: --");
     EXPECT_EQ(rig.view.status(StatusMain),
               "No format on track found or sectors layouts was not recognized. Try with an "
               "another speed rate. Ready");
-    EXPECT_EQ(rig.view.status(StatusTrack), "Track: 5");
     EXPECT_TRUE(rig.view.questions().empty());
     EXPECT_EQ(rig.profile.writes, 0);
     EXPECT_FALSE(rig.state.busy);
     // One-byte seeks to the track, scans with a buffer for 255 IDs.
     EXPECT_EQ(rig.callsOf(CTL_SEEK).at(0).input, Bytes{5});
-    EXPECT_EQ(rig.callsOf(CTL_ID_SCAN).at(0).input, (Bytes{0x40, 0}));
     EXPECT_EQ(rig.callsOf(CTL_ID_SCAN).at(0).outSize, 1021u);
 }
 
-TEST(TrackScan, NineSectorsAt300AdoptedOnOk) {
+TEST(TrackScan, NineSectorsAt300) {
     ScanRig rig;
-    rig.recordTrack(3, Rate300, ids(3, {1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    rig.recordTrack(3, Rate300, {1, 2, 3, 4, 5, 6, 7, 8, 9});
     rig.settings().dataRate = Rate250;
-    const ScanOutcome outcome = rig.scan(3, Rate500, Rate250, true, false);
-    EXPECT_TRUE(outcome.found);
-    EXPECT_TRUE(outcome.adopted);
+    EXPECT_TRUE(rig.scan(3, Rate500, Rate250, true, false).found);
     EXPECT_EQ(rig.ratesTried(), (std::vector<int>{0, 1})); // no pass after the success
     EXPECT_EQ(rig.view.statusHistory(StatusSector),
               (std::vector<std::string>{"Sectors:", "Sectors: --", "Sectors: 9"}));
@@ -89,115 +76,101 @@ TEST(TrackScan, NineSectorsAt300AdoptedOnOk) {
     EXPECT_EQ(rig.view.questions(),
               std::vector<std::string>{"Data on track successfully decoded!|Update the current "
                                        "settings profile with session discovered params?"});
-    EXPECT_EQ(rig.settings().dataRate, Rate300);
-    EXPECT_EQ(rig.settings().sectorsChoice, 1);
-    EXPECT_EQ(rig.settings().sectorsPerTrack, 9);
     EXPECT_EQ(rig.settings().sectorsPerSide, 720);
-    EXPECT_EQ(rig.settings().bytesPerTrack, 4608);
-    EXPECT_EQ(rig.profile.values.dataRate, 1u);
-    EXPECT_EQ(rig.profile.values.sectorsCount, 1u);
     EXPECT_EQ(rig.view.settingsChanges(), 1);
 }
 
-TEST(TrackScan, SizeCodeThreeIsMarkedAndAsked) {
+// Asked unless an auto-accept flag is set and every ID has size code 2;
+// adopting takes the rate and the smallest layout holding the highest sector
+// (the layout stays above 18) and saves both in the profile.
+TEST(TrackScan, AdoptRule) {
+    struct Case {
+        int rate;
+        std::vector<int> numbers;
+        int size;
+        bool autoA, autoB, answer;
+        std::size_t questions;
+        bool adopted;
+        int expectRate, expectSpt;
+        int profileWrites;
+    };
+    const Case cases[] = {
+        {Rate300, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 2, true, false, true, 1, true, Rate300, 9, 1},
+        {Rate500, {1, 3, 2, 12}, 3, true, true, true, 1, true, Rate500, 15, 1},
+        {Rate250, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2, true, true, true, 0, true, Rate250, 10, 1},
+        {Rate300, {1, 19, 20}, 2, false, false, true, 1, true, Rate300, 8, 1},
+        {Rate500, {1, 2, 3, 4, 5, 6, 7, 8}, 2, true, false, false, 1, false, Rate300, 8, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.numbers.size());
+        ScanRig rig;
+        rig.recordTrack(2, c.rate, c.numbers, c.size);
+        rig.settings().chooseSectors(0); // 8 sectors
+        rig.settings().dataRate = Rate300;
+        rig.view.answer(c.answer);
+        const ScanOutcome outcome = rig.scan(2, Rate500, Rate250, c.autoA, c.autoB);
+        EXPECT_TRUE(outcome.found);
+        EXPECT_EQ(rig.view.questions().size(), c.questions);
+        EXPECT_EQ(outcome.adopted, c.adopted);
+        EXPECT_EQ(rig.settings().dataRate, c.expectRate);
+        EXPECT_EQ(rig.settings().sectorsPerTrack, c.expectSpt);
+        EXPECT_EQ(rig.profile.writes, c.profileWrites);
+        if (c.profileWrites) {
+            EXPECT_EQ(rig.profile.values.dataRate, static_cast<std::uint32_t>(c.expectRate));
+            EXPECT_EQ(rig.profile.values.sectorsCount,
+                      static_cast<std::uint32_t>(rig.settings().sectorsChoice));
+        }
+        EXPECT_EQ(rig.view.status(StatusResult), "Result: Yes");
+    }
+    const std::pair<int, int> layouts[] = {{0, 0},  {8, 0},  {9, 1},  {10, 2},
+                                           {12, 3}, {18, 4}, {19, -1}};
+    for (const auto& [highest, choice] : layouts)
+        EXPECT_EQ(sectorsChoiceFor(highest), choice) << highest;
+}
+
+TEST(TrackScan, SizeCodeThreeIsMarked) {
     ScanRig rig;
-    rig.recordTrack(0, Rate500, ids(0, {1, 3, 2, 12}, 3));
-    rig.view.answer(true);
-    // Both auto-accept flags (the Space key), yet 1024-byte sectors are asked about.
-    const ScanOutcome outcome = rig.scan(0, Rate500, Rate250, true, true);
-    EXPECT_EQ(rig.view.questions().size(), 1u);
+    rig.recordTrack(0, Rate500, {1, 3, 2, 12}, 3);
+    rig.scan(0, Rate500, Rate250, true, true);
     EXPECT_EQ(rig.view.status(StatusMain),
               "Speed rate [0] and 12 (1 [3!], 3 [3!], 2 [3!], 12 [3!]) sectors discovered");
-    EXPECT_TRUE(outcome.adopted);
-    EXPECT_EQ(rig.settings().sectorsPerTrack, 15); // smallest layout holding sector 12
-    EXPECT_EQ(rig.settings().dataRate, Rate500);
-}
-
-TEST(TrackScan, SpaceKeyAdoptsSilently) {
-    ScanRig rig;
-    rig.recordTrack(7, Rate250, ids(7, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    rig.settings().chooseSectors(4);
-    const ScanOutcome outcome = rig.scan(7, Rate500, Rate250, true, true);
-    EXPECT_TRUE(outcome.adopted);
-    EXPECT_TRUE(rig.view.questions().empty());
-    EXPECT_EQ(rig.settings().sectorsPerTrack, 10);
-    EXPECT_EQ(rig.settings().dataRate, Rate250);
-    EXPECT_EQ(rig.profile.values.dataRate, 2u);
-    EXPECT_EQ(rig.profile.values.sectorsCount, 2u);
-}
-
-TEST(TrackScan, SectorNumbersAbove18KeepTheLayout) {
-    ScanRig rig;
-    rig.recordTrack(1, Rate300, ids(1, {1, 19, 20}));
-    rig.settings().chooseSectors(0);
-    rig.settings().dataRate = Rate500;
-    rig.scan(1, Rate300, Rate300, false, false);
-    EXPECT_EQ(rig.settings().dataRate, Rate300);
-    EXPECT_EQ(rig.settings().sectorsPerTrack, 8);
-    EXPECT_EQ(rig.profile.values.sectorsCount, 0u);
-}
-
-TEST(TrackScan, CancelInTheAdoptQuestion) {
-    ScanRig rig;
-    rig.recordTrack(2, Rate500, ids(2, {1, 2, 3, 4, 5, 6, 7, 8}));
-    rig.view.answer(false);
-    const ScanOutcome outcome = rig.scan(2, Rate500, Rate250, true, false);
-    EXPECT_TRUE(outcome.found);
-    EXPECT_FALSE(outcome.adopted);
-    EXPECT_EQ(rig.ratesTried(), std::vector<int>{0});
-    EXPECT_EQ(rig.settings().dataRate, Rate300);
-    EXPECT_EQ(rig.settings().sectorsPerTrack, 10);
-    EXPECT_EQ(rig.profile.writes, 0);
-    EXPECT_EQ(rig.view.status(StatusResult), "Result: Yes");
 }
 
 TEST(TrackScan, MoreThan32IdsAreAllReported) {
     ScanRig rig;
-    std::vector<SectorIdEntry> many;
+    std::vector<int> many;
     for (int n = 1; n <= 40; ++n)
-        many.push_back(SectorIdEntry{0, 0, static_cast<std::uint8_t>(n), 0});
-    rig.recordTrack(0, Rate500, many);
+        many.push_back(n);
+    rig.recordTrack(0, Rate500, many, 0);
     const ScanOutcome outcome = rig.scan(0, Rate500, Rate500, false, false);
     ASSERT_EQ(outcome.ids.size(), 40u);
     EXPECT_EQ(outcome.ids[39].sector, 40);
     EXPECT_EQ(rig.view.status(StatusSector), "Sectors: 40");
-    EXPECT_EQ(rig.view.status(StatusResult), "Result: Yes");
-    EXPECT_EQ(scanResultText(0, outcome.ids).substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
-    EXPECT_NE(scanResultText(0, outcome.ids).find("40 [0!]"), std::string::npos);
+    const std::string text = scanResultText(0, outcome.ids);
+    EXPECT_EQ(text.substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
+    EXPECT_NE(text.find("40 [0!]"), std::string::npos);
     // The status line holds what fits its buffer.
     EXPECT_EQ(rig.view.status(StatusMain).size(), 259u);
 }
 
-TEST(TrackScan, DeviceThatDoesNotOpen) {
+TEST(TrackScan, NoDeviceOrNoDiskette) {
     ScanRig rig;
     rig.drive.setDriverInstalled(false);
     EXPECT_FALSE(rig.scan(0, Rate500, Rate250, true, false).found);
     EXPECT_EQ(rig.view.status(StatusResult), "Result: fail");
     EXPECT_FALSE(rig.state.busy);
-}
 
-TEST(TrackScan, NoDisketteCancelledStillScans) {
-    ScanRig rig;
-    rig.disk->present = false;
-    rig.view.answer(false);
-    rig.scan(0, Rate300, Rate300, true, false);
+    ScanRig empty;
+    empty.disk->present = false;
+    empty.view.answer(false);
+    empty.scan(0, Rate300, Rate300, true, false);
     EXPECT_EQ(
-        rig.view.questions(),
+        empty.view.questions(),
         std::vector<std::string>{"Checklist warning|Diskette is not inserted in a floppy drive"});
-    EXPECT_EQ(rig.view.status(StatusMain),
+    EXPECT_EQ(empty.view.status(StatusMain),
               "An unexpected error while diskette discovering occurred");
-    EXPECT_EQ(rig.view.status(StatusSector), "Sectors: ??");
-    EXPECT_EQ(rig.view.status(StatusResult), "Result: NO");
-}
-
-TEST(TrackScan, LayoutForHighestSector) {
-    EXPECT_EQ(sectorsChoiceFor(0), 0);
-    EXPECT_EQ(sectorsChoiceFor(8), 0);
-    EXPECT_EQ(sectorsChoiceFor(9), 1);
-    EXPECT_EQ(sectorsChoiceFor(10), 2);
-    EXPECT_EQ(sectorsChoiceFor(12), 3);
-    EXPECT_EQ(sectorsChoiceFor(18), 4);
-    EXPECT_EQ(sectorsChoiceFor(19), -1);
+    EXPECT_EQ(empty.view.status(StatusSector), "Sectors: ??");
+    EXPECT_EQ(empty.view.status(StatusResult), "Result: NO");
 }
 
 } // namespace
