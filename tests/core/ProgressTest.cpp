@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
 #include <memory>
-#include <thread>
 
 namespace dorvane {
 namespace {
@@ -32,6 +30,7 @@ TEST(Progress, BusyFlagAllowsOneOperation) {
     EXPECT_TRUE(state.tryStart());
 }
 
+// The controls, captions and map tab are checked through the operations.
 TEST(Progress, FinalTextAndSteps) {
     auto session = std::make_unique<Session>();
     session->settings.chooseHeads(BothHeads);
@@ -52,15 +51,6 @@ TEST(Progress, FinalTextAndSteps) {
     EXPECT_EQ(view.taskbarStates(),
               (std::vector<TaskbarState>{TaskbarState::NoProgress, TaskbarState::Paused,
                                          TaskbarState::Normal}));
-
-    beginControls(ctx, 30, "Writing...");
-    restoreControls(ctx, 30, "Write disk...");
-    EXPECT_EQ(view.enableCalls(), (std::vector<bool>{false, true}));
-    EXPECT_EQ(view.captions(30), (std::vector<std::string>{"Writing...", "Write disk..."}));
-
-    showSlotOf(view, 0); // already shown
-    showSlotOf(view, 1);
-    EXPECT_EQ(view.selectedSlots(), std::vector<int>{1});
 }
 
 TEST(Progress, TickerShowsTimeWhileBusyAndClearsAfter) {

@@ -1,5 +1,5 @@
 // The whole-disk read end to end on the virtual drive: the image, map, log and
-// dump files byte for byte, the legends and the final texts.
+// dump files byte for byte, the legends and the final texts; the log's message texts.
 #include "drive/SectorDump.h"
 #include "drive/SystemMessage.h"
 #include "model/Crc32.h"
@@ -249,6 +249,20 @@ TEST(DiskRead, OverlongNamesSkipDumpsAndTheReadGoesOn) {
         EXPECT_EQ(entry, name);
     // The status text is cut to its buffer, never longer.
     EXPECT_LE(utf16Length(rig.view.status(StatusMain)), 259u);
+}
+
+// One line each, whatever the system's message table holds.
+TEST(SystemMessage, OneLineTextsForTheDriveErrors) {
+    for (std::uint32_t code : {19u, 21u, 23u, 25u, 27u, 1117u, 1122u, 1123u}) {
+        const std::string text = systemMessageText(code);
+        ASSERT_FALSE(text.empty()) << code;
+        EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos) << code;
+        EXPECT_NE(text.back(), ' ') << code;
+    }
+    EXPECT_EQ(systemMessageText(0xDEADBEEF), "Unknown error.");
+#ifndef _WIN32
+    EXPECT_EQ(logLineBytes("Z\xC3\xA4h\n"), "Z\xC3\xA4h\n"); // UTF-8 stays UTF-8
+#endif
 }
 
 } // namespace

@@ -142,15 +142,11 @@ TEST(DiskOperations, CancelInTheChecklist) {
                                   "Ready. Formatting media"};
         const std::string path = operation < 2 ? rig.request.path + " " : " ";
         EXPECT_EQ(rig.view.status(StatusMain), expected[operation] + path + "cancelled");
+        if (operation == 0) { // the read leaves its image and map, empty, and no log
+            EXPECT_EQ(rig.dir.names(), (std::vector<std::string>{"disk.dsk", "disk.map"}));
+            EXPECT_EQ(rig.image().size() + rig.fileText(".map").size(), 0u);
+        }
     }
-    // The read leaves its image and map, empty, and no log.
-    OpsRig rig;
-    rig.disk->present = false;
-    rig.view.answer(false);
-    EXPECT_FALSE(rig.read());
-    EXPECT_EQ(rig.dir.names(), (std::vector<std::string>{"disk.dsk", "disk.map"}));
-    EXPECT_TRUE(rig.image().empty());
-    EXPECT_TRUE(rig.fileText(".map").empty());
 }
 
 // Format, write, read back: the image returns byte for byte.

@@ -181,5 +181,24 @@ TEST(SectorRead, OverlongPrefixSkipsTheDump) {
     EXPECT_TRUE(rig.dir.names().empty());
 }
 
+TEST(SectorDump, NamesAndRefusal) {
+    TempDir dir;
+    std::string name;
+    ASSERT_TRUE(sectorDumpName(name, "C:\\disks\\pro", kCrcErrorDump, 1, 79, 10, 0xB2AA7578));
+    EXPECT_EQ(name, "C:\\disks\\pro_crc_error_Head1_Track79_Sector10_B2AA7578.dat");
+    ASSERT_TRUE(sectorDumpName(name, "", kSuccessDump, 0, 0, 1, 0x1C));
+    EXPECT_EQ(name, "_success_Head0_Track0_Sector1_0000001C.dat");
+
+    const Bytes data = patterned(512, 9);
+    const std::string prefix = dir.file("x");
+    ASSERT_TRUE(writeSectorDump(prefix, kErrorCrcDump, 0, 3, 4, data.data()));
+    ASSERT_TRUE(sectorDumpName(name, prefix, kErrorCrcDump, 0, 3, 4, crc32Sector(data.data())));
+    EXPECT_EQ(readAll(name), data);
+    // A name over 259 characters is refused, nothing is written.
+    EXPECT_FALSE(
+        writeSectorDump(prefix + std::string(240, 'y'), kErrorCrcDump, 0, 3, 4, data.data()));
+    EXPECT_EQ(dir.names().size(), 1u);
+}
+
 } // namespace
 } // namespace dorvane

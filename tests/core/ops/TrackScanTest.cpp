@@ -1,6 +1,9 @@
 // The track scan on the virtual drive: the passes over the rates, the result
-// texts, the adopt rule and the profile it saves; tracks with unusual IDs.
+// texts, the adopt rule and the profile it saves; tracks with unusual IDs. The
+// profile's accept rules, and the file store the command line uses.
 #include "drive/TrackScan.h"
+#include "model/DiskSettings.h"
+#include "settings/FileProfileStore.h"
 #include "tests/core/ops/OpsRig.h"
 
 #include <gtest/gtest.h>
@@ -57,9 +60,7 @@ TEST(TrackScan, BlankTrackAtThreeRates) {
     EXPECT_TRUE(rig.view.questions().empty());
     EXPECT_EQ(rig.profile.writes, 0);
     EXPECT_FALSE(rig.state.busy);
-    // One-byte seeks to the track, scans with a buffer for 255 IDs.
-    EXPECT_EQ(rig.callsOf(CTL_SEEK).at(0).input, Bytes{5});
-    EXPECT_EQ(rig.callsOf(CTL_ID_SCAN).at(0).outSize, 1021u);
+    EXPECT_EQ(rig.callsOf(CTL_SEEK).at(0).input, Bytes{5}); // the one-byte seek
 }
 
 TEST(TrackScan, NineSectorsAt300) {
@@ -68,8 +69,7 @@ TEST(TrackScan, NineSectorsAt300) {
     rig.settings().dataRate = Rate250;
     EXPECT_TRUE(rig.scan(3, Rate500, Rate250, true, false).found);
     EXPECT_EQ(rig.ratesTried(), (std::vector<int>{0, 1})); // no pass after the success
-    EXPECT_EQ(rig.view.statusHistory(StatusSector),
-              (std::vector<std::string>{"Sectors:", "Sectors: --", "Sectors: 9"}));
+    EXPECT_EQ(rig.view.status(StatusSector), "Sectors: 9");
     EXPECT_EQ(rig.view.status(StatusMain),
               "Speed rate [1] and 9 (1 [2], 2 [2], 3 [2], 4 [2], 5 [2], 6 [2], 7 [2], 8 [2], "
               "9 [2]) sectors discovered");
@@ -95,7 +95,6 @@ TEST(TrackScan, AdoptRule) {
         int profileWrites;
     };
     const Case cases[] = {
-        {Rate300, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 2, true, false, true, 1, true, Rate300, 9, 1},
         {Rate500, {1, 3, 2, 12}, 3, true, true, true, 1, true, Rate500, 15, 1},
         {Rate250, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2, true, true, true, 0, true, Rate250, 10, 1},
         {Rate300, {1, 19, 20}, 2, false, false, true, 1, true, Rate300, 8, 1},
@@ -128,29 +127,26 @@ TEST(TrackScan, AdoptRule) {
         EXPECT_EQ(sectorsChoiceFor(highest), choice) << highest;
 }
 
-TEST(TrackScan, SizeCodeThreeIsMarked) {
+// Size codes other than 2 are marked; more than 32 IDs are all reported, the
+// status line holding what fits its buffer.
+TEST(TrackScan, ResultTexts) {
     ScanRig rig;
     rig.recordTrack(0, Rate500, {1, 3, 2, 12}, 3);
     rig.scan(0, Rate500, Rate250, true, true);
     EXPECT_EQ(rig.view.status(StatusMain),
               "Speed rate [0] and 12 (1 [3!], 3 [3!], 2 [3!], 12 [3!]) sectors discovered");
-}
 
-TEST(TrackScan, MoreThan32IdsAreAllReported) {
-    ScanRig rig;
     std::vector<int> many;
     for (int n = 1; n <= 40; ++n)
         many.push_back(n);
-    rig.recordTrack(0, Rate500, many, 0);
-    const ScanOutcome outcome = rig.scan(0, Rate500, Rate500, false, false);
+    rig.recordTrack(1, Rate500, many, 0);
+    const ScanOutcome outcome = rig.scan(1, Rate500, Rate500, false, false);
     ASSERT_EQ(outcome.ids.size(), 40u);
-    EXPECT_EQ(outcome.ids[39].sector, 40);
     EXPECT_EQ(rig.view.status(StatusSector), "Sectors: 40");
     const std::string text = scanResultText(0, outcome.ids);
     EXPECT_EQ(text.substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
-    EXPECT_NE(text.find("40 [0!]"), std::string::npos);
-    // The status line holds what fits its buffer.
-    EXPECT_EQ(rig.view.status(StatusMain).size(), 259u);
+    EXPECT_EQ(text.substr(text.size() - 9), ", 40 [0!]");
+    EXPECT_EQ(rig.view.status(StatusMain), (text + ") sectors discovered").substr(0, 259));
 }
 
 TEST(TrackScan, NoDeviceOrNoDiskette) {
@@ -171,6 +167,76 @@ TEST(TrackScan, NoDeviceOrNoDiskette) {
               "An unexpected error while diskette discovering occurred");
     EXPECT_EQ(empty.view.status(StatusSector), "Sectors: ??");
     EXPECT_EQ(empty.view.status(StatusResult), "Result: NO");
+}
+
+Bytes bytesOf(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
+
+// Each value is taken when in range, else the field keeps its default; a
+// missing profile is created with the defaults.
+TEST(Profile, AcceptRules) {
+    struct Case {
+        bool exists;
+        std::optional<std::uint32_t> rate, sectors;
+        int expectRate, expectSpt, writes;
+    };
+    for (const Case c :
+         {Case{true, 0u, 4u, Rate500, 18, 0}, Case{true, 3u, 5u, Rate300, 10, 0},
+          Case{true, 0x80000001u, 0x80000000u, Rate300, 10, 0}, Case{true, 2u, 1u, Rate250, 9, 0},
+          Case{true, std::nullopt, 0u, Rate300, 8, 0}, Case{false, 0u, 4u, Rate300, 10, 1}}) {
+        MemoryProfile store;
+        store.exists = c.exists;
+        store.values.dataRate = c.rate;
+        store.values.sectorsCount = c.sectors;
+        DiskSettings settings;
+        loadProfile(store, settings);
+        EXPECT_EQ(settings.dataRate, c.expectRate);
+        EXPECT_EQ(settings.sectorsPerTrack, c.expectSpt);
+        EXPECT_EQ(store.writes, c.writes);
+        if (!c.exists) {
+            EXPECT_EQ(store.values.dataRate, 1u);
+            EXPECT_EQ(store.values.sectorsCount, 2u);
+        }
+    }
+}
+
+TEST(Profile, FileStoreRoundTripAndDamage) {
+    TempDir dir;
+    const std::string path = dir.file("config/dorvane/profile");
+    FileProfileStore store(path);
+    DiskSettings settings;
+    loadProfile(store, settings); // creates the file and its folders
+    EXPECT_EQ(readAll(path), bytesOf("DiskDataRate=1\nDiskSectorsCount=2\n"));
+
+    settings.chooseSectors(4);
+    saveProfile(store, Rate500, settings);
+    EXPECT_EQ(readAll(path), bytesOf("DiskDataRate=0\nDiskSectorsCount=4\n"));
+    DiskSettings next;
+    loadProfile(store, next);
+    EXPECT_EQ(next.dataRate, Rate500);
+    EXPECT_EQ(next.sectorsPerTrack, 18);
+
+    // Values that are not 32-bit decimal numbers are not taken.
+    writeAll(path, bytesOf("DiskDataRate=2\r\njunk\n"));
+    ProfileValues values;
+    ASSERT_TRUE(store.read(values));
+    EXPECT_EQ(values.dataRate, 2u);
+    EXPECT_FALSE(values.sectorsCount);
+    for (const char* bad : {"DiskSectorsCount=4294967296\n", "DiskSectorsCount=-1\n",
+                            "DiskSectorsCount=\n", "DiskSectorsCount=3x\n"}) {
+        writeAll(path, bytesOf(bad));
+        ASSERT_TRUE(store.read(values));
+        EXPECT_FALSE(values.sectorsCount) << bad;
+    }
+
+    // A folder where a file stands: nothing can be created there, silently.
+    FileProfileStore blocked(dir.file("config/dorvane/profile/x"));
+    DiskSettings kept;
+    kept.dataRate = Rate250;
+    loadProfile(blocked, kept);
+    EXPECT_EQ(kept.dataRate, Rate250);
+    EXPECT_FALSE(blocked.read(values));
 }
 
 } // namespace
