@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace dorvane {
@@ -134,23 +135,19 @@ TEST(DiskCommandsCli, FailuresAndUsage) {
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "cannot create"));
 
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"read"},
-             {"read", "a.dsk", "b.dsk"},
-             {"read", "a.dsk", "--head", "3"},
-             {"read", "a.dsk", "--rate", "123"},
-             {"read", "a.dsk", "--sectors", "11"},
-             {"read", "a.dsk", "--retries", "21"},
-             {"read", "a.dsk", "--filler", "1FF"},
-             {"read", "a.dsk", "--track", "1"},
-             {"format", "--drive", "C"},
-             {"sector", "--track", "1"},
-             {"sector", "--track", "1", "--sector", "11"},
-             {"sector", "--track", "1", "--sector", "1", "--head", "both"},
-             {"scan", "--track", "80"}}) {
+    for (const char* usage :
+         {"read", "read a.dsk b.dsk", "read a.dsk --head 3", "read a.dsk --rate 123",
+          "read a.dsk --sectors 11", "read a.dsk --retries 21", "read a.dsk --filler 1FF",
+          "read a.dsk --track 1", "format --drive C", "sector --track 1",
+          "sector --track 1 --sector 11", "sector --track 1 --sector 1 --head both",
+          "scan --track 80"}) {
+        std::vector<std::string> args;
+        std::istringstream words(usage);
+        for (std::string word; words >> word;)
+            args.push_back(word);
         run = cli(dir, dir.file("disk.dsk"), args);
-        EXPECT_EQ(run.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "");
-        EXPECT_TRUE(contains(run.err, "usage: dorvane-cli " + args[0]));
+        EXPECT_EQ(run.status, 2) << usage;
+        EXPECT_TRUE(contains(run.err, "usage: dorvane-cli " + args[0])) << usage;
     }
     EXPECT_FALSE(test::exists(dir.file("a.dsk")));
 }
