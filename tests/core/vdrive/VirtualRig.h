@@ -28,11 +28,13 @@ struct VirtualRig {
         EXPECT_TRUE(drive.open("\\\\.\\fdraw0"));
         EXPECT_TRUE(fdc.rateSelect(rate));
     }
+    // The error a control left: 0 when it succeeded.
+    std::uint32_t error(bool succeeded) const { return succeeded ? 0 : drive.lastError(); }
     // Reads one sector into `out` (0xEE where nothing came back): the error, 0 when it read.
     std::uint32_t read(int cylinder, int head, int sector, Bytes& out) {
         out.assign(512, 0xEE);
         const SectorCommandBlock command = sectorCommand(cylinder, head, sector, sector + 1, 0x10);
-        return fdc.readData(command, out.data(), out.size()) ? 0 : drive.lastError();
+        return error(fdc.readData(command, out.data(), out.size()));
     }
     std::uint32_t read(int cylinder, int head, int sector) {
         Bytes out;
