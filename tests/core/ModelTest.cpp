@@ -7,53 +7,34 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <sstream>
 
 namespace dorvane {
 namespace {
 
-// The two boxes combine in any order; a box set twice counts once.
+// The two boxes combine in any order; a box set twice counts once. Each click:
+// S (Step+) or C (Cyl 81), + or -, and the tracks it leaves.
 TEST(DiskSettings, Cyl81AndStepPlusInAnyOrder) {
-    struct Click {
-        bool stepPlus; // else Cyl 81
-        bool on;
-        int tracks;
-    };
-    const std::vector<std::vector<Click>> sequences = {
-        {{true, true, 40}, {false, true, 41}, {true, false, 81}, {false, false, 80}},
-        {{false, true, 81}, {true, true, 41}, {false, false, 40}, {true, false, 80}},
-        {{false, true, 81}, {false, true, 81}, {false, false, 80}},
-    };
-    for (const std::vector<Click>& clicks : sequences) {
+    for (const char* clicks : {"S+40 C+41 S-81 C-80", "C+81 S+41 C-40 S-80", "C+81 C+81 C-80"}) {
         DiskSettings s;
-        for (const Click& click : clicks) {
-            if (click.stepPlus)
-                s.setStepPlus(click.on);
-            else
-                s.setCyl81(click.on);
-            EXPECT_EQ(s.tracks, click.tracks);
-            EXPECT_EQ(s.sectorsPerSide, click.tracks * 10);
+        std::istringstream in(clicks);
+        for (std::string click; in >> click;) {
+            (click[0] == 'S') ? s.setStepPlus(click[1] == '+') : s.setCyl81(click[1] == '+');
+            EXPECT_EQ(s.tracks, std::stoi(click.substr(2))) << clicks << " at " << click;
+            EXPECT_EQ(s.sectorsPerSide, s.tracks * 10);
         }
     }
 }
 
-TEST(DiskSettings, SectorsAndHeadChoices) {
+// The sectors button cycles through the layouts.
+TEST(DiskSettings, SectorsChoiceCycles) {
     DiskSettings s;
     for (int spt : {15, 18, 8, 9, 10}) {
         s.nextSectorsChoice();
-        EXPECT_EQ(s.bytesPerTrack, spt * 512);
+        EXPECT_EQ(s.sectorsPerTrack, spt);
         EXPECT_STREQ(sectorsChoiceLabel(s.sectorsChoice),
                      (std::to_string(spt) + " sectors").c_str());
     }
-    s.chooseHeads(Head1);
-    EXPECT_EQ(s.firstHead, 1);
-    EXPECT_EQ(s.lastHead, 1);
-    EXPECT_EQ(s.sideCount, 1);
-    s.chooseHeads(BothHeads);
-    EXPECT_EQ(s.firstHead, 0);
-    EXPECT_EQ(s.lastHead, 1);
-    EXPECT_EQ(s.progressTotal(), 1600);
-    s.chooseDrive(1);
-    EXPECT_EQ(s.devicePath, "\\\\.\\fdraw1");
 }
 
 TEST(ImageSlots, AddressingFollowsTheLayout) {

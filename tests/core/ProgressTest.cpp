@@ -30,29 +30,6 @@ TEST(Progress, BusyFlagAllowsOneOperation) {
     EXPECT_TRUE(state.tryStart());
 }
 
-// The controls, captions and map tab are checked through the operations.
-TEST(Progress, FinalTextAndSteps) {
-    auto session = std::make_unique<Session>();
-    session->settings.chooseHeads(BothHeads);
-    OperationState state;
-    test::RecordingView view;
-    OperationContext ctx{*session, state, view};
-
-    EXPECT_EQ(driveFinalText(state, "Ready"), "Please, install the compatible driver!");
-    state.driverUnusable = false;
-    EXPECT_EQ(driveFinalText(state, "Ready"), "Ready");
-
-    state.progressCounter = 77;
-    resetTaskbarProgress(ctx);
-    EXPECT_EQ(state.progressCounter, 0);
-    reportStep(ctx, TaskbarState::Paused, 10);
-    reportStep(ctx, TaskbarState::Normal, 10);
-    EXPECT_EQ(view.lastTaskbarValue(), std::make_pair(20, 1600));
-    EXPECT_EQ(view.taskbarStates(),
-              (std::vector<TaskbarState>{TaskbarState::NoProgress, TaskbarState::Paused,
-                                         TaskbarState::Normal}));
-}
-
 TEST(Progress, TickerShowsTimeWhileBusyAndClearsAfter) {
     auto session = std::make_unique<Session>();
     OperationState state;

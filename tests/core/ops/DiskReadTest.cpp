@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 namespace dorvane {
 namespace {
@@ -19,12 +20,33 @@ long lineCount(const std::string& text) {
     return std::count(text.begin(), text.end(), '\n');
 }
 
+// The map of an RX50 side, all '3' but `part` from sector `at` on.
+std::string mapWith(std::size_t at, const std::string& part) {
+    return std::string(800, '3').replace(at, part.size(), part);
+}
+
 std::string readLine(int head, int track, int sector, int attempt, int retries, int error) {
     return "Head " + std::to_string(head) + ", Track " + std::to_string(track) + ", sector " +
            std::to_string(sector) + ", " + (attempt == 0 ? "probe " : "retry ") +
            std::to_string(attempt) + " of " + std::to_string(retries) + ", error " +
            std::to_string(error) + " - " + systemMessageText(static_cast<std::uint32_t>(error)) +
            "\n";
+}
+
+// The log lines of attempts `first`..`last` on one sector.
+std::string attempts(int track, int sector, int first, int last, int retries, int error) {
+    std::string lines;
+    for (int attempt = first; attempt <= last; ++attempt)
+        lines += readLine(0, track, sector, attempt, retries, error);
+    return lines;
+}
+
+std::string seekLines(int track, int count) {
+    std::string lines;
+    for (int attempt = 1; attempt <= count; ++attempt)
+        lines += "Head 0, Track " + std::to_string(track) + ", attempt " + std::to_string(attempt) +
+                 ", warning 25 - " + systemMessageText(kErrorSeek) + "\n";
+    return lines;
 }
 
 std::string dumpPath(const OpsRig& rig, int track, int sector, const Bytes& data) {
@@ -34,41 +56,72 @@ std::string dumpPath(const OpsRig& rig, int track, int sector, const Bytes& data
     return name;
 }
 
-TEST(DiskRead, EverySectorGood) {
-    OpsRig rig;
-    const Bytes image = patterned(kSide, 11);
-    rig.insert(image);
-    EXPECT_TRUE(rig.read());
-    EXPECT_EQ(rig.image(), image);
-    EXPECT_EQ(rig.fileText(".map"), std::string(800, '3'));
-    EXPECT_EQ(rig.dir.names(), (std::vector<std::string>{"disk.dsk", "disk.map"})); // no log
-    EXPECT_EQ(rig.view.status(StatusMain), "Ready. Reading to " + rig.request.path + " finished");
-    EXPECT_EQ(rig.view.status(StatusResult), "Result: OK");
-    EXPECT_EQ(rig.view.captions(kReadButton),
-              (std::vector<std::string>{"Reading...", "Read disk..."}));
-    EXPECT_EQ(rig.view.lastTaskbarValue(), std::make_pair(800, 800));
-    EXPECT_EQ(rig.drive.headCylinder(), 0); // ends back on cylinder 0
-}
-
-// A probe, then one line per retry; the same bad bytes every time: one dump.
-TEST(DiskRead, PermanentCrcError) {
-    for (const int retries : {0, 2}) {
-        OpsRig rig;
-        rig.insert(patterned(kSide, 2));
-        rig.settings().retries = retries;
+// Faults on a side of patterned data, then the image, map and log byte for
+// byte. The image keeps what the last attempt read: the bad bytes of a sector
+// that never reads (dumped once), the filler for a track never found.
+TEST(DiskRead, FilesByFault) {
+    struct Case {
+        int retries;
+        std::function<void(OpsRig&, Bytes& image)> fault; // and what the image then holds
+        std::string map, log;
+        int dumped; // the sector with a dump of its bad bytes, or -1
+    };
+    const auto crc = [](OpsRig& rig, Bytes& image) {
         rig.sector(7, 0, 10).permanentCrc = true;
-        EXPECT_TRUE(rig.read());
-        std::string log;
-        for (int attempt = 0; attempt <= retries; ++attempt)
-            log += readLine(0, 7, 10, attempt, retries, 23);
-        EXPECT_EQ(rig.fileText(".log"), log);
-        EXPECT_EQ(rig.fileText(".map"), std::string(79, '3') + "5" + std::string(720, '3'));
         const Bytes bad = corruptedData(rig.sector(7, 0, 10));
-        EXPECT_EQ(slice(rig.image(), 79 * 512, 512), bad);
-        EXPECT_EQ(readAll(dumpPath(rig, 7, 10, bad)), bad);
-        EXPECT_EQ(rig.dir.names().size(), 4u); // image, map, log, one dump
-        const std::vector<TaskbarState> states = rig.view.taskbarStates();
-        EXPECT_EQ(std::count(states.begin(), states.end(), TaskbarState::Error), 1);
+        std::copy(bad.begin(), bad.end(), image.begin() + 79 * 512);
+    };
+    const Case cases[] = {
+        {9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), "", -1},
+        {0, crc, mapWith(79, "5"), attempts(7, 10, 0, 0, 0, 23), 79},
+        {2, crc, mapWith(79, "5"), attempts(7, 10, 0, 2, 2, 23), 79},
+        // Good after two CRC errors; not found seven times, then read on
+        // attempt 8; read on attempt 9 (Bad, 9 >= 9).
+        {9,
+         [](OpsRig& rig, Bytes&) {
+             rig.sector(0, 0, 1).failuresLeft = 2;
+             rig.sector(0, 0, 2).failuresLeft = 7;
+             rig.sector(0, 0, 2).failError = kErrorSectorNotFound;
+             rig.sector(0, 0, 3).failuresLeft = 8;
+             rig.sector(0, 0, 3).failError = kErrorIdMarkNotFound;
+         },
+         mapWith(0, "445"),
+         attempts(0, 1, 0, 1, 9, 23) + attempts(0, 2, 0, 6, 9, 27) + attempts(0, 3, 0, 7, 9, 1122),
+         0},
+        {9, [](OpsRig& rig, Bytes&) { rig.disk->seekFailures[6] = 2; }, mapWith(0, ""),
+         seekLines(6, 2), -1},
+        {9,
+         [](OpsRig& rig, Bytes& image) {
+             rig.disk->seekFailures[6] = -1;
+             std::fill_n(image.begin() + 60 * 512, 5120, 0xE5);
+         },
+         mapWith(60, std::string(10, '5')), seekLines(6, kSeekAttempts), -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.log);
+        OpsRig rig;
+        rig.settings().retries = c.retries;
+        rig.settings().fillerByte = 0xE5;
+        Bytes image = patterned(kSide, 2);
+        rig.insert(image);
+        c.fault(rig, image);
+        const int t = c.dumped / 10, r = c.dumped % 10 + 1;
+        const Bytes bad = c.dumped < 0 ? Bytes() : corruptedData(rig.sector(t, 0, r));
+        EXPECT_TRUE(rig.read());
+        EXPECT_EQ(rig.image(), image);
+        EXPECT_EQ(rig.fileText(".map"), c.map);
+        EXPECT_EQ(rig.fileText(".log"), c.log);
+        if (c.dumped >= 0) {
+            EXPECT_EQ(readAll(dumpPath(rig, t, r, bad)), bad);
+        }
+        // The image, the map, the log only when there is one, the one dump.
+        EXPECT_EQ(rig.dir.names().size(), 2u + !c.log.empty() + (c.dumped >= 0));
+        EXPECT_EQ(rig.view.status(StatusMain),
+                  "Ready. Reading to " + rig.request.path + " finished");
+        EXPECT_EQ(rig.view.captions(kReadButton),
+                  (std::vector<std::string>{"Reading...", "Read disk..."}));
+        EXPECT_EQ(rig.view.lastTaskbarValue(), std::make_pair(800, 800));
+        EXPECT_EQ(rig.drive.headCylinder(), 0); // ends back on cylinder 0
     }
 }
 
@@ -82,32 +135,8 @@ TEST(DiskRead, RetriesChangedDuringTheReadTakeEffectAtOnce) {
             rig.settings().retries = 2; // the "Retry:" box edited meanwhile
     };
     EXPECT_TRUE(rig.read());
-    EXPECT_EQ(rig.fileText(".log"), readLine(0, 0, 4, 0, 9, 23) + readLine(0, 0, 4, 1, 2, 23) +
-                                        readLine(0, 0, 4, 2, 2, 23));
+    EXPECT_EQ(rig.fileText(".log"), attempts(0, 4, 0, 0, 9, 23) + attempts(0, 4, 1, 2, 2, 23));
     EXPECT_EQ(rig.fileText(".map").substr(0, 5), "33353");
-}
-
-TEST(DiskRead, LegendsByAttempts) {
-    OpsRig rig;
-    const Bytes image = patterned(kSide, 3);
-    rig.insert(image);
-    rig.settings().retries = 9;
-    // Sector 1: good after two CRC errors; sector 2: not found seven times,
-    // then reads on attempt 8; sector 3: reads on attempt 9 (Bad, 9 >= 9).
-    rig.sector(0, 0, 1).failuresLeft = 2;
-    rig.sector(0, 0, 2).failuresLeft = 7;
-    rig.sector(0, 0, 2).failError = kErrorSectorNotFound;
-    rig.sector(0, 0, 3).failuresLeft = 8;
-    rig.sector(0, 0, 3).failError = kErrorIdMarkNotFound;
-    const Bytes crcBytes = corruptedData(rig.sector(0, 0, 1));
-    EXPECT_TRUE(rig.read());
-    EXPECT_EQ(rig.fileText(".map").substr(0, 4), "4453");
-    EXPECT_EQ(rig.image(), image); // the final good reads are in the image
-    const std::string log = rig.fileText(".log");
-    EXPECT_EQ(lineCount(log), 2 + 7 + 8);
-    EXPECT_NE(log.find(readLine(0, 0, 2, 6, 9, 27)), std::string::npos);
-    EXPECT_NE(log.find(readLine(0, 0, 3, 7, 9, 1122)), std::string::npos);
-    EXPECT_TRUE(exists(dumpPath(rig, 0, 1, crcBytes)));
 }
 
 // Whenever Cancel comes, the image holds exactly the sectors the map has a
@@ -192,32 +221,6 @@ TEST(DiskRead, HeadsAndDoubleStep) {
         if (c.heads == Head1) {                       // the map shows the side read
             EXPECT_EQ(rig.view.selectedSlots(), std::vector<int>{1});
         }
-    }
-}
-
-// A seek that succeeds on the third try logs two warnings; one that never
-// does gives up after kSeekAttempts and fills the track side.
-TEST(DiskRead, SeekRetries) {
-    for (const int failures : {2, -1}) {
-        OpsRig rig;
-        rig.settings().fillerByte = 0xE5;
-        const Bytes image = patterned(kSide, 9);
-        rig.insert(image);
-        rig.disk->seekFailures[6] = failures;
-        EXPECT_TRUE(rig.read());
-        std::string log;
-        for (int attempt = 1; attempt <= (failures < 0 ? kSeekAttempts : failures); ++attempt)
-            log += "Head 0, Track 6, attempt " + std::to_string(attempt) + ", warning 25 - " +
-                   systemMessageText(kErrorSeek) + "\n";
-        EXPECT_EQ(rig.fileText(".log"), log);
-        Bytes expected = image;
-        std::string map(800, '3');
-        if (failures < 0) {
-            std::fill(expected.begin() + 60 * 512, expected.begin() + 70 * 512, 0xE5);
-            map.replace(60, 10, 10, '5');
-        }
-        EXPECT_EQ(rig.image(), expected);
-        EXPECT_EQ(rig.fileText(".map"), map);
     }
 }
 

@@ -121,10 +121,6 @@ TEST(TrackScan, AdoptRule) {
         }
         EXPECT_EQ(rig.view.status(StatusResult), "Result: Yes");
     }
-    const std::pair<int, int> layouts[] = {{0, 0},  {8, 0},  {9, 1},  {10, 2},
-                                           {12, 3}, {18, 4}, {19, -1}};
-    for (const auto& [highest, choice] : layouts)
-        EXPECT_EQ(sectorsChoiceFor(highest), choice) << highest;
 }
 
 // Size codes other than 2 are marked; more than 32 IDs are all reported, the
