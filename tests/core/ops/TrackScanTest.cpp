@@ -31,13 +31,7 @@ struct ScanRig : OpsRig {
         }
     }
     ScanOutcome scan(int track, int first, int last, bool a, bool b) {
-        ScanRequest request;
-        request.track = track;
-        request.firstRate = first;
-        request.lastRate = last;
-        request.autoAcceptA = a;
-        request.autoAcceptB = b;
-        return scanTrack(ctx, drive, profile, request);
+        return scanTrack(ctx, drive, profile, ScanRequest{0, track, first, last, a, b});
     }
     std::vector<int> ratesTried() const {
         std::vector<int> rates;
