@@ -39,9 +39,11 @@ struct Fixture {
         loadImage(ctx, r);
         return r;
     }
-    Bytes sectorOf(int head, int track, int index) {
-        const SectorData& d = session->record(head, track, index).data;
-        return Bytes(d.begin(), d.end());
+    void expectSector(int head, int track, int index, const Bytes& data, int legend) {
+        const SectorRecord& r = session->record(head, track, index);
+        EXPECT_EQ(Bytes(r.data.begin(), r.data.end()), data)
+            << head << " " << track << " " << index;
+        EXPECT_EQ(r.legend, legend) << head << " " << track << " " << index;
     }
     int legend(int head, int track, int index) {
         return session->record(head, track, index).legend;
@@ -79,10 +81,8 @@ TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
     EXPECT_EQ(g.view.statusHistory(StatusMain),
               (std::vector<std::string>{"Loading from file: " + load.path,
                                         "Ready. Loading from " + load.path + " finished"}));
-    for (int i = 0; i < 800; ++i) {
-        EXPECT_EQ(g.sectorOf(0, i / 10, i % 10), slice(image, i)) << i;
-        EXPECT_EQ(g.legend(0, i / 10, i % 10), i < 9 ? i : (i == 9 ? 17 : 3));
-    }
+    for (int i = 0; i < 800; ++i)
+        g.expectSector(0, i / 10, i % 10, slice(image, i), i < 9 ? i : (i == 9 ? 17 : 3));
     EXPECT_EQ(g.view.captions(kOpenButton).back(), "Open...");
 }
 
@@ -105,12 +105,10 @@ TEST(ImageFiles, BothHeadsInterleaveTrackByTrack) {
     g.session->settings.chooseHeads(BothHeads);
     const Bytes single = test::patterned(409600, 3);
     g.load("ss.dsk", single);
-    EXPECT_EQ(g.sectorOf(0, 0, 0), slice(single, 0));
-    EXPECT_EQ(g.sectorOf(1, 0, 0), slice(single, 10));
-    EXPECT_EQ(g.sectorOf(1, 39, 9), slice(single, 799));
-    EXPECT_EQ(g.legend(1, 39, 9), Good);
-    EXPECT_EQ(g.sectorOf(0, 40, 0), Bytes(512, 0));
-    EXPECT_EQ(g.legend(0, 40, 0), NotFound);
+    g.expectSector(0, 0, 0, slice(single, 0), Good);
+    g.expectSector(1, 0, 0, slice(single, 10), Good);
+    g.expectSector(1, 39, 9, slice(single, 799), Good);
+    g.expectSector(0, 40, 0, Bytes(512, 0), NotFound);
     EXPECT_EQ(g.legend(1, 79, 9), NotFound);
 }
 
@@ -129,10 +127,8 @@ TEST(ImageFiles, ShortLongAndMapEndingEarly) {
     g.session->record(0, 80, 0).data.fill(0x77); // cleared before the load
     const Bytes bytes = test::patterned(409700);
     g.load("short.dsk", bytes);
-    EXPECT_EQ(g.sectorOf(0, 79, 9), slice(bytes, 799));
-    EXPECT_EQ(g.legend(0, 79, 9), Good);
-    EXPECT_EQ(g.sectorOf(0, 80, 0), Bytes(512, 0));
-    EXPECT_EQ(g.legend(0, 80, 0), NotFound);
+    g.expectSector(0, 79, 9, slice(bytes, 799), Good);
+    g.expectSector(0, 80, 0, Bytes(512, 0), NotFound);
     EXPECT_EQ(g.legend(0, 80, 9), NotFound);
 }
 
