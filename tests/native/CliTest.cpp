@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace dorvane {
@@ -60,37 +61,39 @@ CliRun cli(const TempDir& dir, const std::string& diskette, const std::vector<st
             textOf(dir.file("stderr.txt"))};
 }
 
+// One run: the command line (its words split at blanks), the diskette the
+// virtual drive serves (none when empty), the exit status, the texts printed,
+// and a file written with its size (0: it must not exist).
 struct Case {
-    std::vector<std::string> args;
-    std::string diskette; // served by the virtual drive when given
+    std::string line, diskette;
     int status;
-    std::string out, err; // whole texts, or texts the output contains
-    std::string output;   // a file written, with its size (0: must not exist)
-    std::size_t size;
+    std::string out, err, output = "";
+    std::size_t size = 0;
 };
 
+// With `wholeTexts` stdout and stderr are compared whole, otherwise they must
+// contain the texts (progress lines and the drive's name vary); a usage error
+// (2) names the command's usage, an unknown command the general one.
 void runAll(const TempDir& dir, bool wholeTexts, const std::vector<Case>& cases) {
     for (const Case& c : cases) {
-        const CliRun run = cli(dir, c.diskette, c.args);
-        std::string what;
-        for (const std::string& arg : c.args)
-            what += arg + " ";
-        EXPECT_EQ(run.status, c.status) << what << run.err;
-        if (wholeTexts && c.status != 2) {
-            EXPECT_EQ(run.out, c.out) << what;
-            EXPECT_EQ(run.err, c.err) << what;
+        std::vector<std::string> args;
+        std::istringstream words(c.line);
+        for (std::string word; words >> word;)
+            args.push_back(word);
+        const CliRun run = cli(dir, c.diskette, args);
+        EXPECT_EQ(run.status, c.status) << c.line << "\n" << run.err;
+        if (c.status == 2) {
+            const std::string usage = args[0] == "no-such-command" ? "COMMAND" : args[0];
+            EXPECT_TRUE(contains(run.err, "usage: dorvane-cli " + usage)) << c.line;
+        } else if (wholeTexts) {
+            EXPECT_EQ(run.out, c.out) << c.line;
+            EXPECT_EQ(run.err, c.err) << c.line;
         } else {
-            EXPECT_TRUE(contains(run.out, c.out)) << what << run.out;
-            EXPECT_TRUE(contains(run.err, c.err)) << what << run.err;
+            EXPECT_TRUE(contains(run.out, c.out)) << c.line << "\n" << run.out;
+            EXPECT_TRUE(contains(run.err, c.err)) << c.line << "\n" << run.err;
         }
-        EXPECT_EQ(test::exists(c.output) ? test::readAll(c.output).size() : 0u, c.size) << what;
+        EXPECT_EQ(test::exists(c.output) ? test::readAll(c.output).size() : 0u, c.size) << c.line;
     }
-}
-
-Case usage(std::vector<std::string> args, const std::string& diskette = "",
-           const std::string& name = "") {
-    const std::string shown = name.empty() ? args[0] : name;
-    return Case{std::move(args), diskette, 2, "", "usage: dorvane-cli " + shown, "", 0};
 }
 
 TEST(Cli, DiskCommandsOnTheVirtualDrive) {
@@ -104,102 +107,49 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
     test::writeAll(at("bad.dsk.faults"), Bytes{'o', 'o', 'p', 's'});
     const std::string profile = at("config/dorvane/profile");
     const std::string defaults = "DiskDataRate=1\nDiskSectorsCount=2\n";
-
-    const std::vector<Case> runs = {
+    const std::string notInserted =
+        "Checklist warning: Diskette is not inserted in a floppy drive Cancel";
+    std::vector<Case> runs = {
         // Not a terminal: the progress comes as a line every tenth of the work.
-        {{"read", "copy.dsk"}, disk, 0, "\n80 of 800 sectors (10%)", "", at("copy.dsk"), 409600},
-        {{"read", "copy.dsk"},
-         disk,
-         0,
+        {"read copy.dsk", disk, 0, "\n80 of 800 sectors (10%)", "", at("copy.dsk"), 409600},
+        {"read copy.dsk", disk, 0,
          "Ready. Reading to " + at("copy.dsk") + " finished\n" +
              "Sectors: 800 good read/write well (green)\n",
-         "",
-         at("copy.map"),
-         800},
-        {{"write", "copy.dsk"},
-         disk,
-         0,
-         "Ready. Writing from " + at("copy.dsk") + " finished\n",
-         "",
-         "",
-         0},
-        {{"format", "--filler", "e5", "--head", "both"},
-         disk,
-         0,
-         "Sectors: 1600 formatted (blue)\n",
-         "",
-         "",
-         0},
+         "", at("copy.map"), 800},
+        {"write copy.dsk", disk, 0, "Ready. Writing from " + at("copy.dsk") + " finished\n", ""},
+        {"format --filler e5 --head both", disk, 0, "Sectors: 1600 formatted (blue)\n", ""},
         // Track 3 head 1 of a file of both sides is its 8th track side.
-        {{"sector", "--track", "3", "--sector", "2", "--head", "1", "--name", "two"},
-         at("both.dsk"),
-         0,
-         "Head: 1  Track: 3  Sector: 2  Result: OK\n",
-         "",
-         "",
-         0},
-        {{"scan", "--track", "5"},
-         disk,
-         0,
-         "Speed rate [1] and 10 (1 [2], 2 [2], 3 [2], 4 [2], 5 [2], 6 [2], 7 [2], 8 [2], 9 "
-         "[2], "
+        {"sector --track 3 --sector 2 --head 1 --name two", at("both.dsk"), 0,
+         "Head: 1  Track: 3  Sector: 2  Result: OK\n", ""},
+        {"scan --track 5", disk, 0,
+         "Speed rate [1] and 10 (1 [2], 2 [2], 3 [2], 4 [2], 5 [2], 6 [2], 7 [2], 8 [2], 9 [2], "
          "10 [2]) sectors discovered\nData on track successfully decoded!",
-         "",
-         profile,
-         defaults.size()}, // created, with the defaults
-        {{"scan", "--rate", "500"}, disk, 1, "", "no sector IDs found", "", 0},
+         "", profile, defaults.size()}, // the profile created, with the defaults
+        {"scan --rate 500", disk, 1, "", "no sector IDs found"},
         // No driver on the native build: the checklist is answered Cancel.
-        {{"read", "x.dsk"},
-         "",
-         1,
+        {"read x.dsk", "", 1,
          "Checklist warning: Floppy drive is not found Cancel\nPlease, install the compatible "
          "driver!\n",
-         "no usable floppy driver",
-         at("x.dsk"),
-         0},
-        // A diskette file that cannot be read leaves drive A: empty; so is B:.
-        {{"read", "x.dsk"},
-         at("absent.dsk"),
-         1,
-         "Checklist warning: Diskette is not inserted in a floppy drive Cancel",
-         "cannot read",
-         "",
-         0},
-        {{"read", "x.dsk", "--drive", "B"},
-         disk,
-         1,
-         "Checklist warning: Diskette is not inserted in a floppy drive Cancel",
-         "",
-         "",
-         0},
+         "no usable floppy driver", at("x.dsk"), 0},
+        // A diskette file that cannot be read leaves drive A: empty; B: is empty.
+        {"read x.dsk", at("absent.dsk"), 1, notInserted, "cannot read"},
+        {"read x.dsk --drive B", disk, 1, notInserted, ""},
         // A bad fault script is named; the diskette still serves.
-        {{"read", "bad.dsk.img"},
-         at("bad.dsk"),
-         0,
-         "",
-         "line 1: unknown fault 'oops'",
-         at("bad.dsk.img"),
-         409600},
-        {{"write", "missing.dsk"}, disk, 1, "", "cannot find", "", 0},
-        {{"read", "no-such-folder/x.dsk"}, disk, 1, "", "cannot create", "", 0},
-        usage({"read"}, disk),
-        usage({"read", "a.dsk", "b.dsk"}, disk),
-        usage({"read", "a.dsk", "--head", "3"}, disk),
-        usage({"read", "a.dsk", "--rate", "123"}, disk),
-        usage({"read", "a.dsk", "--sectors", "11"}, disk),
-        usage({"read", "a.dsk", "--retries", "21"}, disk),
-        usage({"read", "a.dsk", "--filler", "1FF"}, disk),
-        usage({"read", "a.dsk", "--track", "1"}, disk),
-        usage({"format", "--drive", "C"}, disk),
-        usage({"sector", "--track", "1"}, disk),
-        usage({"sector", "--track", "1", "--sector", "11"}, disk),
-        usage({"sector", "--track", "1", "--sector", "1", "--head", "both"}, disk),
-        usage({"scan", "--track", "80"}, disk),
+        {"read bad.dsk.img", at("bad.dsk"), 0, "", "line 1: unknown fault 'oops'",
+         at("bad.dsk.img"), 409600},
+        {"write missing.dsk", disk, 1, "", "cannot find"},
+        {"read no-such-folder/x.dsk", disk, 1, "", "cannot create"},
     };
+    for (const char* usage :
+         {"read", "read a.dsk b.dsk", "read a.dsk --head 3", "read a.dsk --rate 123",
+          "read a.dsk --sectors 11", "read a.dsk --retries 21", "read a.dsk --filler 1FF",
+          "read a.dsk --track 1", "format --drive C", "sector --track 1",
+          "sector --track 1 --sector 11", "sector --track 1 --sector 1 --head both",
+          "scan --track 80"})
+        runs.push_back({usage, disk, 2, "", "", at("a.dsk"), 0});
     runAll(dir, false, runs);
     EXPECT_EQ(textOf(profile), defaults);
     EXPECT_FALSE(test::exists(at("copy.log")));
-    EXPECT_FALSE(test::exists(at("a.dsk")));
     std::vector<Bytes> dumps; // one dump of the one sector
     for (const std::string& name : dir.names())
         if (name.rfind("two_success_Head1_Track3_Sector2_", 0) == 0)
@@ -226,49 +176,37 @@ TEST(Cli, FileCommandsAndTheHelp) {
     test::writeAll(at("ds.dsk"), test::patterned(2 * 40 * 4608, 8));
     const std::string converted = "Successfully converted to\n";
     const std::string noWarnings = "\n(0 read warnings, 0 write warnings)\n";
-    const auto ok = [](std::vector<std::string> args, std::string out, std::string output,
-                       std::size_t size) { return Case{args, "", 0, out, "", output, size}; };
-    const auto fails = [](std::vector<std::string> args, std::string err, std::string output) {
-        return Case{args, "", 1, "", err, output, 0};
+    std::vector<Case> runs = {
+        {"to-lbn " + at("диск.dsk"), "", 0, converted + at("диск.img") + noWarnings, "",
+         at("диск.img"), 409600},
+        {"to-sector-order " + at("back.img"), "", 0, converted + at("back.dsk") + noWarnings, "",
+         at("back.dsk"), 409600},
+        {"to-lbn " + at("missing.dsk"), "", 1, "",
+         "Open input file\n" + at("missing.dsk") + "\nFAILED!\nSystem error code: 2\n",
+         at("missing.img"), 0},
+        {"imd2raw " + at("junk.imd"), "", 1, "",
+         "Can't proceed the Tesselby ImageDisk file " + at("junk.imd") + "\n", at("junk.raw"), 0},
+        {"split " + at("ds.dsk") + " --sectors 9 --tracks 40", "", 0,
+         at("ds_Head0.dsk") + "\n" + at("ds_Head1.dsk") + "\n", "", at("ds_Head1.dsk"), 40 * 4608},
+        {"split " + at("none.dsk"), "", 1, "",
+         "dorvane-cli: cannot split " + at("none.dsk") + " (system error code 2)\n",
+         at("none_Head0.dsk"), 0},
+        {"make-demo " + at("demo.imd"), "", 0,
+         "Wrote " + at("demo.imd") + " and " + at("demo.imd.faults") + "\n", "", at("demo.imd"),
+         encodeImageDisk(demoImageDisk()).size()},
+        {"imd2raw " + at("demo.imd"), "", 0,
+         "Tesselby ImageDisk '" + at("demo.imd") + "'-file has converted to RAW sectors\n", "",
+         at("demo.raw"), 409600},
+        {"make-demo " + at("no/such/demo.imd"), "", 1, "",
+         "dorvane-cli: cannot write " + at("no/such/demo.imd") + " (system error 2)\n",
+         at("no/such/demo.imd.faults"), 0},
     };
-
-    const std::vector<Case> runs = {
-        ok({"to-lbn", at("диск.dsk")}, converted + at("диск.img") + noWarnings, at("диск.img"),
-           409600),
-        ok({"to-sector-order", at("back.img")}, converted + at("back.dsk") + noWarnings,
-           at("back.dsk"), 409600),
-        fails({"to-lbn", at("missing.dsk")},
-              "Open input file\n" + at("missing.dsk") + "\nFAILED!\nSystem error code: 2\n",
-              at("missing.img")),
-        fails({"imd2raw", at("junk.imd")},
-              "Can't proceed the Tesselby ImageDisk file " + at("junk.imd") + "\n", at("junk.raw")),
-        ok({"split", at("ds.dsk"), "--sectors", "9", "--tracks", "40"},
-           at("ds_Head0.dsk") + "\n" + at("ds_Head1.dsk") + "\n", at("ds_Head1.dsk"), 40 * 4608),
-        fails({"split", at("none.dsk")},
-              "dorvane-cli: cannot split " + at("none.dsk") + " (system error code 2)\n",
-              at("none_Head0.dsk")),
-        ok({"make-demo", at("demo.imd")},
-           "Wrote " + at("demo.imd") + " and " + at("demo.imd.faults") + "\n", at("demo.imd"),
-           encodeImageDisk(demoImageDisk()).size()),
-        ok({"imd2raw", at("demo.imd")},
-           "Tesselby ImageDisk '" + at("demo.imd") + "'-file has converted to RAW sectors\n",
-           at("demo.raw"), 409600),
-        fails({"make-demo", at("no/such/demo.imd")},
-              "dorvane-cli: cannot write " + at("no/such/demo.imd") + " (system error 2)\n",
-              at("no/such/demo.imd.faults")),
-        usage({"to-lbn"}),
-        usage({"to-lbn", "a.dsk", "b.dsk"}),
-        usage({"imd2raw", "--force"}),
-        usage({"split", at("x.dsk"), "--sectors", "11"}),
-        usage({"split", at("x.dsk"), "--tracks", "79"}),
-        usage({"split", at("x.dsk"), "--tracks"}),
-        usage({"split", "--sectors", "9"}),
-        usage({"make-demo"}),
-        usage({"make-demo", "a", "b"}),
-        usage({"no-such-command"}, "", "COMMAND"),
-    };
+    for (const char* usage :
+         {"to-lbn", "to-lbn a.dsk b.dsk", "imd2raw --force", "split x.dsk --sectors 11",
+          "split x.dsk --tracks 79", "split x.dsk --tracks", "split --sectors 9", "make-demo",
+          "make-demo a b", "no-such-command"})
+        runs.push_back({usage, "", 2, "", "", at("x_Head0.dsk"), 0});
     runAll(dir, true, runs);
-    EXPECT_FALSE(test::exists(at("x_Head0.dsk")));
     EXPECT_EQ(test::readAll(at("demo.imd.faults")).size(), demoFaultScript().size());
     const CliRun help = cli(dir, "", {"--help"});
     EXPECT_EQ(help.status, 0);
