@@ -166,8 +166,14 @@ int runRead(const std::vector<std::string>& args) {
     InterruptCancels cancels(run.state);
     const bool finished = readDisk(ctx, *run.device, request);
     reportLegends(run);
-    std::printf("Image: %s\nMap: %s.map\n", request.path.c_str(), request.basePath.c_str());
-    if (fileExists(request.basePath + ".log"))
+    // The map and the log are named only when the read wrote them (a name too
+    // long for them, or a map that could not be created, leaves them out).
+    std::printf("Image: %s\n", request.path.c_str());
+    const std::string mapPath = request.basePath + ".map";
+    if (fileExists(mapPath) && !sameFile(mapPath, request.path))
+        std::printf("Map: %s.map\n", request.basePath.c_str());
+    const std::string logPath = request.basePath + ".log";
+    if (fileExists(logPath) && !sameFile(logPath, request.path))
         std::printf("Log: %s.log\n", request.basePath.c_str());
     return outcome(run, finished, "read");
 }

@@ -117,12 +117,18 @@ bool DiskReader::run() {
     return finish();
 }
 
+// An image named like its own map or log ("disk.map", "disk.log") is written
+// as the image only: a second handle on it would write the map characters or
+// the log lines over its sectors, and the end would delete it as an empty log.
 void DiskReader::openFiles() {
-    std::string mapPath;
-    if (formatName(files_.logPath, "%s.log", request_.basePath.c_str()))
-        files_.log.open(files_.logPath, kCreateShared);
     files_.image.open(request_.path, kCreateShared);
-    if (formatName(mapPath, "%s.map", request_.basePath.c_str()))
+    const auto isImage = [&](const std::string& name) {
+        return name == request_.path || sameFile(name, request_.path);
+    };
+    std::string mapPath;
+    if (formatName(files_.logPath, "%s.log", request_.basePath.c_str()) && !isImage(files_.logPath))
+        files_.log.open(files_.logPath, kCreateShared);
+    if (formatName(mapPath, "%s.map", request_.basePath.c_str()) && !isImage(mapPath))
         files_.map.open(mapPath, kCreateShared);
 }
 

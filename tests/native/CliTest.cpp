@@ -158,6 +158,15 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
     EXPECT_EQ(dumps[0],
               Bytes(both.begin() + (7 * 10 + 1) * 512, both.begin() + (7 * 10 + 2) * 512));
 
+    // A name whose map would not fit 259 characters: the image is read, and no
+    // map is named that was never written.
+    const std::string longName(257 - dir.file("").size(), 'b');
+    const CliRun noMap = cli(dir, disk, {"read", longName});
+    EXPECT_EQ(noMap.status, 0) << noMap.err;
+    EXPECT_TRUE(contains(noMap.out, "Image: " + at(longName) + "\n"));
+    EXPECT_FALSE(test::exists(at(longName + ".map")));
+    EXPECT_FALSE(contains(noMap.out, "Map: ")) << noMap.out;
+
     // A scan adopts its layout into the profile only when asked.
     const std::string eighteen = "DiskSectorsCount=4\n";
     test::writeAll(profile, Bytes(eighteen.begin(), eighteen.end()));

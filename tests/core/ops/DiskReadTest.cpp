@@ -206,6 +206,21 @@ TEST(DiskRead, HeadsAndDoubleStep) {
     }
 }
 
+// An image named like its own map or log ("disk.map", "disk.log") is the file
+// the read writes: the map's characters must not land in it, and the empty log
+// must not be deleted with it.
+TEST(DiskRead, ImageNamedLikeItsMapOrLogKeepsTheSectors) {
+    for (const char* name : {"disk.map", "disk.log"}) {
+        SCOPED_TRACE(name);
+        OpsRig rig;
+        rig.request.choose(rig.dir.file(name));
+        const Bytes image = patterned(kSide, 21);
+        rig.insert(image);
+        EXPECT_TRUE(rig.read());
+        EXPECT_EQ(rig.image(), image);
+    }
+}
+
 TEST(DiskRead, OverlongNamesSkipDumpsAndTheReadGoesOn) {
     OpsRig rig;
     // A base path whose derived names do not fit 259 characters.
