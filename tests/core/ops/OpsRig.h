@@ -113,18 +113,6 @@ struct OpsRig {
                 result.push_back(call);
         return result;
     }
-    // The diskette's sectors in file order for the head range.
-    Bytes diskImage() const {
-        const DiskSettings& s = session->settings;
-        Bytes all;
-        for (int t = 0; t < s.tracks; ++t)
-            for (int h = s.firstHead; h <= s.lastHead; ++h)
-                for (int r = 1; r <= s.sectorsPerTrack; ++r) {
-                    const Bytes data = disk->sectorData(t, h, r);
-                    all.insert(all.end(), data.begin(), data.end());
-                }
-        return all;
-    }
     int legendsOf(int head, int code) const {
         int count = 0;
         for (int i = 0; i < session->settings.sectorsPerSide; ++i)

@@ -93,15 +93,11 @@ TEST(SectorRead, TwentyRetriesWithRecoveryAfterThe11thAnd21st) {
     EXPECT_EQ(rig.session->record(0, 9, 1).legend, Bad);
     // Control codes after the first read: 11 reads, the cylinder-byte seek,
     // the recalibration and the seek back, 10 reads, the same recovery.
-    std::vector<std::uint32_t> codes;
+    std::string codes; // r read, s seek, c recalibrate
     for (const VirtualDrive::Call& call : rig.drive.calls())
         if (!codes.empty() || call.code == CTL_READ_DATA)
-            codes.push_back(call.code);
-    std::vector<std::uint32_t> expected(11, CTL_READ_DATA);
-    expected.insert(expected.end(), {CTL_SEEK, CTL_RECALIBRATE, CTL_SEEK});
-    expected.insert(expected.end(), 10, CTL_READ_DATA);
-    expected.insert(expected.end(), {CTL_SEEK, CTL_RECALIBRATE, CTL_SEEK});
-    EXPECT_EQ(codes, expected);
+            codes += call.code == CTL_READ_DATA ? 'r' : call.code == CTL_SEEK ? 's' : 'c';
+    EXPECT_EQ(codes, std::string(11, 'r') + "scs" + std::string(10, 'r') + "scs");
     const std::vector<VirtualDrive::Call> seeks = rig.callsOf(CTL_SEEK);
     EXPECT_EQ(seeks[1].input, Bytes{9});
     EXPECT_EQ(seeks[2].input, (Bytes{9, 0}));
