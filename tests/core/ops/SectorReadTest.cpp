@@ -115,7 +115,7 @@ TEST(SectorRead, InterruptDuringRetriesGivesZerosAndBad) {
     EXPECT_EQ(rig.recordData(0, 2, 5), Bytes(512, 0));
 }
 
-TEST(SectorRead, EmptyImageNameAndSecondHead) {
+TEST(SectorRead, DumpNamesAndTheSecondHead) {
     SectorRig rig;
     rig.settings().chooseHeads(BothHeads);
     const Bytes image = patterned(2 * kSide, 22);
@@ -131,6 +131,11 @@ TEST(SectorRead, EmptyImageNameAndSecondHead) {
     EXPECT_EQ(name, "C:\\disks\\pro_crc_error_Head1_Track79_Sector10_B2AA7578.dat");
     EXPECT_EQ(rig.view.status(StatusTrack), "Cyl: 0");
     EXPECT_EQ(rig.view.selectedSlots(), std::vector<int>{1});
+    // A prefix too long for the dump's name: the sector is read, no dump written.
+    rig.session->imageName = std::string(250, 'p');
+    rig.read(0, 0, 1);
+    EXPECT_EQ(rig.session->record(0, 0, 0).legend, Good);
+    EXPECT_EQ(rig.dir.names().size(), 1u);
 }
 
 // A failed seek, or Cancel in the checklist: no read, the record keeps its data.
@@ -148,14 +153,6 @@ TEST(SectorRead, NothingReadWithoutTheTrack) {
         EXPECT_EQ(rig.recordData(0, 8, 1), Bytes(512, 0x5A));
         EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
     }
-}
-
-TEST(SectorRead, OverlongPrefixSkipsTheDump) {
-    SectorRig rig;
-    rig.session->imageName = std::string(250, 'p');
-    rig.read(0, 0, 1);
-    EXPECT_EQ(rig.session->record(0, 0, 0).legend, Good);
-    EXPECT_TRUE(rig.dir.names().empty());
 }
 
 } // namespace

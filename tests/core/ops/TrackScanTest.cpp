@@ -182,19 +182,14 @@ TEST(Profile, AcceptRules) {
     }
 }
 
-TEST(Profile, FileStoreRoundTripAndDamage) {
+TEST(Profile, FileStoreTextAndDamage) {
     TempDir dir;
     const std::string path = dir.file("config/dorvane/profile");
     FileProfileStore store(path);
     DiskSettings settings;
-    loadProfile(store, settings); // creates the file and its folders (checked by the CLI tests)
-    settings.chooseSectors(4);
+    settings.chooseSectors(4); // saving creates the file and its folders
     saveProfile(store, Rate500, settings);
     EXPECT_EQ(readAll(path), bytesOf("DiskDataRate=0\nDiskSectorsCount=4\n"));
-    DiskSettings next;
-    loadProfile(store, next);
-    EXPECT_EQ(next.dataRate, Rate500);
-    EXPECT_EQ(next.sectorsPerTrack, 18);
 
     // Values that are not 32-bit decimal numbers are not taken; CRLF is.
     ProfileValues values;
