@@ -109,20 +109,6 @@ TEST(DiskRead, FilesByFault) {
     }
 }
 
-TEST(DiskRead, RetriesChangedDuringTheReadTakeEffectAtOnce) {
-    OpsRig rig;
-    rig.insert(patterned(kSide, 16));
-    rig.settings().retries = 9;
-    rig.sector(0, 0, 4).permanentCrc = true;
-    rig.view.onStatus = [&](int part, const std::string& text) {
-        if (part == StatusResult && text == "Result: 23")
-            rig.settings().retries = 2; // the "Retry:" box edited meanwhile
-    };
-    EXPECT_TRUE(rig.read());
-    EXPECT_EQ(rig.fileText(".log"), attempts(0, 4, 0, 0, 9, 23) + attempts(0, 4, 1, 2, 2, 23));
-    EXPECT_EQ(rig.fileText(".map").substr(0, 5), "33353");
-}
-
 // Whenever Cancel comes, the image holds exactly the sectors the map has a
 // character for, and nothing after them.
 TEST(DiskRead, CancelKeepsImageAndMapInStep) {
