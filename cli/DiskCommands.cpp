@@ -100,6 +100,22 @@ void printLegendCounts(const Session& session) {
     std::printf("\n");
 }
 
+// A write or a format that finished but left sectors without `legend` (a short
+// image, a failed seek or command, a write-protected diskette) did not do its
+// work: said on stderr, and the exit status is a failure.
+int incomplete(DiskRun& run, std::int32_t legend, const char* what) {
+    const DiskSettings& settings = run.session->settings;
+    int missed = 0;
+    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+        for (int i = 0; i < settings.sectorsPerSide; ++i)
+            missed += run.session->slots[head][static_cast<std::size_t>(i)].legend != legend;
+    if (missed == 0)
+        return ExitOk;
+    std::fprintf(stderr, "dorvane-cli: %s: %d of %d sectors failed\n", what, missed,
+                 settings.progressTotal());
+    return ExitFailure;
+}
+
 // The end of the progress line, then the counts of the final legends.
 void reportLegends(DiskRun& run) {
     run.view->endProgress();
@@ -175,7 +191,21 @@ int runRead(const std::vector<std::string>& args) {
     const std::string logPath = request.basePath + ".log";
     if (fileExists(logPath) && !sameFile(logPath, request.path))
         std::printf("Log: %s.log\n", request.basePath.c_str());
-    return outcome(run, finished, "read");
+    const int status = outcome(run, finished, "read");
+    // The window keeps what was read in its slots; here the files are all
+    // there is, so an image or map the disk did not take in full (a full
+    // disk, a quota) is a failure, not a finished read.
+    const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
+    const auto sizeOf = [](const std::string& path) { return File(path, kReadShared).size(); };
+    const bool mapShort =
+        fileExists(mapPath) && !sameFile(mapPath, request.path) && sizeOf(mapPath) != sectors;
+    if (sizeOf(request.path) != sectors * kSectorBytes || mapShort) {
+        std::fprintf(stderr, "dorvane-cli: read: %s not written in full (%llu sectors read)\n",
+                     mapShort ? mapPath.c_str() : request.path.c_str(),
+                     static_cast<unsigned long long>(sectors));
+        return ExitFailure;
+    }
+    return status;
 }
 
 int runWrite(const std::vector<std::string>& args) {
@@ -194,7 +224,8 @@ int runWrite(const std::vector<std::string>& args) {
     InterruptCancels cancels(run.state);
     const bool finished = writeDisk(ctx, *run.device, request);
     reportLegends(run);
-    return outcome(run, finished, "write");
+    const int status = outcome(run, finished, "write");
+    return status == ExitOk ? incomplete(run, Good, "write") : status;
 }
 
 int runFormat(const std::vector<std::string>& args) {
@@ -213,7 +244,8 @@ int runFormat(const std::vector<std::string>& args) {
     InterruptCancels cancels(run.state);
     const bool finished = formatDisk(ctx, *run.device);
     reportLegends(run);
-    return outcome(run, finished, "format");
+    const int status = outcome(run, finished, "format");
+    return status == ExitOk ? incomplete(run, Formatted, "format") : status;
 }
 
 int runScan(const std::vector<std::string>& args) {

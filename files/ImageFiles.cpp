@@ -168,7 +168,11 @@ bool splitImage(const DiskSettings& settings, const OperationRequest& request,
         for (File& output : outputs) {
             std::fill(buffer.begin(), buffer.end(), 0);
             input.read(buffer.data(), trackBytes);
-            output.write(buffer.data(), trackBytes);
+            // A write the disk did not take in full (a full disk) makes the
+            // split a failure; the window shows no message either way.
+            if (output.write(buffer.data(), trackBytes) < trackBytes && output.isOpen() &&
+                outputError == 0)
+                outputError = output.error() != 0 ? output.error() : kErrorAccessDeniedCode;
         }
     }
     if (outputError != 0)

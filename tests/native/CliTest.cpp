@@ -96,6 +96,18 @@ void runAll(const TempDir& dir, bool wholeTexts, const std::vector<Case>& cases)
     }
 }
 
+// Runs `line` in `dir` where no file may grow past 100 KiB, as on a full disk;
+// stderr goes to err.txt. Returns the exit status.
+int underFileLimit(const TempDir& dir, const std::string& diskette, const std::string& line) {
+    const std::string command = "cd " + quoted(dir.path()) + " && trap '' XFSZ && ulimit -f " +
+                                "200 && DORVANE_VIRTUAL_DRIVE=" + quoted(diskette) +
+                                " XDG_CONFIG_HOME=" + quoted(dir.file("config")) + " " +
+                                quoted(DORVANE_CLI_PATH) + " " + line +
+                                " </dev/null >/dev/null 2>err.txt";
+    const int raw = std::system(command.c_str());
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
 TEST(Cli, DiskCommandsOnTheVirtualDrive) {
     TempDir dir;
     const auto at = [&dir](const std::string& name) { return dir.file(name); };
@@ -105,6 +117,10 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
     test::writeAll(at("both.dsk"), both);
     test::writeAll(at("bad.dsk"), Bytes(409600, 1));
     test::writeAll(at("bad.dsk.faults"), Bytes{'o', 'o', 'p', 's'});
+    test::writeAll(at("half.dsk"), Bytes(204800, 7));
+    test::writeAll(at("protected.dsk"), Bytes(409600, 7));
+    const std::string protect = "write-protect\n";
+    test::writeAll(at("protected.dsk.faults"), Bytes(protect.begin(), protect.end()));
     const std::string profile = at("config/dorvane/profile");
     const std::string defaults = "DiskDataRate=1\nDiskSectorsCount=2\n";
     const std::string notInserted =
@@ -138,6 +154,11 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
         {"read bad.dsk.img", at("bad.dsk"), 0, "", "line 1: unknown fault 'oops'",
          at("bad.dsk.img"), 409600},
         {"write missing.dsk", disk, 1, "", "cannot find"},
+        // What did not reach the diskette is a failure, though the text says finished.
+        {"write half.dsk", disk, 1, "Sectors: 400 good read/write well (green), 400 not found",
+         "write: 400 of 800 sectors failed"},
+        {"format", at("protected.dsk"), 1, "Sectors: 800 bad fatal ret (black)",
+         "format: 800 of 800 sectors failed"},
         {"read no-such-folder/x.dsk", disk, 1, "", "cannot create"},
     };
     for (const char* usage :
@@ -166,6 +187,12 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
     EXPECT_TRUE(contains(noMap.out, "Image: " + at(longName) + "\n"));
     EXPECT_FALSE(test::exists(at(longName + ".map")));
     EXPECT_FALSE(contains(noMap.out, "Map: ")) << noMap.out;
+
+    // A disk that takes only part of the image (a file size limit here): the
+    // read is no success.
+    EXPECT_EQ(underFileLimit(dir, disk, "read full.dsk"), 1);
+    EXPECT_LT(test::readAll(at("full.dsk")).size(), 409600u);
+    EXPECT_TRUE(contains(textOf(at("err.txt")), "full.dsk not written in full (800 sectors read)"));
 
     // A scan adopts its layout into the profile only when asked.
     const std::string eighteen = "DiskSectorsCount=4\n";
@@ -217,6 +244,10 @@ TEST(Cli, FileCommandsAndTheHelp) {
         runs.push_back({usage, "", 2, "", "", at("x_Head0.dsk"), 0});
     runAll(dir, true, runs);
     EXPECT_EQ(test::readAll(at("demo.imd.faults")).size(), demoFaultScript().size());
+    // Outputs the disk does not take in full make the split a failure.
+    test::writeAll(at("big.dsk"), test::patterned(819200, 9));
+    EXPECT_EQ(underFileLimit(dir, "", "split big.dsk"), 1);
+    EXPECT_TRUE(contains(textOf(at("err.txt")), "cannot split"));
     const CliRun help = cli(dir, "", {"--help"});
     EXPECT_EQ(help.status, 0);
     for (const char* name :
