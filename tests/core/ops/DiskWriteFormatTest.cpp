@@ -27,22 +27,34 @@ TEST(DiskWrite, ShortFileMarksTheRestNotFoundAndFinishes) {
     EXPECT_EQ(rig.view.taskbarStates().back(), TaskbarState::Paused);
 }
 
-TEST(DiskWrite, BothHeadsInOrderAndCancelCompletesTheTrack) {
-    OpsRig rig;
-    rig.settings().chooseHeads(BothHeads);
-    rig.insertBlank();
-    rig.view.cancelAt = 50; // in the middle of track 2 (head 0 done, head 1 next)
-    const Bytes file = patterned(2 * kSide, 35);
-    EXPECT_FALSE(rig.write(file));
-    EXPECT_EQ(rig.callsOf(CTL_WRITE_DATA).size(), 6u);
-    // The file's second track side is track 0 of head 1, its third track 1 of head 0.
-    EXPECT_EQ(rig.disk->sectorData(0, 1, 1), slice(file, 5120, 512));
-    EXPECT_EQ(rig.disk->sectorData(1, 0, 1), slice(file, 2 * 5120, 512));
-    EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // after the cancel
-    EXPECT_EQ(rig.legendsOf(0, Good), 30);
-    EXPECT_EQ(rig.legendsOf(1, Good), 30);
-    // Head 0, head 1, head 0, ...: the tab follows the side being written.
-    EXPECT_EQ(rig.view.selectedSlots(), (std::vector<int>{1, 0, 1, 0, 1}));
+// Head 0, head 1, head 0, ...: the commands and IDs name the side, the tab
+// follows it. Cancel stops the write after the track, the format after the side.
+TEST(DiskWriteFormat, BothHeadsInOrderAndCancel) {
+    for (const bool format : {false, true}) {
+        OpsRig rig;
+        rig.settings().chooseHeads(BothHeads);
+        rig.insertBlank();
+        rig.view.cancelAt = 50; // in the middle of track 2 (head 0 done, head 1 next)
+        const Bytes file = patterned(2 * kSide, 35);
+        EXPECT_FALSE(format ? rig.format() : rig.write(file));
+        const auto calls = rig.callsOf(format ? CTL_FORMAT_TRACK : CTL_WRITE_DATA);
+        ASSERT_EQ(calls.size(), format ? 5u : 6u);
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+            const Bytes& in = calls[i].input;
+            EXPECT_EQ((Bytes{in[1], in[format ? 6 : 2], in[format ? 7 : 3]}),
+                      (Bytes{std::uint8_t(i % 2), std::uint8_t(i / 2), std::uint8_t(i % 2)}));
+        }
+        EXPECT_EQ(rig.legendsOf(0, format ? Formatted : Good), 30);
+        EXPECT_EQ(rig.legendsOf(1, format ? Formatted : Good), format ? 20 : 30);
+        std::vector<int> slots{1, 0, 1, 0, 1}; // selected at each change of side
+        slots.resize(calls.size() - 1);
+        EXPECT_EQ(rig.view.selectedSlots(), slots);
+        // The file's second track side is track 0 of head 1, its third track 1 of head 0.
+        const Bytes filler(512, rig.settings().fillerByte);
+        EXPECT_EQ(rig.disk->sectorData(0, 1, 1), format ? filler : slice(file, 5120, 512));
+        EXPECT_EQ(rig.disk->sectorData(1, 0, 1), format ? filler : slice(file, 10240, 512));
+        EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // after the cancel
+    }
 }
 
 TEST(DiskFormat, Rx50SideCommands) {
@@ -58,22 +70,6 @@ TEST(DiskFormat, Rx50SideCommands) {
     EXPECT_EQ(rig.legendsOf(0, Formatted), 800);
     EXPECT_EQ(rig.disk->sectorData(79, 0, 10), Bytes(512, 0xE5));
     EXPECT_EQ(rig.view.status(StatusMain), "Ready. Formatting media finished");
-}
-
-TEST(DiskFormat, BothHeadsInOrderAndCancel) {
-    OpsRig rig;
-    rig.settings().chooseHeads(BothHeads);
-    rig.view.cancelAt = 30; // after track 1 head 0
-    EXPECT_FALSE(rig.format());
-    const std::vector<VirtualDrive::Call> formats = rig.callsOf(CTL_FORMAT_TRACK);
-    ASSERT_EQ(formats.size(), 3u);
-    for (std::uint8_t i = 0; i < 3; ++i) { // head 0, head 1, head 0; the IDs carry them
-        const Bytes& in = formats[i].input;
-        EXPECT_EQ((Bytes{in[1], in[6], in[7]}),
-                  (Bytes{std::uint8_t(i % 2), std::uint8_t(i / 2), std::uint8_t(i % 2)}));
-    }
-    EXPECT_EQ(rig.legendsOf(0, Formatted), 20);
-    EXPECT_EQ(rig.legendsOf(1, Formatted), 10);
 }
 
 // A failed seek marks its side Warning; write protection marks the rest Bad.
