@@ -15,7 +15,8 @@ bool mapPathOf(const OperationRequest& request, std::string& mapPath) {
 namespace {
 
 // An image named like its own map ("disk.map") must not be opened a second
-// time as the map: saving would replace the image with the map bytes.
+// time as the map: saving would replace the image with the map bytes, loading
+// would take its sector bytes for legends.
 bool mapIsImage(const std::string& mapPath, const std::string& imagePath) {
     return mapPath == imagePath || sameFile(mapPath, imagePath);
 }
@@ -64,7 +65,9 @@ void loadImage(OperationContext& ctx, const OperationRequest& request) {
     File image(request.path, kReadShared);
     File map;
     std::string mapPath;
-    if (mapPathOf(request, mapPath))
+    // An image named like its map ("disk.map") has no map of its own: its
+    // bytes are sector data, not legends.
+    if (mapPathOf(request, mapPath) && !mapIsImage(mapPath, request.path))
         map.open(mapPath, kReadShared);
     if (!image.isOpen()) {
         map.close();

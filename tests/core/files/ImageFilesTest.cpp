@@ -182,6 +182,9 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     const Bytes saved = test::readAll(f.save("x.map").path);
     ASSERT_EQ(saved.size(), 409600u);
     EXPECT_EQ(saved[0], 0xAB);
+    // Loaded back, its bytes are no legends: every sector came whole.
+    f.load("x.map", saved);
+    EXPECT_EQ(f.legend(0, 0, 0), Good);
 
     // An image that cannot be created leaves the old map alone.
     test::writeAll(f.dir.file("old.map"), Bytes{'3', '3'});
