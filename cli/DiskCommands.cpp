@@ -233,7 +233,13 @@ int runFormat(const std::vector<std::string>& args) {
     if (const int status = prepare(formatCommand, args, YesOption, 0, run))
         return status;
     // The window's confirmation, asked when someone is there to answer it.
-    if (!run.options.yes && interactive() &&
+    // Without a terminal nobody can answer: formatting then needs --yes, so a
+    // script never destroys a diskette by accident.
+    if (!run.options.yes && !interactive())
+        return usageError(formatCommand,
+                          "format destroys all data on the diskette: without a terminal to "
+                          "confirm, give --yes");
+    if (!run.options.yes &&
         !run.view->confirm("Formatting a 5,25\" floppy confirmation",
                            "This operation will format the RX50 media in a drive and destroy "
                            "all data on a diskette.\n\nContinue?")) {

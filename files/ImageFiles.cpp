@@ -22,18 +22,17 @@ bool mapIsImage(const std::string& mapPath, const std::string& imagePath) {
 }
 
 // Visits the records of the head range in file order: track by track, each
-// head, each sector. A cancel stops the visit and puts the controls back at
-// once.
+// head, each sector. A cancel stops the visit.
 template <typename Visit>
-void visitInFileOrder(OperationContext& ctx, const OperationRequest& request,
-                      const DiskSettings& settings, Visit visit) {
+void visitInFileOrder(OperationContext& ctx, const DiskSettings& settings, Visit visit) {
     for (int track = 0; track < settings.tracks; ++track)
         for (int head = settings.firstHead; head <= settings.lastHead; ++head)
             for (int index = 0; index < settings.sectorsPerTrack; ++index) {
-                if (ctx.state.cancelled()) {
-                    restoreControls(ctx, request.button, request.caption);
+                // The controls come back once, when the operation has ended:
+                // enabled earlier, they would let another operation start
+                // while this one still holds its files.
+                if (ctx.state.cancelled())
                     return;
-                }
                 visit(ctx.session.record(head, track, index));
             }
 }
@@ -75,7 +74,7 @@ void loadImage(OperationContext& ctx, const OperationRequest& request) {
         return;
     }
 
-    visitInFileOrder(ctx, request, settings, [&](SectorRecord& record) {
+    visitInFileOrder(ctx, settings, [&](SectorRecord& record) {
         if (image.read(record.data.data(), kSectorBytes) == kSectorBytes) {
             record.legend = Good;
         } else {
@@ -115,7 +114,7 @@ void saveImage(OperationContext& ctx, const OperationRequest& request) {
         map.open(mapPath, kCreateShared);
 
     const DiskSettings settings = ctx.session.settings;
-    visitInFileOrder(ctx, request, settings, [&](const SectorRecord& record) {
+    visitInFileOrder(ctx, settings, [&](const SectorRecord& record) {
         image.write(record.data.data(), kSectorBytes);
         const auto b = static_cast<std::uint8_t>(record.legend + 48);
         map.write(&b, 1); // a map that was not created takes nothing

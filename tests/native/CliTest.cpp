@@ -133,7 +133,7 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
              "Sectors: 800 good read/write well (green)\n",
          "", at("copy.map"), 800},
         {"write copy.dsk", disk, 0, "Ready. Writing from " + at("copy.dsk") + " finished\n", ""},
-        {"format --filler e5 --head both", disk, 0, "Sectors: 1600 formatted (blue)\n", ""},
+        {"format --yes --filler e5 --head both", disk, 0, "Sectors: 1600 formatted (blue)\n", ""},
         // Track 3 head 1 of a file of both sides is its 8th track side.
         {"sector --track 3 --sector 2 --head 1 --name two", at("both.dsk"), 0,
          "Head: 1  Track: 3  Sector: 2  Result: OK\n", ""},
@@ -157,9 +157,10 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
         // What did not reach the diskette is a failure, though the text says finished.
         {"write half.dsk", disk, 1, "Sectors: 400 good read/write well (green), 400 not found",
          "write: 400 of 800 sectors failed"},
-        {"format", at("protected.dsk"), 1, "Sectors: 800 bad fatal ret (black)",
+        {"format --yes", at("protected.dsk"), 1, "Sectors: 800 bad fatal ret (black)",
          "format: 800 of 800 sectors failed"},
         {"read no-such-folder/x.dsk", disk, 1, "", "cannot create"},
+        {"format", disk, 2, "", "without a terminal to confirm, give --yes"},
     };
     for (const char* usage :
          {"read", "read a.dsk b.dsk", "read a.dsk --head 3", "read a.dsk --rate 123",

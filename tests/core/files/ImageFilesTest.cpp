@@ -165,6 +165,8 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     EXPECT_EQ(cancelling.status(StatusMain), "Ready. Saving to " + save.path + " cancelled");
     EXPECT_EQ(test::readAll(save.path).size(), 0u);
     EXPECT_TRUE(test::exists(f.dir.file("cancel.map")));
+    // The controls come back once, at the end, not at the cancel point.
+    EXPECT_EQ(cancelling.enableCalls(), (std::vector<bool>{false, true}));
 
     // Load cancelled at its first status text: the slot stays empty.
     f.view.onStatus = [&](int part, const std::string& text) {
