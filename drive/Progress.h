@@ -20,24 +20,38 @@ struct Session;
 extern const char* const kInstallDriverText; // "Please, install the compatible driver!"
 
 struct OperationState {
+    // Set while an operation runs and wants to go on; cleared by Cancel/Esc
+    // (the request to stop) and by the operation's end.
     std::atomic<bool> busy{false};
     std::atomic<int> progressCounter{0};
     // Set until the start-up probe finds a usable driver.
     std::atomic<bool> driverUnusable{true};
 
-    // Test-and-set on the thread that then runs the operation: false when
-    // another operation runs.
+    // Test-and-set on the thread that then runs the operation: false while
+    // another operation runs, also one already asked to stop that has not
+    // reached its end yet (it still holds its files and the drive).
     bool tryStart() {
         bool expected = false;
-        return busy.compare_exchange_strong(expected, true);
+        if (!running_.compare_exchange_strong(expected, true))
+            return false;
+        busy = true;
+        return true;
     }
     // Cancel button and Esc: the request to stop, noticed at the next check.
     void requestCancel() { busy = false; }
     bool cancelled() const { return !busy; }
-    void finish() { busy = false; }
+    // The operation's end: the next one may start.
+    void finish() {
+        busy = false;
+        running_ = false;
+    }
+    bool running() const { return running_; }
 
     // "finished" while the flag is still set, "cancelled" once cleared.
     const char* outcomeWord() const { return busy ? "finished" : "cancelled"; }
+
+private:
+    std::atomic<bool> running_{false};
 };
 
 // What every operation works with. The session and the state live for the

@@ -27,7 +27,12 @@ TEST(Progress, BusyFlagAllowsOneOperation) {
     state.requestCancel();
     EXPECT_TRUE(state.cancelled());
     EXPECT_STREQ(state.outcomeWord(), "cancelled");
+    // Cancelled but not yet at its end, the operation still holds the drive
+    // and its files: nothing else starts until it finishes.
+    EXPECT_FALSE(state.tryStart());
+    state.finish();
     EXPECT_TRUE(state.tryStart());
+    EXPECT_TRUE(state.running());
 }
 
 TEST(Progress, TickerShowsTimeWhileBusyAndClearsAfter) {

@@ -143,10 +143,10 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     EXPECT_FALSE(f.state.busy);
 
     // Busy: nothing happens at all.
-    f.state.busy = true;
+    ASSERT_TRUE(f.state.tryStart());
     f.save("busy.dsk");
     EXPECT_FALSE(test::exists(f.dir.file("busy.dsk")));
-    f.state.busy = false;
+    f.state.finish();
 
     // Cancelled before the first sector (save says nothing before its loop,
     // so cancel at the caption swap): both files exist and are empty.
