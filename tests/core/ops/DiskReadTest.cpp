@@ -226,5 +226,23 @@ TEST(DiskRead, OverlongNamesSkipDumpsAndTheReadGoesOn) {
     EXPECT_LE(utf16Length(rig.view.status(StatusMain)), 259u);
 }
 
+// The "Retry:" box stays editable during a read: a new value takes effect at
+// the next attempt, in the log line and in the verdict.
+TEST(DiskRead, RetriesChangedDuringTheReadTakeEffectAtOnce) {
+    OpsRig rig;
+    rig.insert(patterned(kSide, 9));
+    rig.sector(0, 0, 1).permanentCrc = true;
+    rig.settings().retries = 2;
+    rig.view.onStatus = [&](int part, const std::string& text) {
+        if (part == StatusResult && text == "Result: 23")
+            rig.settings().retries = 4;
+    };
+    EXPECT_TRUE(rig.read());
+    const std::string log = rig.fileText(".log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5); // attempts 0..4
+    EXPECT_NE(log.find("sector 1, retry 4 of 4, error 23"), std::string::npos);
+    EXPECT_EQ(rig.fileText(".map")[0], '5');
+}
+
 } // namespace
 } // namespace dorvane
