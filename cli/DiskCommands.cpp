@@ -318,7 +318,7 @@ int runSector(const std::vector<std::string>& args) {
     std::printf("%s  %s  %s  %s\n", run.view->status(StatusHead).c_str(),
                 run.view->status(StatusTrack).c_str(), run.view->status(StatusSector).c_str(),
                 run.view->status(StatusResult).c_str());
-    std::printf("Legend %d: %s\n", record.legend, legendText(record.legend));
+    std::printf("Legend %d: %s\n", record.legend.load(), legendText(record.legend));
     if (record.legend == Good || record.legend == Warning)
         return ExitOk;
     std::fprintf(stderr, "dorvane-cli: sector: %s\n",

@@ -8,9 +8,9 @@
 #include "model/Text.h"
 
 #include <array>
-#include <atomic>
 #include <optional>
 #include <thread>
+#include <utility>
 
 namespace dorvane {
 
@@ -44,18 +44,13 @@ std::string logLine(const std::string& text) {
     return cutToUtf16Units(text, kTextCapacity - 2) + "\n";
 }
 
-// `retries` stays editable in the window while the read runs.
-int currentRetries(Session& session) {
-    return std::atomic_ref<int>(session.settings.retries).load(std::memory_order_relaxed);
-}
-
 // One whole-disk read, step by step: the files it writes, the controller and
 // the sector buffer it reads through.
 class DiskReader {
 public:
-    DiskReader(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request)
+    DiskReader(OperationContext& ctx, FloppyDevice& device, OperationRequest request)
         : ctx_(ctx), settings_(ctx.session.settings), view_(ctx.view), device_(device),
-          fdc_(device), request_(request) {}
+          fdc_(device), request_(std::move(request)) {}
 
     bool run();
 
@@ -81,7 +76,7 @@ private:
     OperationView& view_;
     FloppyDevice& device_;
     FloppyController fdc_;
-    const OperationRequest& request_;
+    const OperationRequest request_;
     ReadFiles files_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
     std::optional<ElapsedTicker> ticker_;
@@ -163,7 +158,7 @@ void DiskReader::fillUnreachableSide(ImageSlot& slot, int track) {
     buffer_.fill(settings_.fillerByte);
     for (int index = 0; index < spt(); ++index) {
         SectorRecord& record = recordAt(slot, spt(), track, index);
-        record.data = buffer_;
+        record.data.store(buffer_);
         record.legend = Bad;
         files_.appendSector(buffer_.data(), Bad);
         reportStep(ctx_, TaskbarState::Error, 1);
@@ -182,7 +177,7 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector) {
     int attempt = 0;
     // `retries` may change in the window during the read: it is read again at
     // every attempt and at the verdict.
-    while (attempt <= currentRetries(ctx_.session)) {
+    while (attempt <= settings_.retries) {
         buffer_.fill(settings_.fillerByte);
         if (fdc_.readData(command, buffer_.data(), buffer_.size())) {
             success = true;
@@ -193,9 +188,8 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector) {
             break;
         const std::uint32_t error = fdc_.lastError();
         log(formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s", head, track,
-                       sector, attempt == 0 ? "probe" : "retry", attempt,
-                       currentRetries(ctx_.session), static_cast<int>(error),
-                       systemMessageText(error).c_str()));
+                       sector, attempt == 0 ? "probe" : "retry", attempt, settings_.retries.load(),
+                       static_cast<int>(error), systemMessageText(error).c_str()));
         showResult(error);
         record.legend = noteFailedRead(error, request_.basePath, kCrcErrorDump, head, track, sector,
                                        buffer_.data());
@@ -207,13 +201,13 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector) {
 
     // The verdict: good at the first attempt, bad once the retries ran out,
     // else a warning.
-    record.data = buffer_;
+    record.data.store(buffer_);
     TaskbarState state;
     if (success && attempt == 1) {
         record.legend = Good;
         view_.setStatus(StatusResult, "Result: OK");
         state = TaskbarState::Normal;
-    } else if (attempt >= currentRetries(ctx_.session)) {
+    } else if (attempt >= settings_.retries) {
         record.legend = Bad;
         state = TaskbarState::Error;
     } else {
@@ -245,8 +239,8 @@ bool DiskReader::finish() {
 
 } // namespace
 
-bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request) {
-    DiskReader reader(ctx, device, request);
+bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request) {
+    DiskReader reader(ctx, device, std::move(request));
     return reader.run();
 }
 

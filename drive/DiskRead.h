@@ -14,9 +14,9 @@ namespace dorvane {
 constexpr int kSeekAttempts = 10;
 
 // Runs on the caller's thread (the window starts a worker for it) and starts
-// the elapsed-time ticker. Returns true when the read ran to its end
-// ("finished"); false when it was cancelled, another operation was running,
-// or no usable driver was found.
-bool readDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request);
+// the elapsed-time ticker. The request is the worker's own copy. Returns true
+// when the read ran to its end ("finished"); false when it was cancelled,
+// another operation was running, or no usable driver was found.
+bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request);
 
 } // namespace dorvane

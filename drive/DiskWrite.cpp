@@ -9,7 +9,7 @@
 
 namespace dorvane {
 
-bool writeDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request) {
+bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request) {
     if (!startOperation(ctx, request.button, "Writing...",
                         formatText("Writing to media from: %s", request.path.c_str())))
         return false;

@@ -9,8 +9,9 @@
 
 namespace dorvane {
 
-// Returns true when the write ran to its end ("finished"); false when it was
-// cancelled, another operation was running, or no usable driver was found.
-bool writeDisk(OperationContext& ctx, FloppyDevice& device, const OperationRequest& request);
+// The request is the worker's own copy. Returns true when the write ran to its
+// end ("finished"); false when it was cancelled, another operation was running,
+// or no usable driver was found.
+bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request);
 
 } // namespace dorvane

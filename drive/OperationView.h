@@ -1,5 +1,17 @@
 // Everything an operation shows or asks. The window implements it with its
 // controls, the command line with terminal output, the tests with a recorder.
+//
+// Threads: an operation calls its view from the thread it runs on, which for
+// the read, the write, the format, the load and the save is a worker; during
+// the whole-disk read the elapsed-time ticker calls setStatus (part 5) from a
+// thread of its own at the same time. So every call may come from a thread
+// other than the window's, two at once. The window's view hands each call to
+// the window thread (SendMessageW, or PostMessageW with a copy of the text)
+// or makes only calls that are safe from any thread, and never makes the
+// window thread wait for a worker. confirm() is asked from the worker too.
+// The track scan and the single-sector read call it on the window thread.
+//
+// A view outlives every operation that uses it (see OperationContext).
 #pragma once
 
 #include <string>

@@ -106,7 +106,7 @@ void ElapsedTicker::run() {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     std::unique_lock<std::mutex> lock(mutex_);
-    while (ctx_.state.busy && !stopping_) {
+    while (!ctx_.state.cancelled() && !stopping_) {
         const auto elapsed =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         ctx_.view.setStatus(StatusElapsed,

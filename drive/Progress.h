@@ -19,10 +19,10 @@ struct Session;
 
 extern const char* const kInstallDriverText; // "Please, install the compatible driver!"
 
+// One for the whole run, shared by the window thread and the workers. It must
+// outlive every worker: a worker is never joined, so its front end keeps the
+// state (and the session and the view it runs with) until the process ends.
 struct OperationState {
-    // Set while an operation runs and wants to go on; cleared by Cancel/Esc
-    // (the request to stop) and by the operation's end.
-    std::atomic<bool> busy{false};
     std::atomic<int> progressCounter{0};
     // Set until the start-up probe finds a usable driver.
     std::atomic<bool> driverUnusable{true};
@@ -34,28 +34,36 @@ struct OperationState {
         bool expected = false;
         if (!running_.compare_exchange_strong(expected, true))
             return false;
-        busy = true;
+        busy_ = true;
         return true;
     }
-    // Cancel button and Esc: the request to stop, noticed at the next check.
-    void requestCancel() { busy = false; }
-    bool cancelled() const { return !busy; }
+    // Cancel button, Esc and Ctrl+C: the request to stop, noticed at the next
+    // check. One lock-free store, so a signal handler may call it.
+    void requestCancel() { busy_ = false; }
+    // The running operation was asked to stop (or none runs).
+    bool cancelled() const { return !busy_; }
     // The operation's end: the next one may start.
     void finish() {
-        busy = false;
+        busy_ = false;
         running_ = false;
     }
+    // An operation holds the flag, also one asked to stop that has not ended.
     bool running() const { return running_; }
 
     // "finished" while the flag is still set, "cancelled" once cleared.
-    const char* outcomeWord() const { return busy ? "finished" : "cancelled"; }
+    const char* outcomeWord() const { return busy_ ? "finished" : "cancelled"; }
 
 private:
+    // Set while an operation runs and wants to go on; cleared by a cancel
+    // request and by the operation's end.
+    std::atomic<bool> busy_{false};
     std::atomic<bool> running_{false};
 };
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-// What every operation works with. The session and the state live for the
-// whole run; the view belongs to the front end that started the operation.
+// What every operation works with. The session, the state and the view must
+// outlive the operation, also when it runs on a detached worker: the window
+// keeps all three for the whole process.
 struct OperationContext {
     Session& session;
     OperationState& state;

@@ -136,7 +136,7 @@ void SectorReader::recoverHead() {
 // The verdict: good at the first attempt, bad once the retries ran out, else
 // a warning. A good read is also dumped.
 void SectorReader::settle(SectorRecord& record, const Attempts& attempts) {
-    record.data = buffer_;
+    record.data.store(buffer_);
     if (attempts.success)
         writeSectorDump(prefix_, kSuccessDump, head_, track_, sector_, buffer_.data());
     if (attempts.success && attempts.count == 1) {

@@ -47,7 +47,7 @@ void endFileOperation(OperationContext& ctx, const OperationRequest& request) {
 
 } // namespace
 
-void loadImage(OperationContext& ctx, const OperationRequest& request) {
+void loadImage(OperationContext& ctx, OperationRequest request) {
     if (!ctx.state.tryStart())
         return;
     resetTaskbarProgress(ctx);
@@ -75,7 +75,9 @@ void loadImage(OperationContext& ctx, const OperationRequest& request) {
     }
 
     visitInFileOrder(ctx, settings, [&](SectorRecord& record) {
-        if (image.read(record.data.data(), kSectorBytes) == kSectorBytes) {
+        SectorData bytes;
+        if (image.read(bytes.data(), kSectorBytes) == kSectorBytes) {
+            record.data.store(bytes);
             record.legend = Good;
         } else {
             // A partial sector at the end of the file is discarded.
@@ -97,7 +99,7 @@ void loadImage(OperationContext& ctx, const OperationRequest& request) {
     endFileOperation(ctx, request);
 }
 
-void saveImage(OperationContext& ctx, const OperationRequest& request) {
+void saveImage(OperationContext& ctx, OperationRequest request) {
     if (!ctx.state.tryStart())
         return;
     resetTaskbarProgress(ctx);
@@ -115,7 +117,8 @@ void saveImage(OperationContext& ctx, const OperationRequest& request) {
 
     const DiskSettings settings = ctx.session.settings;
     visitInFileOrder(ctx, settings, [&](const SectorRecord& record) {
-        image.write(record.data.data(), kSectorBytes);
+        const SectorData bytes = record.data.load();
+        image.write(bytes.data(), kSectorBytes);
         const auto b = static_cast<std::uint8_t>(record.legend + 48);
         map.write(&b, 1); // a map that was not created takes nothing
     });
@@ -140,8 +143,7 @@ bool chooseDroppedImage(Session& session, const std::vector<std::string>& names,
     return true;
 }
 
-bool splitImage(const DiskSettings& settings, const OperationRequest& request,
-                std::uint32_t* error) {
+bool splitImage(DiskSettings settings, OperationRequest request, std::uint32_t* error) {
     auto fail = [error](std::uint32_t code) {
         if (error)
             *error = code;

@@ -23,10 +23,11 @@ namespace dorvane {
 bool mapPathOf(const OperationRequest& request, std::string& mapPath);
 
 // Both run synchronously on the calling thread (the window starts each on a
-// worker thread of its own). They take the busy flag and return at once when
-// another operation holds it; clearing the flag cancels before the next sector.
-void loadImage(OperationContext& ctx, const OperationRequest& request);
-void saveImage(OperationContext& ctx, const OperationRequest& request);
+// worker thread of its own, with its own copy of the request). They take the
+// busy flag and return at once when another operation holds it; clearing the
+// flag cancels before the next sector.
+void loadImage(OperationContext& ctx, OperationRequest request);
+void saveImage(OperationContext& ctx, OperationRequest request);
 
 // Files dropped on the window: the first name that is an existing file (not a
 // folder) fills the session's file request for "Open..." (button `openButton`,
@@ -40,7 +41,8 @@ bool chooseDroppedImage(Session& session, const std::vector<std::string>& names,
 // the input lacks is zeros. Takes no busy flag and touches no shared state.
 // The window ignores the result; false (with the system error code in
 // `error`) when the input did not open or an output could not be created.
-bool splitImage(const DiskSettings& settings, const OperationRequest& request,
-                std::uint32_t* error = nullptr);
+// It runs beside the window and any operation: it works on its own copies of
+// the settings and the request.
+bool splitImage(DiskSettings settings, OperationRequest request, std::uint32_t* error = nullptr);
 
 } // namespace dorvane

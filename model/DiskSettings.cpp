@@ -56,6 +56,6 @@ void DiskSettings::chooseHeads(HeadChoice choice) {
     sideCount = choice == BothHeads ? 2 : 1;
 }
 
-void DiskSettings::chooseDrive(int drive) { devicePath = drive == 1 ? kDriveBPath : kDriveAPath; }
+void DiskSettings::chooseDrive(int drive) { devicePath.choose(drive); }
 
 } // namespace dorvane

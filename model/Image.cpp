@@ -1,6 +1,7 @@
 #include "model/Image.h"
 
 #include <cassert>
+#include <cstring>
 
 namespace dorvane {
 
@@ -17,6 +18,49 @@ const char* legendText(int code) {
         "unknown sector state",
     };
     return (code >= 0 && code < kLegendCount) ? texts[code] : texts[Unknown];
+}
+
+void SectorBytes::fill(std::uint8_t value) {
+    const std::uint64_t word = value * std::uint64_t{0x0101010101010101};
+    for (Relaxed<std::uint64_t>& w : words_)
+        w = word;
+}
+
+void SectorBytes::store(const std::uint8_t* bytes) {
+    for (std::size_t i = 0; i < kWords; ++i) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i * sizeof word, sizeof word);
+        words_[i] = word;
+    }
+}
+
+void SectorBytes::copyTo(std::uint8_t* bytes) const {
+    for (std::size_t i = 0; i < kWords; ++i) {
+        const std::uint64_t word = words_[i];
+        std::memcpy(bytes + i * sizeof word, &word, sizeof word);
+    }
+}
+
+SectorData SectorBytes::load() const {
+    SectorData bytes;
+    copyTo(bytes.data());
+    return bytes;
+}
+
+std::uint8_t SectorBytes::operator[](std::size_t index) const {
+    assert(index < static_cast<std::size_t>(kSectorBytes));
+    constexpr std::size_t size = sizeof(std::uint64_t);
+    const std::uint64_t word = words_[index / size];
+    std::uint8_t bytes[size];
+    std::memcpy(bytes, &word, size);
+    return bytes[index % size];
+}
+
+SlotLegends legendsOf(const ImageSlot& slot) {
+    SlotLegends legends;
+    for (std::size_t i = 0; i < legends.size(); ++i)
+        legends[i] = slot[i].legend;
+    return legends;
 }
 
 SectorRecord& recordAt(ImageSlot& slot, int sectorsPerTrack, int track, int sectorIndex) {

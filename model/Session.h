@@ -1,6 +1,13 @@
 // The program's shared state: both image slots, the settings, the current image
 // names and the requests the commands hand to their workers. One instance lives
 // for the whole run; operations receive it by reference.
+//
+// Threads: the window thread and at most one worker (plus the side split) use
+// it at once. The records and the settings are safe to read while another
+// thread writes them (relaxed atomics, see Image.h and DiskSettings.h). The
+// strings are the window thread's alone: a worker gets its request as a copy
+// made before it starts and never reads them. Workers are not joined, so the
+// session must outlive them: the window keeps it until the process ends.
 #pragma once
 
 #include "model/DiskSettings.h"
@@ -10,8 +17,10 @@
 
 namespace dorvane {
 
-// What a button hands to the worker it starts. It must not change from the
-// moment its worker starts until the worker ends.
+// What a button hands to the worker it starts. The command fills the session's
+// record on the window thread and gives the worker a copy, taken before the
+// worker's thread starts: a later command or a drop may refill the record
+// while the worker runs.
 struct OperationRequest {
     int button = 0;       // control id of the button that started the operation
     std::string path;     // the file chosen for the operation (UTF-8)

@@ -1,6 +1,8 @@
 // A throwaway folder per test and whole-file helpers for byte-exact checks.
 #pragma once
 
+#include "model/Image.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,5 +33,11 @@ bool exists(const std::string& path);
 
 // `count` bytes where byte i is (seed + i x 7 + i / 512) mod 256: every sector differs.
 Bytes patterned(std::size_t count, unsigned seed = 0);
+
+// The 512 data bytes of a record.
+inline Bytes recordBytes(const SectorRecord& record) {
+    const SectorData data = record.data.load();
+    return Bytes(data.begin(), data.end());
+}
 
 } // namespace dorvane::test

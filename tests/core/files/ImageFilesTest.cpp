@@ -41,8 +41,7 @@ struct Fixture {
     }
     void expectSector(int head, int track, int index, const Bytes& data, int legend) {
         const SectorRecord& r = session->record(head, track, index);
-        EXPECT_EQ(Bytes(r.data.begin(), r.data.end()), data)
-            << head << " " << track << " " << index;
+        EXPECT_EQ(test::recordBytes(r), data) << head << " " << track << " " << index;
         EXPECT_EQ(r.legend, legend) << head << " " << track << " " << index;
     }
     int legend(int head, int track, int index) {
@@ -60,14 +59,14 @@ TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
     for (int i = 0; i < 800; ++i) {
         SectorRecord& r = f.session->record(0, i / 10, i % 10);
         const Bytes bytes = test::patterned(512, i);
-        std::copy(bytes.begin(), bytes.end(), r.data.begin());
+        r.data.store(bytes.data());
         expected.insert(expected.end(), bytes.begin(), bytes.end());
         r.legend = i < 9 ? i : (i == 9 ? 17 : Good);
     }
     const OperationRequest save = f.save("disk.dsk");
     EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " finished");
     EXPECT_EQ(f.view.captions(kSaveButton), (std::vector<std::string>{"Saving...", "Save as..."}));
-    EXPECT_FALSE(f.state.busy);
+    EXPECT_FALSE(f.state.running());
     const Bytes image = test::readAll(save.path);
     EXPECT_EQ(image, expected);
     const Bytes map = test::readAll(f.dir.file("disk.map"));
@@ -140,7 +139,7 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     loadImage(f.ctx, missing);
     EXPECT_EQ(f.legend(0, 0, 0), Empty);
     EXPECT_EQ(f.view.status(StatusMain), "Loading from file: " + missing.path);
-    EXPECT_FALSE(f.state.busy);
+    EXPECT_FALSE(f.state.running());
 
     // Busy: nothing happens at all.
     ASSERT_TRUE(f.state.tryStart());

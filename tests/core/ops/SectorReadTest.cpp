@@ -24,7 +24,7 @@ struct SectorRig : OpsRig {
     void read(int track, int head, int sector) {
         ASSERT_TRUE(state.tryStart()); // the map sets the flag before it asks
         readSector(ctx, drive, track, head, sector);
-        EXPECT_FALSE(state.busy);
+        EXPECT_FALSE(state.running());
     }
     Bytes original(int track, int sector) const {
         return slice(disketteImage, static_cast<std::size_t>(track * 10 + sector - 1) * 512, 512);
@@ -35,8 +35,7 @@ struct SectorRig : OpsRig {
         return readAll(dir.file(name));
     }
     Bytes recordData(int head, int track, int sector) {
-        const SectorData& data = session->record(head, track, sector - 1).data;
-        return Bytes(data.begin(), data.end());
+        return recordBytes(session->record(head, track, sector - 1));
     }
 };
 
