@@ -25,6 +25,27 @@ build_native() {
   cmake --build "$1/build/native" -j"$(nproc)"
 }
 
+# The ThreadSanitizer tree builds only the threaded test and what it links.
+build_thread_sanitizer() {
+  echo "== ThreadSanitizer build (threaded test)"
+  cmake -S "$1" -B "$1/build/tsan" -DCMAKE_BUILD_TYPE=Debug -DDORVANE_SANITIZE=OFF \
+    -DDORVANE_THREAD_SANITIZER=ON >/dev/null
+  cmake --build "$1/build/tsan" -j"$(nproc)" --target dorvane_thread_tests
+}
+
+# Runs a command under ThreadSanitizer. Its runtime refuses to start when the
+# kernel randomises the address space more than it expects ("unexpected memory
+# mapping"); the command then runs with randomisation off for it alone.
+run_thread_sanitized() { # ROOT COMMAND...
+  local root=$1 probe
+  shift
+  probe=$("$root/build/tsan/tests/dorvane_thread_tests" --gtest_list_tests 2>&1 || true)
+  case "$probe" in
+    *"unexpected memory mapping"*) setarch "$(uname -m)" -R "$@" ;;
+    *) "$@" ;;
+  esac
+}
+
 build_windows() {
   echo "== Windows build (MinGW-w64)"
   cmake -S "$1" -B "$1/build/windows" -DCMAKE_TOOLCHAIN_FILE="$1/cmake/mingw-w64.cmake" \
