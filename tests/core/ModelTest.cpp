@@ -67,6 +67,24 @@ TEST(ImageSlots, ClearSlotLeavesTheOtherSlot) {
     EXPECT_STREQ(legendText(-4), "unknown sector state");
 }
 
+// A sector's bytes come back in their order whichever way they are read, and
+// the legends copied for a paint are the slot's.
+TEST(ImageSlots, SectorBytesAndLegendsAsPainted) {
+    auto session = std::make_unique<Session>();
+    SectorData bytes;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    SectorRecord& record = session->slots[1][3];
+    record.data.store(bytes);
+    record.legend = 17;
+    EXPECT_EQ(record.data.load(), bytes);
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(record.data[i], bytes[i]) << i;
+    const SlotLegends legends = legendsOf(session->slots[1]);
+    EXPECT_EQ(legends[3], 17);
+    EXPECT_EQ(legends[2], Empty);
+}
+
 TEST(Paths, BaseOfAPath) {
     const std::pair<const char*, const char*> bases[] = {
         {"C:\\disks\\pro.system.dsk", "C:\\disks\\pro.system"},

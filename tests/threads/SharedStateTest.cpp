@@ -71,8 +71,8 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     // sector being read, under the layout of the settings.
     const auto paint = [&] {
         [[maybe_unused]] const SlotLegends legends = legendsOf(rig.session->slot(0));
-        const int at = std::clamp(rig.state.progressCounter.load(), 0,
-                                  rig.settings().sectorsPerSide - 1);
+        const int at =
+            std::clamp(rig.state.progressCounter.load(), 0, rig.settings().sectorsPerSide - 1);
         [[maybe_unused]] const SectorData bytes =
             rig.session->slot(0)[static_cast<std::size_t>(at)].data.load();
     };
@@ -93,8 +93,7 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     // Cancelled at the start of track 40: the first 40 tracks went to the
     // files, named from the request the worker started with.
     EXPECT_FALSE(finished);
-    EXPECT_EQ(rig.view.status(StatusMain),
-              "Ready. Reading to " + rig.request.path + " cancelled");
+    EXPECT_EQ(rig.view.status(StatusMain), "Ready. Reading to " + rig.request.path + " cancelled");
     EXPECT_EQ(rig.image(), slice(disk, 0, 400 * kSectorBytes));
     EXPECT_EQ(rig.fileText(".map"), std::string(400, '3'));
     EXPECT_EQ(rig.session->fileRequest.path, dropped);
