@@ -3,8 +3,8 @@
 //
 // Threads: an operation calls its view from the thread it runs on, which for
 // the read, the write, the format, the load and the save is a worker; during
-// the whole-disk read the elapsed-time ticker calls setStatus (part 5) from a
-// thread of its own at the same time. So every call may come from a thread
+// the whole-disk read the elapsed-time ticker calls setStatus(StatusElapsed)
+// from a thread of its own at the same time. So every call may come from a thread
 // other than the window's, two at once. The window's view hands each call to
 // the window thread (SendMessageW, or PostMessageW with a copy of the text)
 // or makes only calls that are safe from any thread, and never makes the
