@@ -82,7 +82,8 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     const std::string faults = "crc 0 0 3\n";
     test::writeAll(diskette + ".faults", test::Bytes(faults.begin(), faults.end()));
     const std::string target = dir.file("копия.dsk");
-    ASSERT_EQ(runCli(dir, diskette, "read \"" + target + "\" --retries 0"), 0u)
+    // One sector not good: the read ran to its end, exit 3.
+    ASSERT_EQ(runCli(dir, diskette, "read \"" + target + "\" --retries 0"), 3u)
         << text(dir.file("out.txt"));
     EXPECT_EQ(test::readAll(target).size(), 409600u);
     EXPECT_EQ(text(dir.file("копия.map")), "335" + std::string(797, '3'));
@@ -95,6 +96,30 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     ASSERT_EQ(converted.size(), 4u);
     EXPECT_EQ(converted[0], 'Z');
     EXPECT_EQ(converted[3], '\n');
+}
+
+// The share modes keep a second read out of an image in use, and an
+// existing image is replaced only with --force.
+TEST(WindowsCli, ImageInUseOrExistingIsLeftWhole) {
+    test::TempDir dir;
+    const std::string diskette = dir.file("disk.dsk");
+    test::writeAll(diskette, test::patterned(409600, 62));
+    const std::string target = dir.file("копия.dsk");
+    const test::Bytes image = test::patterned(409600, 63);
+    test::writeAll(target, image);
+    EXPECT_EQ(runCli(dir, diskette, "read \"" + target + "\""), 1u);
+    {
+        HANDLE running = CreateFileW(wide(target).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(running, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(runCli(dir, diskette, "read --force \"" + target + "\""), 1u);
+        EXPECT_NE(text(dir.file("out.txt")).find("(system error 32)"), std::string::npos)
+            << text(dir.file("out.txt"));
+        CloseHandle(running);
+    }
+    EXPECT_EQ(test::readAll(target), image);
+    EXPECT_EQ(runCli(dir, diskette, "read --force \"" + target + "\""), 0u);
+    EXPECT_EQ(test::readAll(target), test::readAll(diskette));
 }
 
 // No variable: the real backend serves, nothing opens and the probe says so.
