@@ -185,11 +185,12 @@ int runImd2Raw(const std::vector<std::string>& args) {
     }
     if (!file.hasTerminator || file.damaged) {
         printFailure("imd2raw: " + run.request.path +
-                     (file.hasTerminator ? formatText(" is damaged: the track record at byte %zu "
-                                                      "cannot be read; nothing converted",
-                                                      file.damagedOffset)
-                                         : std::string(" is not an ImageDisk file (no header "
-                                                       "end mark); nothing converted")));
+                     (file.hasTerminator
+                          ? formatText(" is damaged: the track record at byte %llu "
+                                       "cannot be read; nothing converted",
+                                       static_cast<unsigned long long>(file.damagedOffset))
+                          : std::string(" is not an ImageDisk file (no header "
+                                        "end mark); nothing converted")));
         return ExitFailure;
     }
     const ConversionResult result = convertImageDisk(run.request.path, run.request.basePath);
@@ -205,9 +206,10 @@ int runImd2Raw(const std::vector<std::string>& args) {
     std::printf("%s\n", result.text.c_str());
     for (std::size_t i = 0; i < file.tracks.size(); ++i)
         if (!file.tracks[i].complete) {
-            printFailure(formatText("imd2raw: %s is cut short inside track record %zu "
+            printFailure(formatText("imd2raw: %s is cut short inside track record %llu "
                                     "(cylinder %d, head %d): what it lacks is zeros in the .raw",
-                                    run.request.path.c_str(), i + 1, file.tracks[i].cylinder,
+                                    run.request.path.c_str(),
+                                    static_cast<unsigned long long>(i + 1), file.tracks[i].cylinder,
                                     file.tracks[i].head & 0x0F));
             return ExitIncomplete;
         }

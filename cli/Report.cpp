@@ -23,7 +23,7 @@ void printFailure(const std::string& cause, std::uint32_t code) {
 
 void printCoreFailure(const std::string& text) {
     std::string cause = text;
-    for (const char* label : {"\nSystem error code: ", " (system error code ", " (system error "}) {
+    for (const char* label : {"\nSystem error code: "}) {
         const std::size_t at = cause.find(label);
         if (at == std::string::npos)
             continue;

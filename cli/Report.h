@@ -19,9 +19,9 @@ void printFailure(const std::string& cause);
 // "dorvane-cli: CAUSE: SYSTEM TEXT (system error CODE)" on stderr.
 void printFailure(const std::string& cause, std::uint32_t code);
 
-// A failure text of the core ("...\nFAILED!\nSystem error code: 2", "cannot
-// write X (system error 2)") printed the one way above: its lines joined,
-// its code as the system's text and number.
+// A failure text of the core ("...\nFAILED!\nSystem error code: 2") printed
+// the one way above: its lines joined, its code as the system's text and
+// number. Texts already in that form print as they are.
 void printCoreFailure(const std::string& text);
 
 // A few words for a driver result code ("OK", "CRC error", "no ID mark",

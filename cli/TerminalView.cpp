@@ -63,13 +63,16 @@ std::string progressLine(int done, int total, const std::string* parts, int part
                   : 0;
     std::string bar(filled, '#');
     bar.resize(kBarWidth, '.');
-    std::string line = "[" + bar + "] " + std::to_string(done) + "/" + std::to_string(total);
-    line += " " + minutesSeconds(elapsedSeconds);
+    // Appended piece by piece (a "text" + std::string chain trips a false
+    // overlap warning in some GCC versions).
+    std::string line = "[";
+    line.append(bar).append("] ").append(std::to_string(done)).append("/");
+    line.append(std::to_string(total)).append(" ").append(minutesSeconds(elapsedSeconds));
     if (done > 0 && done < total)
-        line += " ETA " + minutesSeconds(remainingSeconds);
+        line.append(" ETA ").append(minutesSeconds(remainingSeconds));
     for (int part = 0; part < partCount; ++part)
         if (!parts[part].empty())
-            line += "  " + withResultWord(parts[part]);
+            line.append("  ").append(withResultWord(parts[part]));
     // The last column stays free: a line that fills it wraps on some terminals.
     if (width > 1 && line.size() > width - 1)
         line.resize(width - 1);

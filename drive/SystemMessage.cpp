@@ -2,6 +2,10 @@
 
 namespace dorvane {
 
+std::string systemErrorText(std::uint32_t code) {
+    return systemMessageText(code) + " (system error " + std::to_string(code) + ")";
+}
+
 const char* builtinMessageText(std::uint32_t code) {
     struct Entry {
         std::uint32_t code;

@@ -265,7 +265,7 @@ TEST(Cli, RefusedAndFailedOutputs) {
     runAll(dir, runs);
     const CliRun fifoScript = cli(dir, disk, {"read", "y.dsk"}, "", "fifo.dsk");
     EXPECT_EQ(fifoScript.status, 0) << fifoScript.err; // the script is refused, the read runs
-    EXPECT_TRUE(contains(fifoScript.err, "cannot read fifo.dsk (system error 110)"));
+    EXPECT_TRUE(contains(fifoScript.err, "cannot read fifo.dsk: " + systemErrorText(110)));
 
     // The disk takes part of the image only: named with the reason, exit 1.
     const CliRun full = cli(dir, disk, {"read", "full.dsk"}, kFullDisk);

@@ -38,6 +38,9 @@ DWORD runCli(const test::TempDir& dir, const std::string& diskette, const std::s
                             diskette.empty() ? nullptr : wide(diskette).c_str());
     SetEnvironmentVariableW(L"APPDATA", wide(dir.path()).c_str());
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    // Removed first: under Wine a replace of the last run's output can keep
+    // its old text.
+    DeleteFileW(wide(dir.file("out.txt")).c_str());
     HANDLE out = CreateFileW(wide(dir.file("out.txt")).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                              &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOW startup{};
