@@ -4,16 +4,9 @@
 #include "drive/DisketteCheck.h"
 #include "drive/TrackScan.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
 
 namespace dorvane::cli {
 
@@ -40,16 +33,7 @@ std::string withResultWord(const std::string& text) {
 }
 } // namespace
 
-std::size_t terminalColumns() {
-#ifdef _WIN32
-    CONSOLE_SCREEN_BUFFER_INFO info;
-    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_OUTPUT_HANDLE), &info))
-        return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
-#else
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-#endif
+std::size_t columnsFromEnvironment() {
     const char* columns = std::getenv("COLUMNS");
     const long value = columns ? std::strtol(columns, nullptr, 10) : 0;
     return value > 0 ? static_cast<std::size_t>(value) : 80;
@@ -58,33 +42,35 @@ std::size_t terminalColumns() {
 std::string progressLine(int done, int total, const std::string* parts, int partCount,
                          std::uint32_t elapsedSeconds, std::uint32_t remainingSeconds,
                          std::size_t width) {
-    const std::size_t filled =
-        total > 0 ? static_cast<std::size_t>(done) * kBarWidth / static_cast<std::size_t>(total)
-                  : 0;
-    std::string bar(filled, '#');
-    bar.resize(kBarWidth, '.');
     // Appended piece by piece (a "text" + std::string chain trips a false
     // overlap warning in some GCC versions).
-    std::string line = "[";
-    line.append(bar).append("] ").append(std::to_string(done)).append("/");
-    line.append(std::to_string(total)).append(" ").append(minutesSeconds(elapsedSeconds));
+    std::string text = std::to_string(done);
+    text.append("/").append(std::to_string(total)).append(" ");
+    text.append(minutesSeconds(elapsedSeconds));
     if (done > 0 && done < total)
-        line.append(" ETA ").append(minutesSeconds(remainingSeconds));
+        text.append(" ETA ").append(minutesSeconds(remainingSeconds));
     for (int part = 0; part < partCount; ++part)
         if (!parts[part].empty())
-            line.append("  ").append(withResultWord(parts[part]));
-    // The last column stays free: a line that fills it wraps on some terminals.
-    if (width > 1 && line.size() > width - 1)
-        line.resize(width - 1);
+            text.append("  ").append(withResultWord(parts[part]));
+    // The last column stays free: a line that fills it wraps on some
+    // terminals. The bar takes what the text leaves, and goes when that is
+    // too little; the text is cut last.
+    const std::size_t room = width > 1 ? width - 1 : 0;
+    const std::size_t barRoom = room > text.size() + 3 ? room - text.size() - 3 : 0;
+    const std::size_t barWidth = std::min(kBarWidth, barRoom);
+    std::string line;
+    if (barWidth >= 5) {
+        const std::size_t filled =
+            total > 0 ? static_cast<std::size_t>(done) * barWidth / static_cast<std::size_t>(total)
+                      : 0;
+        std::string bar(filled, '#');
+        bar.resize(barWidth, '.');
+        line.append("[").append(bar).append("] ");
+    }
+    line.append(text);
+    if (line.size() > room)
+        line.resize(room);
     return line;
-}
-
-bool isTerminal(std::FILE* stream) {
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
 }
 
 TerminalView::TerminalView(std::FILE* out, bool progressBar, bool interactive)

@@ -14,8 +14,10 @@ namespace dorvane::cli {
 
 // Whether `stream` is an interactive terminal (and not a file or a pipe).
 bool isTerminal(std::FILE* stream);
-// The columns of the terminal behind stdout; 80 when it cannot be told.
+// The columns of the terminal behind stdout; else $COLUMNS; else 80.
 std::size_t terminalColumns();
+// $COLUMNS when it holds a number, else 80.
+std::size_t columnsFromEnvironment();
 // The progress line: the bar, the counts, the status parts, the time so far
 // and the time left, cut to `width` columns. `result` "Result: 23" shows as
 // "Result: 23 CRC error".
