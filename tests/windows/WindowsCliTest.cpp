@@ -24,6 +24,11 @@ std::wstring wide(const std::string& utf8) {
     return pathFromUtf8(utf8).wstring();
 }
 
+// Where the last run's stdout and stderr went. Every run writes a file of
+// its own: under Wine the handle a finished child inherited can close a
+// moment after the wait returns, and would keep a reused name from opening.
+std::string lastOutput;
+
 // Runs dorvane-cli.exe with `arguments` (UTF-8, quoted as needed), the virtual
 // drive serving `diskette` (none when empty), the profile kept in `dir`, and
 // stdout/stderr going to a file instead of a console. The exit code.
@@ -38,11 +43,10 @@ DWORD runCli(const test::TempDir& dir, const std::string& diskette, const std::s
                             diskette.empty() ? nullptr : wide(diskette).c_str());
     SetEnvironmentVariableW(L"APPDATA", wide(dir.path()).c_str());
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    // Removed first: under Wine a replace of the last run's output can keep
-    // its old text.
-    DeleteFileW(wide(dir.file("out.txt")).c_str());
-    HANDLE out = CreateFileW(wide(dir.file("out.txt")).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    static int runs = 0;
+    lastOutput = dir.file("out" + std::to_string(++runs) + ".txt");
+    HANDLE out = CreateFileW(wide(lastOutput).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -86,8 +90,7 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     test::writeAll(diskette + ".faults", test::Bytes(faults.begin(), faults.end()));
     const std::string target = dir.file("копия.dsk");
     // One sector not good: the read ran to its end, exit 3.
-    ASSERT_EQ(runCli(dir, diskette, "read \"" + target + "\" --retries 0"), 3u)
-        << text(dir.file("out.txt"));
+    ASSERT_EQ(runCli(dir, diskette, "read \"" + target + "\" --retries 0"), 3u) << text(lastOutput);
     EXPECT_EQ(test::readAll(target).size(), 409600u);
     EXPECT_EQ(text(dir.file("копия.map")), "335" + std::string(797, '3'));
     EXPECT_EQ(text(dir.file("копия.log")),
@@ -116,8 +119,8 @@ TEST(WindowsCli, ImageInUseOrExistingIsLeftWhole) {
                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(running, INVALID_HANDLE_VALUE);
         EXPECT_EQ(runCli(dir, diskette, "read --force \"" + target + "\""), 1u);
-        EXPECT_NE(text(dir.file("out.txt")).find("(system error 32)"), std::string::npos)
-            << text(dir.file("out.txt"));
+        EXPECT_NE(text(lastOutput).find("(system error 32)"), std::string::npos)
+            << text(lastOutput);
         CloseHandle(running);
     }
     EXPECT_EQ(test::readAll(target), image);
