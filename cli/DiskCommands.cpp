@@ -230,6 +230,24 @@ std::string longestDumpName(const std::string& prefix, const char* kind) {
     return prefix + "_" + kind + "_Head1_Track83_Sector18_FFFFFFFF.dat";
 }
 
+// Every CRC dump the run was to write is there in full; else each missing
+// one is named with the reason. Returns whether all are there.
+bool checkCrcDumps(const WatchedDevice& device, const std::string& prefix, const char* kind,
+                   const char* what) {
+    bool ok = true;
+    for (const auto& [key, crc] : device.crcReadings()) {
+        std::string name;
+        if (!sectorDumpName(name, prefix, kind, key.head, key.track, key.sector, crc))
+            continue; // refused up front: the names fit
+        if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
+            continue;
+        printFailure(std::string(what) + ": the CRC dump " + name + " could not be written",
+                     isDirectory(name) ? kErrorAccessDeniedCode : whyNotWritten(name));
+        ok = false;
+    }
+    return ok;
+}
+
 // After a read: a map or log that was planned but not written in full is
 // named with the reason. Returns whether all is well.
 bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
@@ -296,7 +314,8 @@ int runRead(const std::vector<std::string>& args) {
     bool anyFailure = false;
     for (const auto& [key, seen] : history)
         anyFailure = anyFailure || seen.lastError != 0;
-    const bool filesOk = checkReadFiles(request, mapPath, logPath, anyFailure, sectors);
+    const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "read");
+    const bool filesOk = checkReadFiles(request, mapPath, logPath, anyFailure, sectors) && dumpsOk;
     const bool allGood = printReadSummary(session, history);
     std::printf("Image: %s\n", request.path.c_str());
     if (!mapPath.empty() && fileExists(mapPath))
@@ -513,10 +532,12 @@ int runSector(const std::vector<std::string>& args) {
     const DriveHistory history = run.device->history();
     const auto found = history.find(key);
     const SectorHistory seen = found != history.end() ? found->second : SectorHistory{};
+    const bool dumpsOk = checkCrcDumps(*run.device, session.imageName, kErrorCrcDump, "sector");
     if (seen.lastOk) {
         std::printf("Read after %d attempt%s\n", seen.attempts, seen.attempts == 1 ? "" : "s");
         return checkSuccessDump(session.imageName, head, *options.track, *options.sector,
-                                run.device->lastGoodData(key))
+                                run.device->lastGoodData(key)) &&
+                       dumpsOk
                    ? ExitOk
                    : ExitFailure;
     }

@@ -2,6 +2,8 @@
 
 #include "cli/Interrupt.h"
 #include "drive/DriverBlocks.h"
+#include "model/Crc32.h"
+#include "model/Image.h"
 #include "model/Text.h"
 
 namespace dorvane::cli {
@@ -27,11 +29,12 @@ bool WatchedDevice::control(std::uint32_t code, const void* in, std::size_t inSi
         const auto* block = static_cast<const SectorCommandBlock*>(in);
         const SectorKey key{block->head, block->cylinder, block->sector};
         note(key, ok, error);
-        if (ok && out != nullptr) {
-            const auto* bytes = static_cast<const std::uint8_t*>(out);
-            std::lock_guard<std::mutex> lock(mutex_);
+        const auto* bytes = static_cast<const std::uint8_t*>(out);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (ok && bytes != nullptr)
             goodData_[key].assign(bytes, bytes + outSize);
-        }
+        else if (error == kErrorCrc && bytes != nullptr && outSize >= kSectorBytes)
+            crcReadings_.emplace_back(key, crc32Sector(bytes));
         return ok;
     }
     int head = -1, track = -1;
@@ -72,6 +75,11 @@ void WatchedDevice::stop(std::uint32_t code, const std::string& reason) {
 
 std::uint32_t WatchedDevice::lastError() const {
     return refused_ ? kErrorOperationAborted : inner_->lastError();
+}
+
+std::vector<std::pair<SectorKey, std::uint32_t>> WatchedDevice::crcReadings() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return crcReadings_;
 }
 
 std::vector<std::uint8_t> WatchedDevice::lastGoodData(const SectorKey& key) const {

@@ -39,6 +39,9 @@ public:
     void stopOnInterrupt() { stopOnInterrupt_ = true; }
     // The bytes of the last good read of a sector.
     std::vector<std::uint8_t> lastGoodData(const SectorKey& key) const;
+    // Every sector read that failed with a CRC error and the checksum of the
+    // bytes it returned: the dumps the operation was to write.
+    std::vector<std::pair<SectorKey, std::uint32_t>> crcReadings() const;
 
 private:
     void note(const SectorKey& key, bool ok, std::uint32_t error);
@@ -50,6 +53,7 @@ private:
     mutable std::mutex mutex_;
     DriveHistory history_;
     std::map<SectorKey, std::vector<std::uint8_t>> goodData_;
+    std::vector<std::pair<SectorKey, std::uint32_t>> crcReadings_;
     std::atomic<std::uint32_t> stopCode_{0};
     bool stopOnInterrupt_ = false;
     std::atomic<bool> refused_{false};

@@ -267,6 +267,23 @@ TEST(Cli, RefusedAndFailedOutputs) {
     EXPECT_EQ(fifoScript.status, 0) << fifoScript.err; // the script is refused, the read runs
     EXPECT_TRUE(contains(fifoScript.err, "cannot read fifo.dsk: " + systemErrorText(110)));
 
+    // A CRC dump that cannot be written (a folder has its name) fails the read.
+    const std::string crc = "crc 0 0 3\n";
+    test::writeAll(at("crc.dsk"), test::patterned(409600, 13));
+    test::writeAll(at("crc.dsk.faults"), Bytes(crc.begin(), crc.end()));
+    ASSERT_EQ(cli(dir, at("crc.dsk"), {"read", "a.dsk", "--retries", "0"}).status, 3);
+    std::string dump;
+    for (const std::string& name : dir.names())
+        if (name.rfind("a_crc_error_", 0) == 0)
+            dump = name.substr(1);
+    ASSERT_FALSE(dump.empty());
+    std::filesystem::create_directory(at("b" + dump));
+    const CliRun noDump = cli(dir, at("crc.dsk"), {"read", "b.dsk", "--retries", "0"});
+    EXPECT_EQ(noDump.status, 1);
+    EXPECT_TRUE(contains(noDump.err, "read: the CRC dump " + at("b" + dump) +
+                                         " could not be written: " + systemErrorText(5)))
+        << noDump.err;
+
     // The disk takes part of the image only: named with the reason, exit 1.
     const CliRun full = cli(dir, disk, {"read", "full.dsk"}, kFullDisk);
     EXPECT_EQ(full.status, 1);
