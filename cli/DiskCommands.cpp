@@ -133,17 +133,21 @@ int checkDrive(DiskRun& run, const char* what) {
     return ExitOk;
 }
 
-// An existing file that another program (or another dorvane-cli) holds open:
-// the probe opens it with the access and sharing of `mode`, never creating or
-// truncating it.
-bool heldElsewhere(const std::string& path, FileMode mode, const char* what) {
+// An existing file that another program (or another dorvane-cli) holds open,
+// or that cannot be opened as `mode` asks for another reason (read-only):
+// the probe never creates or truncates it. Says why and returns true.
+bool unusable(const std::string& path, FileMode mode, const char* what) {
     if (!fileExists(path))
         return false;
     mode.creation = Creation::OpenExisting;
     File probe(path, mode);
-    if (probe.isOpen() || probe.error() != kErrorSharingViolationCode)
+    if (probe.isOpen())
         return false;
-    printFailure(std::string(what) + ": " + path + " is in use by another process", probe.error());
+    if (probe.error() == kErrorSharingViolationCode)
+        printFailure(std::string(what) + ": " + path + " is in use by another process",
+                     probe.error());
+    else
+        printFailure(std::string(what) + ": cannot open " + path, probe.error());
     return true;
 }
 
@@ -293,8 +297,9 @@ int runRead(const std::vector<std::string>& args) {
     outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
     if (const int status = outputs.check())
         return status;
-    if (heldElsewhere(request.path, kCreateShared, "read") ||
-        (!mapPath.empty() && heldElsewhere(mapPath, kCreateShared, "read")))
+    if (unusable(request.path, kCreateShared, "read") ||
+        (!mapPath.empty() && unusable(mapPath, kCreateShared, "read")) ||
+        (!logPath.empty() && unusable(logPath, kCreateShared, "read")))
         return ExitFailure;
     if (const int status = checkDrive(run, "read"))
         return status;
@@ -382,7 +387,7 @@ int runWrite(const std::vector<std::string>& args) {
     if (const int status = prepare(writeCommand, args, 1, run))
         return status;
     OperationRequest& request = fileRequest(run, kWriteButton, "Write disk...");
-    if (!checkInput(request.path) || heldElsewhere(request.path, kReadExclusive, "write"))
+    if (!checkInput(request.path) || unusable(request.path, kReadExclusive, "write"))
         return ExitFailure;
     const DiskSettings& settings = run.settings();
     const std::uint64_t expected =
