@@ -1,5 +1,7 @@
 // The options every diskette command takes (the drive settings) and the few
 // some of them take beyond those, parsed into the settings and a DriveOptions.
+// Parsed by hand: the program depends on nothing beyond the standard library,
+// and a dozen options with fixed value lists need no parser library.
 #pragma once
 
 #include "model/DiskSettings.h"
