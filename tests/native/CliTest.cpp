@@ -4,10 +4,12 @@
 // the environment chooses; Ctrl+C is the Cancel button.
 #include "cli/Interrupt.h"
 #include "cli/TerminalView.h"
+#include "cli/WatchedDevice.h"
 #include "drive/DemoDiskette.h"
 #include "drive/DeviceSelection.h"
 #include "drive/FloppyController.h"
 #include "drive/SystemMessage.h"
+#include "drive/VirtualDrive.h"
 #include "files/File.h"
 #include "files/ImageDiskWriter.h"
 #include "model/DiskSettings.h"
@@ -437,16 +439,32 @@ TEST(Cli, FileCommandsAndTheHelp) {
     EXPECT_TRUE(contains(cli(dir, "", {"--version"}).out, "dorvane-cli "));
 }
 
-TEST(Cli, InterruptClearsTheBusyFlag) {
+// Ctrl+C clears the busy flag, and the drive of an operation that does not
+// look at it (the scan) refuses every command after it.
+TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
     OperationState state;
     ASSERT_TRUE(state.tryStart());
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    cli::TerminalView view(out, false, false);
+    cli::WatchedDevice device(
+        std::make_unique<VirtualDrive>(std::make_shared<VirtualDiskette>(
+            VirtualDiskette::fromRaw(test::patterned(409600), 80, 10, 1, Rate300))),
+        state, view);
+    device.stopOnInterrupt();
+    ASSERT_TRUE(device.open("\\\\.\\fdraw0"));
+    FloppyController fdc(device);
     {
         cli::InterruptCancels cancels(state);
+        EXPECT_TRUE(fdc.mediaPresent());
         EXPECT_FALSE(cli::InterruptCancels::interrupted());
         std::raise(SIGINT);
         EXPECT_TRUE(cli::InterruptCancels::interrupted());
-        EXPECT_FALSE(state.busy);
+        EXPECT_TRUE(state.cancelled());
+        EXPECT_FALSE(fdc.mediaPresent());
+        EXPECT_EQ(device.lastError(), 995u); // the operation was aborted
     }
+    std::fclose(out);
     // Afterwards Ctrl+C is the default again; the state is no longer watched.
     struct sigaction current {};
     sigaction(SIGINT, nullptr, &current);
