@@ -17,7 +17,7 @@ int makeDemo(const std::vector<std::string>& args);
 
 const Command kMakeDemo{"make-demo",
                         "make-demo FILE [--force]",
-                        "write a demo RX50 diskette (ImageDisk) and its fault script FILE.faults",
+                        "write a demo diskette (ImageDisk) and its FILE.faults script",
                         makeDemo,
                         ForceOption,
                         "Then DORVANE_VIRTUAL_DRIVE=FILE dorvane-cli read demo.dsk reads it, "

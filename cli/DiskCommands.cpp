@@ -176,7 +176,7 @@ int runSector(const std::vector<std::string>& args);
 const Command readCommand{
     "read",
     "read IMAGE [--force] " DORVANE_DRIVE_OPTIONS,
-    "read the diskette into IMAGE with its .map, .log and CRC dumps",
+    "read the diskette into IMAGE, with .map, .log and CRC dumps",
     runRead,
     DriveSettings | ForceOption,
     "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
@@ -202,11 +202,11 @@ const Command formatCommand{"format",
                             runFormat,
                             DriveSettings | YesOption,
                             "Formats every track of the chosen side(s), filled with the filler "
-                            "byte. Asks first\n(or needs --yes without a terminal).\n"};
+                            "byte.\nAsks first (or needs --yes without a terminal).\n"};
 const Command scanCommand{
     "scan",
     "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
-    "scan a track's sector IDs (all rates unless --rate) and offer the layout for the profile",
+    "list a track's sector IDs; --adopt saves the layout found",
     runScan,
     DriveSettings | TrackOption | AdoptOption,
     "Tries the data rates 500, 300 and 250 kbit/s (only --rate when given) and lists\n"
@@ -214,8 +214,8 @@ const Command scanCommand{
     "saved in the profile, which the other commands start from.\n"};
 const Command sectorCommand{
     "sector",
-    "sector --track T --sector S [--head 0|1] [--name PREFIX] " DORVANE_DRIVE_OPTIONS,
-    "read one sector; dumps PREFIX_errorcrc_... and PREFIX_success_... files here",
+    "sector --track T --sector S [--name PREFIX] [OPTIONS]",
+    "read one sector into PREFIX_success_... (and CRC dumps)",
     runSector,
     DriveSettings | TrackOption | SectorOption | NameOption,
     "Reads one sector of one side (--head 0 or 1; not both), with retries, and\n"

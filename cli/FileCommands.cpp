@@ -127,21 +127,21 @@ int runSplit(const std::vector<std::string>& args);
 
 const Command kToLbn{"to-lbn",
                      "to-lbn FILE [--force]",
-                     "sector-order image FILE (.dsk) to an LBN image beside it (.img)",
+                     "sector-order image (.dsk) to an LBN image beside it (.img)",
                      runToLbn,
                      ForceOption,
                      "FILE is one RX50 side in sector order (409,600 bytes); BASE.img gets its\n"
                      "800 blocks in logical order. A double-sided image is refused: split it.\n"};
 const Command kToSectorOrder{"to-sector-order",
                              "to-sector-order FILE [--force]",
-                             "LBN image FILE (.img) to a sector-order image beside it (.dsk)",
+                             "LBN image (.img) to a sector-order image beside it (.dsk)",
                              runToSectorOrder,
                              ForceOption,
                              "FILE holds 800 blocks in logical order (409,600 bytes); BASE.dsk "
                              "gets them in\nthe RX50's sector order.\n"};
 const Command kImd2Raw{"imd2raw",
                        "imd2raw FILE [--force]",
-                       "ImageDisk FILE (.imd) to a raw sector dump (.raw) and a report (.txt)",
+                       "ImageDisk file to a sector dump (.raw) and a report (.txt)",
                        runImd2Raw,
                        ForceOption,
                        "BASE.raw gets every sector of every track record in file order, "
@@ -149,13 +149,12 @@ const Command kImd2Raw{"imd2raw",
                        "it goes (exit 3).\n"};
 const Command kSplit{"split",
                      "split FILE [--sectors N] [--tracks N] [--force]",
-                     "double-sided image FILE to one image per side, BASE_Head0.dsk and "
-                     "BASE_Head1.dsk",
+                     "a double-sided image to BASE_Head0.dsk and BASE_Head1.dsk",
                      runSplit,
                      ForceOption,
-                     "FILE holds both sides track by track (head 0, then head 1). The sectors "
-                     "per track\ncome from the profile, like the window (--sectors 8|9|10|15|18 "
-                     "overrides);\n--tracks 40|41|80|81 (default 80).\n"};
+                     "FILE holds both sides track by track (head 0, then head 1). The sectors\n"
+                     "per track come from the profile, like the window (--sectors 8|9|10|15|18\n"
+                     "overrides); --tracks 40|41|80|81 (default 80).\n"};
 
 const CommandRegistration registerToLbn(kToLbn);
 const CommandRegistration registerToSectorOrder(kToSectorOrder);

@@ -20,24 +20,26 @@ std::vector<Command>& registry() {
 const char* const kExitHelp =
     "exit status (every command):\n"
     "  0  everything done, every sector good\n"
-    "  3  ran to its end, but some sectors are not good (read after retries, unreadable,\n"
-    "     missing) or an input was damaged (a truncated ImageDisk file, a short image)\n"
+    "  3  ran to its end, but some sectors are not good (read after retries,\n"
+    "     unreadable, missing) or an input was damaged (a truncated ImageDisk\n"
+    "     file, a short image)\n"
     "  1  failed, refused or cancelled (Ctrl+C)\n"
     "  2  usage error\n";
 
 const char* const kFilesHelp =
     "files a read writes beside IMAGE (BASE is IMAGE without its extension):\n"
-    "  IMAGE     the sectors in order: track 0 head 0 sectors 1..N, then head 1 (both\n"
-    "            sides), then track 1, ...; unreadable data is filled with the filler byte\n"
+    "  IMAGE     the sectors in order: track 0 head 0 sectors 1..N, then head 1\n"
+    "            (both sides), then track 1, ...\n"
     "  BASE.map  one digit per sector in the same order: 0 empty, 1 in progress,\n"
-    "            2 formatted, 3 good, 4 read after retries or failed (warning), 5 bad,\n"
-    "            6 CRC error, 7 not found, 8 unknown\n"
-    "  BASE.log  one line per failed attempt with the system's message (removed when empty)\n"
-    "  BASE_crc_error_HeadH_TrackT_SectorS_CRC.dat  the 512 bytes of each attempt that\n"
-    "            ended in a CRC error; CRC is the checksum of those bytes in hexadecimal,\n"
-    "            so different readings of one sector keep different files\n"
-    "sector writes PREFIX_errorcrc_... for CRC errors and PREFIX_success_... for the\n"
-    "sector read, named the same way, in the current folder.\n";
+    "            2 formatted, 3 good, 4 read after retries or failed (warning),\n"
+    "            5 bad, 6 CRC error, 7 not found, 8 unknown\n"
+    "  BASE.log  each failed attempt with the system's message (removed if empty)\n"
+    "  BASE_crc_error_HeadH_TrackT_SectorS_CRC.dat\n"
+    "            the 512 bytes of each attempt that ended in a CRC error; CRC is\n"
+    "            the checksum of those bytes in hexadecimal, so different readings\n"
+    "            of one sector keep different files\n"
+    "sector writes PREFIX_errorcrc_... for CRC errors and PREFIX_success_... for\n"
+    "the sector read, named the same way, in the current folder.\n";
 
 void printHelp(std::FILE* out) {
     std::fprintf(out, "usage: dorvane-cli COMMAND [ARGS]   (dorvane-cli help COMMAND for more)\n"
