@@ -120,7 +120,9 @@ bool File::open(const std::string& utf8Path, FileMode mode) {
     if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
         return refuse(systemError(errno));
     const int lock = lockFor(mode);
-    if (lock != 0 && ::flock(fd, lock | LOCK_NB) != 0)
+    // Held elsewhere: refused. A file system that cannot lock at all (some
+    // network shares) leaves the file unlocked rather than unusable.
+    if (lock != 0 && ::flock(fd, lock | LOCK_NB) != 0 && errno == EWOULDBLOCK)
         return refuse(systemError(errno));
     // Replace only after the lock is held, so a refused open destroys nothing.
     if (mode.creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0)
