@@ -1,23 +1,34 @@
 // The diskette commands: read, write, format, scan and sector. They reach the
 // real driver on Windows, or the virtual drive wherever DORVANE_VIRTUAL_DRIVE
 // names a diskette file, and run the same operations as the window's buttons.
+// Beyond the window, everything that can fail is checked before a file is
+// touched: the outputs (never replaced without --force), the driver, the
+// drive and its diskette.
 #include "cli/Command.h"
 #include "cli/DriveOptions.h"
 #include "cli/Interrupt.h"
+#include "cli/Outputs.h"
+#include "cli/Profile.h"
+#include "cli/Report.h"
 #include "cli/TerminalView.h"
+#include "cli/WatchedDevice.h"
 #include "drive/Buttons.h"
 #include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
 #include "drive/DiskWrite.h"
+#include "drive/DisketteCheck.h"
+#include "drive/DriverBlocks.h"
 #include "drive/DriverProbe.h"
+#include "drive/FloppyController.h"
+#include "drive/SectorDump.h"
 #include "drive/SectorRead.h"
 #include "drive/TrackScan.h"
 #include "files/File.h"
+#include "model/Crc32.h"
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
-#include "settings/FileProfileStore.h"
 
 #include <cstdio>
 #include <memory>
@@ -30,12 +41,18 @@ namespace {
 struct DiskRun {
     std::unique_ptr<Session> session = std::make_unique<Session>();
     OperationState state;
-    std::unique_ptr<FloppyDevice> device;
     std::unique_ptr<TerminalView> view;
-    std::unique_ptr<FileProfileStore> profile;
+    std::unique_ptr<WatchedDevice> device;
+    std::unique_ptr<ProfileStore> profile;
     DriveOptions options;
+    bool interactive = false;
+    std::string noDisketteHint; // why the virtual drive has no diskette
 
     OperationContext context() { return OperationContext{*session, state, *view}; }
+    const DiskSettings& settings() const { return session->settings; }
+    std::string drive() const { return settings().devicePath.drive() == 1 ? "B:" : "A:"; }
+    // Someone stopped the run: Ctrl+C, or Cancel to a question.
+    bool userCancelled() const { return InterruptCancels::interrupted() || view->answeredCancel(); }
 };
 
 // Someone is there to answer questions.
@@ -43,83 +60,95 @@ bool interactive() {
     return isTerminal(stdin) && isTerminal(stdout);
 }
 
+// The notice that the virtual drive serves, naming the drive the command
+// uses; and why that drive has no diskette, when it has none.
+void noticeVirtualDrive(DiskRun& run, const std::string& description) {
+    const std::string diskette = environmentValue(kVirtualDriveVariable);
+    if (run.drive() == "B:") {
+        std::fprintf(stderr,
+                     "dorvane-cli: Virtual drive B: empty (the virtual diskette %s is in "
+                     "drive A:)\n",
+                     diskette.c_str());
+        return;
+    }
+    std::fprintf(stderr, "dorvane-cli: %s\n", description.c_str());
+    const std::string plain = "Virtual drive A: " + diskette;
+    if (!fileExists(diskette))
+        run.noDisketteHint = " (diskette file not found: " + diskette + ")";
+    else if (description.size() > plain.size() + 2)
+        run.noDisketteHint = " (" + description.substr(plain.size() + 2);
+}
+
 // Loads the profile, applies the options, reaches the drive and probes the
 // driver. Returns 0 to go on, or the exit status.
-int prepare(const Command& command, const std::vector<std::string>& args, unsigned extras,
-            std::size_t positionalCount, DiskRun& run) {
+int prepare(const Command& command, const std::vector<std::string>& args, std::size_t positional,
+            DiskRun& run) {
     DriveOptions& options = run.options;
-    run.profile = std::make_unique<FileProfileStore>(defaultProfilePath());
+    run.profile = openProfileStore();
     loadProfile(*run.profile, run.session->settings);
     run.session->settings.recomputeGeometry();
-    const std::string problem = parseOptions(args, extras, run.session->settings, options);
+    const std::string problem = parseOptions(args, command.options, run.session->settings, options);
     if (!problem.empty())
         return usageError(command, problem);
-    if (options.positional.size() != positionalCount)
-        return usageError(command, positionalCount ? "one FILE is needed" : "unexpected argument");
+    if (options.positional.size() != positional)
+        return usageError(command, positional ? "one FILE is needed" : "unexpected argument");
 
+    run.interactive = interactive();
+    run.view = std::make_unique<TerminalView>(stdout, isTerminal(stdout), run.interactive);
     std::string virtualDescription;
-    run.device = makeFloppyDevice(&virtualDescription);
+    run.device = std::make_unique<WatchedDevice>(makeFloppyDevice(&virtualDescription), run.state,
+                                                 *run.view);
     if (!virtualDescription.empty())
-        std::fprintf(stderr, "dorvane-cli: %s\n", virtualDescription.c_str());
+        noticeVirtualDrive(run, virtualDescription);
     const ProbeResult probe = probeDriver(*run.device, run.session->settings.devicePath);
     run.state.driverUnusable = !probe.usable;
-    if (!probe.usable)
-        std::fprintf(stderr, "dorvane-cli: %s\n", probe.statusText.c_str());
-    run.view = std::make_unique<TerminalView>(stdout, isTerminal(stdout), interactive());
     return ExitOk;
 }
 
-// Exit status of an operation that returns whether it finished.
-int outcome(DiskRun& run, bool finished, const char* what) {
-    run.view->endProgress();
-    if (finished)
-        return ExitOk;
-    if (run.state.driverUnusable)
-        std::fprintf(stderr, "dorvane-cli: %s: no usable floppy driver\n", what);
+// The driver, the drive and its diskette, before any file is touched. With a
+// terminal the diskette can still be inserted, as in the window's checklist.
+int checkDrive(DiskRun& run, const char* what) {
+    if (run.state.driverUnusable) {
+        printFailure(std::string(what) + ": no usable floppy driver: " + kInstallDriverText);
+        return ExitFailure;
+    }
+    FloppyDevice& device = run.device->inner();
+    OpenDevice open(device, run.settings().devicePath);
+    if (!open.opened()) {
+        printFailure(std::string(what) + ": floppy drive " + run.drive() + " not found",
+                     device.lastError());
+        return ExitFailure;
+    }
+    FloppyController fdc(device);
+    while (!fdc.mediaPresent()) {
+        if (run.interactive && run.view->confirm(kChecklistCaption, kNoDisketteText))
+            continue;
+        if (run.interactive)
+            printFailure(std::string(what) + " cancelled");
+        else
+            printFailure(std::string(what) + ": no diskette in drive " + run.drive() +
+                         run.noDisketteHint);
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+// An existing file that another program (or another dorvane-cli) holds open,
+// or that cannot be opened as `mode` asks for another reason (read-only):
+// the probe never creates or truncates it. Says why and returns true.
+bool unusable(const std::string& path, FileMode mode, const char* what) {
+    if (!fileExists(path))
+        return false;
+    mode.creation = Creation::OpenExisting;
+    File probe(path, mode);
+    if (probe.isOpen())
+        return false;
+    if (probe.error() == kErrorSharingViolationCode)
+        printFailure(std::string(what) + ": " + path + " is in use by another process",
+                     probe.error());
     else
-        std::fprintf(stderr, "dorvane-cli: %s cancelled\n", what);
-    return ExitFailure;
-}
-
-// Counts of the final legends of the head range: what the map file says.
-void printLegendCounts(const Session& session) {
-    const DiskSettings& settings = session.settings;
-    int counts[kLegendCount + 1] = {};
-    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
-        for (int i = 0; i < settings.sectorsPerSide; ++i) {
-            const int legend = session.slots[head][static_cast<std::size_t>(i)].legend;
-            ++counts[legend >= 0 && legend < kLegendCount ? legend : kLegendCount];
-        }
-    std::printf("Sectors:");
-    const char* separator = " ";
-    for (int legend = 0; legend < kLegendCount; ++legend)
-        if (counts[legend] != 0) {
-            std::printf("%s%d %s", separator, counts[legend], legendText(legend));
-            separator = ", ";
-        }
-    std::printf("\n");
-}
-
-// A write or a format that finished but left sectors without `legend` (a short
-// image, a failed seek or command, a write-protected diskette) did not do its
-// work: said on stderr, and the exit status is a failure.
-int incomplete(DiskRun& run, std::int32_t legend, const char* what) {
-    const DiskSettings& settings = run.session->settings;
-    int missed = 0;
-    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
-        for (int i = 0; i < settings.sectorsPerSide; ++i)
-            missed += run.session->slots[head][static_cast<std::size_t>(i)].legend != legend;
-    if (missed == 0)
-        return ExitOk;
-    std::fprintf(stderr, "dorvane-cli: %s: %d of %d sectors failed\n", what, missed,
-                 settings.progressTotal());
-    return ExitFailure;
-}
-
-// The end of the progress line, then the counts of the final legends.
-void reportLegends(DiskRun& run) {
-    run.view->endProgress();
-    printLegendCounts(*run.session);
+        printFailure(std::string(what) + ": cannot open " + path, probe.error());
+    return true;
 }
 
 // The file request as the window's read and write buttons fill it. The file is
@@ -133,25 +162,66 @@ OperationRequest& fileRequest(DiskRun& run, int button, const char* caption) {
     return request;
 }
 
+// The exit status of a run that reached its end: 0 when every sector is good.
+int sectorsStatus(bool allGood) {
+    return allGood ? ExitOk : ExitIncomplete;
+}
+
 int runRead(const std::vector<std::string>& args);
 int runWrite(const std::vector<std::string>& args);
 int runFormat(const std::vector<std::string>& args);
 int runScan(const std::vector<std::string>& args);
 int runSector(const std::vector<std::string>& args);
 
-const Command readCommand{"read", "read FILE " DORVANE_DRIVE_OPTIONS,
-                          "read the diskette into FILE with its .map, .log and CRC dumps", runRead};
-const Command writeCommand{"write", "write FILE " DORVANE_DRIVE_OPTIONS,
-                           "write the sector-order image FILE onto the diskette", runWrite};
-const Command formatCommand{"format", "format [--yes] " DORVANE_DRIVE_OPTIONS,
-                            "format the diskette with the chosen geometry", runFormat};
+const Command readCommand{
+    "read",
+    "read IMAGE [--force] " DORVANE_DRIVE_OPTIONS,
+    "read the diskette into IMAGE, with .map, .log and CRC dumps",
+    runRead,
+    DriveSettings | ForceOption,
+    "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
+    "BASE.map (a digit per sector), BASE.log (every failed attempt) and a .dat file\n"
+    "for every attempt that ended in a CRC error (dorvane-cli --help tells them).\n"
+    "IMAGE, BASE.map and BASE.log are never replaced without --force. At the end a\n"
+    "summary counts the sectors and lists those that are not good with their last\n"
+    "error. Ctrl+C stops the read; the files keep what was read.\n"};
+const Command writeCommand{
+    "write",
+    "write IMAGE [--yes] [--force] " DORVANE_DRIVE_OPTIONS,
+    "write the sector-order image IMAGE onto the diskette",
+    runWrite,
+    DriveSettings | YesOption | ForceOption,
+    "Replaces everything on the diskette with IMAGE, track by track. Asks first (or\n"
+    "needs --yes without a terminal). IMAGE must be as large as the chosen geometry\n"
+    "(409,600 bytes for one RX50 side, 819,200 for both); --force writes another\n"
+    "size (what it lacks is not written). Stops at once on a write-protected\n"
+    "diskette or an empty drive.\n"};
+const Command formatCommand{"format",
+                            "format [--yes] " DORVANE_DRIVE_OPTIONS,
+                            "format the diskette with the chosen geometry",
+                            runFormat,
+                            DriveSettings | YesOption,
+                            "Formats every track of the chosen side(s), filled with the filler "
+                            "byte.\nAsks first (or needs --yes without a terminal).\n"};
 const Command scanCommand{
-    "scan", "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
-    "scan a track's sector IDs (all rates unless --rate) and offer the layout for the profile",
-    runScan};
+    "scan",
+    "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
+    "list a track's sector IDs; --adopt saves the layout found",
+    runScan,
+    DriveSettings | TrackOption | AdoptOption,
+    "Tries the data rates 500, 300 and 250 kbit/s (only --rate when given) and lists\n"
+    "the sector IDs found. With --adopt the rate and sectors per track found are\n"
+    "saved in the profile, which the other commands start from.\n"};
 const Command sectorCommand{
-    "sector", "sector --track T --sector S [--name PREFIX] " DORVANE_DRIVE_OPTIONS,
-    "read one sector; dumps PREFIX_errorcrc_... and PREFIX_success_... files here", runSector};
+    "sector",
+    "sector --track T --sector S [--name PREFIX] [OPTIONS]",
+    "read one sector into PREFIX_success_... (and CRC dumps)",
+    runSector,
+    DriveSettings | TrackOption | SectorOption | NameOption,
+    "Reads one sector of one side (--head 0 or 1; not both), with retries, and\n"
+    "writes its bytes to PREFIX_success_HeadH_TrackT_SectorS_CRC.dat in the current\n"
+    "folder, and every attempt with a CRC error to PREFIX_errorcrc_... . Exits 0\n"
+    "when the data was read, whatever the number of attempts.\n"};
 
 const CommandRegistration registerRead(readCommand);
 const CommandRegistration registerWrite(writeCommand);
@@ -159,107 +229,224 @@ const CommandRegistration registerFormat(formatCommand);
 const CommandRegistration registerScan(scanCommand);
 const CommandRegistration registerSector(sectorCommand);
 
+// The longest name a CRC dump of `prefix` can get.
+std::string longestDumpName(const std::string& prefix, const char* kind) {
+    return prefix + "_" + kind + "_Head1_Track83_Sector18_FFFFFFFF.dat";
+}
+
+// Every CRC dump the run was to write is there in full; else each missing
+// one is named with the reason. Returns whether all are there.
+bool checkCrcDumps(const WatchedDevice& device, const std::string& prefix, const char* kind,
+                   const char* what) {
+    bool ok = true;
+    for (const auto& [key, crc] : device.crcReadings()) {
+        std::string name;
+        if (!sectorDumpName(name, prefix, kind, key.head, key.track, key.sector, crc))
+            continue; // refused up front: the names fit
+        if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
+            continue;
+        printFailure(std::string(what) + ": the CRC dump " + name + " could not be written",
+                     isDirectory(name) ? kErrorAccessDeniedCode : whyNotWritten(name));
+        ok = false;
+    }
+    return ok;
+}
+
+// After a read: a map or log that was planned but not written in full is
+// named with the reason (the log's length is known only to the read, whose
+// final text notes it). Returns whether all is well.
+bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
+                    const std::string& logPath, bool logNeeded, std::uint64_t sectors,
+                    const std::string& finalText) {
+    const auto sizeOf = [](const std::string& path) { return File(path, kReadShared).size(); };
+    bool ok = true;
+    const auto failed = [&](const std::string& path, const char* what) {
+        printFailure(std::string("read: the ") + what + " " + path + " was not written in full (" +
+                         std::to_string(sectors) + " sectors read)",
+                     whyNotWritten(path));
+        ok = false;
+    };
+    if (!fileExists(request.path) || sizeOf(request.path) != sectors * kSectorBytes)
+        failed(request.path, "image");
+    if (!mapPath.empty() && (!fileExists(mapPath) || sizeOf(mapPath) != sectors))
+        failed(mapPath, "map");
+    const std::size_t note = finalText.rfind(" (not written in full: ");
+    if (!logPath.empty() && logNeeded &&
+        (!fileExists(logPath) ||
+         (note != std::string::npos && finalText.find("log", note) != std::string::npos)))
+        failed(logPath, "log");
+    return ok;
+}
+
 int runRead(const std::vector<std::string>& args) {
     DiskRun run;
-    if (const int status = prepare(readCommand, args, NoExtra, 1, run))
+    if (const int status = prepare(readCommand, args, 1, run))
         return status;
     Session& session = *run.session;
     OperationRequest& request = fileRequest(run, kReadButton, "Read disk...");
     session.currentImageBase = request.basePath;
     session.imageName = imageNameOf(request.path);
-    // The window's save dialog only returns names it can create; here a name
-    // that cannot be created ends the command before the drive is touched.
-    {
-        File image(request.path, kCreateShared);
-        if (!image.isOpen()) {
-            std::fprintf(stderr, "dorvane-cli: read: cannot create %s (system error %u)\n",
-                         request.path.c_str(), static_cast<unsigned>(image.error()));
-            return ExitFailure;
-        }
-    }
+
+    // An image named like its own map or log is written as the image only.
+    const auto besideImage = [&](const char* extension) {
+        const std::string path = request.basePath + extension;
+        return path == request.path || sameFile(path, request.path) ? std::string() : path;
+    };
+    const std::string mapPath = besideImage(".map");
+    const std::string logPath = besideImage(".log");
+    PlannedOutputs outputs(run.options.force);
+    outputs.add(request.path);
+    for (const std::string& path : {mapPath, logPath})
+        if (!path.empty())
+            outputs.add(path);
+    outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
+    if (const int status = outputs.check())
+        return status;
+    if (unusable(request.path, kCreateShared, "read") ||
+        (!mapPath.empty() && unusable(mapPath, kCreateShared, "read")) ||
+        (!logPath.empty() && unusable(logPath, kCreateShared, "read")))
+        return ExitFailure;
+    if (const int status = checkDrive(run, "read"))
+        return status;
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
     const bool finished = readDisk(ctx, *run.device, request);
-    reportLegends(run);
-    // The map and the log are named only when the read wrote them (a name too
-    // long for them, or a map that could not be created, leaves them out).
-    std::printf("Image: %s\n", request.path.c_str());
-    const std::string mapPath = request.basePath + ".map";
-    if (fileExists(mapPath) && !sameFile(mapPath, request.path))
-        std::printf("Map: %s.map\n", request.basePath.c_str());
-    const std::string logPath = request.basePath + ".log";
-    if (fileExists(logPath) && !sameFile(logPath, request.path))
-        std::printf("Log: %s.log\n", request.basePath.c_str());
-    const int status = outcome(run, finished, "read");
-    // The window keeps what was read in its slots; here the files are all
-    // there is, so an image or map the disk did not take in full (a full
-    // disk, a quota) is a failure, not a finished read.
+    run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
-    const auto sizeOf = [](const std::string& path) { return File(path, kReadShared).size(); };
-    const bool mapShort =
-        fileExists(mapPath) && !sameFile(mapPath, request.path) && sizeOf(mapPath) != sectors;
-    if (sizeOf(request.path) != sectors * kSectorBytes || mapShort) {
-        std::fprintf(stderr, "dorvane-cli: read: %s not written in full (%llu sectors read)\n",
-                     mapShort ? mapPath.c_str() : request.path.c_str(),
-                     static_cast<unsigned long long>(sectors));
+    if (sectors == 0) {
+        // Nothing was read: no empty files are left behind.
+        outputs.removeEmptyNew();
+        printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
         return ExitFailure;
     }
-    return status;
+    const DriveHistory history = run.device->history();
+    bool anyFailure = false;
+    for (const auto& [key, seen] : history)
+        anyFailure = anyFailure || seen.lastError != 0;
+    const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "read");
+    const bool filesOk = checkReadFiles(request, mapPath, logPath, anyFailure, sectors,
+                                        run.view->status(StatusMain)) &&
+                         dumpsOk;
+    const bool allGood = printReadSummary(session, history);
+    std::printf("Image: %s\n", request.path.c_str());
+    if (!mapPath.empty() && fileExists(mapPath))
+        std::printf("Map: %s\n", mapPath.c_str());
+    if (!logPath.empty() && fileExists(logPath))
+        std::printf("Log: %s\n", logPath.c_str());
+    if (!finished || !filesOk) {
+        if (!finished)
+            printFailure(run.userCancelled() ? "read cancelled" : "read stopped");
+        return ExitFailure;
+    }
+    if (!allGood) {
+        bool noneRead = true;
+        for (const auto& [key, seen] : history)
+            noneRead = noneRead && !seen.lastOk && seen.lastError == kErrorIdMarkNotFound;
+        if (noneRead)
+            printFailure("read: no sector had an ID mark: a wrong --rate or --head, or an "
+                         "unformatted diskette?");
+    }
+    return sectorsStatus(allGood);
+}
+
+// What a write or a format came to: stopped (with its reason), cancelled, or
+// its summary.
+int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char* doneWord,
+                const char* what) {
+    run.view->endProgress();
+    const bool allGood =
+        printSideSummary(*run.session, run.device->history(), doneLegend, doneWord);
+    if (const std::uint32_t code = run.device->stopCode()) {
+        printFailure(std::string(what) + " stopped: " +
+                         (code == kErrorWriteProtect
+                              ? "the diskette in drive " + run.drive() + " is write-protected"
+                              : "drive " + run.drive() + " is not ready (no diskette?)"),
+                     code);
+        return ExitFailure;
+    }
+    if (!finished) {
+        printFailure(std::string(what) + (run.userCancelled() ? " cancelled" : " stopped"));
+        return ExitFailure;
+    }
+    return sectorsStatus(allGood);
+}
+
+// The window's confirmation, asked when someone is there to answer it.
+// Without a terminal nobody can answer: the command then needs --yes, so a
+// script never destroys a diskette by accident.
+int confirmed(DiskRun& run, const Command& command, const char* what, const std::string& caption,
+              const std::string& text) {
+    if (run.options.yes)
+        return ExitOk;
+    if (!run.interactive)
+        return usageError(command, std::string(what) +
+                                       " destroys all data on the diskette: without a terminal "
+                                       "to confirm, give --yes");
+    if (run.view->confirm(caption, text))
+        return ExitOk;
+    printFailure(std::string(what) + " cancelled");
+    return ExitFailure;
 }
 
 int runWrite(const std::vector<std::string>& args) {
     DiskRun run;
-    if (const int status = prepare(writeCommand, args, NoExtra, 1, run))
+    if (const int status = prepare(writeCommand, args, 1, run))
         return status;
     OperationRequest& request = fileRequest(run, kWriteButton, "Write disk...");
-    // The window's open dialog only offers existing files.
-    if (!fileExists(request.path)) {
-        std::fprintf(stderr, "dorvane-cli: write: cannot find %s\n", request.path.c_str());
+    if (!checkInput(request.path) || unusable(request.path, kReadExclusive, "write"))
+        return ExitFailure;
+    const DiskSettings& settings = run.settings();
+    const std::uint64_t expected =
+        static_cast<std::uint64_t>(settings.progressTotal()) * kSectorBytes;
+    const std::uint64_t size = File(request.path, kReadShared).size();
+    if (size != expected && !run.options.force) {
+        printFailure(formatText("write: %s holds %llu bytes; %d tracks of %d sectors on %s take "
+                                "%llu: nothing written (--force writes it anyway)",
+                                request.path.c_str(), static_cast<unsigned long long>(size),
+                                settings.tracks.load(), settings.sectorsPerTrack.load(),
+                                settings.sideCount == 2 ? "both sides" : "one side",
+                                static_cast<unsigned long long>(expected)));
         return ExitFailure;
     }
     run.session->currentImageBase = request.basePath;
+    if (const int status =
+            confirmed(run, writeCommand, "write", "Writing a 5,25\" floppy confirmation",
+                      "This operation will write " + request.path + " to the diskette in drive " +
+                          run.drive() + " and replace all data on it.\n\nContinue?"))
+        return status;
+    if (const int status = checkDrive(run, "write"))
+        return status;
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
     const bool finished = writeDisk(ctx, *run.device, request);
-    reportLegends(run);
-    const int status = outcome(run, finished, "write");
-    return status == ExitOk ? incomplete(run, Good, "write") : status;
+    return sideOutcome(run, finished, Good, "written", "write");
 }
 
 int runFormat(const std::vector<std::string>& args) {
     DiskRun run;
-    if (const int status = prepare(formatCommand, args, YesOption, 0, run))
+    if (const int status = prepare(formatCommand, args, 0, run))
         return status;
-    // The window's confirmation, asked when someone is there to answer it.
-    // Without a terminal nobody can answer: formatting then needs --yes, so a
-    // script never destroys a diskette by accident.
-    if (!run.options.yes && !interactive())
-        return usageError(formatCommand,
-                          "format destroys all data on the diskette: without a terminal to "
-                          "confirm, give --yes");
-    if (!run.options.yes &&
-        !run.view->confirm("Formatting a 5,25\" floppy confirmation",
-                           "This operation will format the RX50 media in a drive and destroy "
-                           "all data on a diskette.\n\nContinue?")) {
-        std::fprintf(stderr, "dorvane-cli: format cancelled\n");
-        return ExitFailure;
-    }
+    if (const int status =
+            confirmed(run, formatCommand, "format", "Formatting a 5,25\" floppy confirmation",
+                      "This operation will format the RX50 media in a drive and destroy all "
+                      "data on a diskette.\n\nContinue?"))
+        return status;
+    if (const int status = checkDrive(run, "format"))
+        return status;
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
     const bool finished = formatDisk(ctx, *run.device);
-    reportLegends(run);
-    const int status = outcome(run, finished, "format");
-    return status == ExitOk ? incomplete(run, Formatted, "format") : status;
+    return sideOutcome(run, finished, Formatted, "formatted", "format");
 }
 
 int runScan(const std::vector<std::string>& args) {
     DiskRun run;
-    if (const int status = prepare(scanCommand, args, TrackOption | AdoptOption, 0, run))
+    if (const int status = prepare(scanCommand, args, 0, run))
         return status;
     const DriveOptions& options = run.options;
-    const DiskSettings& settings = run.session->settings;
+    const DiskSettings& settings = run.settings();
     ScanRequest request;
     request.head = settings.firstHead;
     request.track = options.track.value_or(0);
@@ -273,29 +460,52 @@ int runScan(const std::vector<std::string>& args) {
     request.autoAcceptA = true;
     request.autoAcceptB = options.adopt;
     run.view->setAdoptAnswer(options.adopt);
+    if (const int status = checkDrive(run, "scan"))
+        return status;
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
+    run.device->stopOnInterrupt();
     const ScanOutcome found = scanTrack(ctx, *run.device, *run.profile, request);
+    if (InterruptCancels::interrupted()) {
+        printFailure("scan cancelled");
+        return ExitFailure;
+    }
     std::printf("%s  %s  %s\n", run.view->status(StatusSector).c_str(),
                 run.view->status(StatusResult).c_str(), run.view->status(StatusHead).c_str());
     if (found.ids.size() > 32 || utf16Length(run.view->status(StatusMain)) >= kTextCapacity - 1)
         std::printf("%s) sectors discovered\n", scanResultText(found.rate, found.ids).c_str());
     if (found.adopted)
         std::printf("Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-                    sectorsChoiceLabel(settings.sectorsChoice), run.profile->path().c_str());
+                    sectorsChoiceLabel(settings.sectorsChoice), profileLocation().c_str());
     if (!found.found) {
-        std::fprintf(stderr, "dorvane-cli: scan: %s\n",
-                     run.state.driverUnusable ? "no usable floppy driver" : "no sector IDs found");
+        printFailure(formatText("scan: no sector IDs found on track %d, head %d", request.track,
+                                request.head));
         return ExitFailure;
     }
     return ExitOk;
 }
 
+// The sector's good bytes went to their dump in full; a dump cut short is
+// removed, since its name tells a checksum of bytes it does not hold.
+bool checkSuccessDump(const std::string& prefix, int head, int track, int sector,
+                      const std::vector<std::uint8_t>& data) {
+    std::string name;
+    if (data.size() < kSectorBytes ||
+        !sectorDumpName(name, prefix, kSuccessDump, head, track, sector, crc32Sector(data.data())))
+        return false;
+    if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
+        return true;
+    const std::uint32_t code = fileExists(name) ? kErrorDiskFullCode : whyNotWritten(name);
+    if (fileExists(name))
+        deleteFile(name);
+    printFailure("sector: the dump " + name + " could not be written", code);
+    return false;
+}
+
 int runSector(const std::vector<std::string>& args) {
     DiskRun run;
-    if (const int status =
-            prepare(sectorCommand, args, TrackOption | SectorOption | NameOption, 0, run))
+    if (const int status = prepare(sectorCommand, args, 0, run))
         return status;
     const DriveOptions& options = run.options;
     Session& session = *run.session;
@@ -307,6 +517,12 @@ int runSector(const std::vector<std::string>& args) {
     if (*options.track >= settings.tracks || *options.sector > settings.sectorsPerTrack)
         return usageError(sectorCommand, "no such sector in the chosen geometry");
     session.imageName = options.name.value_or("");
+    PlannedOutputs outputs(true);
+    outputs.addName(longestDumpName(session.imageName, kErrorCrcDump));
+    if (const int status = outputs.check())
+        return status;
+    if (const int status = checkDrive(run, "sector"))
+        return status;
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
@@ -318,13 +534,29 @@ int runSector(const std::vector<std::string>& args) {
     std::printf("%s  %s  %s  %s\n", run.view->status(StatusHead).c_str(),
                 run.view->status(StatusTrack).c_str(), run.view->status(StatusSector).c_str(),
                 run.view->status(StatusResult).c_str());
-    std::printf("Legend %d: %s\n", record.legend.load(), legendText(record.legend));
-    if (record.legend == Good || record.legend == Warning)
-        return ExitOk;
-    std::fprintf(stderr, "dorvane-cli: sector: %s\n",
-                 run.state.driverUnusable          ? "no usable floppy driver"
-                 : InterruptCancels::interrupted() ? "cancelled"
-                                                   : "the sector was not read");
+    const std::int32_t legend = record.legend;
+    std::printf("Legend %d: %s\n", static_cast<int>(legend), legendText(legend));
+    if (InterruptCancels::interrupted()) {
+        printFailure("sector cancelled");
+        return ExitFailure;
+    }
+    const SectorKey key{head, *options.track, *options.sector};
+    const DriveHistory history = run.device->history();
+    const auto found = history.find(key);
+    const SectorHistory seen = found != history.end() ? found->second : SectorHistory{};
+    const bool dumpsOk = checkCrcDumps(*run.device, session.imageName, kErrorCrcDump, "sector");
+    if (seen.lastOk) {
+        std::printf("Read after %d attempt%s\n", seen.attempts, seen.attempts == 1 ? "" : "s");
+        return checkSuccessDump(session.imageName, head, *options.track, *options.sector,
+                                run.device->lastGoodData(key)) &&
+                       dumpsOk
+                   ? ExitOk
+                   : ExitFailure;
+    }
+    if (seen.attempts == 0)
+        printFailure("sector: the head could not reach the track");
+    else
+        printFailure(formatText("sector: not read in %d attempts", seen.attempts), seen.lastError);
     return ExitFailure;
 }
 

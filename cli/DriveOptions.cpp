@@ -36,8 +36,60 @@ bool parseHexByte(const std::string& text, int& value) {
     return true;
 }
 
-std::string parseOptions(const std::vector<std::string>& args, unsigned extras,
+std::vector<std::string> splitAssignments(const std::vector<std::string>& args) {
+    std::vector<std::string> out;
+    for (const std::string& arg : args) {
+        const std::size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
+            out.push_back(arg.substr(0, equals));
+            out.push_back(arg.substr(equals + 1));
+        } else {
+            out.push_back(arg);
+        }
+    }
+    return out;
+}
+
+std::string optionsHelp(unsigned set) {
+    struct Line {
+        unsigned set;
+        const char* text;
+    };
+    static const Line lines[] = {
+        {DriveSettings, "  --drive A|B        the drive (default A)"},
+        {DriveSettings, "  --head 0|1|both    the side(s): head 0, head 1, or both, head 0 then\n"
+                        "                     head 1 on each track (default 0)"},
+        {DriveSettings,
+         "  --rate 500|300|250 the data rate in kbit/s (default: the profile's,\n"
+         "                     300 when none is saved; RX50 is 300 in a 1.2 MB drive)"},
+        {DriveSettings, "  --sectors 8|9|10|15|18\n"
+                        "                     sectors per track (default: the profile's, 10 when\n"
+                        "                     none is saved)"},
+        {DriveSettings, "  --retries N        attempts after the first, 0 to 20 (default 9)"},
+        {DriveSettings, "  --cyl81            one track more than the 80 (or 40), for diskettes\n"
+                        "                     recorded past the last track (default off)"},
+        {DriveSettings,
+         "  --step             double step: 40 tracks on every other cylinder, for\n"
+         "                     40-track diskettes in an 80-track drive (default off)"},
+        {DriveSettings, "  --filler HH        the byte, two hex digits, that stands for data\n"
+                        "                     that could not be read or written (default FF)"},
+        {TrackOption, "  --track N          the track (default 0 for scan)"},
+        {SectorOption, "  --sector N         the sector number, from 1"},
+        {AdoptOption, "  --adopt            take the discovered layout into the profile"},
+        {NameOption, "  --name PREFIX      the prefix of the dump files (default none)"},
+        {YesOption, "  --yes              do not ask; needed without a terminal"},
+        {ForceOption, "  --force            replace output files that exist"},
+    };
+    std::string text;
+    for (const Line& line : lines)
+        if (set & line.set)
+            text += std::string(line.text) + "\n";
+    return text;
+}
+
+std::string parseOptions(const std::vector<std::string>& rawArgs, unsigned extras,
                          DiskSettings& settings, DriveOptions& options) {
+    const std::vector<std::string> args = splitAssignments(rawArgs);
     bool cyl81 = false;
     bool step = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -50,6 +102,12 @@ std::string parseOptions(const std::vector<std::string>& args, unsigned extras,
         };
         std::string text;
         int number = 0;
+        static const char* const driveOptions[] = {"--head",  "--retries", "--rate",   "--sectors",
+                                                   "--cyl81", "--step",    "--filler", "--drive"};
+        if (!(extras & DriveSettings))
+            for (const char* option : driveOptions)
+                if (arg == option)
+                    return "unknown option " + arg;
         if (arg == "--head") {
             if (!value(text))
                 return "--head needs 0, 1 or both";
@@ -117,8 +175,12 @@ std::string parseOptions(const std::vector<std::string>& args, unsigned extras,
             if (!value(text))
                 return "--name needs a prefix";
             options.name = text;
+        } else if (arg == "--force" && (extras & ForceOption)) {
+            options.force = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
+        } else if (arg.empty()) {
+            return "an empty file name";
         } else {
             options.positional.push_back(arg);
         }

@@ -1,5 +1,7 @@
 // The options every diskette command takes (the drive settings) and the few
 // some of them take beyond those, parsed into the settings and a DriveOptions.
+// Parsed by hand: the program depends on nothing beyond the standard library,
+// and a dozen options with fixed value lists need no parser library.
 #pragma once
 
 #include "model/DiskSettings.h"
@@ -11,9 +13,7 @@
 namespace dorvane::cli {
 
 // The usage text of the drive settings, for the commands' usage lines.
-#define DORVANE_DRIVE_OPTIONS                                                                      \
-    "[--head 0|1|both] [--retries N] [--rate 500|300|250] [--sectors 8|9|10|15|18] [--cyl81] "     \
-    "[--step] [--filler HH] [--drive A|B]"
+#define DORVANE_DRIVE_OPTIONS "[DRIVE OPTIONS]"
 
 // Which of the common options a command takes beyond the drive settings.
 enum OptionSet : unsigned {
@@ -23,7 +23,15 @@ enum OptionSet : unsigned {
     AdoptOption = 4,
     YesOption = 8,
     NameOption = 16,
+    ForceOption = 32,
+    DriveSettings = 64, // the drive settings themselves
 };
+
+// The help of the options in `set`, one line each with its default.
+std::string optionsHelp(unsigned set);
+
+// Splits "--opt=value" into "--opt" "value"; other words stay as they are.
+std::vector<std::string> splitAssignments(const std::vector<std::string>& args);
 
 // What the options say beyond the settings they set directly. `rate` and
 // `head` are also applied to the settings (`head` 2 is both heads).
@@ -35,6 +43,7 @@ struct DriveOptions {
     std::optional<int> head;
     bool adopt = false;
     bool yes = false;
+    bool force = false;
     std::optional<std::string> name;
 };
 

@@ -1,19 +1,30 @@
 // The file conversions: to-lbn, to-sector-order, imd2raw and split. Each writes
 // the files the window's menu command writes, next to the input, and prints
-// the text the window shows (failures on stderr).
+// the text the window shows. Beyond the window: outputs that exist are not
+// replaced without --force, inputs that are no regular file are refused, a
+// size that is not one RX50 side or two is named with what was done with it,
+// and every output not written in full is a failure.
 #include "cli/Command.h"
 #include "cli/DriveOptions.h"
+#include "cli/Outputs.h"
+#include "cli/Profile.h"
+#include "cli/Report.h"
 #include "files/Conversion.h"
+#include "files/File.h"
+#include "files/ImageDisk.h"
 #include "files/ImageFiles.h"
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
 #include "model/Session.h"
+#include "model/Text.h"
 
 #include <cstdio>
 
 namespace dorvane::cli {
 
 namespace {
+
+constexpr std::uint64_t kRx50SideBytes = 409600;
 
 // The window hands the conversions the full path its dialog chose; a name
 // given relative to the current folder is made full the same way.
@@ -23,102 +34,242 @@ OperationRequest requestFor(const std::string& file) {
     return request;
 }
 
-int show(const ConversionResult& result) {
-    std::FILE* out = result.success ? stdout : stderr;
-    std::fprintf(out, "%s\n", result.text.c_str());
-    return result.success ? ExitOk : ExitFailure;
-}
+// The files and the size of one file command's input, checked up front.
+struct FileRun {
+    OperationRequest request;
+    DriveOptions options;
+    std::uint64_t size = 0;
+};
 
-// Commands that take exactly one file and nothing else.
-bool singleFile(const std::vector<std::string>& args) {
-    return args.size() == 1 && !args[0].empty() && args[0][0] != '-';
-}
-
-extern const Command kToLbn, kToSectorOrder, kImd2Raw, kSplit;
-
-int runToLbn(const std::vector<std::string>& args) {
-    if (!singleFile(args))
-        return usageError(kToLbn);
-    const OperationRequest request = requestFor(args[0]);
-    return show(convertSectorOrderToLbn(request.path, request.basePath));
-}
-
-int runToSectorOrder(const std::vector<std::string>& args) {
-    if (!singleFile(args))
-        return usageError(kToSectorOrder);
-    const OperationRequest request = requestFor(args[0]);
-    return show(convertLbnToSectorOrder(request.path, request.basePath));
-}
-
-int runImd2Raw(const std::vector<std::string>& args) {
-    if (!singleFile(args))
-        return usageError(kImd2Raw);
-    const OperationRequest request = requestFor(args[0]);
-    return show(convertImageDisk(request.path, request.basePath));
-}
-
-int runSplit(const std::vector<std::string>& args) {
-    std::string file;
-    int sectors = 10, tracks = 80;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--sectors" || arg == "--tracks") {
-            int value = 0;
-            if (i + 1 >= args.size() || !parseInt(args[i + 1], 0, 999, value))
-                return usageError(kSplit, arg + " needs a number");
-            (arg == "--sectors" ? sectors : tracks) = value;
-            ++i;
-        } else if (!arg.empty() && arg[0] != '-' && file.empty()) {
-            file = arg;
-        } else {
-            return usageError(kSplit, "unexpected argument '" + arg + "'");
-        }
+// Parses FILE [--force] (and the options in `extras`), checks the input and
+// the outputs named by `extensions` (appended to the base). Returns 0 to go
+// on, or the exit status.
+int prepareFiles(const Command& command, const std::vector<std::string>& args, unsigned extras,
+                 DiskSettings& settings, const std::vector<std::string>& extensions, FileRun& run) {
+    const std::string problem = parseOptions(args, extras | ForceOption, settings, run.options);
+    if (!problem.empty())
+        return usageError(command, problem);
+    if (run.options.positional.size() != 1)
+        return usageError(command,
+                          run.options.positional.empty() ? "FILE is needed" : "one FILE only");
+    run.request = requestFor(run.options.positional[0]);
+    PlannedOutputs outputs(run.options.force);
+    for (const std::string& extension : extensions) {
+        const std::string output = run.request.basePath + extension;
+        // An input that would be its own output is refused by the conversion
+        // itself, which names it.
+        if (output != run.request.path && !sameFile(output, run.request.path))
+            outputs.add(output);
     }
-    if (file.empty())
-        return usageError(kSplit);
-
-    DiskSettings settings;
-    int choice = -1;
-    for (int c = 0; c < kSectorsChoices; ++c)
-        if (sectorsForChoice(c) == sectors)
-            choice = c;
-    if (choice < 0)
-        return usageError(kSplit, "--sectors takes 8, 9, 10, 15 or 18");
-    settings.chooseSectors(choice);
-    if (tracks != 40 && tracks != 41 && tracks != 80 && tracks != 81)
-        return usageError(kSplit, "--tracks takes 40, 41, 80 or 81");
-    settings.setCyl81(tracks == 41 || tracks == 81);
-    settings.setStepPlus(tracks == 40 || tracks == 41);
-
-    const OperationRequest request = requestFor(file);
-    std::uint32_t error = 0;
-    if (!splitImage(settings, request, &error)) {
-        std::fprintf(stderr, "dorvane-cli: cannot split %s (system error code %u)\n",
-                     request.path.c_str(), static_cast<unsigned>(error));
+    if (const int status = outputs.check())
+        return status;
+    if (!checkInput(run.request.path))
         return ExitFailure;
-    }
-    std::printf("%s_Head0.dsk\n%s_Head1.dsk\n", request.basePath.c_str(), request.basePath.c_str());
+    run.size = File(run.request.path, kReadShared).size();
     return ExitOk;
 }
 
-const Command kToLbn{"to-lbn", "to-lbn FILE",
-                     "sector-order image FILE (.dsk) to an LBN image beside it (.img)", runToLbn};
-const Command kToSectorOrder{"to-sector-order", "to-sector-order FILE",
-                             "LBN image FILE (.img) to a sector-order image beside it (.dsk)",
-                             runToSectorOrder};
-const Command kImd2Raw{"imd2raw", "imd2raw FILE",
-                       "ImageDisk FILE (.imd) to a raw sector dump (.raw) and a report (.txt)",
-                       runImd2Raw};
-const Command kSplit{
-    "split", "split FILE [--sectors N] [--tracks N]",
-    "double-sided image FILE to one image per side, BASE_Head0.dsk and BASE_Head1.dsk "
-    "(N sectors 8/9/10/15/18, tracks 40/41/80/81)",
-    runSplit};
+std::string bytesText(std::uint64_t size) {
+    return formatText("%llu bytes", static_cast<unsigned long long>(size));
+}
+
+// The LBN conversions: the window's result text, then what the command line
+// adds about the size and the output.
+int convertLbn(const Command& command, const std::vector<std::string>& args, bool toSectorOrder) {
+    DiskSettings settings;
+    FileRun run;
+    const char* extension = toSectorOrder ? ".dsk" : ".img";
+    if (const int status = prepareFiles(command, args, NoExtra, settings, {extension}, run))
+        return status;
+    if (!toSectorOrder && run.size == 2 * kRx50SideBytes && !run.options.force) {
+        printFailure(run.request.path + " holds " + bytesText(run.size) +
+                     ", two RX50 sides: an LBN image has one; split it first (dorvane-cli split), "
+                     "or give --force to convert its first 800 sectors");
+        return ExitFailure;
+    }
+    const ConversionResult result =
+        toSectorOrder ? convertLbnToSectorOrder(run.request.path, run.request.basePath)
+                      : convertSectorOrderToLbn(run.request.path, run.request.basePath);
+    if (!result.success) {
+        printCoreFailure(result.text);
+        return ExitFailure;
+    }
+    int readWarnings = 0, writeWarnings = 0;
+    const std::size_t open = result.text.rfind('(');
+    if (open != std::string::npos)
+        std::sscanf(result.text.c_str() + open, "(%d read warnings, %d write warnings)",
+                    &readWarnings, &writeWarnings);
+    const std::string output = run.request.basePath + extension;
+    if (writeWarnings != 0) {
+        printFailure(output + " was not written in full (" + std::to_string(writeWarnings) +
+                         " of 800 sectors missing)",
+                     whyNotWritten(output));
+        return ExitFailure;
+    }
+    std::printf("%s\n", result.text.c_str());
+    if (run.size == kRx50SideBytes)
+        return ExitOk;
+    if (run.size < kRx50SideBytes)
+        printFailure(run.request.path + " holds " + bytesText(run.size) +
+                     ", less than one RX50 side (409600): " + std::to_string(readWarnings) +
+                     " missing sectors were converted as zeros");
+    else
+        printFailure(run.request.path + " holds " + bytesText(run.size) +
+                     ", more than one RX50 side (409600): only its first 800 sectors were "
+                     "converted");
+    return ExitIncomplete;
+}
+
+int runToLbn(const std::vector<std::string>& args);
+int runToSectorOrder(const std::vector<std::string>& args);
+int runImd2Raw(const std::vector<std::string>& args);
+int runSplit(const std::vector<std::string>& args);
+
+const Command kToLbn{"to-lbn",
+                     "to-lbn FILE [--force]",
+                     "sector-order image (.dsk) to an LBN image beside it (.img)",
+                     runToLbn,
+                     ForceOption,
+                     "FILE is one RX50 side in sector order (409,600 bytes); BASE.img gets its\n"
+                     "800 blocks in logical order. A double-sided image is refused: split it.\n"};
+const Command kToSectorOrder{"to-sector-order",
+                             "to-sector-order FILE [--force]",
+                             "LBN image (.img) to a sector-order image beside it (.dsk)",
+                             runToSectorOrder,
+                             ForceOption,
+                             "FILE holds 800 blocks in logical order (409,600 bytes); BASE.dsk "
+                             "gets them in\nthe RX50's sector order.\n"};
+const Command kImd2Raw{"imd2raw",
+                       "imd2raw FILE [--force]",
+                       "ImageDisk file to a sector dump (.raw) and a report (.txt)",
+                       runImd2Raw,
+                       ForceOption,
+                       "BASE.raw gets every sector of every track record in file order, "
+                       "BASE.txt a\nreport (UTF-16). A file cut short is converted as far as "
+                       "it goes (exit 3).\n"};
+const Command kSplit{"split",
+                     "split FILE [--sectors N] [--tracks N] [--force]",
+                     "a double-sided image to BASE_Head0.dsk and BASE_Head1.dsk",
+                     runSplit,
+                     ForceOption,
+                     "FILE holds both sides track by track (head 0, then head 1). The sectors\n"
+                     "per track come from the profile, like the window (--sectors 8|9|10|15|18\n"
+                     "overrides); --tracks 40|41|80|81 (default 80).\n"};
 
 const CommandRegistration registerToLbn(kToLbn);
 const CommandRegistration registerToSectorOrder(kToSectorOrder);
 const CommandRegistration registerImd2Raw(kImd2Raw);
 const CommandRegistration registerSplit(kSplit);
+
+int runToLbn(const std::vector<std::string>& args) {
+    return convertLbn(kToLbn, args, false);
+}
+
+int runToSectorOrder(const std::vector<std::string>& args) {
+    return convertLbn(kToSectorOrder, args, true);
+}
+
+int runImd2Raw(const std::vector<std::string>& args) {
+    DiskSettings settings;
+    FileRun run;
+    if (const int status = prepareFiles(kImd2Raw, args, NoExtra, settings, {".txt", ".raw"}, run))
+        return status;
+    // Read once here for the words: what is wrong with an input the
+    // conversion refuses, and whether one it takes was cut short.
+    ImageDiskFile file;
+    std::uint32_t error = 0;
+    if (!readImageDiskFile(run.request.path, file, error)) {
+        printFailure("imd2raw: cannot read " + run.request.path, error);
+        return ExitFailure;
+    }
+    if (!file.hasTerminator || file.damaged) {
+        printFailure("imd2raw: " + run.request.path +
+                     (file.hasTerminator
+                          ? formatText(" is damaged: the track record at byte %llu "
+                                       "cannot be read; nothing converted",
+                                       static_cast<unsigned long long>(file.damagedOffset))
+                          : std::string(" is not an ImageDisk file (no header "
+                                        "end mark); nothing converted")));
+        return ExitFailure;
+    }
+    const ConversionResult result = convertImageDisk(run.request.path, run.request.basePath);
+    if (!result.success) {
+        // The input was read above: the outputs are what failed.
+        std::string output = run.request.basePath + ".txt";
+        if (fileExists(output))
+            output = run.request.basePath + ".raw";
+        printFailure("imd2raw: " + run.request.basePath + ".txt and .raw were not written in full",
+                     whyNotWritten(output));
+        return ExitFailure;
+    }
+    std::printf("%s\n", result.text.c_str());
+    for (std::size_t i = 0; i < file.tracks.size(); ++i)
+        if (!file.tracks[i].complete) {
+            printFailure(formatText("imd2raw: %s is cut short inside track record %llu "
+                                    "(cylinder %d, head %d): what it lacks is zeros in the .raw",
+                                    run.request.path.c_str(),
+                                    static_cast<unsigned long long>(i + 1), file.tracks[i].cylinder,
+                                    file.tracks[i].head & 0x0F));
+            return ExitIncomplete;
+        }
+    return ExitOk;
+}
+
+int runSplit(const std::vector<std::string>& args) {
+    // The sectors per track of the profile, like the window.
+    DiskSettings settings;
+    loadProfile(*openProfileStore(), settings);
+    settings.recomputeGeometry();
+    std::vector<std::string> rest;
+    int tracks = 80;
+    const std::vector<std::string> words = splitAssignments(args);
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        if (words[i] == "--tracks") {
+            if (i + 1 >= words.size() || !parseInt(words[i + 1], 0, 999, tracks))
+                return usageError(kSplit, "--tracks needs a number");
+            ++i;
+        } else {
+            rest.push_back(words[i]);
+        }
+    }
+    if (tracks != 40 && tracks != 41 && tracks != 80 && tracks != 81)
+        return usageError(kSplit, "--tracks takes 40, 41, 80 or 81");
+    // --sectors is one of the drive settings' options; the others mean
+    // nothing to a split.
+    for (const std::string& word : rest)
+        if (word.rfind("--", 0) == 0 && word != "--sectors" && word != "--force")
+            return usageError(kSplit, "unexpected argument '" + word + "'");
+    FileRun run;
+    if (const int status =
+            prepareFiles(kSplit, rest, DriveSettings, settings, {"_Head0.dsk", "_Head1.dsk"}, run))
+        return status;
+    settings.setCyl81(tracks == 41 || tracks == 81);
+    settings.setStepPlus(tracks == 40 || tracks == 41);
+
+    const std::uint64_t sideBytes = static_cast<std::uint64_t>(settings.tracks) *
+                                    static_cast<std::uint64_t>(settings.bytesPerTrack);
+    if (run.size <= sideBytes && !run.options.force) {
+        printFailure(run.request.path + " holds " + bytesText(run.size) + ", at most one side of " +
+                     std::to_string(settings.tracks) + " tracks of " +
+                     std::to_string(settings.sectorsPerTrack) +
+                     " sectors: nothing to split (--force splits it anyway)");
+        return ExitFailure;
+    }
+    std::uint32_t error = 0;
+    if (!splitImage(settings, run.request, &error)) {
+        printFailure("split: cannot split " + run.request.path, error);
+        return ExitFailure;
+    }
+    std::printf("%s_Head0.dsk\n%s_Head1.dsk\n", run.request.basePath.c_str(),
+                run.request.basePath.c_str());
+    if (run.size == 2 * sideBytes)
+        return ExitOk;
+    printFailure(run.request.path + " holds " + bytesText(run.size) + ", not two sides of " +
+                 bytesText(sideBytes) + ": " +
+                 (run.size < 2 * sideBytes ? "what it lacks is zeros in the outputs"
+                                           : "what is beyond two sides was left out"));
+    return ExitIncomplete;
+}
 
 } // namespace
 

@@ -16,7 +16,7 @@ static_assert(std::atomic<OperationState*>::is_always_lock_free);
 extern "C" void onInterrupt(int) {
     wasInterrupted.store(true);
     if (OperationState* state = watched.load())
-        state->requestCancel();
+        state->requestCancel(); // a lock-free atomic store
 }
 
 void install(void (*handler)(int)) {

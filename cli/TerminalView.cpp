@@ -1,31 +1,91 @@
 #include "cli/TerminalView.h"
 
+#include "cli/Report.h"
+#include "drive/DisketteCheck.h"
 #include "drive/TrackScan.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace dorvane::cli {
 
 namespace {
-constexpr int kBarWidth = 30;
+constexpr std::size_t kBarWidth = 20;
+
+std::string minutesSeconds(std::uint32_t seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(seconds / 60),
+                  static_cast<unsigned>(seconds % 60));
+    return text;
 }
 
-bool isTerminal(std::FILE* stream) {
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
+// "Result: 23" with its word; other texts as they are.
+std::string withResultWord(const std::string& text) {
+    const std::string label = "Result: ";
+    if (text.rfind(label, 0) != 0 || text.size() == label.size())
+        return text;
+    char* end = nullptr;
+    const unsigned long code = std::strtoul(text.c_str() + label.size(), &end, 10);
+    if (end == text.c_str() + label.size() || *end != '\0')
+        return text;
+    return text + " " + resultWord(static_cast<std::uint32_t>(code));
+}
+} // namespace
+
+std::size_t columnsFromEnvironment() {
+    const char* columns = std::getenv("COLUMNS");
+    const long value = columns ? std::strtol(columns, nullptr, 10) : 0;
+    return value > 0 ? static_cast<std::size_t>(value) : 80;
+}
+
+std::string progressLine(int done, int total, const std::string* parts, int partCount,
+                         std::uint32_t elapsedSeconds, std::uint32_t remainingSeconds,
+                         std::size_t width) {
+    // Appended piece by piece (a "text" + std::string chain trips a false
+    // overlap warning in some GCC versions).
+    std::string text = std::to_string(done);
+    text.append("/").append(std::to_string(total)).append(" ");
+    text.append(minutesSeconds(elapsedSeconds));
+    if (done > 0 && done < total)
+        text.append(" ETA ").append(minutesSeconds(remainingSeconds));
+    for (int part = 0; part < partCount; ++part)
+        if (!parts[part].empty())
+            text.append("  ").append(withResultWord(parts[part]));
+    // The last column stays free: a line that fills it wraps on some
+    // terminals. The bar takes what the text leaves, and goes when that is
+    // too little; the text is cut last.
+    const std::size_t room = width > 1 ? width - 1 : 0;
+    const std::size_t barRoom = room > text.size() + 3 ? room - text.size() - 3 : 0;
+    const std::size_t barWidth = std::min(kBarWidth, barRoom);
+    std::string line;
+    if (barWidth >= 5) {
+        const std::size_t filled =
+            total > 0 ? static_cast<std::size_t>(done) * barWidth / static_cast<std::size_t>(total)
+                      : 0;
+        std::string bar(filled, '#');
+        bar.resize(barWidth, '.');
+        line.append("[").append(bar).append("] ");
+    }
+    line.append(text);
+    if (line.size() > room)
+        line.resize(room);
+    return line;
 }
 
 TerminalView::TerminalView(std::FILE* out, bool progressBar, bool interactive)
-    : out_(out), progressBar_(progressBar), interactive_(interactive) {}
+    : out_(out), progressBar_(progressBar), interactive_(interactive),
+      width_(progressBar ? terminalColumns() : 80) {}
+
+void TerminalView::setStopReason(const std::string& reason) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopReason_ = reason;
+}
+
+bool TerminalView::answeredCancel() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return answeredCancel_;
+}
 
 void TerminalView::setStatus(int part, const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -35,11 +95,17 @@ void TerminalView::setStatus(int part, const std::string& text) {
     status_[part] = text;
     if (part == StatusMain && changed && !text.empty()) {
         // The main message goes out as a line of its own; the bar comes back
-        // with the next step.
+        // with the next step. "cancelled" is said only when someone did.
+        std::string shown = text;
+        const std::string cancelled = " cancelled";
+        if (!stopReason_.empty() && shown.size() > cancelled.size() &&
+            shown.compare(shown.size() - cancelled.size(), cancelled.size(), cancelled) == 0)
+            shown.replace(shown.size() - cancelled.size(), cancelled.size(),
+                          " stopped (" + stopReason_ + ")");
         if (barShown_)
             clearLine();
         barShown_ = false;
-        std::fprintf(out_, "%s\n", text.c_str());
+        std::fprintf(out_, "%s\n", shown.c_str());
         std::fflush(out_);
     } else if (part == StatusElapsed && progressBar_ && barShown_ && changed) {
         drawBar();
@@ -60,6 +126,11 @@ void TerminalView::setTaskbarValue(int done, int total) {
     std::lock_guard<std::mutex> lock(mutex_);
     done_ = done;
     total_ = total;
+    if (!clockStarted_ || done < startDone_) {
+        clockStarted_ = true;
+        started_ = std::chrono::steady_clock::now();
+        startDone_ = done;
+    }
     if (progressBar_) {
         barShown_ = true;
         drawBar();
@@ -75,13 +146,14 @@ void TerminalView::setTaskbarValue(int done, int total) {
 }
 
 void TerminalView::drawBar() {
-    const int filled = total_ > 0 ? done_ * kBarWidth / total_ : 0;
-    std::string bar(static_cast<std::size_t>(filled), '#');
-    bar.resize(kBarWidth, '.');
-    std::string line = "[" + bar + "] " + std::to_string(done_) + "/" + std::to_string(total_);
-    for (int part = StatusHead; part <= StatusElapsed; ++part)
-        if (!status_[part].empty())
-            line += "  " + status_[part];
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::steady_clock::now() - started_)
+                             .count();
+    const int doneHere = done_ - startDone_;
+    const long long remaining = doneHere > 0 ? elapsed * (total_ - done_) / doneHere : 0;
+    std::string line = progressLine(
+        done_, total_, &status_[StatusHead], StatusResult - StatusHead + 1,
+        static_cast<std::uint32_t>(elapsed), static_cast<std::uint32_t>(remaining), width_);
     // Padded over the previous line: no terminal control sequences, so the
     // bar also draws on a plain Windows console.
     const std::size_t length = line.size();
@@ -111,7 +183,8 @@ bool TerminalView::confirm(const std::string& caption, const std::string& text) 
     bool ok;
     if (!interactive_) {
         ok = caption == kAdoptCaption && adoptAnswer_;
-        std::fprintf(out_, "%s: %s %s\n", caption.c_str(), text.c_str(), ok ? "OK" : "Cancel");
+        std::fprintf(out_, "%s: %s\n  (no terminal to ask: answered %s)\n", caption.c_str(),
+                     text.c_str(), ok ? "OK" : "Cancel");
     } else if (caption == kAdoptCaption && adoptAnswer_) {
         ok = true;
     } else {
@@ -127,6 +200,7 @@ bool TerminalView::confirm(const std::string& caption, const std::string& text) 
         ok = std::fgets(answer, sizeof answer, stdin) != nullptr &&
              (answer[0] == 'o' || answer[0] == 'O' || answer[0] == 'y' || answer[0] == 'Y');
         lock.lock();
+        answeredCancel_ = answeredCancel_ || !ok;
     }
     std::fflush(out_);
     return ok;

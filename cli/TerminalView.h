@@ -5,6 +5,7 @@
 
 #include "drive/OperationView.h"
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -13,6 +14,16 @@ namespace dorvane::cli {
 
 // Whether `stream` is an interactive terminal (and not a file or a pipe).
 bool isTerminal(std::FILE* stream);
+// The columns of the terminal behind stdout; else $COLUMNS; else 80.
+std::size_t terminalColumns();
+// $COLUMNS when it holds a number, else 80.
+std::size_t columnsFromEnvironment();
+// The progress line: the bar, the counts, the status parts, the time so far
+// and the time left, cut to `width` columns. `result` "Result: 23" shows as
+// "Result: 23 CRC error".
+std::string progressLine(int done, int total, const std::string* parts, int partCount,
+                         std::uint32_t elapsedSeconds, std::uint32_t remainingSeconds,
+                         std::size_t width);
 
 class TerminalView : public OperationView {
 public:
@@ -42,6 +53,13 @@ public:
     std::string status(int part) const;
     // Ends the progress line so that what follows starts on a line of its own.
     void endProgress();
+    // Why an operation that ends "cancelled" really stopped, when nobody
+    // cancelled it: its final text then says "stopped (REASON)" instead.
+    void setStopReason(const std::string& reason);
+    // Someone answered Cancel to a question.
+    bool answeredCancel() const;
+    // The width the progress line keeps within.
+    void setWidth(std::size_t columns) { width_ = columns; }
 
 private:
     void drawBar();
@@ -59,6 +77,12 @@ private:
     int lastTenth_ = 0;
     bool barShown_ = false;
     std::size_t lineLength_ = 0;
+    std::size_t width_;
+    std::string stopReason_;
+    bool answeredCancel_ = false;
+    bool clockStarted_ = false;
+    std::chrono::steady_clock::time_point started_;
+    int startDone_ = 0;
 };
 
 } // namespace dorvane::cli

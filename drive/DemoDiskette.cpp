@@ -1,4 +1,5 @@
 #include "drive/DemoDiskette.h"
+#include "drive/SystemMessage.h"
 
 #include "files/File.h"
 #include "files/ImageDiskWriter.h"
@@ -173,14 +174,14 @@ std::string demoFaultScript() {
 bool writeDemoDiskette(const std::string& path, std::string& error) {
     std::uint32_t code = 0;
     if (!writeImageDiskFile(path, demoImageDisk(), code)) {
-        error = "cannot write " + path + " (system error " + std::to_string(code) + ")";
+        error = "cannot write " + path + ": " + systemErrorText(code);
         return false;
     }
     const std::string faults = path + ".faults";
     const std::string script = demoFaultScript();
     File out(faults, kCreateExclusive);
     if (!out.isOpen() || out.write(script.data(), script.size()) != script.size()) {
-        error = "cannot write " + faults + " (system error " + std::to_string(out.error()) + ")";
+        error = "cannot write " + faults + ": " + systemErrorText(out.error());
         return false;
     }
     return true;

@@ -1,4 +1,5 @@
 #include "drive/DeviceSelection.h"
+#include "drive/SystemMessage.h"
 
 #include "files/File.h"
 #include "model/DiskSettings.h"
@@ -77,7 +78,7 @@ bool applyScriptFile(const std::string& path, VirtualDiskette& disk, std::string
     std::uint32_t code = 0;
     // A fault script is a few lines; a megabyte is more than any needs.
     if (!readWholeFile(path, 1u << 20, bytes, code)) {
-        error = "cannot read " + path + " (system error " + std::to_string(code) + ")";
+        error = "cannot read " + path + ": " + systemErrorText(code);
         return false;
     }
     std::string problem;
@@ -109,7 +110,7 @@ bool loadVirtualDiskette(const std::string& path, VirtualDiskette& out, std::str
     std::vector<std::uint8_t> image;
     std::uint32_t code = 0;
     if (!readWholeFile(path, 2 * kSideBytes, image, code)) {
-        error = "cannot read " + path + " (system error " + std::to_string(code) + ")";
+        error = "cannot read " + path + ": " + systemErrorText(code);
         return false;
     }
     const int heads = image.size() > kSideBytes ? 2 : 1;

@@ -17,24 +17,47 @@ namespace dorvane {
 namespace {
 
 // The files one read writes. The log is deleted at the end when nothing was
-// written to it; a file that cannot be created takes no writes.
+// written to it; a file that cannot be created takes no writes, and is noted
+// as failed (the final text says so), like a file the disk took only in part.
 struct ReadFiles {
     File image;
     File map;
     File log;
     std::string logPath;
     std::uint64_t logBytes = 0;
+    bool wantMap = true; // not when the map would be the image itself
+    bool wantLog = true; // the same for the log
+    bool imageFailed = false, mapFailed = false, logFailed = false;
 
     void appendLog(const std::string& line) {
         const std::string bytes = logLineBytes(line);
-        logBytes += log.write(bytes.data(), bytes.size());
+        const std::size_t written = log.write(bytes.data(), bytes.size());
+        logBytes += written;
+        if (wantLog && written < bytes.size())
+            logFailed = true;
     }
 
     // One sector in read order: its bytes to the image, its legend to the map.
     void appendSector(const std::uint8_t* data, std::int32_t legend) {
-        image.write(data, kSectorBytes);
+        imageFailed = imageFailed || image.write(data, kSectorBytes) < kSectorBytes;
         const char digit = static_cast<char>(legend + '0');
-        map.write(&digit, 1);
+        mapFailed = mapFailed || (map.write(&digit, 1) < 1 && wantMap);
+    }
+
+    // The short note after the final text when a file was not written in
+    // full: " (not written in full: map, log)"; empty when all went well.
+    std::string failureNote() const {
+        std::string note;
+        for (const auto& [failed, name] :
+             {std::pair{imageFailed, "image"}, std::pair{mapFailed, "map"},
+              std::pair{logFailed, "log"}})
+            if (failed) {
+                note += note.empty() ? " (not written in full: " : ", ";
+                note += name;
+            }
+        if (!note.empty())
+            note += ")";
+        return note;
     }
 };
 
@@ -121,9 +144,14 @@ void DiskReader::openFiles() {
         return name == request_.path || sameFile(name, request_.path);
     };
     std::string mapPath;
-    if (formatName(files_.logPath, "%s.log", request_.basePath.c_str()) && !isImage(files_.logPath))
+    // A name too long for the map or the log leaves it out, noted as failed.
+    const bool logNamed = formatName(files_.logPath, "%s.log", request_.basePath.c_str());
+    files_.wantLog = !logNamed || !isImage(files_.logPath);
+    if (logNamed && files_.wantLog)
         files_.log.open(files_.logPath, kCreateShared);
-    if (formatName(mapPath, "%s.map", request_.basePath.c_str()) && !isImage(mapPath))
+    const bool mapNamed = formatName(mapPath, "%s.map", request_.basePath.c_str());
+    files_.wantMap = !mapNamed || !isImage(mapPath);
+    if (mapNamed && files_.wantMap)
         files_.map.open(mapPath, kCreateShared);
 }
 
@@ -229,9 +257,13 @@ bool DiskReader::finish() {
     files_.log.close();
     if (logCreated && files_.logBytes == 0)
         deleteFile(files_.logPath);
-    const bool finished =
-        endOperation(ctx_, formatText("Ready. Reading to %s %s", request_.path.c_str(),
-                                      ctx_.state.outcomeWord()));
+    // The note stays whole: the text before it is cut to leave it room.
+    const std::string note = files_.failureNote();
+    std::string text = cutToUtf16Units(
+        formatText("Ready. Reading to %s %s", request_.path.c_str(), ctx_.state.outcomeWord()),
+        kTextCapacity - 1 - utf16Length(note));
+    text += note;
+    const bool finished = endOperation(ctx_, text);
     ticker_.reset();
     restoreControls(ctx_, request_.button, "Read disk...");
     return finished;

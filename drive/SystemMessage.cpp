@@ -2,6 +2,10 @@
 
 namespace dorvane {
 
+std::string systemErrorText(std::uint32_t code) {
+    return systemMessageText(code) + " (system error " + std::to_string(code) + ")";
+}
+
 const char* builtinMessageText(std::uint32_t code) {
     struct Entry {
         std::uint32_t code;
@@ -21,8 +25,14 @@ const char* builtinMessageText(std::uint32_t code) {
         {27, "The drive cannot find the sector requested."},
         {31, "A device attached to the system is not functioning."},
         {32, "The process cannot access the file because it is being used by another process."},
+        {80, "The file exists."},
         {87, "The parameter is incorrect."},
+        {110, "The system cannot open the device or file specified."},
+        {112, "There is not enough space on the disk."},
         {122, "The data area passed to a system call is too small."},
+        {206, "The filename or extension is too long."},
+        {995, "The I/O operation has been aborted because of either a thread exit or an "
+              "application request."},
         {1117, "The request could not be performed because of an I/O device error."},
         {1122, "No ID address mark was found on the floppy disk."},
         {1123, "Mismatch between the floppy disk sector ID field and the floppy disk controller "

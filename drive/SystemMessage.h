@@ -14,6 +14,9 @@ namespace dorvane {
 // "Unknown error.".
 std::string systemMessageText(std::uint32_t code);
 
+// "TEXT (system error CODE)": how every failure names its system error.
+std::string systemErrorText(std::uint32_t code);
+
 // The English text of the codes the drive and the file layer report, or
 // nullptr: the table behind systemMessageText on the native build.
 const char* builtinMessageText(std::uint32_t code);

@@ -2,6 +2,7 @@
 // becomes the track side it names, with its sector IDs in record order (the
 // order ImageDisk found them around the track), its rate and density, and its
 // data, deleted and data-error marks.
+#include "drive/SystemMessage.h"
 #include "drive/VirtualDrive.h"
 #include "files/ImageDisk.h"
 
@@ -27,7 +28,7 @@ bool VirtualDiskette::fromImageDisk(const std::string& path, VirtualDiskette& ou
     ImageDiskFile file;
     std::uint32_t code = 0;
     if (!readImageDiskFile(path, file, code)) {
-        error = "cannot read " + path + " (system error " + std::to_string(code) + ")";
+        error = "cannot read " + path + ": " + systemErrorText(code);
         return false;
     }
     if (!file.hasTerminator || file.header.compare(0, 4, "IMD ") != 0) {

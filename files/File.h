@@ -1,8 +1,8 @@
 // The one file layer of both builds: opens files with the access, sharing and
 // creation the operations ask for, reads and writes whole blocks, and reports
 // the system error code of a failure. CreateFileW on Windows; POSIX elsewhere,
-// where "no sharing" is an exclusive advisory lock and the other sharing modes
-// take no lock.
+// where the sharing modes are advisory locks held while the file is open (see
+// File_posix.cpp). Only regular files open.
 #pragma once
 
 #include <cstddef>
@@ -36,6 +36,13 @@ constexpr std::uint32_t kErrorFileNotFoundCode = 2;
 constexpr std::uint32_t kErrorPathNotFoundCode = 3;
 constexpr std::uint32_t kErrorAccessDeniedCode = 5;
 constexpr std::uint32_t kErrorSharingViolationCode = 32;
+constexpr std::uint32_t kErrorFileExistsCode = 80;
+constexpr std::uint32_t kErrorOpenFailedCode = 110;
+constexpr std::uint32_t kErrorDiskFullCode = 112;
+constexpr std::uint32_t kErrorFilenameTooLongCode = 206;
+// A FIFO, a device or anything else that is not a regular file: refused at
+// the open, which never waits for one.
+constexpr std::uint32_t kErrorNotRegularFileCode = kErrorOpenFailedCode;
 
 class File {
 public:

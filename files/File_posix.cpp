@@ -23,6 +23,14 @@ std::uint32_t systemError(int err) {
         return kErrorAccessDeniedCode;
     case EWOULDBLOCK:
         return kErrorSharingViolationCode;
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT:
+        return kErrorDiskFullCode;
+    case ENXIO: // a FIFO without a reader, a device without its hardware
+        return kErrorNotRegularFileCode;
+    case ENAMETOOLONG:
+        return kErrorFilenameTooLongCode;
     default:
         return static_cast<std::uint32_t>(err);
     }
@@ -63,6 +71,22 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
+namespace {
+
+// The share mode as an advisory lock held for as long as the file is open,
+// as CreateFileW's share modes hold: an open that writes, or that shares
+// nothing, excludes every other open; opens that only read and let others
+// read share a lock; an open that lets others write takes none.
+int lockFor(const FileMode& mode) {
+    if (mode.share == Share::ReadWrite)
+        return 0;
+    if (mode.share == Share::None || mode.access != Access::Read)
+        return LOCK_EX;
+    return LOCK_SH;
+}
+
+} // namespace
+
 bool File::open(const std::string& utf8Path, FileMode mode) {
     close();
     int flags = mode.access == Access::Read    ? O_RDONLY
@@ -72,29 +96,37 @@ bool File::open(const std::string& utf8Path, FileMode mode) {
         flags |= O_CREAT;
     if (mode.writeThrough)
         flags |= O_DSYNC;
-    flags |= O_CLOEXEC;
+    // Non-blocking only for the open itself: a FIFO or a device would
+    // otherwise wait here for a partner that may never come.
+    flags |= O_CLOEXEC | O_NONBLOCK;
     int fd = ::open(utf8Path.c_str(), flags, 0644);
     if (fd < 0) {
         error_ = systemError(errno);
         return false;
     }
+    const auto refuse = [&](std::uint32_t code) {
+        error_ = code;
+        ::close(fd);
+        return false;
+    };
     struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        error_ = kErrorAccessDeniedCode;
-        return false;
-    }
-    if (mode.share == Share::None && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error_ = systemError(errno);
-        ::close(fd);
-        return false;
-    }
+    if (::fstat(fd, &info) != 0)
+        return refuse(systemError(errno));
+    if (S_ISDIR(info.st_mode))
+        return refuse(kErrorAccessDeniedCode);
+    // Only regular files hold images, maps, logs and dumps.
+    if (!S_ISREG(info.st_mode))
+        return refuse(kErrorNotRegularFileCode);
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        return refuse(systemError(errno));
+    const int lock = lockFor(mode);
+    // Held elsewhere: refused. A file system that cannot lock at all (some
+    // network shares) leaves the file unlocked rather than unusable.
+    if (lock != 0 && ::flock(fd, lock | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return refuse(systemError(errno));
     // Replace only after the lock is held, so a refused open destroys nothing.
-    if (mode.creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0) {
-        error_ = systemError(errno);
-        ::close(fd);
-        return false;
-    }
+    if (mode.creation == Creation::CreateAlways && ::ftruncate(fd, 0) != 0)
+        return refuse(systemError(errno));
     fd_ = fd;
     error_ = 0;
     return true;

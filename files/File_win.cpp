@@ -67,6 +67,13 @@ bool File::open(const std::string& utf8Path, FileMode mode) {
         error_ = GetLastError();
         return false;
     }
+    // Only regular files hold images, maps, logs and dumps: a pipe or a
+    // device is refused rather than read or written as one.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        error_ = kErrorNotRegularFileCode;
+        return false;
+    }
     handle_ = handle;
     error_ = 0;
     return true;

@@ -31,8 +31,7 @@ const char* const kToLbnInstruction =
 
 namespace {
 
-constexpr int kBlocks = 800;                   // one RX50 side, whatever the settings say
-constexpr int kErrorFilenameTooLongCode = 206; // ERROR_FILENAME_EXCED_RANGE
+constexpr int kBlocks = 800; // one RX50 side, whatever the settings say
 
 ConversionResult badProcessing(std::string text) {
     return {false, std::move(text), "Bad processing", ResultIcon::Exclamation};
@@ -56,7 +55,7 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
     if (!formatName(outputPath, "%s%s", basePath.c_str(), toSectorOrder ? ".dsk" : ".img"))
         return badProcessing(formatText("Create output file\n%s%s\nFAILED!\nSystem error code: %d",
                                         basePath.c_str(), toSectorOrder ? ".dsk" : ".img",
-                                        kErrorFilenameTooLongCode));
+                                        static_cast<int>(kErrorFilenameTooLongCode)));
     // An input that already has the output's extension would be replaced by
     // its own conversion before it is read: refuse, and leave it as it is.
     if (outputPath == path || sameFile(outputPath, path))

@@ -46,17 +46,32 @@ TEST(File, MissingFilesAndFolders) {
     EXPECT_FALSE(fileExists(dir.file("a.bin")));
 }
 
-TEST(File, NoSharingKeepsOthersOut) {
+// The share modes hold on both builds: a file being written (a read's image)
+// keeps every other open out, readers that let others read share it, and a
+// refused replace destroys nothing.
+TEST(File, ShareModesKeepOthersOut) {
     test::TempDir dir;
     const std::string path = dir.file("locked.dsk");
-    test::writeAll(path, test::Bytes(1024, 7));
-    File first(path, kReadExclusive);
-    ASSERT_TRUE(first.isOpen());
-    File second(path, kCreateExclusive);
-    EXPECT_FALSE(second.isOpen());
-    EXPECT_EQ(second.error(), kErrorSharingViolationCode);
-    first.close();
-    EXPECT_EQ(test::readAll(path).size(), 1024u); // the refused create destroyed nothing
+    struct Case {
+        FileMode first, second;
+        bool secondOpens;
+    } cases[] = {
+        {kCreateShared, kCreateShared, false},  // two reads into one image
+        {kReadExclusive, kCreateShared, false}, // a read over a write's source
+        {kCreateShared, kReadExclusive, false}, // a write of an image being read
+        {kReadShared, kCreateExclusive, false}, {kReadShared, kReadShared, true},
+    };
+    for (const Case& c : cases) {
+        test::writeAll(path, test::Bytes(1024, 7));
+        File first(path, FileMode{c.first.access, c.first.share, Creation::OpenExisting, false});
+        ASSERT_TRUE(first.isOpen());
+        File second(path, c.second);
+        EXPECT_EQ(second.isOpen(), c.secondOpens);
+        EXPECT_EQ(second.error(), c.secondOpens ? 0u : kErrorSharingViolationCode);
+        second.close();
+        first.close();
+        EXPECT_EQ(test::readAll(path).size(), 1024u); // a refused replace truncated nothing
+    }
 }
 
 TEST(File, UnicodeNames) {

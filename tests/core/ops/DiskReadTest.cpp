@@ -222,8 +222,13 @@ TEST(DiskRead, OverlongNamesSkipDumpsAndTheReadGoesOn) {
     // At most the image (where the system takes such a long path): no map, log or dump.
     for (const std::string& entry : rig.dir.names())
         EXPECT_EQ(entry, name);
-    // The status text is cut to its buffer, never longer.
-    EXPECT_LE(utf16Length(rig.view.status(StatusMain)), 259u);
+    // The status text is cut to its buffer, never longer, and keeps its note
+    // of the files left out.
+    const std::string status = rig.view.status(StatusMain);
+    EXPECT_LE(utf16Length(status), 259u);
+    const std::string note = " (not written in full: map, log)";
+    ASSERT_GT(status.size(), note.size());
+    EXPECT_EQ(status.substr(status.size() - note.size()), note);
 }
 
 // The "Retry:" box stays editable during a read: a new value takes effect at

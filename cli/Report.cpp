@@ -1,0 +1,182 @@
+#include "cli/Report.h"
+
+#include "drive/DriverBlocks.h"
+#include "drive/SystemMessage.h"
+#include "model/Interleave.h"
+#include "model/Session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace dorvane::cli {
+
+void printFailure(const std::string& cause) {
+    std::fprintf(stderr, "dorvane-cli: %s\n", cause.c_str());
+}
+
+void printFailure(const std::string& cause, std::uint32_t code) {
+    std::fprintf(stderr, "dorvane-cli: %s: %s (system error %u)\n", cause.c_str(),
+                 systemMessageText(code).c_str(), static_cast<unsigned>(code));
+}
+
+void printCoreFailure(const std::string& text) {
+    std::string cause = text;
+    for (const char* label : {"\nSystem error code: "}) {
+        const std::size_t at = cause.find(label);
+        if (at == std::string::npos)
+            continue;
+        const std::string number = cause.substr(at + std::strlen(label));
+        cause.erase(at);
+        for (char& c : cause)
+            if (c == '\n')
+                c = ' ';
+        printFailure(cause, static_cast<std::uint32_t>(std::strtoul(number.c_str(), nullptr, 10)));
+        return;
+    }
+    for (char& c : cause)
+        if (c == '\n')
+            c = ' ';
+    printFailure(cause);
+}
+
+std::string resultWord(std::uint32_t code) {
+    switch (code) {
+    case 0:
+        return "OK";
+    case kErrorCrc:
+        return "CRC error";
+    case kErrorSectorNotFound:
+        return "sector not found";
+    case kErrorIdMarkNotFound:
+        return "no ID mark";
+    case kErrorWrongCylinder:
+        return "wrong cylinder";
+    case kErrorWriteProtect:
+        return "write-protected";
+    case kErrorNotReady:
+        return "drive not ready";
+    case kErrorSeek:
+        return "seek failed";
+    case kErrorIoDevice:
+        return "overrun";
+    default:
+        return systemMessageText(code);
+    }
+}
+
+namespace {
+
+enum Outcome { Fine, Retried, Unreadable, NoId, OutcomeCount };
+const char* const kOutcomeWords[OutcomeCount] = {"good", "read after retries", "unreadable",
+                                                 "no ID"};
+
+// The LBN of a sector where the layout is the single-sided RX50 one.
+std::string lbnText(const DiskSettings& settings, int track, int sector) {
+    if (settings.sectorsPerTrack != 10 || settings.tracks != 80)
+        return {};
+    return " (LBN " +
+           std::to_string(sectorIndexToLbn(track * 10 + sector - 1, 10, settings.tracks)) + ")";
+}
+
+void printCounts(const int* counts, const char* const* words, int count, int total) {
+    std::printf("Summary:");
+    const char* separator = " ";
+    for (int i = 0; i < count; ++i)
+        if (counts[i] != 0) {
+            std::printf("%s%d %s", separator, counts[i], words[i]);
+            separator = ", ";
+        }
+    std::printf(" (of %d sectors)\n", total);
+}
+
+} // namespace
+
+bool printReadSummary(const Session& session, const DriveHistory& history) {
+    const DiskSettings& settings = session.settings;
+    int counts[OutcomeCount] = {};
+    std::vector<std::string> lines;
+    int total = 0;
+    for (int track = 0; track < settings.tracks; ++track)
+        for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+            for (int sector = 1; sector <= settings.sectorsPerTrack; ++sector) {
+                const std::int32_t legend = session
+                                                .slots[head][static_cast<std::size_t>(
+                                                    track * settings.sectorsPerTrack + sector - 1)]
+                                                .legend;
+                if (legend == Empty)
+                    continue; // not reached: the read was stopped before it
+                ++total;
+                const auto found = history.find({head, track, sector});
+                const SectorHistory seen = found != history.end() ? found->second : SectorHistory{};
+                Outcome outcome;
+                if (legend == Good)
+                    outcome = Fine;
+                else if (seen.lastOk)
+                    outcome = Retried;
+                else if (seen.lastError == kErrorIdMarkNotFound ||
+                         seen.lastError == kErrorSectorNotFound)
+                    outcome = NoId;
+                else
+                    outcome = Unreadable;
+                ++counts[outcome];
+                if (outcome == Fine)
+                    continue;
+                std::string line = "  head " + std::to_string(head) + " track " +
+                                   std::to_string(track) + " sector " + std::to_string(sector) +
+                                   lbnText(settings, track, sector) + ": ";
+                if (outcome == Retried)
+                    line += "read on attempt " + std::to_string(seen.attempts) +
+                            "; earlier error " + std::to_string(seen.lastError) + " " +
+                            resultWord(seen.lastError);
+                else if (seen.attempts == 0)
+                    line += "unreadable: the head could not reach the track";
+                else
+                    line += std::string(kOutcomeWords[outcome]) + ", " +
+                            std::to_string(seen.attempts) + " attempts; last error " +
+                            std::to_string(seen.lastError) + " " + resultWord(seen.lastError);
+                lines.push_back(line);
+            }
+    printCounts(counts, kOutcomeWords, OutcomeCount, total);
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
+    return counts[Fine] == total;
+}
+
+bool printSideSummary(const Session& session, const DriveHistory& history, std::int32_t doneLegend,
+                      const char* doneWord) {
+    const DiskSettings& settings = session.settings;
+    const int spt = settings.sectorsPerTrack;
+    int counts[2] = {};
+    std::vector<std::string> lines;
+    for (int track = 0; track < settings.tracks; ++track)
+        for (int head = settings.firstHead; head <= settings.lastHead; ++head) {
+            const std::int32_t legend =
+                session.slots[head][static_cast<std::size_t>(track * spt)].legend;
+            if (legend == Empty)
+                continue;
+            const bool done = legend == doneLegend;
+            counts[done ? 0 : 1] += spt;
+            if (done)
+                continue;
+            const auto found = history.find({head, track, 0});
+            std::string line = "  head " + std::to_string(head) + " track " +
+                               std::to_string(track) + ", sectors 1-" + std::to_string(spt);
+            if (legend == NotFound)
+                line += ": the image has no data for it";
+            else if (found != history.end() && found->second.lastError != 0)
+                line += ": last error " + std::to_string(found->second.lastError) + " " +
+                        resultWord(found->second.lastError);
+            else if (legend == Warning)
+                line += ": the head could not reach the track";
+            lines.push_back(line);
+        }
+    const char* const words[2] = {doneWord, "failed"};
+    printCounts(counts, words, 2, counts[0] + counts[1]);
+    for (const std::string& line : lines)
+        std::printf("%s\n", line.c_str());
+    return counts[1] == 0 && counts[0] > 0;
+}
+
+} // namespace dorvane::cli

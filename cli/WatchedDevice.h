@@ -1,0 +1,62 @@
+// The drive as the command line reaches it: every control code goes through
+// to the real device, and what the driver answered to each sector command is
+// kept for the summary and shown on the progress line. A write or a format
+// that meets a write-protected diskette or an empty drive stops there, with
+// its reason, instead of failing every track side in turn.
+#pragma once
+
+#include "cli/Report.h"
+#include "cli/TerminalView.h"
+#include "drive/FloppyDevice.h"
+#include "drive/Progress.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace dorvane::cli {
+
+class WatchedDevice : public FloppyDevice {
+public:
+    // `view` gets the head, track and result of the write and format
+    // commands (the read shows its own).
+    WatchedDevice(std::unique_ptr<FloppyDevice> inner, OperationState& state, TerminalView& view);
+
+    bool open(const std::string& devicePath) override { return inner_->open(devicePath); }
+    void close() override { inner_->close(); }
+    bool isOpen() const override { return inner_->isOpen(); }
+    bool control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
+                 std::size_t outSize, std::size_t* returned = nullptr) override;
+    std::uint32_t lastError() const override;
+
+    FloppyDevice& inner() { return *inner_; }
+    DriveHistory history() const;
+    // The system error code that stopped a write or a format (19 or 21), or 0.
+    std::uint32_t stopCode() const { return stopCode_; }
+    // After Ctrl+C every command fails at once, so that an operation that
+    // does not look at the cancel request (the scan) still ends promptly.
+    void stopOnInterrupt() { stopOnInterrupt_ = true; }
+    // The bytes of the last good read of a sector.
+    std::vector<std::uint8_t> lastGoodData(const SectorKey& key) const;
+    // Every sector read that failed with a CRC error and the checksum of the
+    // bytes it returned: the dumps the operation was to write.
+    std::vector<std::pair<SectorKey, std::uint32_t>> crcReadings() const;
+
+private:
+    void note(const SectorKey& key, bool ok, std::uint32_t error);
+    void stop(std::uint32_t code, const std::string& reason);
+
+    std::unique_ptr<FloppyDevice> inner_;
+    OperationState& state_;
+    TerminalView& view_;
+    mutable std::mutex mutex_;
+    DriveHistory history_;
+    std::map<SectorKey, std::vector<std::uint8_t>> goodData_;
+    std::vector<std::pair<SectorKey, std::uint32_t>> crcReadings_;
+    std::atomic<std::uint32_t> stopCode_{0};
+    bool stopOnInterrupt_ = false;
+    std::atomic<bool> refused_{false};
+};
+
+} // namespace dorvane::cli
