@@ -1,5 +1,6 @@
 #include "ui/MapPainter_win.h"
 
+#include <algorithm>
 #include <string>
 
 namespace dorvane::ui {
@@ -86,8 +87,11 @@ constexpr int hexX(int i) {
 
 void paintMap(HDC dc, const MapPicture& picture, const LegendPalette& palette) {
     LegendSelection selection(dc, palette);
-    const int spt = picture.sectorsPerTrack;
-    for (int t = 0; t < picture.tracks; ++t) {
+    // The settings never go beyond a slot; a picture that did would paint no
+    // more than a slot holds.
+    const int spt = std::clamp(picture.sectorsPerTrack, 0, kMaxSectorsPerTrack);
+    const int tracks = std::clamp(picture.tracks, 0, kMaxTracks);
+    for (int t = 0; t < tracks; ++t) {
         for (int s = 0; s < spt; ++s) {
             const std::int32_t legend = picture.legends[static_cast<std::size_t>(t * spt + s)];
             const CellBox box = cellBox(spt, t, s);

@@ -46,7 +46,8 @@ void paintPicture(HDC dc, const MapPicture& picture, const LegendPalette& palett
 
 // Double buffering: paints `paint` into a memory bitmap of `width` x `height`
 // filled with `background`, then copies it to `target` at (0, 0) in one
-// BitBlt. False when the memory bitmap cannot be had (nothing is drawn).
+// BitBlt. False when the memory bitmap cannot be had (nothing is drawn). The
+// window gives its client size: nothing outside it would ever show.
 bool paintBuffered(HDC target, int width, int height, HBRUSH background,
                    const std::function<void(HDC)>& paint);
 // The same over the whole client area of `window`.
