@@ -65,8 +65,9 @@ int main() {
     const LegendPalette palette = createLegendPalette();
     const MapPicture picture = midRead();
 
+    PaintBuffer buffer;
     const double paint = medianMicros([&] {
-        paintBuffered(target, kWindowWidth, kWindowHeight, background,
+        paintBuffered(buffer, target, kWindowWidth, kWindowHeight, background,
                       [&](HDC dc) { paintPicture(dc, picture, palette); });
     });
     const double blit = medianMicros(

@@ -160,32 +160,53 @@ void paintPicture(HDC dc, const MapPicture& picture, const LegendPalette& palett
     paintViewer(dc, picture);
 }
 
-bool paintBuffered(HDC target, int width, int height, HBRUSH background,
+PaintBuffer::~PaintBuffer() {
+    if (memory_) {
+        SelectObject(memory_, oldBitmap_);
+        DeleteObject(bitmap_);
+        DeleteDC(memory_);
+    }
+}
+
+HDC PaintBuffer::prepare(HDC target, int width, int height) {
+    if (memory_ && width <= width_ && height <= height_)
+        return memory_;
+    if (!memory_ && !(memory_ = CreateCompatibleDC(target)))
+        return nullptr;
+    HBITMAP bitmap = CreateCompatibleBitmap(target, width, height);
+    if (!bitmap)
+        return nullptr;
+    HGDIOBJ previous = SelectObject(memory_, bitmap);
+    if (bitmap_)
+        DeleteObject(bitmap_);
+    else
+        oldBitmap_ = previous;
+    bitmap_ = bitmap;
+    width_ = width;
+    height_ = height;
+    return memory_;
+}
+
+bool paintBuffered(PaintBuffer& buffer, HDC target, int width, int height, HBRUSH background,
                    const std::function<void(HDC)>& paint) {
-    HDC memory = CreateCompatibleDC(target);
+    HDC memory = buffer.prepare(target, width, height);
     if (!memory)
         return false;
-    HBITMAP bitmap = CreateCompatibleBitmap(target, width, height);
-    if (!bitmap) {
-        DeleteDC(memory);
-        return false;
-    }
-    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    // Whatever a paint selects or sets is gone before the next one.
+    const int saved = SaveDC(memory);
     const RECT all = {0, 0, width, height};
     FillRect(memory, &all, background);
     paint(memory);
     BitBlt(target, 0, 0, width, height, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
+    RestoreDC(memory, saved);
     return true;
 }
 
-bool paintBuffered(HWND window, HDC target, HBRUSH background,
+bool paintBuffered(PaintBuffer& buffer, HWND window, HDC target, HBRUSH background,
                    const std::function<void(HDC)>& paint) {
     RECT client{};
     GetClientRect(window, &client);
-    return paintBuffered(target, client.right, client.bottom, background, paint);
+    return paintBuffered(buffer, target, client.right, client.bottom, background, paint);
 }
 
 } // namespace dorvane::ui

@@ -44,14 +44,36 @@ void paintViewer(HDC dc, const MapPicture& picture);
 // Map, legend key and viewer, in that order, over a background already filled.
 void paintPicture(HDC dc, const MapPicture& picture, const LegendPalette& palette);
 
-// Double buffering: paints `paint` into a memory bitmap of `width` x `height`
-// filled with `background`, then copies it to `target` at (0, 0) in one
-// BitBlt. False when the memory bitmap cannot be had (nothing is drawn). The
-// window gives its client size: nothing outside it would ever show.
-bool paintBuffered(HDC target, int width, int height, HBRUSH background,
+// The memory bitmap the window paints into: kept from one paint to the next
+// and made again only when the size grows, freed with the buffer. Making a
+// bitmap of the window's size costs about as much as painting the map, so the
+// window keeps one for its whole run. One thread uses it.
+class PaintBuffer {
+public:
+    PaintBuffer() = default;
+    PaintBuffer(const PaintBuffer&) = delete;
+    PaintBuffer& operator=(const PaintBuffer&) = delete;
+    ~PaintBuffer();
+
+    // A memory DC compatible with `target` holding at least width x height
+    // pixels, or null when the system has none to give.
+    HDC prepare(HDC target, int width, int height);
+
+private:
+    HDC memory_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ oldBitmap_ = nullptr;
+    int width_ = 0, height_ = 0;
+};
+
+// Double buffering: fills `buffer` with `background` over width x height,
+// paints `paint` into it and copies it to `target` at (0, 0) in one BitBlt.
+// False when no memory bitmap can be had (nothing is drawn). The window gives
+// its client size: nothing outside it would ever show.
+bool paintBuffered(PaintBuffer& buffer, HDC target, int width, int height, HBRUSH background,
                    const std::function<void(HDC)>& paint);
 // The same over the whole client area of `window`.
-bool paintBuffered(HWND window, HDC target, HBRUSH background,
+bool paintBuffered(PaintBuffer& buffer, HWND window, HDC target, HBRUSH background,
                    const std::function<void(HDC)>& paint);
 
 } // namespace dorvane::ui

@@ -56,7 +56,8 @@ struct Canvas {
     }
     void paint(const MapPicture& p) {
         static const LegendPalette palette = createLegendPalette();
-        ASSERT_TRUE(paintBuffered(dc, kWindowWidth, kWindowHeight, background,
+        static PaintBuffer buffer; // kept from paint to paint, as the window keeps it
+        ASSERT_TRUE(paintBuffered(buffer, dc, kWindowWidth, kWindowHeight, background,
                                   [&](HDC memory) { paintPicture(memory, p, palette); }));
     }
 };
