@@ -1,0 +1,181 @@
+// The sector map and the viewer painted through the double buffer into a
+// memory bitmap and read back by pixels: legend colours, the frame of high
+// legends, the circle, the layouts' origins, the legend key; the viewer against
+// one text call per byte and one pixel per bit.
+#include "ui/MapPainter_win.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cwchar>
+
+namespace dorvane::ui {
+namespace {
+
+constexpr COLORREF kBackground = RGB(240, 240, 240);
+
+// A 1024 x 740 32-bit memory bitmap, filled with the background.
+struct Canvas {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBRUSH background = CreateSolidBrush(kBackground);
+    const std::uint32_t* pixels = nullptr; // 0x00RRGGBB, top-down
+    HBITMAP bitmap;
+    Canvas() {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = kWindowWidth;
+        info.bmiHeader.biHeight = -kWindowHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels = static_cast<const std::uint32_t*>(bits);
+        SelectObject(dc, bitmap);
+        const RECT all = {0, 0, kWindowWidth, kWindowHeight};
+        FillRect(dc, &all, background);
+    }
+    ~Canvas() {
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+        DeleteObject(background);
+    }
+    COLORREF at(int x, int y) const {
+        GdiFlush();
+        const std::uint32_t p = pixels[y * kWindowWidth + x];
+        return RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
+    }
+    // Pixels other than the background left of the map, where the viewer draws.
+    int inkedLeftOfMap() const {
+        int inked = 0;
+        for (int y = 0; y < kWindowHeight; ++y)
+            for (int x = 0; x < 730; ++x)
+                inked += at(x, y) != kBackground;
+        return inked;
+    }
+    void paint(const MapPicture& p) {
+        static const LegendPalette palette = createLegendPalette();
+        static PaintBuffer buffer; // kept from paint to paint, as the window keeps it
+        ASSERT_TRUE(paintBuffered(buffer, dc, kWindowWidth, kWindowHeight, background,
+                                  [&](HDC memory) { paintPicture(memory, p, palette); }));
+    }
+};
+
+MapPicture picture(int spt, int tracks) {
+    MapPicture p;
+    p.sectorsPerTrack = spt;
+    p.tracks = tracks;
+    p.background = kBackground;
+    return p;
+}
+
+COLORREF pen(int entry) {
+    return colorOf(kLegendColours[entry].pen);
+}
+COLORREF brush(int entry) {
+    return colorOf(kLegendColours[entry].brush);
+}
+
+TEST(MapPainter, CellsFramesCircleAndKey) {
+    // Legend and the palette entry it paints with, one on every other cell.
+    const std::pair<std::int32_t, int> legends[] = {{0, 0}, {1, 1}, {2, 2},  {3, 3},
+                                                    {4, 4}, {5, 5}, {6, 6},  {7, 7},
+                                                    {8, 8}, {9, 8}, {-1, 8}, {31, 8}};
+    MapPicture p = picture(10, 80);
+    for (int i = 0; i < 12; ++i)
+        p.legends[static_cast<std::size_t>(2 * i)] = legends[i].first;
+    p.current = {4, 4};
+    p.legends[43] = Good; // track 4, sector 4
+    Canvas canvas;
+    canvas.paint(p);
+
+    for (int i = 0; i < 12; ++i) {
+        const auto [legend, entry] = legends[i];
+        SCOPED_TRACE(testing::Message() << "legend " << legend);
+        const int x = 800 + 8 * (2 * i % 10), y = 8 + 8 * (2 * i / 10);
+        EXPECT_EQ(canvas.at(x + 3, y + 3), brush(entry));
+        EXPECT_EQ(canvas.at(x - 1, y - 1), legend > 30 ? colorOf(kHighLegendPen) : kBackground);
+        EXPECT_EQ(canvas.at(x, y), legend > 30 ? brush(entry) : pen(entry));
+        EXPECT_EQ(canvas.at(x + 6, y + 6), legend > 30 ? brush(entry) : pen(entry));
+    }
+    // The circle reaches into the gaps beside the current cell only.
+    EXPECT_EQ(canvas.at(823, 43), pen(Good));
+    EXPECT_EQ(canvas.at(831, 43), pen(Good));
+    EXPECT_EQ(canvas.at(815, 43), kBackground);
+    // Rows end at the last track.
+    EXPECT_EQ(canvas.at(803, 8 + 8 * 79 + 3), brush(Empty));
+    EXPECT_EQ(canvas.at(803, 8 + 8 * 80 + 3), kBackground);
+
+    for (const KeySwatch& swatch : kKeySwatches) {
+        EXPECT_EQ(canvas.at(910, swatch.y), pen(swatch.legend));
+        EXPECT_EQ(canvas.at(914, swatch.y + 4), brush(swatch.legend));
+        EXPECT_EQ(canvas.at(918, swatch.y + 4), kBackground);
+    }
+}
+
+TEST(MapPainter, OriginsOfTheWideLayouts) {
+    for (auto [spt, origin] : {std::pair{15, 760}, std::pair{18, 736}}) {
+        MapPicture p = picture(spt, 81);
+        p.legends.fill(Good);
+        Canvas canvas;
+        canvas.paint(p);
+        EXPECT_EQ(canvas.at(origin - 1, 11), kBackground) << spt;
+        EXPECT_EQ(canvas.at(origin + 3, 11), brush(Good)) << spt;
+        EXPECT_EQ(canvas.at(origin + 8 * (spt - 1) + 3, 8 + 8 * 80 + 3), brush(Good)) << spt;
+        EXPECT_EQ(canvas.at(origin + 8 * spt + 3, 11), kBackground) << spt;
+    }
+}
+
+// The viewer as its layout says: one call per text and one pixel per bit.
+void paintViewerByHand(HDC dc, const MapPicture& p) {
+    SetBkMode(dc, TRANSPARENT);
+    unsigned sum = 0;
+    for (int k = 0; k < 32; ++k) {
+        for (int i = 0; i < 16; ++i) {
+            const std::uint8_t b = p.bytes[static_cast<std::size_t>(16 * k + i)];
+            wchar_t hex[3];
+            swprintf(hex, 3, L"%02X", b);
+            TextOutW(dc, i < 8 ? 100 + 20 * i : 120 + 20 * i, 60 + 16 * k, hex, 2);
+            const wchar_t c = static_cast<wchar_t>(viewerChar(b, p.codePage));
+            TextOutW(dc, 490 + 13 * i, 60 + 16 * k, &c, 1);
+            for (int j = 0; j < 8; ++j)
+                SetPixel(dc, 48 + i, 64 + 16 * k + j, (b >> j & 1) ? RGB(0, 0, 0) : kBackground);
+            sum += (16 * k + i) % 2 ? b << 8 : b;
+        }
+    }
+    wchar_t checksum[32];
+    swprintf(checksum, 32, L"Checksum: %04X", sum & 0xFFFF);
+    TextOutW(dc, 100, 600, checksum, static_cast<int>(wcslen(checksum)));
+}
+
+TEST(MapPainter, ViewerDrawsWhatOneCallPerByteWould) {
+    MapPicture p = picture(10, 80);
+    p.current = {0, 1};
+    for (std::size_t i = 0; i < p.bytes.size(); ++i)
+        p.bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    for (CodePage page : {Koi8, Cp1251}) {
+        p.codePage = page;
+        Canvas painted, byHand;
+        painted.paint(p);
+        paintViewerByHand(byHand.dc, p);
+        int differing = 0;
+        for (int y = 0; y < kWindowHeight; ++y)
+            for (int x = 0; x < 730; ++x)
+                differing += painted.at(x, y) != byHand.at(x, y);
+        EXPECT_EQ(differing, 0) << "code page " << page;
+        EXPECT_GT(painted.inkedLeftOfMap(), 4000) << "code page " << page;
+        // Byte 1 is 0x07: bits 0..2 black from the top of column 49.
+        EXPECT_EQ(painted.at(49, 64), RGB(0, 0, 0));
+        EXPECT_EQ(painted.at(49, 66), RGB(0, 0, 0));
+        EXPECT_EQ(painted.at(49, 67), kBackground);
+    }
+    // No current sector: an empty viewer.
+    p.current = {};
+    Canvas empty;
+    empty.paint(p);
+    EXPECT_EQ(empty.inkedLeftOfMap(), 0);
+}
+
+} // namespace
+} // namespace dorvane::ui
