@@ -17,7 +17,7 @@
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
-#include "settings/FileProfileStore.h"
+#include "settings/UserProfile.h"
 
 #include <cstdio>
 #include <memory>
@@ -32,7 +32,8 @@ struct DiskRun {
     OperationState state;
     std::unique_ptr<FloppyDevice> device;
     std::unique_ptr<TerminalView> view;
-    std::unique_ptr<FileProfileStore> profile;
+    std::unique_ptr<ProfileStore> profile;
+    std::string profilePlace; // where the profile lives, for the user
     DriveOptions options;
 
     OperationContext context() { return OperationContext{*session, state, *view}; }
@@ -48,7 +49,7 @@ bool interactive() {
 int prepare(const Command& command, const std::vector<std::string>& args, unsigned extras,
             std::size_t positionalCount, DiskRun& run) {
     DriveOptions& options = run.options;
-    run.profile = std::make_unique<FileProfileStore>(defaultProfilePath());
+    run.profile = makeUserProfileStore(&run.profilePlace);
     loadProfile(*run.profile, run.session->settings);
     run.session->settings.recomputeGeometry();
     const std::string problem = parseOptions(args, extras, run.session->settings, options);
@@ -283,7 +284,7 @@ int runScan(const std::vector<std::string>& args) {
         std::printf("%s) sectors discovered\n", scanResultText(found.rate, found.ids).c_str());
     if (found.adopted)
         std::printf("Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-                    sectorsChoiceLabel(settings.sectorsChoice), run.profile->path().c_str());
+                    sectorsChoiceLabel(settings.sectorsChoice), run.profilePlace.c_str());
     if (!found.found) {
         std::fprintf(stderr, "dorvane-cli: scan: %s\n",
                      run.state.driverUnusable ? "no usable floppy driver" : "no sector IDs found");
