@@ -804,11 +804,11 @@ HWND startMainWindow(const StartOptions& options, bool* otherInstance) {
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const Point origin = windowOrigin(work.right, work.bottom);
-    // Children are clipped out of the window's own painting, so the map's
-    // double buffer never paints over the controls.
-    a.main = CreateWindowExW(0, className.c_str(), windowName.c_str(),
-                             WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, origin.x, origin.y,
-                             kWindowWidth, kWindowHeight, nullptr, nullptr, a.instance, nullptr);
+    // Not clipping the children: the window paints the background under the
+    // group boxes and the legend key inside the legend group.
+    a.main = CreateWindowExW(0, className.c_str(), windowName.c_str(), WS_OVERLAPPEDWINDOW,
+                             origin.x, origin.y, kWindowWidth, kWindowHeight, nullptr, nullptr,
+                             a.instance, nullptr);
     if (!a.main)
         return nullptr;
     a.view.attach(a.main);

@@ -34,10 +34,11 @@ void deleteScratchKey() {
     RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
 }
 
+// Volatile like the key the window makes: its parent may be volatile too.
 void storeValue(const char* name, DWORD type, const std::vector<BYTE>& bytes) {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                    nullptr);
+    RegCreateKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                    nullptr, &key, nullptr);
     RegSetValueExW(key, widen(name).c_str(), 0, type, bytes.data(),
                    static_cast<DWORD>(bytes.size()));
     RegCloseKey(key);
