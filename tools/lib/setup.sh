@@ -2,7 +2,7 @@
 # Sourced by tools/test, tools/run and tools/screenshot.
 
 DORVANE_BUILD_PACKAGES=(cmake make g++ googletest)
-DORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth)
+DORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth)
 
 # Installs the Debian packages that are missing (as root, or through sudo).
 install_packages() {
