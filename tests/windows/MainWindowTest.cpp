@@ -240,6 +240,13 @@ TEST(MainWindow, StartsWithItsControlsAndCreatesTheProfile) {
     EXPECT_EQ(SendMessageW(window.item(kRetryUpDownId), UDM_GETPOS32, 0, 0), 9);
     EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(window.item(kRetryUpDownId), UDM_GETBUDDY, 0, 0)),
               window.item(kRetryId));
+    // Manual buttons: the window sets their state itself.
+    for (int id : {kHead0Id, kHead1Id, kBothHeadsId, kDriveAId, kDriveBId, kCyl81Id, kStepPlusId})
+        EXPECT_EQ(GetWindowLongW(window.item(id), GWL_STYLE) & BS_TYPEMASK,
+                  id == kCyl81Id || id == kStepPlusId ? BS_CHECKBOX : BS_RADIOBUTTON)
+            << id;
+    EXPECT_TRUE(GetWindowLongW(window.item(kFillerId), GWL_STYLE) & ES_UPPERCASE);
+    EXPECT_EQ(SendMessageW(window.item(kImageNameId), EM_GETLIMITTEXT, 0, 0), 65);
     EXPECT_TRUE(window.checked(kHead0Id) && window.checked(kDriveAId));
     EXPECT_FALSE(window.checked(kHead1Id) || window.checked(kCyl81Id) ||
                  window.checked(kStepPlusId));
