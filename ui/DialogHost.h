@@ -16,7 +16,7 @@ public:
     virtual ~DialogHost() = default;
     // A file dialog owned by the main window; true with the chosen full path
     // (UTF-8) on OK, false when cancelled.
-    virtual bool chooseFile(const FileDialogSpec& spec, std::string& path) = 0;
+    virtual bool chooseFile(const FileDialogOptions& options, std::string& path) = 0;
     // An OK/Cancel message box; true for OK.
     virtual bool askOkCancel(const std::string& caption, const std::string& text,
                              MessageIcon icon) = 0;

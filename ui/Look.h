@@ -28,7 +28,9 @@ inline constexpr LegendColours kLegendColours[9] = {
     {{228, 0, 224}, {244, 147, 226}},   // 8 unknown
 };
 // The palette entry of a legend value.
-constexpr int paletteIndex(std::int32_t legend) { return legend >= 0 && legend < 8 ? legend : 8; }
+constexpr int paletteIndex(std::int32_t legend) {
+    return legend >= 0 && legend < 8 ? legend : 8;
+}
 // The frame drawn round cells whose legend is above 30.
 inline constexpr Rgb kHighLegendPen = {204, 102, 0};
 
@@ -62,9 +64,9 @@ inline constexpr KeySwatch kKeySwatches[7] = {{505, 0}, {525, 1}, {545, 3}, {565
 // The sector viewer: 32 rows of 16 bytes, row k at y 60 + 16k.
 inline constexpr int kViewerTop = 60;
 inline constexpr int kViewerRowPitch = 16;
-inline constexpr int kHexLeft = 100;   // bytes 0..7 at 100 + 20i, 8..15 at 120 + 20i
-inline constexpr int kTextLeft = 490;  // 490 + 13i
-inline constexpr int kBitsLeft = 48;   // one column per byte, bit 0 at the top (y + 4)
+inline constexpr int kHexLeft = 100;  // bytes 0..7 at 100 + 20i, 8..15 at 120 + 20i
+inline constexpr int kTextLeft = 490; // 490 + 13i
+inline constexpr int kBitsLeft = 48;  // one column per byte, bit 0 at the top (y + 4)
 inline constexpr int kChecksumX = 100;
 inline constexpr int kChecksumY = 600;
 

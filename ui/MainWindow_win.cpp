@@ -622,15 +622,15 @@ const wchar_t* controlClass(ControlKind kind) {
     }
 }
 
-HWND createControl(const ControlSpec& spec, const std::string& text) {
-    DWORD style = WS_CHILD | WS_VISIBLE | controlStyle(spec.kind);
-    if (spec.id == kFillerId)
+HWND createControl(const ControlLayout& layout, const std::string& text) {
+    DWORD style = WS_CHILD | WS_VISIBLE | controlStyle(layout.kind);
+    if (layout.id == kFillerId)
         style = (style & ~static_cast<DWORD>(ES_AUTOHSCROLL)) | ES_UPPERCASE;
-    if (spec.id == kRetryId)
+    if (layout.id == kRetryId)
         style &= ~static_cast<DWORD>(ES_AUTOHSCROLL);
-    return CreateWindowExW(0, controlClass(spec.kind), widen(text).c_str(), style, spec.x, spec.y,
-                           spec.width, spec.height, app().main,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), app().instance,
+    return CreateWindowExW(0, controlClass(layout.kind), widen(text).c_str(), style, layout.x,
+                           layout.y, layout.width, layout.height, app().main,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), app().instance,
                            nullptr);
 }
 
@@ -638,19 +638,19 @@ HWND createControl(const ControlSpec& spec, const std::string& text) {
 // filling the data-rate list and selecting its entry.
 void createControls() {
     WindowApp& a = app();
-    for (const ControlSpec& spec : controlTable()) {
-        if (spec.id == kSectorsId)
+    for (const ControlLayout& layout : controlTable()) {
+        if (layout.id == kSectorsId)
             settings().recomputeGeometry();
         const std::string text =
-            spec.id == kSectorsId ? sectorsChoiceLabel(settings().sectorsChoice) : spec.text;
-        HWND made = createControl(spec, text);
-        switch (spec.id) {
+            layout.id == kSectorsId ? sectorsChoiceLabel(settings().sectorsChoice) : layout.text;
+        HWND made = createControl(layout, text);
+        switch (layout.id) {
         case kImageNameId:
             SendMessageW(made, EM_LIMITTEXT, 65, 0);
             break;
         case kHead0Id:
         case kDriveAId:
-            check(spec.id, true);
+            check(layout.id, true);
             break;
         case kFillerId:
             SetWindowSubclass(made, escapeHook, 1, 0);

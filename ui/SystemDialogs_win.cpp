@@ -35,13 +35,13 @@ std::wstring filterText(const std::vector<FileFilter>& filters) {
 
 } // namespace
 
-bool SystemDialogs::chooseFile(const FileDialogSpec& spec, std::string& path) {
+bool SystemDialogs::chooseFile(const FileDialogOptions& options, std::string& path) {
     wchar_t file[260] = {};
     wchar_t title[40] = {};
-    lstrcpynW(file, widen(spec.fileName).c_str(), 260);
-    const std::wstring filters = filterText(spec.filters);
-    const std::wstring caption = widen(spec.title);
-    const std::wstring extension = widen(spec.defaultExtension);
+    lstrcpynW(file, widen(options.fileName).c_str(), 260);
+    const std::wstring filters = filterText(options.filters);
+    const std::wstring caption = widen(options.title);
+    const std::wstring extension = widen(options.defaultExtension);
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner_;
@@ -54,8 +54,8 @@ bool SystemDialogs::chooseFile(const FileDialogSpec& spec, std::string& path) {
     dialog.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
     dialog.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     dialog.Flags =
-        (spec.mustExist ? OFN_FILEMUSTEXIST : 0) | (spec.hideReadOnly ? OFN_HIDEREADONLY : 0);
-    const BOOL chosen = spec.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+        (options.mustExist ? OFN_FILEMUSTEXIST : 0) | (options.hideReadOnly ? OFN_HIDEREADONLY : 0);
+    const BOOL chosen = options.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (!chosen)
         return false;
     path = narrow(file);

@@ -15,7 +15,7 @@ public:
         owner_ = owner;
     }
 
-    bool chooseFile(const FileDialogSpec& spec, std::string& path) override;
+    bool chooseFile(const FileDialogOptions& options, std::string& path) override;
     bool askOkCancel(const std::string& caption, const std::string& text,
                      MessageIcon icon) override;
     void tell(const std::string& caption, const std::string& text, MessageIcon icon) override;

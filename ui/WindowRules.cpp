@@ -4,9 +4,9 @@
 
 namespace dorvane::ui {
 
-const std::vector<ControlSpec>& controlTable() {
+const std::vector<ControlLayout>& controlTable() {
     using K = ControlKind;
-    static const std::vector<ControlSpec> table = {
+    static const std::vector<ControlLayout> table = {
         {kReadId, K::PushButton, "Read disk...", 900, 34, 100, 20, true},
         {kWriteId, K::PushButton, "Write disk...", 900, 54, 100, 20, true},
         {kFormatId, K::PushButton, "Format", 900, 74, 100, 20, true},
@@ -99,40 +99,40 @@ const std::vector<FileFilter>& imageFilters() {
     return filters;
 }
 
-FileDialogSpec readDiskDialog(const std::string& imageName) {
-    FileDialogSpec spec;
-    spec.save = true;
-    spec.title = "Read the data from a real diskette and save a dump to file named:";
-    spec.filters = imageFilters();
-    spec.fileName = imageName;
-    spec.defaultExtension = "dsk";
-    spec.hideReadOnly = true;
-    return spec;
+FileDialogOptions readDiskDialog(const std::string& imageName) {
+    FileDialogOptions options;
+    options.save = true;
+    options.title = "Read the data from a real diskette and save a dump to file named:";
+    options.filters = imageFilters();
+    options.fileName = imageName;
+    options.defaultExtension = "dsk";
+    options.hideReadOnly = true;
+    return options;
 }
 
-FileDialogSpec writeDiskDialog() {
-    FileDialogSpec spec;
-    spec.title = "Open a dump datafile to write them on the real diskette";
-    spec.filters = imageFilters();
-    spec.mustExist = true;
-    spec.hideReadOnly = true;
-    return spec;
+FileDialogOptions writeDiskDialog() {
+    FileDialogOptions options;
+    options.title = "Open a dump datafile to write them on the real diskette";
+    options.filters = imageFilters();
+    options.mustExist = true;
+    options.hideReadOnly = true;
+    return options;
 }
 
-FileDialogSpec openDialog() {
-    FileDialogSpec spec;
-    spec.filters = imageFilters();
-    spec.mustExist = true;
-    spec.hideReadOnly = true;
-    return spec;
+FileDialogOptions openDialog() {
+    FileDialogOptions options;
+    options.filters = imageFilters();
+    options.mustExist = true;
+    options.hideReadOnly = true;
+    return options;
 }
 
-FileDialogSpec saveAsDialog() {
-    FileDialogSpec spec;
-    spec.save = true;
-    spec.filters = imageFilters();
-    spec.defaultExtension = "dsk";
-    return spec;
+FileDialogOptions saveAsDialog() {
+    FileDialogOptions options;
+    options.save = true;
+    options.filters = imageFilters();
+    options.defaultExtension = "dsk";
+    return options;
 }
 
 const char* const kFormatQuestion = "This operation will format the RX50 media in a drive and "

@@ -25,7 +25,7 @@ enum class ControlKind {
     DropList,
 };
 
-struct ControlSpec {
+struct ControlLayout {
     int id; // 0 for the labels, which have none
     ControlKind kind;
     const char* text;
@@ -35,7 +35,7 @@ struct ControlSpec {
 
 // The child controls in the order they are created (the up-down control, the
 // tab control and the status bar are made apart, in their places).
-const std::vector<ControlSpec>& controlTable();
+const std::vector<ControlLayout>& controlTable();
 
 // The controls an operation disables, in the order it switches them.
 const std::vector<int>& busyControls();
@@ -65,7 +65,7 @@ struct FileFilter {
     const char* name;
     const char* pattern;
 };
-struct FileDialogSpec {
+struct FileDialogOptions {
     bool save = false;
     std::string title; // empty: the system's own
     std::vector<FileFilter> filters;
@@ -76,10 +76,10 @@ struct FileDialogSpec {
 };
 // The image filters of Open, Save as, Read disk and Write disk.
 const std::vector<FileFilter>& imageFilters();
-FileDialogSpec readDiskDialog(const std::string& imageName);
-FileDialogSpec writeDiskDialog();
-FileDialogSpec openDialog();
-FileDialogSpec saveAsDialog();
+FileDialogOptions readDiskDialog(const std::string& imageName);
+FileDialogOptions writeDiskDialog();
+FileDialogOptions openDialog();
+FileDialogOptions saveAsDialog();
 
 extern const char* const kFormatQuestion; // "This operation will format ..."
 extern const char* const kFormatCaption;  // "Formatting a 5,25" floppy confirmation"

@@ -59,13 +59,13 @@ class ScriptedDialogs : public DialogHost {
 public:
     std::deque<std::string> files; // chosen paths in turn; none left: Cancel
     std::function<bool(const std::string& question)> onAsk; // default: Cancel
-    std::vector<FileDialogSpec> fileDialogs;
+    std::vector<FileDialogOptions> fileDialogs;
     std::vector<std::string> questions; // "caption|text"
     std::vector<MessageIcon> icons;
     int abouts = 0;
 
-    bool chooseFile(const FileDialogSpec& spec, std::string& path) override {
-        fileDialogs.push_back(spec);
+    bool chooseFile(const FileDialogOptions& options, std::string& path) override {
+        fileDialogs.push_back(options);
         if (files.empty())
             return false;
         path = files.front();
@@ -411,18 +411,18 @@ TEST(MainWindow, CommandsAskWithTheirDialogs) {
     for (int id : {kReadId, kWriteId, kOpenId, kSaveId, kFormatId})
         window.command(id); // every dialog and question answered Cancel
     ASSERT_EQ(window.dialogs.fileDialogs.size(), 4u);
-    const FileDialogSpec& read = window.dialogs.fileDialogs[0];
+    const FileDialogOptions& read = window.dialogs.fileDialogs[0];
     EXPECT_EQ(window.tab(), 0); // the read showed the chosen head first
     EXPECT_TRUE(read.save && read.hideReadOnly && !read.mustExist);
     EXPECT_EQ(read.title, "Read the data from a real diskette and save a dump to file named:");
     EXPECT_EQ(read.defaultExtension, "dsk");
-    const FileDialogSpec& write = window.dialogs.fileDialogs[1];
+    const FileDialogOptions& write = window.dialogs.fileDialogs[1];
     EXPECT_TRUE(!write.save && write.mustExist && write.hideReadOnly);
     EXPECT_EQ(write.title, "Open a dump datafile to write them on the real diskette");
     EXPECT_EQ(write.defaultExtension, "");
-    const FileDialogSpec& open = window.dialogs.fileDialogs[2];
+    const FileDialogOptions& open = window.dialogs.fileDialogs[2];
     EXPECT_TRUE(!open.save && open.mustExist && open.title.empty());
-    const FileDialogSpec& save = window.dialogs.fileDialogs[3];
+    const FileDialogOptions& save = window.dialogs.fileDialogs[3];
     EXPECT_TRUE(save.save && !save.mustExist && !save.hideReadOnly && save.title.empty());
     EXPECT_EQ(save.defaultExtension, "dsk");
     ASSERT_EQ(save.filters.size(), 3u);
