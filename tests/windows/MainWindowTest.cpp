@@ -295,7 +295,8 @@ TEST(MainWindow, TakesOnlyValidProfileValues) {
         deleteScratchKey();
         storeValue("DiskDataRate", c.rateType, c.rate);
         storeValue("DiskSectorsCount", c.rate.size() == 4 ? REG_DWORD : REG_BINARY, c.sectors);
-        Window window;
+        Window window(
+            "no-diskette.dsk"); // a usable (virtual) driver: no taskbar signal to wait for
         EXPECT_EQ(window.rate(), c.shownRate);
         EXPECT_EQ(window.text(kSectorsId), c.shownSectors);
         EXPECT_EQ(window.settings().sectorsPerSide, 80 * std::stoi(c.shownSectors));
