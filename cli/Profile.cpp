@@ -1,15 +1,18 @@
 #include "cli/Profile.h"
 
-#include "settings/FileProfileStore.h"
+#include "settings/UserProfile.h"
 
 namespace dorvane::cli {
 
+// The window's own profile: the registry on Windows, the profile file elsewhere.
 std::unique_ptr<ProfileStore> openProfileStore() {
-    return std::make_unique<FileProfileStore>(defaultProfilePath());
+    return makeUserProfileStore(nullptr);
 }
 
 std::string profileLocation() {
-    return defaultProfilePath();
+    std::string where;
+    makeUserProfileStore(&where);
+    return where;
 }
 
 } // namespace dorvane::cli

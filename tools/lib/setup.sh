@@ -58,12 +58,6 @@ build_windows() {
 # this started, by pid.
 start_wine_session() {
   export WINEPREFIX="$1/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "== preparing the Wine prefix"
-    wineboot -i </dev/null >/dev/null 2>&1 || true
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-      </dev/null >/dev/null 2>&1 || true
-  fi
   local display=90
   while [ -e "/tmp/.X${display}-lock" ] || [ -e "/tmp/.X11-unix/X${display}" ]; do
     display=$((display + 1))
@@ -75,6 +69,14 @@ start_wine_session() {
     [ -e "/tmp/.X11-unix/X${display}" ] && break
     sleep 0.1
   done
+  # The prefix is made with the display already there: Wine's desktop process
+  # starts with it and serves every window of the session.
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== preparing the Wine prefix"
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >/dev/null 2>&1 || true
+  fi
   wineserver -p </dev/null >/dev/null 2>&1 || true
   # Start Wine's own services now, detached from any pipe: started by the first
   # test instead, they would inherit ctest's output pipe and keep it waiting.

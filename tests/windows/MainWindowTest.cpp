@@ -1,0 +1,609 @@
+// The real window, built in this process by its own start-up code and driven
+// with its own messages: the controls as created, the profile in a scratch
+// registry key, the settings controls and entries, the dialogs of the
+// commands, a whole-disk read on the virtual drive started by its button, the
+// sector-read route, the Space scan, the accelerators and a second instance.
+#include "drive/SystemMessage.h"
+#include "drive/VirtualDrive.h"
+#include "model/Paths.h"
+#include "settings/RegistryProfileStore_win.h"
+#include "tests/support/TestFiles.h"
+#include "ui/ControlIds.h"
+#include "ui/MainWindow_win.h"
+#include "ui/WinText_win.h"
+#include "ui/Worker_win.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <optional>
+
+namespace dorvane::ui {
+namespace {
+
+const wchar_t* const kScratchKey = L"SOFTWARE\\Quillmoor\\DorvaneWindowTest";
+
+void deleteScratchKey() {
+    RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
+}
+
+// Volatile like the key the window makes: its parent may be volatile too.
+void storeValue(const char* name, DWORD type, const std::vector<BYTE>& bytes) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, kScratchKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                    nullptr, &key, nullptr);
+    RegSetValueExW(key, widen(name).c_str(), 0, type, bytes.data(),
+                   static_cast<DWORD>(bytes.size()));
+    RegCloseKey(key);
+}
+
+// A value of the scratch key as a REG_DWORD; nothing when missing or not one.
+std::optional<DWORD> storedDword(const wchar_t* subkey, const char* name) {
+    DWORD value = 0, size = sizeof value, type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, subkey, widen(name).c_str(), RRF_RT_ANY, &type, &value,
+                     &size) != ERROR_SUCCESS ||
+        type != REG_DWORD)
+        return std::nullopt;
+    return value;
+}
+
+// Answers the window's dialogs from a script and records what they asked.
+class ScriptedDialogs : public DialogHost {
+public:
+    std::deque<std::string> files; // chosen paths in turn; none left: Cancel
+    std::function<bool(const std::string& question)> onAsk; // default: Cancel
+    std::vector<FileDialogOptions> fileDialogs;
+    std::vector<std::string> questions; // "caption|text"
+    std::vector<MessageIcon> icons;
+    int abouts = 0;
+
+    bool chooseFile(const FileDialogOptions& options, std::string& path) override {
+        fileDialogs.push_back(options);
+        if (files.empty())
+            return false;
+        path = files.front();
+        files.pop_front();
+        return true;
+    }
+    bool askOkCancel(const std::string& caption, const std::string& text,
+                     MessageIcon icon) override {
+        questions.push_back(caption + "|" + text);
+        icons.push_back(icon);
+        return onAsk && onAsk(questions.back());
+    }
+    void tell(const std::string& caption, const std::string& text, MessageIcon) override {
+        questions.push_back(caption + "|" + text);
+    }
+    void showAbout() override { ++abouts; }
+};
+
+// Handles the messages of this thread for up to `seconds`, until `done`.
+bool pumpUntil(const std::function<bool()>& done, int seconds = 60) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+    while (!done()) {
+        if (GetTickCount64() > end)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            if (message.message != WM_QUIT)
+                DispatchMessageW(&message);
+    }
+    return true;
+}
+
+// One window, started like the program starts it, with the virtual drive
+// serving `diskette` (none: the real driver, absent under Wine).
+class Window {
+public:
+    explicit Window(const std::string& diskette = "", const std::string& faults = "") {
+        _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", widen(diskette).c_str());
+        _wputenv_s(L"DORVANE_FAULT_SCRIPT", widen(faults).c_str());
+        StartOptions options;
+        options.instance = GetModuleHandleW(nullptr);
+        options.show = SW_SHOWNOACTIVATE;
+        options.profile = &profile;
+        options.dialogs = &dialogs;
+        main = startMainWindow(options);
+    }
+    ~Window() {
+        pumpUntil([] { return runningWorkers() == 0; });
+        if (IsWindow(main))
+            DestroyWindow(main);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        }
+        _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", L"");
+        _wputenv_s(L"DORVANE_FAULT_SCRIPT", L"");
+    }
+
+    HWND item(int id) const { return GetDlgItem(main, id); }
+    std::string text(int id) const { return narrow(windowText(item(id))); }
+    std::string status(int part) const {
+        wchar_t text[300] = {};
+        SendMessageW(item(kStatusBarId), SB_GETTEXTW, static_cast<WPARAM>(part),
+                     reinterpret_cast<LPARAM>(text));
+        return narrow(text);
+    }
+    std::string rate() const {
+        const auto entry = SendMessageW(item(kDataRateId), CB_GETCURSEL, 0, 0);
+        wchar_t text[40] = {};
+        SendMessageW(item(kDataRateId), CB_GETLBTEXT, static_cast<WPARAM>(entry),
+                     reinterpret_cast<LPARAM>(text));
+        return narrow(text);
+    }
+    int tab() const { return static_cast<int>(SendMessageW(item(kTabId), TCM_GETCURSEL, 0, 0)); }
+    bool checked(int id) const { return IsDlgButtonChecked(main, id) == BST_CHECKED; }
+    void command(int id, UINT notification = BN_CLICKED) {
+        SendMessageW(main, WM_COMMAND, MAKEWPARAM(id, notification),
+                     reinterpret_cast<LPARAM>(item(id)));
+    }
+    void type(int id, const std::string& text) { SetWindowTextW(item(id), widen(text).c_str()); }
+    // Until the operation started by a command has ended with a part-0 text
+    // beginning with `finalText`.
+    bool waitFor(const std::string& finalText) {
+        return pumpUntil(
+            [&] { return status(0).rfind(finalText, 0) == 0 && runningWorkers() == 0; });
+    }
+    DiskSettings& settings() { return windowApp().session.settings; }
+    std::vector<bool> busyControlsEnabled() const {
+        std::vector<bool> enabled;
+        for (int id : busyControls())
+            enabled.push_back(IsWindowEnabled(item(id)) != FALSE);
+        return enabled;
+    }
+
+    RegistryProfileStore profile{kScratchKey};
+    ScriptedDialogs dialogs;
+    HWND main = nullptr;
+};
+
+// Files dropped on the window, as the shell hands them over.
+HDROP dropOf(const std::vector<std::string>& names) {
+    std::wstring list;
+    for (const std::string& name : names)
+        list += widen(name) + L'\0';
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST(MainWindow, StartsWithItsControlsAndCreatesTheProfile) {
+    deleteScratchKey();
+    Window window;
+    ASSERT_NE(window.main, nullptr);
+    EXPECT_EQ(narrow(windowText(window.main)), "Dorvane v.2.08");
+    struct Expected {
+        int id;
+        const char* text;
+        int x, y, w, h;
+        bool enabled;
+    };
+    const Expected controls[] = {
+        {31, "Read disk...", 900, 34, 100, 20, true},
+        {30, "Write disk...", 900, 54, 100, 20, true},
+        {3, "Format", 900, 74, 100, 20, true},
+        {19, "", 900, 94, 100, 20, true},
+        {4, "Cancel", 900, 114, 100, 20, true},
+        {8, "Settings:", 900, 145, 100, 230, true},
+        {12, "Head 1", 910, 165, 70, 20, true},
+        {11, "Head 0", 910, 185, 70, 20, true},
+        {13, "Both 01", 910, 205, 70, 20, true},
+        {17, " Step+", 910, 225, 70, 20, true},
+        {10, "Drive B:", 910, 245, 70, 20, true},
+        {9, "Drive A:", 910, 265, 70, 20, true},
+        {20, "FF", 965, 300, 25, 20, true},
+        {14, " Cyl 81", 910, 321, 70, 20, true},
+        {5, "Open...", 900, 408, 100, 20, true},
+        {6, "Save as...", 900, 428, 100, 20, true},
+        {7, "10 sectors", 900, 448, 100, 20, true},
+        {15, "Legend:", 900, 480, 100, 168, true},
+        {202, "", 894, 0, 112, 27, true},
+    };
+    for (const Expected& c : controls) {
+        SCOPED_TRACE(c.id);
+        HWND control = window.item(c.id);
+        ASSERT_NE(control, nullptr);
+        RECT rect;
+        GetWindowRect(control, &rect);
+        MapWindowPoints(nullptr, window.main, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ(window.text(c.id), c.text);
+        EXPECT_EQ(rect.left, c.x);
+        EXPECT_EQ(rect.top, c.y);
+        EXPECT_EQ(rect.right - rect.left, c.w);
+        EXPECT_EQ(rect.bottom - rect.top, c.h);
+        EXPECT_EQ(IsWindowEnabled(control) != FALSE, c.enabled);
+    }
+    // The up-down control takes the right end of the retry edit.
+    RECT retry, upDown;
+    GetWindowRect(window.item(kRetryId), &retry);
+    GetWindowRect(window.item(kRetryUpDownId), &upDown);
+    EXPECT_EQ(window.text(kRetryId), "9");
+    MapWindowPoints(nullptr, window.main, reinterpret_cast<POINT*>(&retry), 2);
+    MapWindowPoints(nullptr, window.main, reinterpret_cast<POINT*>(&upDown), 2);
+    EXPECT_EQ(retry.left, 954);
+    EXPECT_LT(retry.right - retry.left, 39); // narrowed for the arrows
+    EXPECT_GE(upDown.left, retry.right - 2);
+    EXPECT_LE(upDown.right, 954 + 39);
+    EXPECT_EQ(SendMessageW(window.item(kRetryUpDownId), UDM_GETPOS32, 0, 0), 9);
+    EXPECT_EQ(reinterpret_cast<HWND>(SendMessageW(window.item(kRetryUpDownId), UDM_GETBUDDY, 0, 0)),
+              window.item(kRetryId));
+    // Manual buttons: the window sets their state itself.
+    for (int id : {kHead0Id, kHead1Id, kBothHeadsId, kDriveAId, kDriveBId, kCyl81Id, kStepPlusId})
+        EXPECT_EQ(GetWindowLongW(window.item(id), GWL_STYLE) & BS_TYPEMASK,
+                  id == kCyl81Id || id == kStepPlusId ? BS_CHECKBOX : BS_RADIOBUTTON)
+            << id;
+    EXPECT_TRUE(GetWindowLongW(window.item(kFillerId), GWL_STYLE) & ES_UPPERCASE);
+    EXPECT_EQ(SendMessageW(window.item(kImageNameId), EM_GETLIMITTEXT, 0, 0), 65);
+    EXPECT_TRUE(window.checked(kHead0Id) && window.checked(kDriveAId));
+    EXPECT_FALSE(window.checked(kHead1Id) || window.checked(kCyl81Id) ||
+                 window.checked(kStepPlusId));
+    EXPECT_EQ(window.rate(), "300Kbps");
+    EXPECT_EQ(SendMessageW(window.item(kTabId), TCM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(window.tab(), 0);
+    const std::string statuses[] = {
+        "Warning: The 'fdrawcmd.sys' driver is not installed or floppy disabled in BIOS setup",
+        "Head (side)",
+        "Track",
+        "Sector",
+        "Result",
+        ""};
+    for (int part = 0; part < 6; ++part)
+        EXPECT_EQ(window.status(part), statuses[part]) << part;
+    EXPECT_EQ(storedDword(kScratchKey, "DiskDataRate"), std::optional<DWORD>(1));
+    EXPECT_EQ(storedDword(kScratchKey, "DiskSectorsCount"), std::optional<DWORD>(2));
+    HMENU system = GetSystemMenu(window.main, FALSE);
+    EXPECT_EQ(GetMenuState(system, SC_SIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_EQ(GetMenuState(system, SC_MAXIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_NE(GetMenuState(system, SC_MOVE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    HMENU menu = GetMenu(window.main);
+    wchar_t item[80] = {};
+    GetMenuStringW(menu, kSplitCommand, item, 80, MF_BYCOMMAND);
+    EXPECT_STREQ(item, L"Convert DS images to SS tracks separately");
+    EXPECT_EQ(GetMenuItemCount(menu), 4);
+}
+
+TEST(MainWindow, TakesOnlyValidProfileValues) {
+    struct Case {
+        DWORD rateType;
+        std::vector<BYTE> rate;
+        std::vector<BYTE> sectors;
+        const char* shownRate;
+        const char* shownSectors;
+    };
+    const Case cases[] = {
+        {REG_DWORD, {0, 0, 0, 0}, {4, 0, 0, 0}, "500Kbps", "18 sectors"},
+        {REG_DWORD, {3, 0, 0, 0}, {5, 0, 0, 0}, "300Kbps", "10 sectors"},
+        {REG_DWORD, {2, 0, 0, 0x80}, {0, 0, 0, 0x80}, "300Kbps", "10 sectors"},
+        {REG_BINARY, {2, 0, 0, 0}, {1, 0, 0, 0}, "250Kbps", "9 sectors"},
+        {REG_BINARY, {2, 0}, {1, 0, 0, 0, 0, 0, 0, 0}, "300Kbps", "10 sectors"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shownRate + std::string(" ") + c.shownSectors);
+        deleteScratchKey();
+        storeValue("DiskDataRate", c.rateType, c.rate);
+        storeValue("DiskSectorsCount", c.rate.size() == 4 ? REG_DWORD : REG_BINARY, c.sectors);
+        Window window(
+            "no-diskette.dsk"); // a usable (virtual) driver: no taskbar signal to wait for
+        EXPECT_EQ(window.rate(), c.shownRate);
+        EXPECT_EQ(window.text(kSectorsId), c.shownSectors);
+        EXPECT_EQ(window.settings().sectorsPerSide, 80 * std::stoi(c.shownSectors));
+    }
+}
+
+TEST(MainWindow, SettingsControlsActAtOnce) {
+    deleteScratchKey();
+    Window window;
+    const char* labels[] = {"15 sectors", "18 sectors", "8 sectors", "9 sectors", "10 sectors"};
+    for (const char* label : labels) {
+        window.command(kSectorsId);
+        EXPECT_EQ(window.text(kSectorsId), label);
+        EXPECT_EQ(storedDword(kScratchKey, "DiskSectorsCount"),
+                  std::optional<DWORD>(window.settings().sectorsChoice));
+        EXPECT_EQ(window.settings().sectorsPerTrack, std::stoi(label));
+    }
+    // The list saves on its selection change and on every other notification.
+    SendMessageW(window.item(kDataRateId), CB_SETCURSEL, 2, 0);
+    window.command(kDataRateId, CBN_SELCHANGE);
+    EXPECT_EQ(window.settings().dataRate, Rate250);
+    storeValue("DiskDataRate", REG_DWORD, {0, 0, 0, 0});
+    window.command(kDataRateId, CBN_DROPDOWN);
+    EXPECT_EQ(storedDword(kScratchKey, "DiskDataRate"), std::optional<DWORD>(2));
+
+    // Step+ and Cyl 81 in every order: 80 tracks, + 1 with Cyl 81, - 40 with Step+.
+    const std::vector<std::vector<int>> orders = {
+        {kCyl81Id, kStepPlusId, kCyl81Id, kStepPlusId},
+        {kStepPlusId, kCyl81Id, kStepPlusId, kCyl81Id},
+        {kCyl81Id, kStepPlusId, kStepPlusId, kCyl81Id},
+        {kStepPlusId, kCyl81Id, kCyl81Id, kStepPlusId},
+    };
+    for (const auto& order : orders)
+        for (int id : order) {
+            window.command(id);
+            const int tracks =
+                80 + (window.checked(kCyl81Id) ? 1 : 0) - (window.checked(kStepPlusId) ? 40 : 0);
+            EXPECT_EQ(window.settings().tracks, tracks);
+            EXPECT_EQ(window.settings().doubleStep, window.checked(kStepPlusId));
+            EXPECT_EQ(window.settings().sectorsPerSide, tracks * 10);
+        }
+    EXPECT_EQ(window.settings().tracks, 80);
+
+    window.command(kHead1Id);
+    EXPECT_EQ(window.tab(), 1);
+    window.command(kBothHeadsId);
+    EXPECT_TRUE(window.checked(kBothHeadsId) && !window.checked(kHead1Id));
+    EXPECT_EQ(window.tab(), 1);
+    EXPECT_EQ(window.settings().progressTotal(), 1600);
+    window.command(kHead0Id);
+    EXPECT_EQ(window.tab(), 0);
+    window.command(kDriveBId);
+    EXPECT_EQ(std::string(window.settings().devicePath), kDriveBPath);
+    EXPECT_TRUE(window.checked(kDriveBId) && !window.checked(kDriveAId));
+
+    // Cancel while idle: the driver text, as no driver was found.
+    window.command(kCancelId);
+    EXPECT_EQ(window.status(0), "Please, install the compatible driver!");
+    // Exit destroys the window.
+    window.command(kExitCommand, 0);
+    EXPECT_FALSE(IsWindow(window.main));
+}
+
+TEST(MainWindow, FillerAndRetryEntries) {
+    deleteScratchKey();
+    Window window;
+    struct Filler {
+        const char* typed;
+        int value;
+        const char* shown; // after leaving the field
+    };
+    const Filler fillers[] = {{"A", 0x0A, "0A"},  {"G7", 0x07, "07"}, {"7", 0x07, "07"},
+                              {"0", 0, "00"},     {"00", 0, "00"},    {"", 0, "00"},
+                              {"E5", 0xE5, "E5"}, {"FF", 0xFF, "FF"}};
+    for (const Filler& f : fillers) {
+        SCOPED_TRACE(f.typed);
+        window.type(kFillerId, f.typed);
+        EXPECT_EQ(window.settings().fillerByte, f.value);
+        window.command(kFillerId, EN_KILLFOCUS);
+        EXPECT_EQ(window.text(kFillerId), f.shown);
+        EXPECT_EQ(window.settings().fillerByte, f.value);
+    }
+    struct Retry {
+        const char* typed;
+        int count;
+        const char* shown;
+    };
+    const Retry retries[] = {{"21", 9, "9"},   {"-1", 9, "9"}, {"1a", 9, "9"},     {" 5", 9, "9"},
+                             {"20", 20, "20"}, {"", 0, ""},    {"123456", 0, "0"}, {"3", 3, "3"}};
+    for (const Retry& r : retries) {
+        SCOPED_TRACE(r.typed);
+        window.type(kRetryId, r.typed);
+        EXPECT_EQ(window.settings().retries, r.count);
+        EXPECT_EQ(window.text(kRetryId), r.shown);
+    }
+    // The up-down control writes its position into the edit, as a text change.
+    SendMessageW(window.item(kRetryUpDownId), UDM_SETPOS32, 0, 17);
+    EXPECT_EQ(window.settings().retries, 17);
+    // Escape in the retry edit moves the focus to Cancel.
+    SetForegroundWindow(window.main);
+    SetFocus(window.item(kRetryId));
+    ASSERT_EQ(GetFocus(), window.item(kRetryId));
+    SendMessageW(window.item(kRetryId), WM_CHAR, 27, 0);
+    EXPECT_EQ(GetFocus(), window.item(kCancelId));
+}
+
+TEST(MainWindow, CommandsAskWithTheirDialogs) {
+    deleteScratchKey();
+    Window window;
+    window.command(kHead1Id);
+    window.command(kHead0Id);
+    SendMessageW(window.item(kTabId), TCM_SETCURSEL, 1, 0);
+    for (int id : {kReadId, kWriteId, kOpenId, kSaveId, kFormatId})
+        window.command(id); // every dialog and question answered Cancel
+    ASSERT_EQ(window.dialogs.fileDialogs.size(), 4u);
+    const FileDialogOptions& read = window.dialogs.fileDialogs[0];
+    EXPECT_EQ(window.tab(), 0); // the read showed the chosen head first
+    EXPECT_TRUE(read.save && read.hideReadOnly && !read.mustExist);
+    EXPECT_EQ(read.title, "Read the data from a real diskette and save a dump to file named:");
+    EXPECT_EQ(read.defaultExtension, "dsk");
+    const FileDialogOptions& write = window.dialogs.fileDialogs[1];
+    EXPECT_TRUE(!write.save && write.mustExist && write.hideReadOnly);
+    EXPECT_EQ(write.title, "Open a dump datafile to write them on the real diskette");
+    EXPECT_EQ(write.defaultExtension, "");
+    const FileDialogOptions& open = window.dialogs.fileDialogs[2];
+    EXPECT_TRUE(!open.save && open.mustExist && open.title.empty());
+    const FileDialogOptions& save = window.dialogs.fileDialogs[3];
+    EXPECT_TRUE(save.save && !save.mustExist && !save.hideReadOnly && save.title.empty());
+    EXPECT_EQ(save.defaultExtension, "dsk");
+    ASSERT_EQ(save.filters.size(), 3u);
+    EXPECT_STREQ(save.filters[0].name, "Diskette DZ image file (*.dsk, *.dz)");
+    EXPECT_STREQ(save.filters[0].pattern, "*.dsk;*.dz");
+    EXPECT_STREQ(save.filters[2].pattern, "*.*");
+    ASSERT_EQ(window.dialogs.questions.size(), 1u);
+    EXPECT_EQ(window.dialogs.questions[0],
+              "Formatting a 5,25\" floppy confirmation|This operation will format the RX50 media "
+              "in a drive and destroy all data on a diskette.\n\nContinue?");
+    EXPECT_EQ(window.dialogs.icons[0], MessageIcon::None);
+    EXPECT_FALSE(windowApp().state.running()); // nothing started
+    EXPECT_EQ(window.text(kReadId), "Read disk...");
+
+    // Alt+"?" and Alt+"/" are the About command; a plain "?" is not.
+    const HACCEL accelerators =
+        LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAccelerators));
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_MENU] = 0x80; // Alt held
+    SetKeyboardState(keys);
+    for (wchar_t key : {L'?', L'/'}) {
+        MSG alt{window.main, WM_SYSCHAR, key, 1 << 29, 0, {}};
+        dispatchLoopMessage(window.main, accelerators, alt);
+    }
+    keys[VK_MENU] = 0;
+    SetKeyboardState(keys);
+    MSG plain{window.main, WM_CHAR, L'?', 0, 0, {}};
+    dispatchLoopMessage(window.main, accelerators, plain);
+    EXPECT_EQ(window.dialogs.abouts, 2);
+    // The About box itself, from its template.
+    HWND about = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAboutDialog),
+                                    window.main, aboutProc, 0);
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(narrow(windowText(about)), "About reader");
+    EXPECT_EQ(narrow(windowText(GetDlgItem(about, IDOK))), "OK");
+    SendMessageW(about, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(IsWindowVisible(about));
+    DestroyWindow(about);
+}
+
+// A read of a virtual diskette started by the button: the same image, map and
+// log as the core's read makes; the controls off while it runs (checked while
+// the diskette check asks, with a drop that must be ignored), on after it.
+TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
+    deleteScratchKey();
+    test::TempDir dir;
+    const test::Bytes side = test::patterned(409600, 5);
+    const std::string diskette = dir.file("diskette.dsk");
+    test::writeAll(diskette, side);
+    test::writeAll(dir.file("faults.txt"), {});
+    const std::string faults = dir.file("faults.txt");
+    const std::string script = "no-diskette\nfail-then-ok 0 0 1 2 27\n";
+    test::writeAll(faults, test::Bytes(script.begin(), script.end()));
+    const std::string other = dir.file("other.dsk");
+    test::writeAll(other, test::patterned(512, 1));
+
+    Window window(diskette, faults);
+    EXPECT_EQ(window.status(0).rfind("Ready: 'fdrawcmd.sys' low-level floppy filter driver "
+                                     "successfully detected",
+                                     0),
+              0u);
+    EXPECT_NE(narrow(windowText(window.main)).find("Virtual drive A: "), std::string::npos);
+    const std::string image = dir.file("rx50.side.dsk");
+    window.dialogs.files.push_back(image);
+    std::vector<bool> enabledWhileBusy;
+    std::string captionWhileBusy;
+    bool retryEnabledWhileBusy = false;
+    window.dialogs.onAsk = [&](const std::string& question) {
+        EXPECT_EQ(question, "Checklist warning|Diskette is not inserted in a floppy drive");
+        enabledWhileBusy = window.busyControlsEnabled();
+        captionWhileBusy = window.text(kReadId);
+        retryEnabledWhileBusy =
+            IsWindowEnabled(window.item(kRetryId)) && IsWindowEnabled(window.item(kCancelId));
+        SendMessageW(window.main, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({other})), 0);
+        static_cast<VirtualDrive*>(windowApp().device)->diskette(0)->present = true;
+        return true;
+    };
+    window.command(kReadId);
+    ASSERT_TRUE(window.waitFor("Ready. Reading to "));
+
+    EXPECT_EQ(enabledWhileBusy, std::vector<bool>(busyControls().size(), false));
+    EXPECT_EQ(captionWhileBusy, "Reading...");
+    EXPECT_TRUE(retryEnabledWhileBusy);
+    EXPECT_EQ(window.busyControlsEnabled(), std::vector<bool>(busyControls().size(), true));
+    EXPECT_EQ(window.text(kReadId), "Read disk...");
+    EXPECT_EQ(window.text(kImageNameId), "rx50.side");
+    EXPECT_EQ(windowApp().session.currentImageBase, dir.file("rx50.side"));
+    EXPECT_EQ(window.status(0), "Ready. Reading to " + image + " finished");
+
+    EXPECT_EQ(test::readAll(image), side);
+    const std::string map = "4" + std::string(799, '3');
+    EXPECT_EQ(test::readAll(dir.file("rx50.side.map")), test::Bytes(map.begin(), map.end()));
+    std::string log;
+    for (int attempt = 0; attempt < 2; ++attempt)
+        log += "Head 0, Track 0, sector 1, " + std::string(attempt ? "retry " : "probe ") +
+               std::to_string(attempt) + " of 9, error 27 - " + systemMessageText(27) + "\n";
+    EXPECT_EQ(test::readAll(dir.file("rx50.side.log")), test::Bytes(log.begin(), log.end()));
+    EXPECT_EQ(windowApp().session.slots[0][0].legend, Warning);
+    EXPECT_EQ(windowApp().session.slots[0][799].legend, Good);
+
+    window.command(kCancelId);
+    EXPECT_EQ(window.status(0), "Ready");
+
+    // Dropped while idle: a folder is skipped, the file after it loads.
+    SendMessageW(window.main, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({dir.path(), other})),
+                 0);
+    ASSERT_TRUE(window.waitFor("Ready. Loading from "));
+    EXPECT_EQ(window.status(0), "Ready. Loading from " + other + " finished");
+    EXPECT_EQ(windowApp().session.slots[0][0].legend, Good);
+    EXPECT_EQ(windowApp().session.slots[0][1].legend, NotFound);
+}
+
+// The map's read-sector route with its tab guard, and the Space key's scan
+// that takes the diskette's layout without asking.
+TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
+    deleteScratchKey();
+    test::TempDir dir;
+    const test::Bytes sides = test::patterned(819200, 9);
+    const std::string diskette = dir.file("both.dsk");
+    test::writeAll(diskette, sides);
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(widen(dir.path()).c_str()); // the sector dumps land here
+    {
+        Window window(diskette);
+        window.command(kHead1Id);
+        SendMessageW(window.item(kTabId), TCM_SETCURSEL, 0, 0);
+        requestSectorRead(3, 5);
+        EXPECT_EQ(window.tab(), 1); // the first request only shows head 1
+        EXPECT_FALSE(windowApp().state.running());
+        EXPECT_EQ(windowApp().session.slots[1][34].legend, Empty);
+        requestSectorRead(3, 5);
+        EXPECT_EQ(windowApp().session.slots[1][34].legend, Good);
+        const std::size_t offset = ((3 * 2 + 1) * 10 + 4) * 512; // track 3, head 1, sector 5
+        const SectorData read = windowApp().session.slots[1][34].data.load();
+        EXPECT_EQ(test::Bytes(read.begin(), read.end()),
+                  test::Bytes(sides.begin() + offset, sides.begin() + offset + 512));
+        EXPECT_EQ(window.status(0), "Ready");
+
+        // Space: all rates from 500 Kbps; the 10-sector layout at 300 is taken.
+        window.command(kSectorsId); // 15 sectors
+        SendMessageW(window.item(kDataRateId), CB_SETCURSEL, 0, 0);
+        window.command(kDataRateId, CBN_SELCHANGE);
+        SendMessageW(window.main, WM_CHAR, L' ', 0);
+        EXPECT_EQ(window.rate(), "300Kbps");
+        EXPECT_EQ(window.text(kSectorsId), "10 sectors");
+        EXPECT_EQ(storedDword(kScratchKey, "DiskDataRate"), std::optional<DWORD>(1));
+        EXPECT_EQ(storedDword(kScratchKey, "DiskSectorsCount"), std::optional<DWORD>(2));
+        EXPECT_NE(window.status(0).find(" and 10 (1 [2], 2 [2], "), std::string::npos);
+        EXPECT_TRUE(window.dialogs.questions.empty());
+    }
+    SetCurrentDirectoryW(previous);
+}
+
+// A second start finds the first window, brings it forward and exits with 0,
+// leaving the profile as it was.
+TEST(MainWindow, SecondInstanceExitsAtOnce) {
+    deleteScratchKey();
+    Window window;
+    const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
+    std::wstring line = L"\"" + widen(DORVANE_EXE) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process));
+    const bool ended =
+        pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60);
+    if (!ended)
+        TerminateProcess(process.hProcess, 99); // it started a window of its own
+    EXPECT_TRUE(ended);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
+    EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
+}
+
+} // namespace
+} // namespace dorvane::ui
