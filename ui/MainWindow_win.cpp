@@ -622,6 +622,14 @@ const wchar_t* controlClass(ControlKind kind) {
     }
 }
 
+// The controls draw in the dialog font (MS Shell Dlg, 8 points) rather than the
+// bold system font: it is what users know from every dialog, and their texts fit
+// the fixed control sizes on every system, also where the system font is wider.
+void useDialogFont(HWND control) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
+}
+
 HWND createControl(const ControlLayout& layout, const std::string& text) {
     DWORD style = WS_CHILD | WS_VISIBLE | controlStyle(layout.kind);
     if (layout.id == kFillerId)
@@ -644,6 +652,7 @@ void createControls() {
         const std::string text =
             layout.id == kSectorsId ? sectorsChoiceLabel(settings().sectorsChoice) : layout.text;
         HWND made = createControl(layout, text);
+        useDialogFont(made);
         switch (layout.id) {
         case kImageNameId:
             SendMessageW(made, EM_LIMITTEXT, 65, 0);
@@ -696,6 +705,7 @@ void createTabs() {
     WindowApp& a = app();
     HWND tabs = CreateWindowExW(0, WC_TABCONTROLW, nullptr, WS_CHILD | WS_VISIBLE, 894, 0, 112, 27,
                                 a.main, reinterpret_cast<HMENU>(kTabId), a.instance, nullptr);
+    useDialogFont(tabs);
     const wchar_t* names[] = {L"head0", L"head1"};
     for (int i = 0; i < 2; ++i) {
         TCITEMW item{};
@@ -714,6 +724,7 @@ bool createStatusBar() {
                                   reinterpret_cast<HMENU>(kStatusBarId), a.instance, nullptr);
     if (!status)
         return false;
+    useDialogFont(status);
     SendMessageW(status, SB_SETPARTS, kStatusParts, reinterpret_cast<LPARAM>(kStatusEdges));
     return true;
 }
