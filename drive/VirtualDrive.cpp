@@ -23,11 +23,13 @@ constexpr int kMaxSizeCode = 6;
 // from the index hole (gap 4a, sync, index mark, gap 1); per sector the ID
 // field (sync, address mark, C H R N, CRC), the gap after it, and the data
 // field's sync, mark and CRC.
+// A command catches a sector when it arrives before the ID's address mark,
+// after the sync bytes that start the field.
 struct Framing {
-    int leadIn, idField, gap2, dataFrame;
+    int leadIn, idField, gap2, dataFrame, sync;
 };
-constexpr Framing kMfmFraming{146, 22, 22, 18};
-constexpr Framing kFmFraming{73, 13, 11, 9};
+constexpr Framing kMfmFraming{146, 22, 22, 18, 12};
+constexpr Framing kFmFraming{73, 13, 11, 9, 6};
 
 const Framing& framingOf(bool fm) {
     return fm ? kFmFraming : kMfmFraming;
@@ -374,11 +376,13 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
     const std::size_t count = track.sectors.size();
     const Layout layout = layoutOf(track);
     const Framing& framing = framingOf(track.fm);
-    // From the start of a sector's ID field to the end of its data field.
+    // From the ID's address mark to the end of the data field.
+    const double markMicros = framing.sync * layout.byteMicros;
     const double sectorMicros =
         std::min(layout.pitch, (framing.idField + framing.gap2 + framing.dataFrame +
                                 static_cast<double>(bytes)) *
-                                   layout.byteMicros);
+                                   layout.byteMicros) -
+        markMicros;
 
     // The controller transfers sector after sector (R, R+1, ...) until the
     // buffer is full (terminal count) or the end-of-track sector is done; the
@@ -398,7 +402,7 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
             if (id.cylinder != cmd.cylinder || id.head != cmd.head || id.sector != sectorNumber ||
                 id.sizeCode != cmd.sizeCode)
                 continue;
-            const std::uint64_t wait = waitFor(layout.sectorStart(i));
+            const std::uint64_t wait = waitFor(layout.sectorStart(i) + markMicros);
             if (best == count || wait < bestWait) {
                 best = i;
                 bestWait = wait;
@@ -550,17 +554,19 @@ bool VirtualDrive::readId(const std::uint8_t* in, std::size_t inSize, std::uint8
     }
     // The next ID field to pass the head, read to its end.
     const Layout layout = layoutOf(track);
+    const Framing& framing = framingOf(track.fm);
+    const double markMicros = framing.sync * layout.byteMicros;
     std::size_t next = 0;
     std::uint64_t nextWait = 0;
     for (std::size_t i = 0; i < track.sectors.size(); ++i) {
-        const std::uint64_t wait = waitFor(layout.sectorStart(i));
+        const std::uint64_t wait = waitFor(layout.sectorStart(i) + markMicros);
         if (i == 0 || wait < nextWait) {
             next = i;
             nextWait = wait;
         }
     }
     clock_ += nextWait +
-              static_cast<std::uint64_t>(framingOf(track.fm).idField * layout.byteMicros);
+              static_cast<std::uint64_t>((framing.idField - framing.sync) * layout.byteMicros);
     ReadIdResult result{static_cast<std::uint8_t>(request.head << 2 | drive_), 0, 0,
                         track.sectors[next].id};
     std::memcpy(out, &result, sizeof result);
