@@ -81,9 +81,7 @@ void readRx50Side(benchmark::State& state) {
 // Host latency per command in microseconds: none, within the gap between two
 // sectors (about 1.3 ms at 360 rpm), and beyond it; per sector (0) and track
 // at once (1).
-BENCHMARK(readRx50Side)
-    ->ArgsProduct({{0, 1000, 4000}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(readRx50Side)->ArgsProduct({{0, 1000, 4000}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace
 

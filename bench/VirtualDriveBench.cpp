@@ -67,8 +67,8 @@ int main() {
     std::printf("Whole RX50 side at 300 kbit/s, 360 rpm; physical limit %.2f s "
                 "(80 revolutions and 79 steps)\n",
                 limit);
-    std::printf("%-13s %-14s %12s %9s %12s %9s\n", "pace", "host latency", "simulated",
-                "x limit", "host time", "failures");
+    std::printf("%-13s %-14s %12s %9s %12s %9s\n", "pace", "host latency", "simulated", "x limit",
+                "host time", "failures");
     for (ReadPace pace : {ReadPace::TrackAtOnce, ReadPace::PerSector})
         for (std::uint32_t latency : {0u, 1000u, 4000u}) {
             const Result r = readSide(latency, pace, limit);

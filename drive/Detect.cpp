@@ -44,10 +44,10 @@ void describe(DetectedFormat& f) {
     const char* sides = f.twoSides ? "two sides" : "one side";
     const bool rx50 = f.tracks == 80 && f.sectors == 10 && bytes == 512 && !f.twoSides &&
                       !f.doubleStep && f.dataRate != Rate500;
-    f.description = formatText("%s%i tracks%s, %i sectors of %i bytes, %i kbit/s MFM, %s",
-                               rx50 ? "RX50: " : "", f.tracks,
-                               f.doubleStep ? " on every other cylinder" : "", f.sectors, bytes,
-                               kRateKbits[f.dataRate], sides);
+    f.description =
+        formatText("%s%i tracks%s, %i sectors of %i bytes, %i kbit/s MFM, %s", rx50 ? "RX50: " : "",
+                   f.tracks, f.doubleStep ? " on every other cylinder" : "", f.sectors, bytes,
+                   kRateKbits[f.dataRate], sides);
     if (f.sectorsChoice < 0) {
         f.options = "";
         f.description += formatText(" (no sectors choice holds %i sectors)", f.sectors);

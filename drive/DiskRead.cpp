@@ -175,7 +175,8 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector,
     record.legend = Progress;
     view_.repaintMap();
 
-    const SectorVerdict verdict = attempts_.read(record, track, head, sector, buffer_.data(), first);
+    const SectorVerdict verdict =
+        attempts_.read(record, track, head, sector, buffer_.data(), first);
     record.data.store(buffer_);
     record.legend = verdict.legend;
     files_.appendSector(buffer_.data(), record.legend);

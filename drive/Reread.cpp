@@ -27,7 +27,9 @@ public:
     bool open(const OperationRequest& request);
     void close();
 
-    std::size_t sectorsInImage() const { return static_cast<std::size_t>(imageSize_ / kSectorBytes); }
+    std::size_t sectorsInImage() const {
+        return static_cast<std::size_t>(imageSize_ / kSectorBytes);
+    }
     // The map's legend of a sector, or -1 past the map's end.
     int legendAt(std::size_t index) const {
         return index < digits_.size() ? static_cast<unsigned char>(digits_[index]) - '0' : -1;
@@ -197,8 +199,7 @@ RereadResult Rereader::run() {
         ticker.emplace(ctx_);
         resetTaskbarProgress(ctx_);
         for (int track = 0; track < settings_.tracks && !ctx_.state.cancelled(); ++track) {
-            ctx_.view.setStatus(StatusTrack,
-                                formatText("%s: %i", trackWord(settings_), track));
+            ctx_.view.setStatus(StatusTrack, formatText("%s: %i", trackWord(settings_), track));
             for (int head = settings_.firstHead; head <= settings_.lastHead; ++head)
                 rereadSide(track, head);
         }
@@ -269,8 +270,7 @@ void Rereader::rereadSide(int track, int head) {
         ++result_.attempted;
         if (!settle(record, index, verdict)) {
             result_.fileFailed = true;
-            ctx_.view.setStatus(StatusMain,
-                                formatText("Cannot write %s", request_.path.c_str()));
+            ctx_.view.setStatus(StatusMain, formatText("Cannot write %s", request_.path.c_str()));
             ctx_.state.requestCancel();
             return;
         }

@@ -24,7 +24,7 @@ struct RereadOptions {
 };
 
 struct RereadResult {
-    bool finished = false;   // ran to its end with a usable driver
+    bool finished = false; // ran to its end with a usable driver
     bool imageOpened = false;
     bool fileFailed = false; // a write to the image or the map failed: the run stopped there
     int attempted = 0;       // sectors read again

@@ -38,8 +38,8 @@ SectorVerdict SectorAttempts::read(SectorRecord& record, int track, int head, in
                         sector, attempt == 0 ? "probe" : "retry", attempt, settings.retries.load(),
                         static_cast<int>(error), systemMessageText(error).c_str()));
         view.setStatus(StatusResult, formatText("Result: %d", static_cast<int>(error)));
-        record.legend = noteFailedRead(error, dumpPrefix_, kCrcErrorDump, head, track, sector,
-                                       buffer);
+        record.legend =
+            noteFailedRead(error, dumpPrefix_, kCrcErrorDump, head, track, sector, buffer);
         view.repaintMap();
         if (error != 0)
             std::this_thread::yield();

@@ -41,8 +41,8 @@ public:
     // read already made (its bytes are in `buffer`): it counts as the probe.
     // `retries` is read again at every attempt and at the verdict: good at
     // the first attempt, bad once the retries ran out, else a warning.
-    SectorVerdict read(SectorRecord& record, int track, int head, int sector,
-                       std::uint8_t* buffer, const Attempt* first = nullptr);
+    SectorVerdict read(SectorRecord& record, int track, int head, int sector, std::uint8_t* buffer,
+                       const Attempt* first = nullptr);
 
     // The seek to (track, head), repeated while it fails, at most `attempts`
     // times and only while the operation is not cancelled; each failure is

@@ -379,9 +379,9 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
     // From the ID's address mark to the end of the data field.
     const double markMicros = framing.sync * layout.byteMicros;
     const double sectorMicros =
-        std::min(layout.pitch, (framing.idField + framing.gap2 + framing.dataFrame +
-                                static_cast<double>(bytes)) *
-                                   layout.byteMicros) -
+        std::min(layout.pitch,
+                 (framing.idField + framing.gap2 + framing.dataFrame + static_cast<double>(bytes)) *
+                     layout.byteMicros) -
         markMicros;
 
     // The controller transfers sector after sector (R, R+1, ...) until the
@@ -565,8 +565,8 @@ bool VirtualDrive::readId(const std::uint8_t* in, std::size_t inSize, std::uint8
             nextWait = wait;
         }
     }
-    clock_ += nextWait +
-              static_cast<std::uint64_t>((framing.idField - framing.sync) * layout.byteMicros);
+    clock_ +=
+        nextWait + static_cast<std::uint64_t>((framing.idField - framing.sync) * layout.byteMicros);
     ReadIdResult result{static_cast<std::uint8_t>(request.head << 2 | drive_), 0, 0,
                         track.sectors[next].id};
     std::memcpy(out, &result, sizeof result);

@@ -71,7 +71,7 @@ ImageDiskFile imageDiskOfRead(const std::vector<SectorOutcome>& outcomes,
                               const DiskSettings& settings, const std::string& header) {
     ImageDiskFile file = emptyFile(header);
     for (const SectorOutcome& o : outcomes) {
-        const std::uint8_t type = o.verdict.read                    ? kNormal
+        const std::uint8_t type = o.verdict.read                     ? kNormal
                                   : o.verdict.lastError == kErrorCrc ? kDataError
                                                                      : kUnavailable;
         addSector(file, settings, o.track, o.head, o.sector, type, o.bytes.data());
@@ -88,7 +88,8 @@ ImageDiskFile imageDiskOfImage(const std::vector<std::uint8_t>& image, const std
         for (int head = settings.firstHead; head <= settings.lastHead; ++head)
             for (int sector = 1; sector <= settings.sectorsPerTrack; ++sector, ++index) {
                 const std::size_t at = index * kSectorBytes;
-                const std::uint8_t* bytes = at + kSectorBytes <= image.size() ? &image[at] : nullptr;
+                const std::uint8_t* bytes =
+                    at + kSectorBytes <= image.size() ? &image[at] : nullptr;
                 const char digit = index < map.size() ? map[index] : '0';
                 std::uint8_t type = kUnavailable;
                 std::string dump;
@@ -123,8 +124,8 @@ bool convertImageToImageDisk(const OperationRequest& request, const DiskSettings
         File mapFile(mapPath, kReadShared);
         readWhole(mapFile, mapBytes);
     }
-    const std::string header = imageDiskHeader(
-        std::time(nullptr), "Dorvane: " + request.path + " and its map");
+    const std::string header =
+        imageDiskHeader(std::time(nullptr), "Dorvane: " + request.path + " and its map");
     return writeImageDiskFile(imdPath,
                               imageDiskOfImage(image, std::string(mapBytes.begin(), mapBytes.end()),
                                                request.basePath, settings, header),

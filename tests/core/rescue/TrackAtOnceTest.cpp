@@ -19,7 +19,9 @@ TEST(VirtualDriveClock, SpeedByRateReadIdAndTracksThatFit) {
         int rate;
         double diskRpm;
         std::uint64_t revolution;
-    } speeds[] = {{Rate300, 0, 166'666}, {Rate250, 0, 200'000}, {Rate500, 0, 200'000},
+    } speeds[] = {{Rate300, 0, 166'666},
+                  {Rate250, 0, 200'000},
+                  {Rate500, 0, 200'000},
                   {Rate300, 300, 200'000}};
     for (const auto& c : speeds) {
         VirtualRig rig(std::make_shared<VirtualDiskette>(), c.rate);

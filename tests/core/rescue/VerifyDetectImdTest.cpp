@@ -90,8 +90,8 @@ TEST(ImageDiskOfRead, RecordsMatchTheMap) {
     sectors.erase(sectors.begin() + 3);
     std::vector<SectorOutcome> outcomes;
     rig.request.button = kReadButton;
-    ASSERT_TRUE(readDisk(rig.ctx, rig.drive, rig.request,
-                         ReadOptions{ReadPace::TrackAtOnce, &outcomes}));
+    ASSERT_TRUE(
+        readDisk(rig.ctx, rig.drive, rig.request, ReadOptions{ReadPace::TrackAtOnce, &outcomes}));
     const std::string map = rig.fileText(".map");
     const Bytes image = rig.image();
 
