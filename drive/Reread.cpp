@@ -291,6 +291,15 @@ bool Rereader::settle(SectorRecord& record, std::size_t index, const SectorVerdi
         keepOld();
         return true;
     }
+    // Bytes without a digit (a run that ended between the two writes) may be
+    // a good read: they stay, marked bad, so that no later failure replaces them.
+    if (!verdict.read && index < files_.sectorsInImage() && old == -1) {
+        keepOld();
+        if (!files_.writeLegend(index, Bad))
+            return false;
+        record.legend = Bad;
+        return true;
+    }
     const std::int32_t legend = !verdict.read ? Bad : verdict.attempts == 1 ? Good : Warning;
     if (!files_.writeSector(index, buffer_.data())) {
         keepOld();

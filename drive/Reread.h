@@ -35,9 +35,9 @@ struct RereadResult {
 // slots of the head range show the image and map, then what the run changes.
 // Which sectors are good: digit '3' in the map and the sector inside the image.
 // A sector that reads is marked '3' at the first attempt, '4' after retries.
-// One that still fails keeps what the image held; one that had no data yet
-// (beyond the image's end, or marked '0' or '1') gets the last bytes read and
-// '5'.
+// One that still fails keeps what the image held (marked '5' when the map had
+// no digit for it); one that had no data yet (beyond the image's end, or
+// marked '0' or '1') gets the last bytes read and '5'.
 RereadResult rereadDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
                         RereadOptions options = {});
 
