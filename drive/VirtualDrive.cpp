@@ -73,12 +73,10 @@ double trackCapacityBytes(int dataRate, double rpm, bool fm) {
     return rateBitsPerSecond(dataRate) / (fm ? 16.0 : 8.0) * 60.0 / rpm;
 }
 
-double trackLayoutBytes(const std::vector<int>& sizeCodes, int gap, bool fm) {
+double trackLayoutBytes(int sectors, int sizeCode, int gap, bool fm) {
     const Framing& f = framingOf(fm);
-    double bytes = f.leadIn;
-    for (int code : sizeCodes)
-        bytes += f.idField + f.gap2 + f.dataFrame + static_cast<double>(sectorBytes(code)) + gap;
-    return bytes;
+    return f.leadIn + sectors * (f.idField + f.gap2 + f.dataFrame +
+                                 static_cast<double>(sectorBytes(sizeCode)) + gap);
 }
 
 VirtualDrive::VirtualDrive(std::shared_ptr<VirtualDiskette> driveA,
@@ -481,10 +479,8 @@ bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
     // A layout longer than the revolution runs into its own start: the
     // controller overruns and the track is left without a usable ID.
     const bool fm = (block.flags & kFlagMfm) == 0;
-    std::vector<int> sizeCodes;
-    for (int i = 0; i < block.sectors; ++i)
-        sizeCodes.push_back(in[sizeof block + i * sizeof(SectorIdEntry) + 3] & 0x07);
-    if (trackLayoutBytes(sizeCodes, block.gapLength, fm) > trackCapacityBytes(rate_, rpm(), fm)) {
+    if (trackLayoutBytes(block.sectors, block.sizeCode, block.gapLength, fm) >
+        trackCapacityBytes(rate_, rpm(), fm)) {
         track = VirtualTrack{};
         return fail(kErrorIoDevice);
     }

@@ -89,10 +89,10 @@ std::vector<std::uint8_t> corruptedData(const VirtualSector& sector);
 
 // Bytes a track holds at a data rate (code 0..3) and speed, in MFM; FM holds half.
 double trackCapacityBytes(int dataRate, double rpm, bool fm);
-// The bytes one track side of these sectors takes with the format gap `gap`
-// after each: the track's lead-in, then per sector its ID field, the gap after
-// it, the data field's frame and data, and the gap.
-double trackLayoutBytes(const std::vector<int>& sizeCodes, int gap, bool fm);
+// The bytes a track side of `sectors` data fields of size code `sizeCode` takes
+// with the format gap `gap` after each: the track's lead-in, then per sector
+// its ID field, the gap after it, the data field's frame and data, and the gap.
+double trackLayoutBytes(int sectors, int sizeCode, int gap, bool fm);
 
 struct VirtualTiming {
     // 0: the drive turns as the selected rate says: 360 rpm at 300 kbit/s (a
