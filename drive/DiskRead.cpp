@@ -72,9 +72,6 @@ private:
     bool finish();
 
     void log(const std::string& text) { files_.appendLog(logLine(text)); }
-    void showResult(std::uint32_t error) {
-        view_.setStatus(StatusResult, formatText("Result: %d", static_cast<int>(error)));
-    }
 
     OperationContext& ctx_;
     const DiskSettings& settings_;
