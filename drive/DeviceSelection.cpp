@@ -19,6 +19,7 @@ namespace dorvane {
 const char* const kVirtualDriveVariable = "DORVANE_VIRTUAL_DRIVE";
 const char* const kFaultScriptVariable = "DORVANE_FAULT_SCRIPT";
 const char* const kVirtualSpeedVariable = "DORVANE_VIRTUAL_SPEED";
+const char* const kVirtualRpmVariable = "DORVANE_VIRTUAL_RPM";
 
 namespace {
 
@@ -165,6 +166,9 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
     VirtualTiming timing;
     const std::string speed = environmentValue(kVirtualSpeedVariable);
     timing.realTimeSpeedup = static_cast<std::uint32_t>(std::strtoul(speed.c_str(), nullptr, 10));
+    // Unset, 0 or nonsense: the drive turns as the data rate says.
+    const double rpm = std::strtod(environmentValue(kVirtualRpmVariable).c_str(), nullptr);
+    timing.rpm = rpm >= 100 && rpm <= 1000 ? rpm : 0;
     return std::make_unique<VirtualDrive>(loaded.disk, nullptr, timing);
 }
 

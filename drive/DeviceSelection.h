@@ -31,6 +31,9 @@ extern const char* const kFaultScriptVariable;  // "DORVANE_FAULT_SCRIPT"
 // A whole number N: the virtual drive runs in real time, N times faster than a
 // real drive (unset or 0: it answers at once).
 extern const char* const kVirtualSpeedVariable; // "DORVANE_VIRTUAL_SPEED"
+// Revolutions per minute (100..1000) the virtual drive turns at whatever the
+// data rate and the diskette say (unset: 360 at 300 kbit/s, else 300).
+extern const char* const kVirtualRpmVariable; // "DORVANE_VIRTUAL_RPM"
 
 // `virtualDescription` (may be null) receives "" for the real driver, or a
 // line naming the virtual diskette (and what went wrong loading it) for the

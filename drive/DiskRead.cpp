@@ -2,15 +2,15 @@
 
 #include "drive/DisketteCheck.h"
 #include "drive/FloppyController.h"
-#include "drive/SectorDump.h"
+#include "drive/SectorAttempts.h"
 #include "drive/SystemMessage.h"
 #include "files/File.h"
 #include "model/Text.h"
 
 #include <array>
 #include <optional>
-#include <thread>
 #include <utility>
+#include <vector>
 
 namespace dorvane {
 
@@ -71,9 +71,11 @@ std::string logLine(const std::string& text) {
 // the sector buffer it reads through.
 class DiskReader {
 public:
-    DiskReader(OperationContext& ctx, FloppyDevice& device, OperationRequest request)
+    DiskReader(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+               ReadOptions options)
         : ctx_(ctx), settings_(ctx.session.settings), view_(ctx.view), device_(device),
-          fdc_(device), request_(std::move(request)) {}
+          fdc_(device), request_(std::move(request)), options_(options),
+          attempts_(ctx, fdc_, request_.basePath, [this](const std::string& text) { log(text); }) {}
 
     bool run();
 
@@ -85,14 +87,14 @@ private:
     void openFiles();
     ImageSlot& startSide(int track, int head);
     bool seekSide(int track, int head);
-    void fillUnreachableSide(ImageSlot& slot, int track);
-    void readSector(ImageSlot& slot, int track, int head, int sector);
+    void fillUnreachableSide(ImageSlot& slot, int track, int head);
+    void readSector(ImageSlot& slot, int track, int head, int sector,
+                    const Attempt* first = nullptr);
+    void readSideAtOnce(ImageSlot& slot, int track, int head);
+    void noteOutcome(int track, int head, int sector, const SectorVerdict& verdict);
     bool finish();
 
     void log(const std::string& text) { files_.appendLog(logLine(text)); }
-    void showResult(std::uint32_t error) {
-        view_.setStatus(StatusResult, formatText("Result: %d", static_cast<int>(error)));
-    }
 
     OperationContext& ctx_;
     const DiskSettings& settings_;
@@ -100,6 +102,8 @@ private:
     FloppyDevice& device_;
     FloppyController fdc_;
     const OperationRequest request_;
+    const ReadOptions options_;
+    SectorAttempts attempts_;
     ReadFiles files_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
     std::optional<ElapsedTicker> ticker_;
@@ -125,11 +129,14 @@ bool DiskReader::run() {
             if (!seekSide(track, head)) {
                 // A cancelled seek leaves the side out of the files.
                 if (!cancelled())
-                    fillUnreachableSide(slot, track);
+                    fillUnreachableSide(slot, track, head);
                 continue;
             }
-            for (int sector = 1; sector <= spt() && !cancelled(); ++sector)
-                readSector(slot, track, head, sector);
+            if (options_.pace == ReadPace::TrackAtOnce)
+                readSideAtOnce(slot, track, head);
+            else
+                for (int sector = 1; sector <= spt() && !cancelled(); ++sector)
+                    readSector(slot, track, head, sector);
         }
     }
     return finish();
@@ -167,83 +174,63 @@ ImageSlot& DiskReader::startSide(int track, int head) {
 // The seek is repeated while it fails, at most kSeekAttempts times and only
 // while the read is not cancelled.
 bool DiskReader::seekSide(int track, int head) {
-    const SeekBlock seek = seekBlockFor(track, head, settings_.doubleStep);
-    int failures = 0;
-    while (!fdc_.seek(seek)) {
-        ++failures;
-        log(formatText("Head %i, Track %i, attempt %i, warning %i - %s", head, track, failures,
-                       static_cast<int>(kErrorSeek), systemMessageText(kErrorSeek).c_str()));
-        showResult(kErrorSeek);
-        if (failures >= kSeekAttempts || cancelled())
-            return false;
-    }
-    return true;
+    return attempts_.seek(track, head, kSeekAttempts);
 }
 
 // The head never got there: each sector goes to the image as filler bytes and
 // is marked Bad, so that the image and the map keep one entry per sector.
-void DiskReader::fillUnreachableSide(ImageSlot& slot, int track) {
+void DiskReader::fillUnreachableSide(ImageSlot& slot, int track, int head) {
     buffer_.fill(settings_.fillerByte);
     for (int index = 0; index < spt(); ++index) {
         SectorRecord& record = recordAt(slot, spt(), track, index);
         record.data.store(buffer_);
         record.legend = Bad;
         files_.appendSector(buffer_.data(), Bad);
+        SectorVerdict verdict;
+        verdict.lastError = kErrorSeek;
+        noteOutcome(track, head, index + 1, verdict);
         reportStep(ctx_, TaskbarState::Error, 1);
     }
 }
 
-void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector) {
+void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector,
+                            const Attempt* first) {
     SectorRecord& record = recordAt(slot, spt(), track, sector - 1);
     view_.setStatus(StatusSector, formatText("Sector: %i", sector));
     record.legend = Progress;
     view_.repaintMap();
 
-    const SectorCommandBlock command =
-        sectorCommand(track, head, sector, sector + 1, settings_.gapLength());
-    bool success = false;
-    int attempt = 0;
-    // `retries` may change in the window during the read: it is read again at
-    // every attempt and at the verdict.
-    while (attempt <= settings_.retries) {
-        buffer_.fill(settings_.fillerByte);
-        if (fdc_.readData(command, buffer_.data(), buffer_.size())) {
-            success = true;
-            ++attempt;
-            break;
-        }
-        if (cancelled())
-            break;
-        const std::uint32_t error = fdc_.lastError();
-        log(formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s", head, track,
-                       sector, attempt == 0 ? "probe" : "retry", attempt, settings_.retries.load(),
-                       static_cast<int>(error), systemMessageText(error).c_str()));
-        showResult(error);
-        record.legend = noteFailedRead(error, request_.basePath, kCrcErrorDump, head, track, sector,
-                                       buffer_.data());
-        view_.repaintMap();
-        if (error != 0)
-            std::this_thread::yield();
-        ++attempt;
-    }
-
-    // The verdict: good at the first attempt, bad once the retries ran out,
-    // else a warning.
+    const SectorVerdict verdict =
+        attempts_.read(record, track, head, sector, buffer_.data(), first);
     record.data.store(buffer_);
-    TaskbarState state;
-    if (success && attempt == 1) {
-        record.legend = Good;
-        view_.setStatus(StatusResult, "Result: OK");
-        state = TaskbarState::Normal;
-    } else if (attempt >= settings_.retries) {
-        record.legend = Bad;
-        state = TaskbarState::Error;
-    } else {
-        record.legend = Warning;
-        state = TaskbarState::Paused;
-    }
+    record.legend = verdict.legend;
     files_.appendSector(buffer_.data(), record.legend);
-    reportStep(ctx_, state, 1);
+    noteOutcome(track, head, sector, verdict);
+    reportStep(ctx_, verdict.state, 1);
+}
+
+// The side in about one revolution; each sector then gets its verdict in
+// sector order as the per-sector loop gives it, the multi-sector reads'
+// attempts counting as the probes.
+void DiskReader::readSideAtOnce(ImageSlot& slot, int track, int head) {
+    std::vector<std::uint8_t> side(static_cast<std::size_t>(spt()) * kSectorBytes,
+                                   settings_.fillerByte);
+    const TrackAtOnce read =
+        readTrackAtOnce(fdc_, track, head, spt(), settings_.gapLength(), side.data());
+    for (int sector = 1; sector <= spt() && !cancelled(); ++sector) {
+        const std::optional<Attempt>& first = read.sectors[static_cast<std::size_t>(sector - 1)];
+        if (first)
+            std::copy_n(side.begin() + (sector - 1) * kSectorBytes, kSectorBytes, buffer_.begin());
+        readSector(slot, track, head, sector, first ? &*first : nullptr);
+    }
+}
+
+void DiskReader::noteOutcome(int track, int head, int sector, const SectorVerdict& verdict) {
+    if (!options_.outcomes)
+        return;
+    SectorOutcome outcome{track, head, sector, verdict, {}};
+    std::copy(buffer_.begin(), buffer_.end(), outcome.bytes.begin());
+    options_.outcomes->push_back(outcome);
 }
 
 // The head goes back to track 0, the files are closed (the log deleted when
@@ -271,8 +258,9 @@ bool DiskReader::finish() {
 
 } // namespace
 
-bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request) {
-    DiskReader reader(ctx, device, std::move(request));
+bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+              ReadOptions options) {
+    DiskReader reader(ctx, device, std::move(request), options);
     return reader.run();
 }
 

@@ -5,7 +5,10 @@
 
 #include "drive/FloppyDevice.h"
 #include "drive/Progress.h"
+#include "drive/TrackRead.h"
 #include "model/Session.h"
+
+#include <vector>
 
 namespace dorvane {
 
@@ -13,10 +16,26 @@ namespace dorvane {
 // sectors of that side then go to the image as filler bytes with legend Bad.
 constexpr int kSeekAttempts = 10;
 
+// What the read made of one sector: its verdict and the bytes it put in the
+// image (for an ImageDisk file of the read).
+struct SectorOutcome {
+    int track = 0, head = 0, sector = 0;
+    SectorVerdict verdict;
+    SectorData bytes{};
+};
+
+struct ReadOptions {
+    // The window reads per sector; the track-at-once read leaves the same
+    // image, map and log on a clean diskette in about a revolution per side.
+    ReadPace pace = ReadPace::PerSector;
+    std::vector<SectorOutcome>* outcomes = nullptr; // every sector, in read order
+};
+
 // Runs on the caller's thread (the window starts a worker for it) and starts
 // the elapsed-time ticker. The request is the worker's own copy. Returns true
 // when the read ran to its end ("finished"); false when it was cancelled,
 // another operation was running, or no usable driver was found.
-bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request);
+bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+              ReadOptions options = {});
 
 } // namespace dorvane

@@ -9,7 +9,8 @@
 
 namespace dorvane {
 
-bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request) {
+bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+               WriteVerify* verify) {
     if (!startOperation(ctx, request.button, "Writing...",
                         formatText("Writing to media from: %s", request.path.c_str())))
         return false;
@@ -44,9 +45,11 @@ bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest req
                 else if (!fdc.seekTrack32(static_cast<std::uint32_t>(track)))
                     reportSide(ctx, slot, track, Warning, TaskbarState::Paused);
                 else if (fdc.writeData(sectorCommand(track, head, 1, spt + 1, settings.gapLength()),
-                                       buffer.data(), sideBytes))
+                                       buffer.data(), sideBytes)) {
                     reportSide(ctx, slot, track, Good, TaskbarState::Normal);
-                else
+                    if (verify)
+                        verifySide(ctx, fdc, track, head, buffer.data(), *verify);
+                } else
                     reportSide(ctx, slot, track, Bad, TaskbarState::Error);
             }
         }

@@ -5,13 +5,16 @@
 
 #include "drive/FloppyDevice.h"
 #include "drive/Progress.h"
+#include "drive/Verify.h"
 #include "model/Session.h"
 
 namespace dorvane {
 
 // The request is the worker's own copy. Returns true when the write ran to its
 // end ("finished"); false when it was cancelled, another operation was running,
-// or no usable driver was found.
-bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request);
+// or no usable driver was found. With `verify`, every track side written is
+// read back and compared (see verifySide); the mismatches are added to it.
+bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+               WriteVerify* verify = nullptr);
 
 } // namespace dorvane

@@ -17,6 +17,9 @@ constexpr std::uint32_t CTL_READ_DATA = 0x0022E01A;
 constexpr std::uint32_t CTL_WRITE_DATA = 0x0022E015;
 constexpr std::uint32_t CTL_FORMAT_TRACK = 0x0022E034;
 constexpr std::uint32_t CTL_ID_SCAN = 0x0022E400;
+// The controller's READ ID: in flags and head (an IdScanRequest), out the
+// seven result bytes of the ID passing the head (a ReadIdResult).
+constexpr std::uint32_t CTL_READ_ID = 0x0022E028;
 
 // The version a compatible driver reports in its high 16 bits.
 constexpr std::uint32_t kDriverMajorVersion = 0x0100;
@@ -92,6 +95,12 @@ struct IdScanResult {
     SectorIdEntry ids[kIdScanEntries];
 };
 static_assert(sizeof(IdScanResult) == 129);
+
+struct ReadIdResult {
+    std::uint8_t st0, st1, st2;
+    SectorIdEntry id; // C H R N
+};
+static_assert(sizeof(ReadIdResult) == 7);
 
 struct SpecifyBlock {
     std::uint8_t stepRateHeadUnload; // 0x0F: step rate 0, head unload 15

@@ -58,6 +58,18 @@ bool FloppyController::readData(const SectorCommandBlock& block, std::uint8_t* b
     return device_.control(CTL_READ_DATA, &block, sizeof block, buffer, size);
 }
 
+bool FloppyController::readSectors(const SectorCommandBlock& block, std::uint8_t* buffer,
+                                   std::size_t size, std::size_t& returned) {
+    returned = 0;
+    return device_.control(CTL_READ_DATA, &block, sizeof block, buffer, size, &returned);
+}
+
+bool FloppyController::readId(int head, ReadIdResult& result) {
+    const IdScanRequest request{kFlagMfm, static_cast<std::uint8_t>(head)};
+    result = ReadIdResult{};
+    return device_.control(CTL_READ_ID, &request, sizeof request, &result, sizeof result);
+}
+
 bool FloppyController::writeData(const SectorCommandBlock& block, const std::uint8_t* data,
                                  std::size_t size) {
     // The driver takes the data in the output-buffer argument.

@@ -26,6 +26,13 @@ public:
     bool seekCylinder(std::uint8_t cylinder);    // the cylinder byte alone
     bool seekTrack32(std::uint32_t track);       // 32-bit little-endian: cylinder, head 0
     bool readData(const SectorCommandBlock& block, std::uint8_t* buffer, std::size_t size);
+    // A read of several sectors (R to the end-of-track sector, as far as the
+    // buffer goes): `returned` gets the bytes the driver says it transferred,
+    // also when the read stopped at a failing sector.
+    bool readSectors(const SectorCommandBlock& block, std::uint8_t* buffer, std::size_t size,
+                     std::size_t& returned);
+    // The ID passing the head now on `head` (flags 0x40: MFM).
+    bool readId(int head, ReadIdResult& result);
     bool writeData(const SectorCommandBlock& block, const std::uint8_t* data, std::size_t size);
     bool formatTrack(const FormatTrackBlock& block, const std::vector<SectorIdEntry>& ids);
     // `result` must hold 1 + 4 x n bytes for n IDs; the count is its first byte.

@@ -18,9 +18,35 @@ constexpr const char* kDriveDevices[2] = {"\\\\.\\fdraw0", "\\\\.\\fdraw1"};
 
 // Size codes above 6 (8 KiB) are not something a PC controller transfers.
 constexpr int kMaxSizeCode = 6;
-// The end of each sector's slot on the track is gap: a command that arrives
-// within the gap after the previous sector still catches the next ID.
-constexpr double kGapFraction = 0.1;
+
+// What a track holds besides the data, in bytes (MFM, then FM): the lead-in
+// from the index hole (gap 4a, sync, index mark, gap 1); per sector the ID
+// field (sync, address mark, C H R N, CRC), the gap after it, and the data
+// field's sync, mark and CRC.
+// A command catches a sector when it arrives before the ID's address mark,
+// after the sync bytes that start the field.
+struct Framing {
+    int leadIn, idField, gap2, dataFrame, sync;
+};
+constexpr Framing kMfmFraming{146, 22, 22, 18, 12};
+constexpr Framing kFmFraming{73, 13, 11, 9, 6};
+
+const Framing& framingOf(bool fm) {
+    return fm ? kFmFraming : kMfmFraming;
+}
+
+double rateBitsPerSecond(int dataRate) {
+    switch (dataRate) {
+    case 0:
+        return 500000;
+    case 1:
+        return 300000;
+    case 2:
+        return 250000;
+    default:
+        return 1000000;
+    }
+}
 
 std::size_t sectorBytes(int sizeCode) {
     return std::size_t{128} << sizeCode;
@@ -43,12 +69,19 @@ bool sameDensity(const VirtualTrack& track, std::uint8_t flags) {
 
 } // namespace
 
+double trackCapacityBytes(int dataRate, double rpm, bool fm) {
+    return rateBitsPerSecond(dataRate) / (fm ? 16.0 : 8.0) * 60.0 / rpm;
+}
+
+double trackLayoutBytes(int sectors, int sizeCode, int gap, bool fm) {
+    const Framing& f = framingOf(fm);
+    return f.leadIn + sectors * (f.idField + f.gap2 + f.dataFrame +
+                                 static_cast<double>(sectorBytes(sizeCode)) + gap);
+}
+
 VirtualDrive::VirtualDrive(std::shared_ptr<VirtualDiskette> driveA,
                            std::shared_ptr<VirtualDiskette> driveB, VirtualTiming timing)
-    : diskettes_{std::move(driveA), std::move(driveB)}, timing_(timing) {
-    if (timing_.rpm <= 0)
-        timing_.rpm = 300;
-}
+    : diskettes_{std::move(driveA), std::move(driveB)}, timing_(timing) {}
 
 bool VirtualDrive::open(const std::string& devicePath) {
     close();
@@ -124,6 +157,15 @@ void VirtualDrive::setControllerFails(bool fails) {
 
 int VirtualDrive::selectedRate() const {
     return rate_;
+}
+
+double VirtualDrive::rpm() const {
+    if (timing_.rpm > 0)
+        return timing_.rpm;
+    const VirtualDiskette* disk = diskettes_[drive_].get();
+    if (disk && disk->rpm > 0)
+        return disk->rpm;
+    return rate_ == 1 ? 360 : 300;
 }
 
 bool VirtualDrive::fail(std::uint32_t error) {
@@ -224,6 +266,8 @@ bool VirtualDrive::dispatch(std::uint32_t code, const std::uint8_t* in, std::siz
         return format(in, inSize) ? succeed(0, returned) : false;
     case CTL_ID_SCAN:
         return scan(in, inSize, out, outSize, returned);
+    case CTL_READ_ID:
+        return readId(in, inSize, out, outSize, returned);
     default:
         return fail(kErrorInvalidFunction);
     }
@@ -267,7 +311,29 @@ bool VirtualDrive::seek(const std::uint8_t* in, std::size_t inSize) {
 }
 
 std::uint64_t VirtualDrive::revolutionMicros() const {
-    return static_cast<std::uint64_t>(60'000'000.0 / timing_.rpm);
+    return static_cast<std::uint64_t>(60'000'000.0 / rpm());
+}
+
+// The sectors lie evenly around the track after its lead-in, each in a pitch
+// of the track's bytes (the format spreads its gaps so). A layout too long for
+// the revolution (possible only from a file) squeezes its pitches.
+VirtualDrive::Layout VirtualDrive::layoutOf(const VirtualTrack& track) const {
+    const double revolution = static_cast<double>(revolutionMicros());
+    const double capacity = trackCapacityBytes(track.dataRate, rpm(), track.fm);
+    const double leadIn = framingOf(track.fm).leadIn;
+    Layout layout;
+    layout.byteMicros = revolution / capacity;
+    layout.start = leadIn * layout.byteMicros;
+    const double count = track.sectors.empty() ? 1.0 : static_cast<double>(track.sectors.size());
+    layout.pitch = (capacity - leadIn) / count * layout.byteMicros;
+    return layout;
+}
+
+std::uint64_t VirtualDrive::waitFor(double offset) const {
+    const std::uint64_t revolution = revolutionMicros();
+    const std::uint64_t at = static_cast<std::uint64_t>(offset) % revolution;
+    const std::uint64_t position = clock_ % revolution;
+    return at >= position ? at - position : revolution - position + at;
 }
 
 void VirtualDrive::waitForAngle(std::uint64_t offset) {
@@ -299,7 +365,6 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
         return fail(kErrorWriteProtect);
 
     VirtualTrack& track = disk->track(headCylinder_[drive_], cmd.physicalHead);
-    const std::uint64_t revolution = revolutionMicros();
     // Without an ID at this rate and density the controller waits for two index
     // pulses and gives up.
     if (track.dataRate != rate_ || track.sectors.empty() || !sameDensity(track, cmd.flags)) {
@@ -307,7 +372,15 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
         return fail(kErrorIdMarkNotFound);
     }
     const std::size_t count = track.sectors.size();
-    const std::uint64_t slot = revolution / count;
+    const Layout layout = layoutOf(track);
+    const Framing& framing = framingOf(track.fm);
+    // From the ID's address mark to the end of the data field.
+    const double markMicros = framing.sync * layout.byteMicros;
+    const double sectorMicros =
+        std::min(layout.pitch,
+                 (framing.idField + framing.gap2 + framing.dataFrame + static_cast<double>(bytes)) *
+                     layout.byteMicros) -
+        markMicros;
 
     // The controller transfers sector after sector (R, R+1, ...) until the
     // buffer is full (terminal count) or the end-of-track sector is done; the
@@ -317,7 +390,6 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
     while (done + bytes <= size && sectorNumber <= 255 &&
            (done == 0 || sectorNumber <= cmd.endOfTrack)) {
         // The first matching ID that passes under the head from now on.
-        const std::uint64_t now = clock_ % revolution;
         std::size_t best = count;
         std::uint64_t bestWait = 0;
         bool otherCylinder = false;
@@ -328,8 +400,7 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
             if (id.cylinder != cmd.cylinder || id.head != cmd.head || id.sector != sectorNumber ||
                 id.sizeCode != cmd.sizeCode)
                 continue;
-            const std::uint64_t at = i * slot;
-            const std::uint64_t wait = at >= now ? at - now : revolution - now + at;
+            const std::uint64_t wait = waitFor(layout.sectorStart(i) + markMicros);
             if (best == count || wait < bestWait) {
                 best = i;
                 bestWait = wait;
@@ -341,8 +412,7 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
                 *returned = done;
             return fail(otherCylinder ? kErrorWrongCylinder : kErrorSectorNotFound);
         }
-        clock_ +=
-            bestWait + static_cast<std::uint64_t>(static_cast<double>(slot) * (1.0 - kGapFraction));
+        clock_ += bestWait + static_cast<std::uint64_t>(sectorMicros);
         VirtualSector& sector = track.sectors[best];
         if (write) {
             // A write lays down a fresh data field: whatever was wrong with the
@@ -353,6 +423,8 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
             sector.permanentCrc = false;
             sector.failuresLeft = 0;
             sector.crcData.clear();
+            // A weak surface takes the write and cannot give it back.
+            sector.permanentCrc = sector.weak;
         } else {
             if (sector.noData) {
                 waitForIndexAndRevolutions(1);
@@ -404,6 +476,14 @@ bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
     // Formatting starts at the index hole and takes one revolution.
     waitForIndexAndRevolutions(1);
     VirtualTrack& track = disk->track(headCylinder_[drive_], block.physicalHead);
+    // A layout longer than the revolution runs into its own start: the
+    // controller overruns and the track is left without a usable ID.
+    const bool fm = (block.flags & kFlagMfm) == 0;
+    if (trackLayoutBytes(block.sectors, block.sizeCode, block.gapLength, fm) >
+        trackCapacityBytes(rate_, rpm(), fm)) {
+        track = VirtualTrack{};
+        return fail(kErrorIoDevice);
+    }
     track.dataRate = rate_;
     track.fm = (block.flags & kFlagMfm) == 0;
     track.sectors.clear();
@@ -444,6 +524,49 @@ bool VirtualDrive::scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t
         std::memcpy(out + 1 + i * sizeof(SectorIdEntry), &track.sectors[i].id,
                     sizeof(SectorIdEntry));
     return succeed(1 + found * sizeof(SectorIdEntry), returned);
+}
+
+} // namespace dorvane
+
+namespace dorvane {
+
+bool VirtualDrive::readId(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
+                          std::size_t outSize, std::size_t* returned) {
+    if (inSize != sizeof(IdScanRequest))
+        return fail(kErrorInvalidParameter);
+    IdScanRequest request;
+    std::memcpy(&request, in, sizeof request);
+    if (request.head > 1)
+        return fail(kErrorInvalidParameter);
+    if (outSize < sizeof(ReadIdResult))
+        return fail(kErrorInsufficientBuffer);
+    VirtualDiskette* disk = diskettes_[drive_].get();
+    if (!disk || !disk->present)
+        return fail(kErrorNotReady);
+    const VirtualTrack& track = disk->track(headCylinder_[drive_], request.head);
+    if (track.dataRate != rate_ || track.sectors.empty() || !sameDensity(track, request.flags)) {
+        waitForIndexAndRevolutions(1);
+        return fail(kErrorIdMarkNotFound);
+    }
+    // The next ID field to pass the head, read to its end.
+    const Layout layout = layoutOf(track);
+    const Framing& framing = framingOf(track.fm);
+    const double markMicros = framing.sync * layout.byteMicros;
+    std::size_t next = 0;
+    std::uint64_t nextWait = 0;
+    for (std::size_t i = 0; i < track.sectors.size(); ++i) {
+        const std::uint64_t wait = waitFor(layout.sectorStart(i) + markMicros);
+        if (i == 0 || wait < nextWait) {
+            next = i;
+            nextWait = wait;
+        }
+    }
+    clock_ +=
+        nextWait + static_cast<std::uint64_t>((framing.idField - framing.sync) * layout.byteMicros);
+    ReadIdResult result{static_cast<std::uint8_t>(request.head << 2 | drive_), 0, 0,
+                        track.sectors[next].id};
+    std::memcpy(out, &result, sizeof result);
+    return succeed(sizeof result, returned);
 }
 
 } // namespace dorvane

@@ -35,6 +35,7 @@ struct VirtualSector {
     std::uint32_t failError = kErrorCrc;
     bool permanentCrc = false; // every read fails with 23 and returns corrupted bytes
     bool noData = false;       // ID present, no data mark: 27
+    bool weak = false;         // the surface does not hold data: after a write, reads fail with 23
     // The bytes a read failing with 23 returns (an ImageDisk data-error sector
     // keeps them as read); empty: the data with a few damaged bits.
     std::vector<std::uint8_t> crcData;
@@ -55,6 +56,9 @@ public:
     const VirtualTrack& track(int cylinder, int head) const;
     bool present = true;
     bool writeProtected = false;
+    // The speed the diskette's file asks the drive to turn at; 0: the drive's
+    // own (see VirtualTiming::rpm).
+    double rpm = 0;
     std::map<int, int> seekFailures; // physical cylinder -> failures left (-1: always fails)
 
     // A sector-order image (track, then head firstHead..firstHead+heads-1, then sector 1..spt):
@@ -83,8 +87,19 @@ private:
 // else its data with a few bits flipped, the same every time.
 std::vector<std::uint8_t> corruptedData(const VirtualSector& sector);
 
+// Bytes a track holds at a data rate (code 0..3) and speed, in MFM; FM holds half.
+double trackCapacityBytes(int dataRate, double rpm, bool fm);
+// The bytes a track side of `sectors` data fields of size code `sizeCode` takes
+// with the format gap `gap` after each: the track's lead-in, then per sector
+// its ID field, the gap after it, the data field's frame and data, and the gap.
+double trackLayoutBytes(int sectors, int sizeCode, int gap, bool fm);
+
 struct VirtualTiming {
-    double rpm = 300;
+    // 0: the drive turns as the selected rate says: 360 rpm at 300 kbit/s (a
+    // 1.2 MB drive reading a double-density diskette), 300 rpm at 500 and
+    // 250 kbit/s (3.5" drives). Another value overrides it, and the
+    // diskette's own speed (VirtualDiskette::rpm).
+    double rpm = 0;
     std::uint32_t stepMicros = 3000;     // per cylinder stepped
     std::uint32_t settleMicros = 15000;  // after a seek
     std::uint32_t hostLatencyMicros = 0; // between two commands
@@ -132,6 +147,9 @@ public:
     // The data rate the controller runs at: the last CTL_RATE_SELECT, and
     // 500 kbit/s (code 0) at power-on and after CTL_CONTROLLER_RESET.
     int selectedRate() const;
+    // The speed the drive turns at now, and the time of one revolution.
+    double rpm() const;
+    std::uint64_t revolutionMicros() const;
 
 private:
     enum class Opened { None, Control, Drive };
@@ -146,9 +164,19 @@ private:
     bool format(const std::uint8_t* in, std::size_t inSize);
     bool scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize,
               std::size_t* returned);
+    bool readId(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize,
+                std::size_t* returned);
+
+    // Where things pass on the track, in microseconds after the index hole.
+    struct Layout {
+        double start = 0, pitch = 0, byteMicros = 0;
+        double sectorStart(std::size_t i) const { return start + pitch * static_cast<double>(i); }
+    };
+    Layout layoutOf(const VirtualTrack& track) const;
+    // The time until `offset` of the track next passes the head.
+    std::uint64_t waitFor(double offset) const;
 
     // Timing helpers on the simulated clock.
-    std::uint64_t revolutionMicros() const;
     void waitForAngle(std::uint64_t offsetMicros); // until that point of the track comes
     void waitForIndexAndRevolutions(int revolutions);
 

@@ -12,6 +12,8 @@
 //   missing H C R           the ID is gone from the track: reads end with 27
 //   no-data H C R           the ID is there but no data field follows: 27
 //   deleted H C R           the data field carries the deleted mark
+//   weak H C R              writes take, but every read after one fails with 23
+//   rpm N                   the drive turns at N revolutions per minute for this diskette
 //   seek-fail C N           the next N seeks to cylinder C fail with 25 (N = -1: every seek)
 //   no-diskette             the drive is empty
 //   write-protect           the diskette is write-protected
@@ -71,6 +73,15 @@ bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& err
                 writeProtected = true;
             continue;
         }
+        if (verb == "rpm") {
+            int speed = 0;
+            if (args != 1 || !parseNumber(words[1], 100, 1000, speed)) {
+                error = where + "expected: rpm SPEED (100..1000)";
+                return false;
+            }
+            rpm = speed;
+            continue;
+        }
         if (verb == "seek-fail") {
             int cylinder = 0, count = 0;
             if (args != 2 || !parseNumber(words[1], 0, kCylinders - 1, cylinder) ||
@@ -83,7 +94,8 @@ bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& err
         }
 
         std::size_t wanted;
-        if (verb == "crc" || verb == "missing" || verb == "no-data" || verb == "deleted")
+        if (verb == "crc" || verb == "missing" || verb == "no-data" || verb == "deleted" ||
+            verb == "weak")
             wanted = 3;
         else if (verb == "crc-then-ok")
             wanted = 4;
@@ -121,6 +133,8 @@ bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& err
             target->noData = true;
         } else if (verb == "deleted") {
             target->deleted = true;
+        } else if (verb == "weak") {
+            target->weak = true;
         } else { // missing
             auto& sectors = track(cylinder, head).sectors;
             sectors.erase(sectors.begin() + (target - sectors.data()));
