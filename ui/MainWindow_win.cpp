@@ -21,8 +21,8 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windowsx.h>
 #include <uxtheme.h>
+#include <windowsx.h>
 
 namespace dorvane::ui {
 

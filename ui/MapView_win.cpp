@@ -78,8 +78,8 @@ void saveSectorFile() {
         return;
     const MapCell cell = currentCell();
     const std::string name =
-        formatText("%s_sector_data_Head%i_Track%i_Sector%i",
-                   app().session.currentImageBase.c_str(), tab, cell.track, cell.sector);
+        formatText("%s_sector_data_Head%i_Track%i_Sector%i", app().session.currentImageBase.c_str(),
+                   tab, cell.track, cell.sector);
     std::string path;
     if (!app().dialogs->chooseFile(sectorFileDialog(true, name), path))
         return;
@@ -187,12 +187,9 @@ void paintClientArea(HWND window, HDC target) {
 void onMapMouseMove(int x, int y, WPARAM keys) {
     if (const auto cell = cellAt(x, y)) {
         makeCurrent(*cell);
-        const PointerState state{settings().headChoice,
-                                 shownTab(),
-                                 (keys & MK_SHIFT) != 0,
-                                 (keys & MK_CONTROL) != 0,
-                                 settings().sectorsPerTrack,
-                                 settings().tracks};
+        const PointerState state{settings().headChoice,      shownTab(),
+                                 (keys & MK_SHIFT) != 0,     (keys & MK_CONTROL) != 0,
+                                 settings().sectorsPerTrack, settings().tracks};
         app().view.setStatus(StatusElapsed, pointerText(*cell, state));
         repaint();
     } else if (!busy()) {

@@ -51,8 +51,8 @@ void convertLbn(bool toSectorOrder) {
     if (!app().dialogs->chooseFile(lbnConversionDialog(toSectorOrder), path))
         return;
     const std::string base = basePathOf(path);
-    const ConversionResult result = toSectorOrder ? convertLbnToSectorOrder(path, base)
-                                                  : convertSectorOrderToLbn(path, base);
+    const ConversionResult result =
+        toSectorOrder ? convertLbnToSectorOrder(path, base) : convertSectorOrderToLbn(path, base);
     app().dialogs->tell(result.caption, result.text, iconOf(result.icon));
 }
 

@@ -616,7 +616,6 @@ TEST(MainWindow, SecondInstanceExitsAtOnce) {
     EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
 }
 
-
 // ---------------------------------------------------------------- the map
 
 // The client area as the window paints it, through WM_PRINTCLIENT into a
@@ -700,9 +699,8 @@ TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
         for (int i = 0; i < 16; ++i)
             for (int bit = 0; bit < 8; ++bit)
                 ASSERT_EQ(picture.at(48 + i, 64 + bit),
-                          (bytes[static_cast<std::size_t>(i)] >> bit) & 1
-                              ? RGB(0, 0, 0)
-                              : windowApp().buttonFace)
+                          (bytes[static_cast<std::size_t>(i)] >> bit) & 1 ? RGB(0, 0, 0)
+                                                                          : windowApp().buttonFace)
                     << "byte " << i << " bit " << bit;
     }
     SendMessageW(window.main, WM_MBUTTONDOWN, MK_MBUTTON, cellPoint(3, 5));
@@ -723,10 +721,8 @@ TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
         int x, y;
         const char* status;
     };
-    for (const Edge& edge : {Edge{878, 646, "[167e00:] 2879 (1) 79 : 18"},
-                             Edge{879, 646, ""},
-                             Edge{736, 8, "[02400:] 18 (1) 0 : 1"},
-                             Edge{736, 647, ""}}) {
+    for (const Edge& edge : {Edge{878, 646, "[167e00:] 2879 (1) 79 : 18"}, Edge{879, 646, ""},
+                             Edge{736, 8, "[02400:] 18 (1) 0 : 1"}, Edge{736, 647, ""}}) {
         SendMessageW(window.main, WM_MOUSEMOVE, 0, at(736, 100)); // on the map first
         SendMessageW(window.main, WM_MOUSEMOVE, 0, at(edge.x, edge.y));
         EXPECT_EQ(window.status(5), edge.status) << edge.x << ", " << edge.y;
@@ -839,11 +835,11 @@ TEST(MapWindow, ToolsMenuConvertsAndSplits) {
                     sectorOrder.begin() + lbnToSectorIndex(lbn) * 512);
     EXPECT_EQ(test::readAll(dir.file("blocks.dsk")), sectorOrder);
     EXPECT_EQ(window.dialogs.fileDialogs.back().filters[0].pattern, std::string("*.img"));
-    EXPECT_EQ(window.dialogs.questions.back(),
-              "Processing complete|Successfully converted to\n" + dir.file("blocks.dsk") +
-                  "\n(0 read warnings, 0 write warnings)");
-    EXPECT_EQ(window.dialogs.icons, (std::vector<MessageIcon>{MessageIcon::None,
-                                                              MessageIcon::Information}));
+    EXPECT_EQ(window.dialogs.questions.back(), "Processing complete|Successfully converted to\n" +
+                                                   dir.file("blocks.dsk") +
+                                                   "\n(0 read warnings, 0 write warnings)");
+    EXPECT_EQ(window.dialogs.icons,
+              (std::vector<MessageIcon>{MessageIcon::None, MessageIcon::Information}));
 
     test::writeAll(img, {});
     window.dialogs.files = {dir.file("blocks.dsk")};
@@ -852,8 +848,8 @@ TEST(MapWindow, ToolsMenuConvertsAndSplits) {
 
     // ImageDisk: one track of two sectors, a filled one and a data one.
     const test::Bytes data = test::patterned(512, 6);
-    test::Bytes imd = {'I', 'M', 'D', ' ', '1', '.', '1', '8', '\r', '\n', 0x1A,
-                       5,   0,   0,   2,   2,   1,   2,   2,   0xE5};
+    test::Bytes imd = {'I',  'M', 'D', ' ', '1', '.', '1', '8', '\r', '\n',
+                       0x1A, 5,   0,   0,   2,   2,   1,   2,   2,    0xE5};
     imd.push_back(1);
     imd.insert(imd.end(), data.begin(), data.end());
     const std::string imdPath = dir.file("disk.imd");
