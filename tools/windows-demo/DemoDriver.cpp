@@ -6,8 +6,9 @@
 //                                    waits for the read to end
 //   dorvane-demo-driver point T S    puts the pointer on the map cell of
 //                                    track T, sector S (the viewer shows it)
-//   dorvane-demo-driver menu T S     right-clicks that cell and waits until
-//                                    the context menu is open
+//   dorvane-demo-driver menu T S     right-clicks that cell, waits until the
+//                                    context menu is open and opens its
+//                                    legend submenu
 //   dorvane-demo-driver close        closes the menu, then the window
 //
 // Every wait is bounded; the exit status is 0 when the read finished.
@@ -125,7 +126,12 @@ int menu(int track, int sector) {
         std::fprintf(stderr, "dorvane-demo-driver: the context menu did not open\n");
         return 1;
     }
-    Sleep(500); // its submenu arrows and bitmaps drawn
+    // Down to "Change sector legend status" and open it: the legend bitmaps.
+    HWND menuWindow = openMenu();
+    for (int i = 0; i < 5; ++i)
+        PostMessageW(menuWindow, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menuWindow, WM_KEYDOWN, VK_RIGHT, 0);
+    Sleep(1000); // both menus drawn
     return 0;
 }
 
