@@ -47,6 +47,21 @@ std::vector<DemoFile> demoFiles() {
     files.push_back(
         {"NOTES.TXT", 8,
          repeatLines("Note %03d: the interleave is logical, the IDs are 1..10.\r\n", 40)});
+    // Russian text in KOI8-R, the code page of the viewer at start-up: "Hello!
+    // This is the Dorvane demo diskette. / This block is written in KOI-8
+    // (KOI8-R): / choose "KOI-8" or "CP1251" in the menu and compare." and a
+    // pangram. Logical block 14 lies at track 2, sector 1.
+    files.push_back({"RUSSIAN.TXT", 14,
+                     "\360\322\311\327\305\324! \374\324\317 "
+                     "\304\305\315\317\316\323\324\322\301\303\311\317\316\316\301\321 "
+                     "\304\311\323\313\305\324\301 Dorvane.\r\n"
+                     "\374\324\317\324 \302\314\317\313 \332\301\320\311\323\301\316 \327 "
+                     "\313\317\304\311\322\317\327\313\305 \353\357\351-8 (KOI8-R):\r\n"
+                     "\327\331\302\305\322\311\324\305 \327 \315\305\316\300 \"KOI-8\" "
+                     "\311\314\311 \"CP1251\" \311 \323\322\301\327\316\311\324\305.\r\n"
+                     "\363\337\305\333\330 \326\305 \305\335\243 \334\324\311\310 "
+                     "\315\321\307\313\311\310 \306\322\301\316\303\325\332\323\313\311\310 "
+                     "\302\325\314\317\313, \304\301 \327\331\320\305\312 \336\301\300.\r\n"});
     files.push_back({"CHAPTER.TXT", 20,
                      repeatLines("Line %04d of a long text that fills many blocks of the "
                                  "diskette, one after another.\r\n",

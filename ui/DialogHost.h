@@ -5,6 +5,8 @@
 
 #include "ui/WindowRules.h"
 
+#include <windows.h>
+
 #include <string>
 
 namespace dorvane::ui {
@@ -24,6 +26,9 @@ public:
     virtual void tell(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
     // The modal About box; returns when it closes.
     virtual void showAbout() = 0;
+    // A popup menu at a screen point, tracked with the left button; the chosen
+    // item's command reaches the main window as WM_COMMAND.
+    virtual void trackMenu(HMENU menu, int screenX, int screenY) = 0;
 };
 
 } // namespace dorvane::ui

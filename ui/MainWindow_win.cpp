@@ -12,8 +12,9 @@
 #include "model/Text.h"
 #include "settings/UserProfile.h"
 #include "ui/ControlIds.h"
-#include "ui/DoubleBuffer_win.h"
 #include "ui/Look.h"
+#include "ui/MapView_win.h"
+#include "ui/ToolsMenu_win.h"
 #include "ui/WinText_win.h"
 #include "ui/WindowRules.h"
 #include "ui/Worker_win.h"
@@ -21,6 +22,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <uxtheme.h>
+#include <windowsx.h>
 
 namespace dorvane::ui {
 
@@ -301,9 +303,13 @@ LRESULT onCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kSettingsCommand:
         return 0; // the settings act at once; the item has nothing to open
-    // Sector map context menu (40-59, 70-75) and the Tools conversions (29,
-    // 208, 209, 216): the map's and the conversions' handlers plug in here.
     default:
+        // The map's context menu (40-59, 70-75) and the Tools menu (29, 208,
+        // 209, 216).
+        if (onMapCommand(id) || onToolsCommand(id)) {
+            focusMain();
+            return 0;
+        }
         break;
     }
     if (!clicked(wParam, lParam))
@@ -361,10 +367,10 @@ LRESULT onCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 // ---------------------------------------------------------------- messages
 
 void onPaint(HWND window) {
-    paintDoubleBuffered(window, app().buttonFaceBrush, [](HDC, const RECT&) {
-        // The sector map, the legend key and the sector viewer are painted
-        // here by the map painter; until it lands the map area stays plain.
-    });
+    PAINTSTRUCT paint;
+    HDC target = BeginPaint(window, &paint);
+    paintClientArea(window, target);
+    EndPaint(window, &paint);
 }
 
 LRESULT onSize(HWND window, WPARAM kind) {
@@ -481,13 +487,15 @@ LRESULT onSectorReadRequest() {
 }
 
 // Key presses (every key-down of the thread arrives here first). Esc asks the
-// running operation to stop; Enter in the filler edit leaves it. The map's
-// pointer keys plug in here.
+// running operation to stop; Enter in the filler edit leaves it; Shift
+// refreshes the pointer text.
 LRESULT onKeyDown(WPARAM key) {
     if (key == VK_ESCAPE)
         app().state.requestCancel();
     else if (key == VK_RETURN && GetFocus() == control(kFillerId))
         focusMain();
+    else
+        onMapKey(key, false);
     return 0;
 }
 
@@ -533,6 +541,9 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_PAINT:
         onPaint(window);
         return 0;
+    case WM_PRINTCLIENT:
+        paintClientArea(window, reinterpret_cast<HDC>(wParam));
+        return 0;
     case WM_ERASEBKGND:
         return 0;
     case WM_SIZE:
@@ -564,8 +575,21 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return onConfirm(reinterpret_cast<const Question*>(lParam));
     case kSettingsChangedMessage:
         return onSettingsChanged();
-    // The sector map's mouse and key-up handling plugs in here: WM_MOUSEMOVE,
-    // WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN, WM_KEYUP.
+    case WM_MOUSEMOVE:
+        onMapMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+        onMapLeftButton(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_RBUTTONDOWN:
+        onMapRightButton(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_MBUTTONDOWN:
+        onMapMiddleButton(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_KEYUP:
+        onMapKey(wParam, true);
+        return 0;
     default:
         break;
     }
@@ -692,7 +716,7 @@ void createDrawingObjects() {
     WindowApp& a = app();
     a.buttonFace = GetSysColor(COLOR_BTNFACE);
     a.buttonFaceBrush = CreateSolidBrush(a.buttonFace);
-    // The legend palette of the sector map (ui/Palette_win.h) is made here.
+    createMapDrawing();
     for (int i = 0; i < 9; ++i)
         a.legendBitmaps[i] = static_cast<HBITMAP>(LoadImageW(
             a.instance, MAKEINTRESOURCEW(i < 8 ? kLegendBitmapFirst + i : kUnknownLegendBitmap),
@@ -750,6 +774,7 @@ void resetSession() {
     session.imageName.clear();
     session.currentImageBase.clear();
     a.fillerText = "FF";
+    a.codePage = Koi8;
     a.current.track = 0;
     a.current.sector = 0;
 }

@@ -8,6 +8,7 @@
 #include "settings/ProfileStore.h"
 #include "ui/DialogHost.h"
 #include "ui/SystemDialogs_win.h"
+#include "ui/ViewerText.h"
 #include "ui/WindowView_win.h"
 
 #include <windows.h>
@@ -53,6 +54,7 @@ struct WindowApp {
     BOOL dragFullWindowsAtStart = TRUE;
     std::string virtualDrive;      // "Virtual drive A: ..." when the virtual drive serves
     std::string fillerText = "FF"; // the filler edit's text as typed (the context menu shows it)
+    CodePage codePage = Koi8;      // the viewer's, chosen from the context menu (window thread)
 
     OperationContext context() { return OperationContext{session, state, view}; }
 };

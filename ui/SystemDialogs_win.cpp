@@ -72,6 +72,10 @@ void SystemDialogs::tell(const std::string& caption, const std::string& text, Me
     MessageBoxW(owner_, widen(text).c_str(), widen(caption).c_str(), MB_OK | iconFlags(icon));
 }
 
+void SystemDialogs::trackMenu(HMENU menu, int screenX, int screenY) {
+    TrackPopupMenu(menu, TPM_LEFTBUTTON, screenX, screenY, 0, owner_, nullptr);
+}
+
 void SystemDialogs::showAbout() {
     DialogBoxParamW(instance_, MAKEINTRESOURCEW(kAboutDialog), owner_, aboutProc, 0);
 }

@@ -20,6 +20,7 @@ public:
                      MessageIcon icon) override;
     void tell(const std::string& caption, const std::string& text, MessageIcon icon) override;
     void showAbout() override;
+    void trackMenu(HMENU menu, int screenX, int screenY) override;
 
 private:
     HINSTANCE instance_ = nullptr;

@@ -1,5 +1,6 @@
 #include "ui/WindowRules.h"
 
+#include "model/Text.h"
 #include "ui/Look.h"
 
 namespace dorvane::ui {
@@ -132,6 +133,43 @@ FileDialogOptions saveAsDialog() {
     options.save = true;
     options.filters = imageFilters();
     options.defaultExtension = "dsk";
+    return options;
+}
+
+FileDialogOptions sectorFileDialog(bool save, const std::string& fileName) {
+    FileDialogOptions options;
+    options.save = save;
+    options.filters = {{"Diskette sector data file (*.dat)", "*.dat"}, {"All files (*.*)", "*.*"}};
+    options.fileName = fileName;
+    options.defaultExtension = "dat";
+    options.mustExist = !save;
+    return options;
+}
+
+FileDialogOptions splitDialog(int sectorsPerTrack) {
+    FileDialogOptions options = openDialog();
+    options.save = true; // the save-style dialog, yet the file must exist
+    options.title = formatText("This function opens the file as a %i sectors per track double-side "
+                               "image and split it to side A and side B tracks separately",
+                               sectorsPerTrack);
+    options.defaultExtension = "dsk";
+    return options;
+}
+
+FileDialogOptions lbnConversionDialog(bool fromLbn) {
+    FileDialogOptions options;
+    options.filters = {fromLbn ? FileFilter{"Diskette image file (*.img)", "*.img"}
+                               : FileFilter{"Diskette image file (*.dsk)", "*.dsk"},
+                       {"All files (*.*)", "*.*"}};
+    options.mustExist = true;
+    return options;
+}
+
+FileDialogOptions imageDiskDialog() {
+    FileDialogOptions options;
+    options.filters = {{"Diskette image file (*.imd)", "*.imd"}, {"All files (*.*)", "*.*"}};
+    options.defaultExtension = "imd";
+    options.mustExist = true;
     return options;
 }
 

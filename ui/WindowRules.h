@@ -80,6 +80,15 @@ FileDialogOptions readDiskDialog(const std::string& imageName);
 FileDialogOptions writeDiskDialog();
 FileDialogOptions openDialog();
 FileDialogOptions saveAsDialog();
+// The sector map's save and load of one sector's 512 bytes (.dat); the save
+// proposes `fileName`.
+FileDialogOptions sectorFileDialog(bool save, const std::string& fileName);
+// The Tools menu: the side split (its title names the sectors per track), the
+// LBN conversions (an .img input for the way to sector order, a .dsk input
+// for the way to LBN order) and the ImageDisk conversion.
+FileDialogOptions splitDialog(int sectorsPerTrack);
+FileDialogOptions lbnConversionDialog(bool fromLbn);
+FileDialogOptions imageDiskDialog();
 
 extern const char* const kFormatQuestion; // "This operation will format ..."
 extern const char* const kFormatCaption;  // "Formatting a 5,25" floppy confirmation"

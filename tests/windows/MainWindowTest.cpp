@@ -5,11 +5,13 @@
 // sector-read route, the Space scan, the accelerators and a second instance.
 #include "drive/SystemMessage.h"
 #include "drive/VirtualDrive.h"
+#include "model/Interleave.h"
 #include "model/Paths.h"
 #include "settings/RegistryProfileStore_win.h"
 #include "tests/support/TestFiles.h"
 #include "ui/ControlIds.h"
 #include "ui/MainWindow_win.h"
+#include "ui/Palette_win.h"
 #include "ui/WinText_win.h"
 #include "ui/Worker_win.h"
 
@@ -78,10 +80,19 @@ public:
         icons.push_back(icon);
         return onAsk && onAsk(questions.back());
     }
-    void tell(const std::string& caption, const std::string& text, MessageIcon) override {
+    void tell(const std::string& caption, const std::string& text, MessageIcon icon) override {
         questions.push_back(caption + "|" + text);
+        icons.push_back(icon);
     }
     void showAbout() override { ++abouts; }
+    // The context menu as the window built it, before it is destroyed.
+    std::function<void(HMENU)> onMenu;
+    int menus = 0;
+    void trackMenu(HMENU menu, int, int) override {
+        ++menus;
+        if (onMenu)
+            onMenu(menu);
+    }
 };
 
 // Handles the messages of this thread for up to `seconds`, until `done`.
@@ -603,6 +614,272 @@ TEST(MainWindow, SecondInstanceExitsAtOnce) {
     EXPECT_EQ(code, 0u);
     EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
     EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
+}
+
+// ---------------------------------------------------------------- the map
+
+// The client area as the window paints it, through WM_PRINTCLIENT into a
+// memory bitmap.
+class ClientPicture {
+public:
+    explicit ClientPicture(HWND window) {
+        HDC screen = GetDC(nullptr);
+        dc_ = CreateCompatibleDC(screen);
+        bitmap_ = CreateCompatibleBitmap(screen, 1024, 740);
+        ReleaseDC(nullptr, screen);
+        old_ = SelectObject(dc_, bitmap_);
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+    }
+    ~ClientPicture() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    COLORREF at(int x, int y) const { return GetPixel(dc_, x, y); }
+
+private:
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+};
+
+LPARAM at(int x, int y) {
+    return MAKELPARAM(x, y);
+}
+// A point inside the cell of (track, sector) in the 8- to 10-sector layout.
+LPARAM cellPoint(int track, int sector) {
+    return at(800 + 8 * (sector - 1) + 3, 8 + 8 * track + 3);
+}
+
+std::string clipboardText() {
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return "(clipboard busy)";
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        text = static_cast<const char*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// The paint shows the displayed slot and the current sector; the pointer text
+// and the clipboard follow real mouse messages; the hit test's edges.
+TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
+    deleteScratchKey();
+    Window window;
+    Session& session = windowApp().session;
+    clearSlot(session.slots[0]); // earlier windows of this process leave theirs
+    clearSlot(session.slots[1]);
+    for (int legend = 0; legend <= 9; ++legend)
+        session.slots[0][static_cast<std::size_t>(20 + legend)].legend = legend; // track 2
+    const test::Bytes bytes = test::patterned(512, 3);
+    session.slots[0][34].data.store(bytes.data()); // track 3, sector 5
+
+    {
+        const ClientPicture picture(window.main);
+        for (int legend = 0; legend <= 9; ++legend)
+            EXPECT_EQ(picture.at(800 + 8 * legend + 3, 27),
+                      colorOf(kLegendColours[paletteIndex(legend)].brush))
+                << "legend " << legend;
+        EXPECT_EQ(picture.at(835, 31), windowApp().buttonFace); // no circle yet
+    }
+
+    SendMessageW(window.main, WM_MOUSEMOVE, 0, cellPoint(3, 5));
+    EXPECT_EQ(window.status(5), "[04400:] 34 (0) 3 : 5");
+    SendMessageW(window.main, WM_MOUSEMOVE, MK_SHIFT, cellPoint(3, 5));
+    EXPECT_EQ(window.status(5), "[04400:] 35 (0) 4 : 5");
+    SendMessageW(window.main, WM_MOUSEMOVE, MK_CONTROL, cellPoint(3, 5));
+    EXPECT_EQ(window.status(5), "Lbn: " + std::to_string(sectorIndexToLbn(34, 10, 80)));
+    {
+        // The circle one pixel above the cell, and the viewer's bit picture
+        // of the sector under the pointer (bit 0 at the top of each column).
+        const ClientPicture picture(window.main);
+        EXPECT_EQ(picture.at(835, 31), colorOf(kLegendColours[0].pen));
+        for (int i = 0; i < 16; ++i)
+            for (int bit = 0; bit < 8; ++bit)
+                ASSERT_EQ(picture.at(48 + i, 64 + bit),
+                          (bytes[static_cast<std::size_t>(i)] >> bit) & 1 ? RGB(0, 0, 0)
+                                                                          : windowApp().buttonFace)
+                    << "byte " << i << " bit " << bit;
+    }
+    SendMessageW(window.main, WM_MBUTTONDOWN, MK_MBUTTON, cellPoint(3, 5));
+    EXPECT_EQ(clipboardText(),
+              "Lbn: " + std::to_string(sectorIndexToLbn(34, 10, 80)) + " <- 3 : 5");
+
+    window.command(kBothHeadsId);
+    SendMessageW(window.item(kTabId), TCM_SETCURSEL, 1, 0);
+    SendMessageW(window.main, WM_MOUSEMOVE, MK_CONTROL, cellPoint(3, 5));
+    EXPECT_EQ(window.status(5), "[09400:] 74 (1) 3 : 5");
+
+    // 18 sectors: the map spans x 736..878 and y 8..646 over 80 tracks.
+    window.command(kSectorsId);
+    window.command(kSectorsId);
+    session.slots[1][0].legend = Bad;
+    EXPECT_EQ(ClientPicture(window.main).at(739, 11), colorOf(kLegendColours[Bad].brush));
+    struct Edge {
+        int x, y;
+        const char* status;
+    };
+    for (const Edge& edge : {Edge{878, 646, "[167e00:] 2879 (1) 79 : 18"}, Edge{879, 646, ""},
+                             Edge{736, 8, "[02400:] 18 (1) 0 : 1"}, Edge{736, 647, ""}}) {
+        SendMessageW(window.main, WM_MOUSEMOVE, 0, at(736, 100)); // on the map first
+        SendMessageW(window.main, WM_MOUSEMOVE, 0, at(edge.x, edge.y));
+        EXPECT_EQ(window.status(5), edge.status) << edge.x << ", " << edge.y;
+    }
+
+    // The arrows move the pointer one cell when released.
+    POINT before{}, after{};
+    GetCursorPos(&before);
+    SendMessageW(window.main, WM_KEYUP, VK_RIGHT, 0);
+    GetCursorPos(&after);
+    EXPECT_EQ(after.x - before.x, 8);
+}
+
+std::string menuText(HMENU menu, int position) {
+    wchar_t text[200] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 200, MF_BYPOSITION);
+    return narrow(text);
+}
+
+// The right click with its tab guard, the menu as the window fills it, and
+// the sector commands' effects on the slot and on files.
+TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
+    deleteScratchKey();
+    test::TempDir dir;
+    Window window;
+    Session& session = windowApp().session;
+    clearSlot(session.slots[1]);
+    session.slots[0][34].legend = Good;
+    window.command(kHead1Id);
+    SendMessageW(window.item(kTabId), TCM_SETCURSEL, 0, 0);
+
+    std::vector<std::string> shown;
+    window.dialogs.onMenu = [&](HMENU menu) {
+        shown = {menuText(menu, 3), menuText(menu, 10)};
+        MENUITEMINFOW item{};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_STATE;
+        GetMenuItemInfoW(GetSubMenu(menu, 6), 1, TRUE, &item);
+        shown.push_back((item.fState & MFS_CHECKED) ? "CP1251 checked" : "CP1251 unchecked");
+    };
+    SendMessageW(window.main, WM_RBUTTONDOWN, MK_RBUTTON, cellPoint(3, 5));
+    EXPECT_EQ(window.tab(), 1); // the first click only shows head 1
+    EXPECT_EQ(window.dialogs.menus, 0);
+    window.type(kFillerId, "A5");
+    window.command(kCp1251Command);
+    SendMessageW(window.main, WM_RBUTTONDOWN, MK_RBUTTON, cellPoint(3, 5));
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "Empty 512 byte sector data with 0xA5 filler",
+                         "Scan head 1 track 3 sectors layout info with speed rate ...",
+                         "CP1251 checked"}));
+
+    SectorRecord& record = session.slots[1][34];
+    window.command(kFillSectorCommand, 0);
+    EXPECT_EQ(test::recordBytes(record), test::Bytes(512, 0xA5));
+    EXPECT_EQ(record.legend, Progress);
+
+    const std::string saved = dir.file("saved.dat");
+    window.dialogs.files = {saved};
+    window.command(kFirstLegendCommand + int{Bad}, 0);
+    window.command(kSaveSectorCommand, 0);
+    EXPECT_EQ(window.dialogs.fileDialogs.back().fileName, "_sector_data_Head1_Track3_Sector5");
+    EXPECT_EQ(test::readAll(saved), test::Bytes(512, 0xA5));
+    EXPECT_EQ(record.legend, Bad); // saving keeps the legend
+
+    const test::Bytes part = test::patterned(100, 7);
+    test::writeAll(dir.file("part.dat"), part);
+    window.dialogs.files = {dir.file("part.dat")};
+    window.command(kLoadSectorCommand, 0);
+    test::Bytes loaded = part;
+    loaded.resize(512, 0xA5);
+    EXPECT_EQ(test::recordBytes(record), loaded);
+    EXPECT_EQ(record.legend, Progress);
+
+    // Zero the slot: asked first; Cancel keeps it, OK empties head 1 alone.
+    window.command(kZeroSlotCommand, 0);
+    EXPECT_EQ(record.legend, Progress);
+    window.dialogs.onAsk = [](const std::string&) { return true; };
+    window.command(kZeroSlotCommand, 0);
+    EXPECT_EQ(window.dialogs.questions.back(),
+              "Waiting for confirmation...|Continue to empty the current slot data?");
+    EXPECT_EQ(record.legend, Empty);
+    EXPECT_EQ(test::recordBytes(record), test::Bytes(512, 0));
+    EXPECT_EQ(session.slots[0][34].legend, Good);
+
+    // With head 0 chosen while head 1 shows, a sector command only shows head 0.
+    window.command(kHead0Id);
+    SendMessageW(window.item(kTabId), TCM_SETCURSEL, 1, 0);
+    window.command(kFillSectorCommand, 0);
+    EXPECT_EQ(window.tab(), 0);
+    EXPECT_EQ(record.legend, Empty);
+    EXPECT_EQ(session.slots[0][34].legend, Good);
+}
+
+// The Tools menu: the same files as the core makes, with the messages of the
+// window (the conversions' texts themselves are the core's).
+TEST(MapWindow, ToolsMenuConvertsAndSplits) {
+    deleteScratchKey();
+    test::TempDir dir;
+    Window window;
+    window.dialogs.onAsk = [](const std::string&) { return true; };
+
+    const test::Bytes lbnImage = test::patterned(409600, 4);
+    const std::string img = dir.file("blocks.img");
+    test::writeAll(img, lbnImage);
+    window.dialogs.files = {img};
+    window.command(kToLbnCommand, 0); // an .img in, a sector-order .dsk out
+    test::Bytes sectorOrder(409600);
+    for (int lbn = 0; lbn < 800; ++lbn)
+        std::copy_n(lbnImage.begin() + lbn * 512, 512,
+                    sectorOrder.begin() + lbnToSectorIndex(lbn) * 512);
+    EXPECT_EQ(test::readAll(dir.file("blocks.dsk")), sectorOrder);
+    EXPECT_EQ(window.dialogs.fileDialogs.back().filters[0].pattern, std::string("*.img"));
+    EXPECT_EQ(window.dialogs.questions.back(), "Processing complete|Successfully converted to\n" +
+                                                   dir.file("blocks.dsk") +
+                                                   "\n(0 read warnings, 0 write warnings)");
+    EXPECT_EQ(window.dialogs.icons,
+              (std::vector<MessageIcon>{MessageIcon::None, MessageIcon::Information}));
+
+    test::writeAll(img, {});
+    window.dialogs.files = {dir.file("blocks.dsk")};
+    window.command(kToSectorOrderCommand, 0);
+    EXPECT_EQ(test::readAll(img), lbnImage);
+
+    // ImageDisk: one track of two sectors, a filled one and a data one.
+    const test::Bytes data = test::patterned(512, 6);
+    test::Bytes imd = {'I',  'M', 'D', ' ', '1', '.', '1', '8', '\r', '\n',
+                       0x1A, 5,   0,   0,   2,   2,   1,   2,   2,    0xE5};
+    imd.push_back(1);
+    imd.insert(imd.end(), data.begin(), data.end());
+    const std::string imdPath = dir.file("disk.imd");
+    test::writeAll(imdPath, imd);
+    window.dialogs.files = {imdPath};
+    window.command(kImageDiskCommand, 0);
+    test::Bytes raw = data;
+    raw.insert(raw.begin(), 512, 0xE5);
+    EXPECT_EQ(test::readAll(dir.file("disk.raw")), raw);
+    EXPECT_EQ(window.status(0),
+              "Tesselby ImageDisk '" + imdPath + "'-file has converted to RAW sectors");
+
+    // The split: even tracks to Head0, odd ones to Head1, on its own thread.
+    const test::Bytes both = test::patterned(819200, 8);
+    const std::string ds = dir.file("ds.dsk");
+    test::writeAll(ds, both);
+    window.dialogs.files = {ds};
+    window.command(kSplitCommand, 0);
+    ASSERT_TRUE(pumpUntil([] { return runningWorkers() == 0; }));
+    EXPECT_EQ(window.dialogs.fileDialogs.back().title,
+              "This function opens the file as a 10 sectors per track double-side image and "
+              "split it to side A and side B tracks separately");
+    for (int head = 0; head < 2; ++head) {
+        test::Bytes side;
+        for (int track = 0; track < 80; ++track)
+            side.insert(side.end(), both.begin() + (2 * track + head) * 5120,
+                        both.begin() + (2 * track + head + 1) * 5120);
+        EXPECT_EQ(test::readAll(dir.file("ds_Head" + std::to_string(head) + ".dsk")), side);
+    }
+    EXPECT_EQ(windowApp().session.currentImageBase, dir.file("ds"));
 }
 
 } // namespace
