@@ -200,28 +200,41 @@ TEST(ImageFiles, SplitAndDroppedFiles) {
     test::TempDir dir;
     DiskSettings settings;
     OperationRequest request;
-    auto split = [&](const std::string& base, const Bytes& input, std::size_t trackBytes) {
+    // Input track k is filled with the byte k + 1; each output holds 80
+    // tracks. Output track t of head h is input track 2t + h, zeros past the end.
+    auto split = [&](const std::string& base, std::size_t inputBytes, std::size_t trackBytes) {
+        Bytes input(inputBytes);
+        for (std::size_t i = 0; i < inputBytes; ++i)
+            input[i] = static_cast<std::uint8_t>(i / trackBytes + 1);
         test::writeAll(dir.file(base + ".dsk"), input);
         request.choose(dir.file(base + ".dsk"));
         EXPECT_TRUE(splitImage(settings, request));
         std::vector<Bytes> heads{test::readAll(dir.file(base + "_Head0.dsk")),
                                  test::readAll(dir.file(base + "_Head1.dsk"))};
-        EXPECT_EQ(heads[0].size(), 80 * trackBytes);
-        EXPECT_EQ(heads[1].size(), 80 * trackBytes);
-        // Output track t of head h is input track 2t + h, or zeros past the end.
-        for (std::size_t t = 0; t < 80; ++t)
-            for (std::size_t h = 0; h < 2; ++h) {
-                Bytes expected(trackBytes, 0);
-                const std::size_t from = (2 * t + h) * trackBytes;
-                for (std::size_t i = 0; i < trackBytes && from + i < input.size(); ++i)
-                    expected[i] = input[from + i];
-                ASSERT_EQ(slice(heads[h], t, trackBytes), expected) << base << t << h;
-            }
+        for (Bytes& head : heads) {
+            EXPECT_EQ(head.size(), 80 * trackBytes) << base;
+            head.resize(80 * trackBytes);
+        }
+        return heads;
     };
-    split("ds", test::patterned(819200, 5), 5120);
-    // A single-sided file at 9 sectors: 88.9 input tracks, the rest zeros.
+    const auto track = [](std::size_t bytes, std::uint8_t value) { return Bytes(bytes, value); };
+
+    const std::vector<Bytes> ds = split("ds", 819200, 5120);
+    EXPECT_EQ(slice(ds[0], 0, 5120), track(5120, 1));
+    EXPECT_EQ(slice(ds[1], 0, 5120), track(5120, 2));
+    EXPECT_EQ(slice(ds[0], 79, 5120), track(5120, 159));
+    EXPECT_EQ(slice(ds[1], 79, 5120), track(5120, 160));
+
+    // A single-sided file at 9 sectors: 88 whole input tracks and 4096 bytes
+    // of a 89th, which lands on head 0 track 44 with zeros after it.
     settings.chooseSectors(1);
-    split("ss", test::patterned(409600, 9), 4608);
+    const std::vector<Bytes> ss = split("ss", 409600, 4608);
+    EXPECT_EQ(slice(ss[1], 43, 4608), track(4608, 88));
+    Bytes partial = track(4096, 89);
+    partial.resize(4608, 0);
+    EXPECT_EQ(slice(ss[0], 44, 4608), partial);
+    EXPECT_EQ(slice(ss[1], 44, 4608), track(4608, 0));
+    EXPECT_EQ(slice(ss[0], 79, 4608), track(4608, 0));
 
     request.choose(dir.file("none.dsk"));
     std::uint32_t error = 0;

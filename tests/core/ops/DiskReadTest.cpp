@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 namespace dorvane {
@@ -140,7 +141,16 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
         rig.view.cancelAt = c.cancelAt;
         rig.view.cancelOn = c.result;
         rig.view.cancelNth = c.nth;
+        // A process killed at any step leaves one map character per image sector.
+        int outOfStep = 0;
+        rig.view.onStatus = [&](int, const std::string&) {
+            std::error_code noImage, noMap;
+            const auto image = std::filesystem::file_size(rig.request.path, noImage);
+            const auto map = std::filesystem::file_size(rig.dir.file("disk.map"), noMap);
+            outOfStep += !noImage && !noMap && image != map * 512;
+        };
         EXPECT_FALSE(rig.read());
+        EXPECT_EQ(outOfStep, 0);
         const std::size_t written = static_cast<std::size_t>(c.written);
         EXPECT_EQ(rig.fileText(".map"), std::string(written - 1, '3') + c.last);
         const Bytes copy = rig.image();
