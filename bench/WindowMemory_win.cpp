@@ -1,8 +1,9 @@
 // The running window's memory as Windows counts it: prints the peak working
 // set of the process that owns the "DORVANE" window, in KiB, and its current
 // working set. Waits up to 30 s for the window to appear; exits 1 without it.
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h> // after windows.h, which it needs
 
 #include <cstdio>
 
