@@ -51,10 +51,16 @@ public:
     void settingsChanged() override {}
 };
 
+std::string rowText(const std::string& what, const std::string& measured,
+                    const std::string& baseline, double ratio, int runs) {
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, " | %.2f | %d |", ratio, runs);
+    return "| " + what + " | " + measured + " | " + baseline + numbers;
+}
+
 void row(const std::string& what, const std::string& measured, const std::string& baseline,
          double ratio, int runs) {
-    std::printf("| %s | %s | %s | %.2f | %d |\n", what.c_str(), measured.c_str(), baseline.c_str(),
-                ratio, runs);
+    std::printf("%s\n", rowText(what, measured, baseline, ratio, runs).c_str());
 }
 
 std::string text(const char* format, double value) {
@@ -234,8 +240,10 @@ void conversions(const std::vector<std::uint8_t>& image, const fs::path& folder)
             [&] { splitImage(settings, request); });
 }
 
-// The peak resident memory of a child process, in KiB.
-long peakKib(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnv) {
+// The peak resident memory of a child process, in KiB; -1 when it did not
+// run or ended with another status than `expected`.
+long peakKib(const std::vector<std::string>& arguments, const std::vector<std::string>& extraEnv,
+             int expected) {
     std::vector<char*> argv;
     for (const std::string& a : arguments)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -262,22 +270,30 @@ long peakKib(const std::vector<std::string>& arguments, const std::vector<std::s
         return -1;
     int status = 0;
     rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child)
+    if (wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != expected)
         return -1;
     return usage.ru_maxrss;
 }
 
-void cliMemory(const std::string& cli, const std::vector<std::uint8_t>& image,
-               const fs::path& folder) {
+// Measured first, while this process is small (a child may count the memory
+// of the process it was started from as its own until it runs on its own),
+// and shown last.
+std::string cliMemory(const std::string& cli, const std::vector<std::uint8_t>& image,
+                      const fs::path& folder) {
     writeFile(folder / "clean.dsk", image);
     const std::vector<std::string> env = {"DORVANE_VIRTUAL_DRIVE=" +
                                               (folder / "clean.dsk").string(),
                                           "XDG_CONFIG_HOME=" + (folder / "config").string()};
-    const long read = peakKib({cli, "read", "--force", (folder / "cli.dsk").string()}, env);
+    const long read = peakKib({cli, "read", "--force", (folder / "cli.dsk").string()}, env, 0);
     // The floor: the same program refusing its arguments, with no drive.
-    const long floor = peakKib({cli, "--no-such-option"}, {});
-    row("dorvane-cli read (virtual drive), peak resident memory", std::to_string(read) + " KiB",
-        std::to_string(floor) + " KiB for a usage error", static_cast<double>(read) / floor, 1);
+    const long floor = peakKib({cli, "--no-such-option"}, {}, 2);
+    const std::string what = "dorvane-cli read (virtual drive), peak resident memory";
+    if (read < 0 || floor <= 0)
+        return rowText(what + " (NOT MEASURED: the run failed)", "", "", 0, 0);
+    return rowText(what, std::to_string(read) + " KiB",
+                   std::to_string(floor) + " KiB for a usage error",
+                   static_cast<double>(read) / static_cast<double>(floor), 1);
 }
 
 } // namespace
@@ -287,13 +303,12 @@ int main(int argc, char** argv) {
         fs::temp_directory_path() / ("dorvane-bench-" + std::to_string(getpid()));
     fs::create_directories(folder);
     const std::vector<std::uint8_t> image = patterned(kSideBytes);
-    // First, while this process is small: a child may count the memory of the
-    // process it was started from as its own until it runs on its own.
-    if (argc > 1)
-        cliMemory(argv[1], image, folder);
+    const std::string memory = argc > 1 ? cliMemory(argv[1], image, folder) : "";
     simulatedReads(image, folder);
     readHostCpu(image, folder);
     conversions(image, folder);
+    if (!memory.empty())
+        std::printf("%s\n", memory.c_str());
     fs::remove_all(folder);
     return 0;
 }
