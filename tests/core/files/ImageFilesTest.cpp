@@ -131,7 +131,9 @@ TEST(ImageFiles, ShortLongAndMapEndingEarly) {
     EXPECT_EQ(g.legend(0, 80, 9), NotFound);
 }
 
-TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
+// A missing image, a busy flag and an image that cannot be created: nothing
+// written, nothing destroyed.
+TEST(ImageFiles, FailuresLeaveFilesAlone) {
     Fixture f;
     f.session->record(0, 0, 0).legend = Good;
     // A missing image: the head's slot is emptied, no final text.
@@ -147,6 +149,18 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     EXPECT_FALSE(test::exists(f.dir.file("busy.dsk")));
     f.state.finish();
 
+    // An image that cannot be created leaves the old map alone.
+    test::writeAll(f.dir.file("old.map"), Bytes{'3', '3'});
+    OperationRequest bad;
+    bad.choose(f.dir.file("nofolder") + "/old.dsk");
+    bad.basePath = f.dir.file("old");
+    saveImage(f.ctx, bad);
+    EXPECT_EQ(test::readAll(f.dir.file("old.map")), (Bytes{'3', '3'}));
+}
+
+TEST(ImageFiles, CancelledSaveAndLoad) {
+    Fixture f;
+    f.session->record(0, 0, 0).legend = Good; // the load must empty it
     // Cancelled before the first sector (save says nothing before its loop,
     // so cancel at the caption swap): both files exist and are empty.
     struct CancellingView : test::RecordingView {
@@ -176,9 +190,11 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     EXPECT_EQ(f.view.status(StatusMain), "Ready. Loading from " + load.path + " cancelled");
     EXPECT_EQ(f.legend(0, 0, 0), Empty);
     EXPECT_TRUE(f.view.enableCalls().back());
+}
 
-    // Saving as "x.map" keeps the image: its map would be the same file.
-    f.view.onStatus = nullptr;
+// Saving as "x.map" keeps the image: its map would be the same file.
+TEST(ImageFiles, ImageNamedLikeItsMap) {
+    Fixture f;
     f.session->record(0, 0, 0).data.fill(0xAB);
     const Bytes saved = test::readAll(f.save("x.map").path);
     ASSERT_EQ(saved.size(), 409600u);
@@ -186,14 +202,6 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     // Loaded back, its bytes are no legends: every sector came whole.
     f.load("x.map", saved);
     EXPECT_EQ(f.legend(0, 0, 0), Good);
-
-    // An image that cannot be created leaves the old map alone.
-    test::writeAll(f.dir.file("old.map"), Bytes{'3', '3'});
-    OperationRequest bad;
-    bad.choose(f.dir.file("nofolder") + "/old.dsk");
-    bad.basePath = f.dir.file("old");
-    saveImage(f.ctx, bad);
-    EXPECT_EQ(test::readAll(f.dir.file("old.map")), (Bytes{'3', '3'}));
 }
 
 TEST(ImageFiles, SplitAndDroppedFiles) {
