@@ -9,6 +9,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -37,11 +38,35 @@ struct ReadFiles {
             logFailed = true;
     }
 
-    // One sector in read order: its bytes to the image, its legend to the map.
+    // The sectors of the track side being read wait here and go to the files
+    // together when the side ends (also a cancelled one): two writes per side
+    // instead of two per sector. The image goes first, so that outside the
+    // moment between the two writes the map holds one digit per image sector.
+    std::vector<std::uint8_t> pendingImage;
+    std::string pendingMap;
+
+    // Room for a whole side, made once: no allocation per sector.
+    void reserveSide() {
+        pendingImage.reserve(std::size_t{kMaxSectorsPerTrack} * kSectorBytes);
+        pendingMap.reserve(kMaxSectorsPerTrack);
+    }
+
+    // One sector in read order: its bytes for the image, its legend for the map.
     void appendSector(const std::uint8_t* data, std::int32_t legend) {
-        imageFailed = imageFailed || image.write(data, kSectorBytes) < kSectorBytes;
-        const char digit = static_cast<char>(legend + '0');
-        mapFailed = mapFailed || (map.write(&digit, 1) < 1 && wantMap);
+        pendingImage.insert(pendingImage.end(), data, data + kSectorBytes);
+        pendingMap.push_back(static_cast<char>(legend + '0'));
+    }
+
+    void flushSide() {
+        if (!pendingImage.empty())
+            imageFailed = imageFailed || image.write(pendingImage.data(), pendingImage.size()) <
+                                             pendingImage.size();
+        if (!pendingMap.empty())
+            mapFailed =
+                mapFailed ||
+                (map.write(pendingMap.data(), pendingMap.size()) < pendingMap.size() && wantMap);
+        pendingImage.clear();
+        pendingMap.clear();
     }
 
     // The short note after the final text when a file was not written in
@@ -106,6 +131,7 @@ private:
     SectorAttempts attempts_;
     ReadFiles files_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
+    std::vector<std::uint8_t> side_; // a whole side read at once, reused from side to side
     std::optional<ElapsedTicker> ticker_;
 };
 
@@ -130,13 +156,13 @@ bool DiskReader::run() {
                 // A cancelled seek leaves the side out of the files.
                 if (!cancelled())
                     fillUnreachableSide(slot, track, head);
-                continue;
-            }
-            if (options_.pace == ReadPace::TrackAtOnce)
+            } else if (options_.pace == ReadPace::TrackAtOnce) {
                 readSideAtOnce(slot, track, head);
-            else
+            } else {
                 for (int sector = 1; sector <= spt() && !cancelled(); ++sector)
                     readSector(slot, track, head, sector);
+            }
+            files_.flushSide();
         }
     }
     return finish();
@@ -147,6 +173,7 @@ bool DiskReader::run() {
 // the log lines over its sectors, and the end would delete it as an empty log.
 void DiskReader::openFiles() {
     files_.image.open(request_.path, kCreateShared);
+    files_.reserveSide();
     const auto isImage = [&](const std::string& name) {
         return name == request_.path || sameFile(name, request_.path);
     };
@@ -213,14 +240,13 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector,
 // sector order as the per-sector loop gives it, the multi-sector reads'
 // attempts counting as the probes.
 void DiskReader::readSideAtOnce(ImageSlot& slot, int track, int head) {
-    std::vector<std::uint8_t> side(static_cast<std::size_t>(spt()) * kSectorBytes,
-                                   settings_.fillerByte);
+    side_.assign(static_cast<std::size_t>(spt()) * kSectorBytes, settings_.fillerByte);
     const TrackAtOnce read =
-        readTrackAtOnce(fdc_, track, head, spt(), settings_.gapLength(), side.data());
+        readTrackAtOnce(fdc_, track, head, spt(), settings_.gapLength(), side_.data());
     for (int sector = 1; sector <= spt() && !cancelled(); ++sector) {
         const std::optional<Attempt>& first = read.sectors[static_cast<std::size_t>(sector - 1)];
         if (first)
-            std::copy_n(side.begin() + (sector - 1) * kSectorBytes, kSectorBytes, buffer_.begin());
+            std::copy_n(side_.begin() + (sector - 1) * kSectorBytes, kSectorBytes, buffer_.begin());
         readSector(slot, track, head, sector, first ? &*first : nullptr);
     }
 }
@@ -236,6 +262,7 @@ void DiskReader::noteOutcome(int track, int head, int sector, const SectorVerdic
 // The head goes back to track 0, the files are closed (the log deleted when
 // nothing was written to it), and the final text is shown.
 bool DiskReader::finish() {
+    files_.flushSide();
     fdc_.seek(SeekBlock{0, 0});
     device_.close();
     files_.image.close();

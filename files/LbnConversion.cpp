@@ -5,6 +5,8 @@
 #include "model/Interleave.h"
 #include "model/Text.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <vector>
 
 namespace dorvane {
@@ -68,22 +70,24 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
         return badProcessing(formatText("Create output file\n%s\nFAILED!\nSystem error code: %d",
                                         outputPath.c_str(), static_cast<int>(output.error())));
 
-    // Block k of the buffer is sector-order index k.
-    std::vector<SectorData> buffer(kBlocks);
-    int readWarnings = 0;
-    for (int n = 0; n < kBlocks; ++n) {
-        SectorData& block = buffer[toSectorOrder ? lbnToSectorIndex(n) : n];
-        block.fill(0);
-        if (input.read(block.data(), kSectorBytes) < kSectorBytes)
-            ++readWarnings;
-    }
+    // The whole input in one read; what it lacks of its 800 blocks stays
+    // zero, and each block missing wholly or in part is a read warning.
+    constexpr std::size_t kImageBytes = std::size_t{kBlocks} * kSectorBytes;
+    std::vector<std::uint8_t> in(kImageBytes, 0);
+    const std::size_t got = input.read(in.data(), kImageBytes);
+    const int readWarnings = kBlocks - static_cast<int>(got / kSectorBytes);
 
-    // One write of the whole image: with write-through, 800 separate writes
-    // would each wait for the disk.
-    std::vector<std::uint8_t> out(std::size_t{kBlocks} * kSectorBytes);
-    for (int n = 0; n < kBlocks; ++n) {
-        const SectorData& block = buffer[toSectorOrder ? n : lbnToSectorIndex(n)];
-        std::copy(block.begin(), block.end(), out.begin() + std::size_t(n) * kSectorBytes);
+    // Block k of a sector-order image is sector-order index k. One write of
+    // the whole image: with write-through, 800 separate writes would each
+    // wait for the disk.
+    std::vector<std::uint8_t> out(kImageBytes);
+    for (int lbn = 0; lbn < kBlocks; ++lbn) {
+        const auto sectorBlock = static_cast<std::size_t>(lbnToSectorIndex(lbn)) * kSectorBytes;
+        const auto lbnBlock = static_cast<std::size_t>(lbn) * kSectorBytes;
+        const std::size_t from = toSectorOrder ? lbnBlock : sectorBlock;
+        const std::size_t to = toSectorOrder ? sectorBlock : lbnBlock;
+        std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(from), kSectorBytes,
+                    out.begin() + static_cast<std::ptrdiff_t>(to));
     }
     const std::size_t written = output.write(out.data(), out.size());
     const int writeWarnings = kBlocks - static_cast<int>(written / kSectorBytes);

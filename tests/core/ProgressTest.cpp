@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace dorvane {
 namespace {
@@ -42,17 +44,23 @@ TEST(Progress, TickerShowsTimeWhileBusyAndClearsAfter) {
     std::mutex mutex;
     std::condition_variable shown;
     view.onStatus = [&](int part, const std::string&) {
-        if (part == StatusElapsed)
-            shown.notify_all();
+        if (part != StatusElapsed)
+            return;
+        { std::lock_guard<std::mutex> wake(mutex); } // the waiter is waiting or has not looked yet
+        shown.notify_all();
     };
     ASSERT_TRUE(state.tryStart());
     {
         OperationContext ctx{*session, state, view};
         ElapsedTicker ticker(ctx);
         std::unique_lock<std::mutex> lock(mutex);
-        shown.wait(lock, [&] { return !view.statusHistory(StatusElapsed).empty(); });
-        EXPECT_EQ(view.statusHistory(StatusElapsed).front(), "Elapsed time: 0:0");
+        // A ticker that never shows the time fails here instead of hanging.
+        const bool seen = shown.wait_for(lock, std::chrono::seconds(30), [&] {
+            return !view.statusHistory(StatusElapsed).empty();
+        });
         state.finish();
+        ASSERT_TRUE(seen);
+        EXPECT_EQ(view.statusHistory(StatusElapsed).front(), "Elapsed time: 0:0");
     }
     EXPECT_EQ(view.status(StatusElapsed), "");
 }

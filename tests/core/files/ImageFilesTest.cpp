@@ -131,7 +131,9 @@ TEST(ImageFiles, ShortLongAndMapEndingEarly) {
     EXPECT_EQ(g.legend(0, 80, 9), NotFound);
 }
 
-TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
+// A missing image, a busy flag and an image that cannot be created: nothing
+// written, nothing destroyed.
+TEST(ImageFiles, FailuresLeaveFilesAlone) {
     Fixture f;
     f.session->record(0, 0, 0).legend = Good;
     // A missing image: the head's slot is emptied, no final text.
@@ -147,6 +149,18 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     EXPECT_FALSE(test::exists(f.dir.file("busy.dsk")));
     f.state.finish();
 
+    // An image that cannot be created leaves the old map alone.
+    test::writeAll(f.dir.file("old.map"), Bytes{'3', '3'});
+    OperationRequest bad;
+    bad.choose(f.dir.file("nofolder") + "/old.dsk");
+    bad.basePath = f.dir.file("old");
+    saveImage(f.ctx, bad);
+    EXPECT_EQ(test::readAll(f.dir.file("old.map")), (Bytes{'3', '3'}));
+}
+
+TEST(ImageFiles, CancelledSaveAndLoad) {
+    Fixture f;
+    f.session->record(0, 0, 0).legend = Good; // the load must empty it
     // Cancelled before the first sector (save says nothing before its loop,
     // so cancel at the caption swap): both files exist and are empty.
     struct CancellingView : test::RecordingView {
@@ -176,9 +190,11 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     EXPECT_EQ(f.view.status(StatusMain), "Ready. Loading from " + load.path + " cancelled");
     EXPECT_EQ(f.legend(0, 0, 0), Empty);
     EXPECT_TRUE(f.view.enableCalls().back());
+}
 
-    // Saving as "x.map" keeps the image: its map would be the same file.
-    f.view.onStatus = nullptr;
+// Saving as "x.map" keeps the image: its map would be the same file.
+TEST(ImageFiles, ImageNamedLikeItsMap) {
+    Fixture f;
     f.session->record(0, 0, 0).data.fill(0xAB);
     const Bytes saved = test::readAll(f.save("x.map").path);
     ASSERT_EQ(saved.size(), 409600u);
@@ -186,42 +202,47 @@ TEST(ImageFiles, FailuresAndCancelLeaveFilesSafe) {
     // Loaded back, its bytes are no legends: every sector came whole.
     f.load("x.map", saved);
     EXPECT_EQ(f.legend(0, 0, 0), Good);
-
-    // An image that cannot be created leaves the old map alone.
-    test::writeAll(f.dir.file("old.map"), Bytes{'3', '3'});
-    OperationRequest bad;
-    bad.choose(f.dir.file("nofolder") + "/old.dsk");
-    bad.basePath = f.dir.file("old");
-    saveImage(f.ctx, bad);
-    EXPECT_EQ(test::readAll(f.dir.file("old.map")), (Bytes{'3', '3'}));
 }
 
 TEST(ImageFiles, SplitAndDroppedFiles) {
     test::TempDir dir;
     DiskSettings settings;
     OperationRequest request;
-    auto split = [&](const std::string& base, const Bytes& input, std::size_t trackBytes) {
+    // Input track k is filled with the byte k + 1; each output holds 80
+    // tracks. Output track t of head h is input track 2t + h, zeros past the end.
+    auto split = [&](const std::string& base, std::size_t inputBytes, std::size_t trackBytes) {
+        Bytes input(inputBytes);
+        for (std::size_t i = 0; i < inputBytes; ++i)
+            input[i] = static_cast<std::uint8_t>(i / trackBytes + 1);
         test::writeAll(dir.file(base + ".dsk"), input);
         request.choose(dir.file(base + ".dsk"));
         EXPECT_TRUE(splitImage(settings, request));
         std::vector<Bytes> heads{test::readAll(dir.file(base + "_Head0.dsk")),
                                  test::readAll(dir.file(base + "_Head1.dsk"))};
-        EXPECT_EQ(heads[0].size(), 80 * trackBytes);
-        EXPECT_EQ(heads[1].size(), 80 * trackBytes);
-        // Output track t of head h is input track 2t + h, or zeros past the end.
-        for (std::size_t t = 0; t < 80; ++t)
-            for (std::size_t h = 0; h < 2; ++h) {
-                Bytes expected(trackBytes, 0);
-                const std::size_t from = (2 * t + h) * trackBytes;
-                for (std::size_t i = 0; i < trackBytes && from + i < input.size(); ++i)
-                    expected[i] = input[from + i];
-                ASSERT_EQ(slice(heads[h], t, trackBytes), expected) << base << t << h;
-            }
+        for (Bytes& head : heads) {
+            EXPECT_EQ(head.size(), 80 * trackBytes) << base;
+            head.resize(80 * trackBytes);
+        }
+        return heads;
     };
-    split("ds", test::patterned(819200, 5), 5120);
-    // A single-sided file at 9 sectors: 88.9 input tracks, the rest zeros.
+    const auto track = [](std::size_t bytes, std::uint8_t value) { return Bytes(bytes, value); };
+
+    const std::vector<Bytes> ds = split("ds", 819200, 5120);
+    EXPECT_EQ(slice(ds[0], 0, 5120), track(5120, 1));
+    EXPECT_EQ(slice(ds[1], 0, 5120), track(5120, 2));
+    EXPECT_EQ(slice(ds[0], 79, 5120), track(5120, 159));
+    EXPECT_EQ(slice(ds[1], 79, 5120), track(5120, 160));
+
+    // A single-sided file at 9 sectors: 88 whole input tracks and 4096 bytes
+    // of a 89th, which lands on head 0 track 44 with zeros after it.
     settings.chooseSectors(1);
-    split("ss", test::patterned(409600, 9), 4608);
+    const std::vector<Bytes> ss = split("ss", 409600, 4608);
+    EXPECT_EQ(slice(ss[1], 43, 4608), track(4608, 88));
+    Bytes partial = track(4096, 89);
+    partial.resize(4608, 0);
+    EXPECT_EQ(slice(ss[0], 44, 4608), partial);
+    EXPECT_EQ(slice(ss[1], 44, 4608), track(4608, 0));
+    EXPECT_EQ(slice(ss[0], 79, 4608), track(4608, 0));
 
     request.choose(dir.file("none.dsk"));
     std::uint32_t error = 0;

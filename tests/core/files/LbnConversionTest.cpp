@@ -1,11 +1,11 @@
 #include "files/Conversion.h"
-#include "model/Interleave.h"
 #include "model/Paths.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 namespace dorvane {
 namespace {
@@ -22,6 +22,13 @@ std::string warnings(int read) {
     return text + " read warnings, 0 write warnings)";
 }
 
+// Known places of logical blocks in a sector-order image: LBN 0 on track 1
+// sector 1, LBN 1 two sectors on, LBN 10 skewed by two, the last ten blocks on
+// track 0.
+constexpr std::pair<std::size_t, std::size_t> kLbnAtIndex[] = {
+    {0, 10},  {1, 12},  {4, 18},    {5, 11},  {9, 19},  {10, 22},
+    {19, 21}, {20, 34}, {789, 795}, {790, 8}, {791, 0}, {799, 7}};
+
 TEST(LbnConversion, BothDirectionsAndRoundTrip) {
     test::TempDir dir;
     const Bytes lbn = test::patterned(409600, 11);
@@ -33,12 +40,11 @@ TEST(LbnConversion, BothDirectionsAndRoundTrip) {
     EXPECT_EQ(to.text, "Successfully converted to\n" + dir.file("disk.dsk") + "\n" + warnings(0));
     const Bytes dsk = test::readAll(dir.file("disk.dsk"));
     ASSERT_EQ(dsk.size(), 409600u);
-    EXPECT_EQ(block(dsk, 10), block(lbn, 0));  // track 1 sector 1 is block 0
-    EXPECT_EQ(block(dsk, 0), block(lbn, 791)); // track 0 sector 1 is block 791
-    for (int l = 0; l < 800; ++l)
-        ASSERT_EQ(block(dsk, lbnToSectorIndex(l)), block(lbn, l)) << l;
+    for (const auto& [l, index] : kLbnAtIndex)
+        EXPECT_EQ(block(dsk, index), block(lbn, l)) << l;
 
-    // Back to LBN order under another name: identical to the first file.
+    // Back to LBN order under another name: identical to the first file, so
+    // no block was lost or written twice.
     test::writeAll(dir.file("copy.dsk"), dsk);
     EXPECT_TRUE(convertSectorOrderToLbn(dir.file("copy.dsk"), dir.file("copy")).success);
     EXPECT_EQ(test::readAll(dir.file("copy.img")), lbn);
@@ -48,33 +54,44 @@ TEST(LbnConversion, BothDirectionsAndRoundTrip) {
 // the input lacks wholly or partly is a read warning.
 TEST(LbnConversion, ShortEmptyAndLongInputs) {
     test::TempDir dir;
-    const struct {
-        const char* base;
-        bool toLbn;
-        std::size_t size;
-        int warnings;
-    } cases[] = {{"half", true, 204800, 400},
-                 {"odd", false, 1000, 799},
-                 {"empty", false, 0, 800},
-                 {"long", false, 409600 + 3000, 0}};
-    for (const auto& c : cases) {
-        const std::string base = dir.file(c.base);
-        const Bytes input = test::patterned(c.size, 2);
-        test::writeAll(base + (c.toLbn ? ".dsk" : ".img"), input);
-        const ConversionResult out = c.toLbn ? convertSectorOrderToLbn(base + ".dsk", base)
-                                             : convertLbnToSectorOrder(base + ".img", base);
-        EXPECT_EQ(out.text, "Successfully converted to\n" + base + (c.toLbn ? ".img\n" : ".dsk\n") +
-                                warnings(c.warnings));
-        const Bytes output = test::readAll(base + (c.toLbn ? ".img" : ".dsk"));
-        ASSERT_EQ(output.size(), 409600u) << c.base;
-        for (int l = 0; l < 800; ++l) {
-            const std::size_t from = c.toLbn ? lbnToSectorIndex(l) : l;
-            Bytes expected(512, 0);
-            for (std::size_t i = 0; i < 512 && from * 512 + i < input.size(); ++i)
-                expected[i] = input[from * 512 + i];
-            ASSERT_EQ(block(output, c.toLbn ? l : lbnToSectorIndex(l)), expected) << c.base << l;
-        }
-    }
+    const auto convert = [&](const char* base, bool toLbn, const Bytes& input, int warned) {
+        const std::string from = dir.file(base) + (toLbn ? ".dsk" : ".img");
+        const std::string to = dir.file(base) + (toLbn ? ".img" : ".dsk");
+        test::writeAll(from, input);
+        const ConversionResult out = toLbn ? convertSectorOrderToLbn(from, dir.file(base))
+                                           : convertLbnToSectorOrder(from, dir.file(base));
+        EXPECT_EQ(out.text, "Successfully converted to\n" + to + "\n" + warnings(warned));
+        Bytes output = test::readAll(to);
+        EXPECT_EQ(output.size(), 409600u) << base;
+        output.resize(409600);
+        return output;
+    };
+    const Bytes zeros(512, 0);
+
+    // Sector-order tracks 0..39 only: LBN 0 (track 1) and 799 (track 0) are
+    // there, LBN 789 (track 79) is zeros.
+    const Bytes half = test::patterned(204800, 2);
+    const Bytes fromHalf = convert("half", true, half, 400);
+    EXPECT_EQ(block(fromHalf, 0), block(half, 10));
+    EXPECT_EQ(block(fromHalf, 799), block(half, 7));
+    EXPECT_EQ(block(fromHalf, 789), zeros);
+
+    // 1000 bytes of LBN order: block 0 whole, block 1 cut after 488 bytes.
+    const Bytes odd = test::patterned(1000, 3);
+    const Bytes fromOdd = convert("odd", false, odd, 799);
+    EXPECT_EQ(block(fromOdd, 10), block(odd, 0));
+    Bytes cut(odd.begin() + 512, odd.end());
+    cut.resize(512, 0);
+    EXPECT_EQ(block(fromOdd, 12), cut);
+    EXPECT_EQ(block(fromOdd, 0), zeros);
+
+    const Bytes fromEmpty = convert("empty", false, {}, 800);
+    EXPECT_EQ(fromEmpty, Bytes(409600, 0));
+
+    // Bytes past the 800th block are ignored.
+    Bytes long_ = test::patterned(409600 + 3000, 4);
+    const Bytes fromLong = convert("long", false, long_, 0);
+    EXPECT_EQ(block(fromLong, 7), block(long_, 799));
 }
 
 TEST(LbnConversion, FailuresNeverDestroyTheInput) {

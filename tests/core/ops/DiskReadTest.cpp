@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 
 namespace dorvane {
@@ -45,6 +46,7 @@ std::string seekLines(int track, int count) {
 // that never reads (dumped once), the filler for a track never found.
 TEST(DiskRead, FilesByFault) {
     struct Case {
+        const char* name;
         int retries;
         std::function<void(OpsRig&, Bytes& image)> fault; // and what the image then holds
         std::string map, log;
@@ -56,12 +58,12 @@ TEST(DiskRead, FilesByFault) {
         std::copy(bad.begin(), bad.end(), image.begin() + 79 * 512);
     };
     const Case cases[] = {
-        {9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), "", -1},
-        {0, crc, mapWith(79, "5"), attempts(7, 10, 0, 0, 0, 23), 79},
-        {2, crc, mapWith(79, "5"), attempts(7, 10, 0, 2, 2, 23), 79},
+        {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), "", -1},
+        {"CRC, no retries", 0, crc, mapWith(79, "5"), attempts(7, 10, 0, 0, 0, 23), 79},
+        {"CRC, two retries", 2, crc, mapWith(79, "5"), attempts(7, 10, 0, 2, 2, 23), 79},
         // Good after two CRC errors; not found seven times, then read on
         // attempt 8; read on attempt 9 (Bad, 9 >= 9).
-        {9,
+        {"read after retries", 9,
          [](OpsRig& rig, Bytes&) {
              rig.sector(0, 0, 1).failuresLeft = 2;
              rig.sector(0, 0, 2).failuresLeft = 7;
@@ -72,9 +74,9 @@ TEST(DiskRead, FilesByFault) {
          mapWith(0, "445"),
          attempts(0, 1, 0, 1, 9, 23) + attempts(0, 2, 0, 6, 9, 27) + attempts(0, 3, 0, 7, 9, 1122),
          0},
-        {9, [](OpsRig& rig, Bytes&) { rig.disk->seekFailures[6] = 2; }, mapWith(0, ""),
-         seekLines(6, 2), -1},
-        {9,
+        {"seek after two failures", 9, [](OpsRig& rig, Bytes&) { rig.disk->seekFailures[6] = 2; },
+         mapWith(0, ""), seekLines(6, 2), -1},
+        {"track never reached", 9,
          [](OpsRig& rig, Bytes& image) {
              rig.disk->seekFailures[6] = -1;
              std::fill_n(image.begin() + 60 * 512, 5120, 0xE5);
@@ -82,7 +84,7 @@ TEST(DiskRead, FilesByFault) {
          mapWith(60, std::string(10, '5')), seekLines(6, kSeekAttempts), -1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.log);
+        SCOPED_TRACE(c.name);
         OpsRig rig;
         rig.settings().retries = c.retries;
         rig.settings().fillerByte = 0xE5;
@@ -140,7 +142,16 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
         rig.view.cancelAt = c.cancelAt;
         rig.view.cancelOn = c.result;
         rig.view.cancelNth = c.nth;
+        // A process killed at any step leaves one map character per image sector.
+        int outOfStep = 0;
+        rig.view.onStatus = [&](int, const std::string&) {
+            std::error_code noImage, noMap;
+            const auto image = std::filesystem::file_size(rig.request.path, noImage);
+            const auto map = std::filesystem::file_size(rig.dir.file("disk.map"), noMap);
+            outOfStep += !noImage && !noMap && image != map * 512;
+        };
         EXPECT_FALSE(rig.read());
+        EXPECT_EQ(outOfStep, 0);
         const std::size_t written = static_cast<std::size_t>(c.written);
         EXPECT_EQ(rig.fileText(".map"), std::string(written - 1, '3') + c.last);
         const Bytes copy = rig.image();
