@@ -2,6 +2,8 @@
 
 #include "drive/DriverBlocks.h"
 #include "drive/SystemMessage.h"
+#include "drive/Verify.h"
+#include "files/ImageDisk.h"
 #include "model/Interleave.h"
 #include "model/Session.h"
 
@@ -177,6 +179,41 @@ bool printSideSummary(const Session& session, const DriveHistory& history, std::
     for (const std::string& line : lines)
         std::printf("%s\n", line.c_str());
     return counts[1] == 0 && counts[0] > 0;
+}
+
+bool printVerifySummary(const DiskSettings& settings, const WriteVerify& verify) {
+    std::printf("Verified: %d sectors read back, %zu not as written\n", verify.sectorsVerified,
+                verify.mismatches.size());
+    for (const VerifyMismatch& m : verify.mismatches)
+        std::printf(
+            "  head %d track %d sector %d%s: %s\n", m.head, m.track, m.sector,
+            lbnText(settings, m.track, m.sector).c_str(),
+            m.error == 0
+                ? "read back other bytes"
+                : ("last error " + std::to_string(m.error) + " " + resultWord(m.error)).c_str());
+    return verify.mismatches.empty();
+}
+
+ImageDiskCounts imageDiskCounts(const ImageDiskFile& file) {
+    ImageDiskCounts counts;
+    for (const ImageDiskTrack& track : file.tracks)
+        for (const ImageDiskSector& sector : track.sectors) {
+            if (imageDiskAddressMark(sector.type) == 0)
+                ++counts.unavailable;
+            else if (isDataErrorType(sector.type))
+                ++counts.dataError;
+            else
+                ++counts.normal;
+        }
+    const std::pair<int, const char*> parts[] = {{counts.normal, "normal"},
+                                                 {counts.dataError, "data error"},
+                                                 {counts.unavailable, "unavailable"}};
+    for (const auto& [count, word] : parts)
+        if (count != 0)
+            counts.text += (counts.text.empty() ? "" : ", ") + std::to_string(count) + " " + word;
+    if (counts.text.empty())
+        counts.text = "no sectors";
+    return counts;
 }
 
 } // namespace dorvane::cli
