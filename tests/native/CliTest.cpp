@@ -11,6 +11,7 @@
 #include "drive/SystemMessage.h"
 #include "drive/VirtualDrive.h"
 #include "files/File.h"
+#include "files/ImageDisk.h"
 #include "files/ImageDiskWriter.h"
 #include "model/DiskSettings.h"
 #include "model/Interleave.h"
@@ -18,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -356,6 +358,226 @@ TEST(Cli, InterruptedReadExitsWithFailure) {
     EXPECT_GT(sectors, 0u);
     EXPECT_LT(sectors, 800u);
     EXPECT_EQ(test::readAll(dir.file("c.dsk")).size(), sectors * 512);
+}
+
+// A diskette file of `tracks` tracks of `sectors` 512-byte sectors, one
+// side, recorded in the ImageDisk mode `mode`.
+void writeImageDiskette(const std::string& path, std::uint8_t mode, int tracks, int sectors) {
+    ImageDiskFile file;
+    file.header = "IMD 1.18: test\r\n";
+    file.hasTerminator = true;
+    for (int c = 0; c < tracks; ++c) {
+        ImageDiskTrack track;
+        track.mode = mode;
+        track.cylinder = static_cast<std::uint8_t>(c);
+        track.sizeCode = 2;
+        track.sectorSize = 512;
+        for (int r = 1; r <= sectors; ++r)
+            track.sectors.push_back({static_cast<std::uint8_t>(r), track.cylinder, 0, 1,
+                                     test::patterned(512, static_cast<unsigned>(c * 16 + r))});
+        file.tracks.push_back(track);
+    }
+    std::uint32_t error = 0;
+    ASSERT_TRUE(writeImageDiskFile(path, file, error)) << error;
+}
+
+std::string sortedNames(const TempDir& dir, const std::string& prefix) {
+    std::string names;
+    for (const std::string& name : dir.names())
+        if (name.rfind(prefix, 0) == 0)
+            names += name.substr(prefix.size()) + "\n";
+    return names;
+}
+
+// The rescue commands once each on the virtual drive: what they print, exit
+// with and leave in the files, and what they refuse before touching a file.
+TEST(Cli, RescueCommandsEndToEnd) {
+    TempDir dir;
+    const auto at = [&dir](const std::string& name) { return dir.file(name); };
+    const std::string demo = at("demo.imd");
+    ASSERT_EQ(cli(dir, "", {"make-demo", demo}).status, 0);
+
+    // Track at once: the same image, map, log and dumps as per sector; the
+    // ImageDisk file's records say what the map says.
+    EXPECT_EQ(cli(dir, demo, {"read", "slow.dsk"}).status, 3);
+    const CliRun fast = cli(dir, demo, {"read", "fast.dsk", "--fast", "--imd"});
+    EXPECT_EQ(fast.status, 3) << fast.err;
+    for (const char* extension : {".dsk", ".map", ".log"})
+        EXPECT_EQ(test::readAll(at(std::string("fast") + extension)),
+                  test::readAll(at(std::string("slow") + extension)))
+            << extension;
+    EXPECT_EQ(sortedNames(dir, "fast_crc_error_"), sortedNames(dir, "slow_crc_error_"));
+    EXPECT_FALSE(sortedNames(dir, "fast_crc_error_").empty());
+    ImageDiskFile imd;
+    std::uint32_t error = 0;
+    ASSERT_TRUE(readImageDiskFile(at("fast.imd"), imd, error)) << error;
+    const Bytes image = test::readAll(at("fast.dsk"));
+    int normal = 0, dataError = 0, unavailable = 0;
+    for (const ImageDiskTrack& track : imd.tracks)
+        for (const ImageDiskSector& sector : track.sectors) {
+            const std::size_t index = track.cylinder * 10u + sector.number - 1u;
+            // The summary's line for the sector, if any, tells how it ended.
+            const std::string place =
+                "sector " + std::to_string(sector.number) + " (LBN " +
+                std::to_string(sectorIndexToLbn(static_cast<int>(index), 10, 80)) + "): ";
+            const std::size_t line = fast.out.find(place);
+            const std::string how =
+                line == std::string::npos
+                    ? std::string("good")
+                    : fast.out.substr(line + place.size(),
+                                      fast.out.find('\n', line) - line - place.size());
+            const char expected = how == "good" || how.rfind("read on attempt", 0) == 0 ? 'n'
+                                  : contains(how, "last error 23")                      ? 'e'
+                                                                                        : 'u';
+            const char got = imageDiskAddressMark(sector.type) == 0 ? 'u'
+                             : isDataErrorType(sector.type)         ? 'e'
+                                                                    : 'n';
+            EXPECT_EQ(got, expected) << index;
+            (got == 'n' ? normal : got == 'e' ? dataError : unavailable) += 1;
+            if (got == 'n') {
+                EXPECT_TRUE(std::equal(sector.data.begin(), sector.data.end(),
+                                       image.begin() + static_cast<long>(index) * 512))
+                    << index;
+            }
+        }
+    EXPECT_GT(dataError * unavailable, 0);
+    EXPECT_TRUE(contains(fast.out, "ImageDisk: " + at("fast.imd") + " (" + std::to_string(normal) +
+                                       " normal, " + std::to_string(dataError) + " data error, " +
+                                       std::to_string(unavailable) + " unavailable)\n"))
+        << fast.out;
+
+    // A surface that does not hold what was written, and diskettes to detect.
+    test::writeAll(at("blank.dsk"), Bytes(409600, 0));
+    const std::string weak = "weak 0 7 4\n";
+    test::writeAll(at("blank.dsk.faults"), Bytes(weak.begin(), weak.end()));
+    writeImageDiskette(at("nine.imd"), 5, 80, 9);
+    test::writeAll(at("unformatted.dsk"), Bytes());
+    test::writeAll(at("big.dsk"), Bytes(819200, 1));
+    test::writeAll(at("big.map"), Bytes(1600, '3'));
+    test::writeAll(at("nomap.dsk"), Bytes(409600, 1));
+    const std::string profile = at("config/dorvane/profile");
+    const std::vector<Case> runs = {
+        {"write slow.dsk --yes --verify", at("blank.dsk"), 3,
+         "Verified: 800 sectors read back, 1 not as written\n  head 0 track 7 sector 4 (LBN " +
+             std::to_string(sectorIndexToLbn(73, 10, 80)) + "): last error 23 CRC error\n",
+         ""},
+        {"detect", demo, 0,
+         "RX50: 80 tracks, 10 sectors of 512 bytes, 300 kbit/s MFM, one side\n"
+         "Read it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n",
+         ""},
+        {"detect", at("unformatted.dsk"), 1, "No sector IDs at 500, 300 or 250 kbit/s",
+         "detect: no sector IDs found"},
+        {"to-imd slow.dsk --rate 300 --sectors 10", "", 3,
+         at("slow.imd") + " (" + std::to_string(normal - 1) + " normal, " +
+             std::to_string(dataError) + " data error, " + std::to_string(unavailable + 1) +
+             " unavailable)\n",
+         ""},
+        {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
+        {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
+        {"reread nomap.dsk", demo, 1, "", "no map " + at("nomap.map"), at("nomap.map"), 0},
+        {"reread big.dsk", demo, 1, "", "holds 1600 sectors, more than the 800", at("big.dsk"),
+         819200},
+        {"detect --adopt", at("nine.imd"), 0,
+         "80 tracks, 9 sectors of 512 bytes, 250 kbit/s MFM, one side\nRead it with: "
+         "dorvane-cli read IMAGE --rate 250 --sectors 9 --head 0\nProfile: " +
+             std::string(dataRateLabel(Rate250)) + ", " + sectorsChoiceLabel(1),
+         ""},
+    };
+    runAll(dir, runs);
+    const Bytes imdBytes = test::readAll(at("slow.imd"));
+    const CliRun again = cli(dir, "", {"to-imd", "slow.dsk"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(contains(again.err, at("slow.imd") + " exists")) << again.err;
+    EXPECT_EQ(test::readAll(at("slow.imd")), imdBytes);
+    EXPECT_EQ(textOf(profile).find("DiskDataRate=2"), 0u) << textOf(profile);
+}
+
+// Sectors that heal over several runs: a read, then rereads until all are
+// good. Each run of the CLI is a new drive, so healing between runs is the
+// fault script losing lines; within a run, sectors heal after N reads.
+TEST(Cli, RereadGoesOnUntilEverySectorIsGood) {
+    TempDir dir;
+    const auto at = [&dir](const std::string& name) { return dir.file(name); };
+    const Bytes disk = test::patterned(409600, 61);
+    test::writeAll(at("disk.dsk"), disk);
+    const std::vector<std::string> scripts = {
+        "crc 0 2 3\ncrc 0 40 7\nmissing 0 79 10\ncrc-then-ok 0 5 5 30\n",
+        "crc 0 40 7\ncrc-then-ok 0 5 5 8\n", ""};
+    std::size_t dumps = 0, log = 0;
+    for (std::size_t run = 0; run <= scripts.size(); ++run) {
+        const std::string script = scripts[std::min(run, scripts.size() - 1)];
+        test::writeAll(at("disk.dsk.faults"), Bytes(script.begin(), script.end()));
+        const CliRun done = run == 0 ? cli(dir, at("disk.dsk"), {"read", "r.dsk", "--retries=2"})
+                                     : cli(dir, at("disk.dsk"), {"reread", "r.dsk"});
+        const std::string map = textOf(at("r.map"));
+        const std::size_t good = static_cast<std::size_t>(std::count(map.begin(), map.end(), '3'));
+        EXPECT_EQ(done.status, script.empty() && run > 0 ? 0 : 3) << run << done.err;
+        EXPECT_TRUE(contains(done.out, "Summary: " + std::to_string(good) + " good")) << run;
+        // The log grows, and no CRC dump is ever lost.
+        EXPECT_GE(test::readAll(at("r.log")).size(), log) << run;
+        EXPECT_GE(sortedNames(dir, "r_crc_error_").size(), dumps) << run;
+        log = test::readAll(at("r.log")).size();
+        dumps = sortedNames(dir, "r_crc_error_").size();
+    }
+    EXPECT_EQ(test::readAll(at("r.dsk")), disk);
+    EXPECT_GT(dumps, 0u);
+}
+
+// A reread killed at random points, several times: the image and the map
+// always agree (a sector marked good holds the diskette's data, and no good
+// sector is lost), and a last run finishes the job.
+TEST(Cli, KilledRereadLeavesImageAndMapConsistent) {
+    TempDir dir;
+    const auto at = [&dir](const std::string& name) { return dir.file(name); };
+    const Bytes disk = test::patterned(409600, 71);
+    test::writeAll(at("disk.dsk"), disk);
+    Bytes image(409600, 0xE5);
+    std::string map(800, '6');
+    for (std::size_t i = 0; i < 800; i += 4) {
+        map[i] = '3';
+        std::copy_n(disk.begin() + static_cast<long>(i) * 512, 512,
+                    image.begin() + static_cast<long>(i) * 512);
+    }
+    test::writeAll(at("r.dsk"), image);
+    test::writeAll(at("r.map"), Bytes(map.begin(), map.end()));
+    const auto consistent = [&](int kill) {
+        const Bytes nowImage = test::readAll(at("r.dsk"));
+        const std::string nowMap = textOf(at("r.map"));
+        ASSERT_EQ(nowImage.size(), 409600u) << kill;
+        ASSERT_EQ(nowMap.size(), 800u) << kill;
+        for (std::size_t i = 0; i < 800; ++i) {
+            if (map[i] == '3') {
+                EXPECT_EQ(nowMap[i], '3') << kill << " " << i;
+            }
+            if (nowMap[i] == '3' || nowMap[i] == '4') {
+                EXPECT_TRUE(std::equal(disk.begin() + static_cast<long>(i) * 512,
+                                       disk.begin() + static_cast<long>(i + 1) * 512,
+                                       nowImage.begin() + static_cast<long>(i) * 512))
+                    << kill << " " << i;
+            }
+        }
+    };
+    // In real time (20 times a drive's pace), killed as soon as its map
+    // changes: at most 10 s of waiting per run.
+    int cut = 0; // runs killed before their end
+    for (int kill = 0; kill < 6; ++kill) {
+        const std::string script =
+            "cd " + quoted(dir.path()) +
+            " && cp r.map before.map && (DORVANE_VIRTUAL_SPEED=20 DORVANE_VIRTUAL_DRIVE=disk.dsk "
+            "XDG_CONFIG_HOME=config " +
+            quoted(DORVANE_CLI_PATH) +
+            " reread r.dsk </dev/null >k.out 2>k.err & pid=$!; i=0; while cmp -s r.map "
+            "before.map && [ $i -lt 500 ]; do sleep 0.02; i=$((i+1)); done; kill -KILL $pid; "
+            "{ wait $pid; } 2>/dev/null; echo $? >k.status)";
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        cut += textOf(at("k.status")) == "137\n";
+        consistent(kill);
+    }
+    EXPECT_GT(cut, 0);
+    const CliRun last = cli(dir, at("disk.dsk"), {"reread", "r.dsk"});
+    EXPECT_EQ(last.status, 0) << last.err;
+    EXPECT_EQ(test::readAll(at("r.dsk")), disk);
+    EXPECT_EQ(textOf(at("r.map")), std::string(800, '3'));
 }
 
 // Within the width, the bar gives way first, then the end of the text.
