@@ -179,7 +179,8 @@ int runRead(const std::vector<std::string>& args) {
         return status;
     if (unusable(request.path, kCreateShared, "read") ||
         (!mapPath.empty() && unusable(mapPath, kCreateShared, "read")) ||
-        (!logPath.empty() && unusable(logPath, kCreateShared, "read")))
+        (!logPath.empty() && unusable(logPath, kCreateShared, "read")) ||
+        (!imdPath.empty() && unusable(imdPath, kCreateShared, "read")))
         return ExitFailure;
     if (const int status = checkDrive(run, "read"))
         return status;
