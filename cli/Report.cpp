@@ -70,9 +70,9 @@ std::string resultWord(std::uint32_t code) {
 
 namespace {
 
-enum Outcome { Fine, Retried, Unreadable, NoId, OutcomeCount };
+enum Outcome { Fine, Retried, Unreadable, NoId, NotReread, OutcomeCount };
 const char* const kOutcomeWords[OutcomeCount] = {"good", "read after retries", "unreadable",
-                                                 "no ID"};
+                                                 "no ID", "not read again"};
 
 // The LBN of a sector where the layout is the single-sided RX50 one.
 std::string lbnText(const DiskSettings& settings, int track, int sector) {
@@ -95,7 +95,7 @@ void printCounts(const int* counts, const char* const* words, int count, int tot
 
 } // namespace
 
-bool printReadSummary(const Session& session, const DriveHistory& history) {
+bool printReadSummary(const Session& session, const DriveHistory& history, bool reread) {
     const DiskSettings& settings = session.settings;
     int counts[OutcomeCount] = {};
     std::vector<std::string> lines;
@@ -115,6 +115,8 @@ bool printReadSummary(const Session& session, const DriveHistory& history) {
                 Outcome outcome;
                 if (legend == Good)
                     outcome = Fine;
+                else if (reread && (seen.attempts == 0 || (seen.lastOk && seen.attempts == 1)))
+                    outcome = NotReread; // stopped before it: its digit stays as it was
                 else if (seen.lastOk)
                     outcome = Retried;
                 else if (seen.lastError == kErrorIdMarkNotFound ||
@@ -123,7 +125,7 @@ bool printReadSummary(const Session& session, const DriveHistory& history) {
                 else
                     outcome = Unreadable;
                 ++counts[outcome];
-                if (outcome == Fine)
+                if (outcome == Fine || outcome == NotReread)
                     continue;
                 std::string line = "  head " + std::to_string(head) + " track " +
                                    std::to_string(track) + " sector " + std::to_string(sector) +

@@ -48,8 +48,9 @@ using DriveHistory = std::map<SectorKey, SectorHistory>;
 
 // The summary of a whole-disk read: counts in plain words, then every sector
 // that is not good with its place, its LBN (single-sided RX50 layout) and
-// the last error. Returns whether every sector was good.
-bool printReadSummary(const Session& session, const DriveHistory& history);
+// the last error. Returns whether every sector was good. After a `reread`,
+// the sectors it did not reach (a stopped run) are only counted.
+bool printReadSummary(const Session& session, const DriveHistory& history, bool reread = false);
 // The summary of a write or a format: sectors done with `doneLegend`, the
 // others listed by track side with the last error.
 bool printSideSummary(const Session& session, const DriveHistory& history, std::int32_t doneLegend,

@@ -114,7 +114,7 @@ int runReread(const std::vector<std::string>& args) {
     }
     const DriveHistory history = run.device->history();
     const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "reread");
-    const bool allGood = printReadSummary(session, history);
+    const bool allGood = printReadSummary(session, history, true);
     std::printf("Re-read: %d sectors, %d of them now read\n", result.attempted, result.recovered);
     std::printf("Image: %s\nMap: %s\n", request.path.c_str(), mapPath.c_str());
     if (fileExists(logPath) && logPath != request.path)
