@@ -4,14 +4,9 @@
 // Beyond the window, everything that can fail is checked before a file is
 // touched: the outputs (never replaced without --force), the driver, the
 // drive and its diskette.
-#include "cli/Command.h"
-#include "cli/DriveOptions.h"
-#include "cli/Interrupt.h"
+#include "cli/DiskRun.h"
 #include "cli/Outputs.h"
-#include "cli/Profile.h"
 #include "cli/Report.h"
-#include "cli/TerminalView.h"
-#include "cli/WatchedDevice.h"
 #include "drive/Buttons.h"
 #include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
@@ -25,147 +20,20 @@
 #include "drive/SectorRead.h"
 #include "drive/TrackScan.h"
 #include "files/File.h"
+#include "files/ImageDiskFromRead.h"
+#include "files/ImageDiskWriter.h"
 #include "model/Crc32.h"
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 namespace dorvane::cli {
 
 namespace {
-
-// Everything one diskette command works with.
-struct DiskRun {
-    std::unique_ptr<Session> session = std::make_unique<Session>();
-    OperationState state;
-    std::unique_ptr<TerminalView> view;
-    std::unique_ptr<WatchedDevice> device;
-    std::unique_ptr<ProfileStore> profile;
-    DriveOptions options;
-    bool interactive = false;
-    std::string noDisketteHint; // why the virtual drive has no diskette
-
-    OperationContext context() { return OperationContext{*session, state, *view}; }
-    const DiskSettings& settings() const { return session->settings; }
-    std::string drive() const { return settings().devicePath.drive() == 1 ? "B:" : "A:"; }
-    // Someone stopped the run: Ctrl+C, or Cancel to a question.
-    bool userCancelled() const { return InterruptCancels::interrupted() || view->answeredCancel(); }
-};
-
-// Someone is there to answer questions.
-bool interactive() {
-    return isTerminal(stdin) && isTerminal(stdout);
-}
-
-// The notice that the virtual drive serves, naming the drive the command
-// uses; and why that drive has no diskette, when it has none.
-void noticeVirtualDrive(DiskRun& run, const std::string& description) {
-    const std::string diskette = environmentValue(kVirtualDriveVariable);
-    if (run.drive() == "B:") {
-        std::fprintf(stderr,
-                     "dorvane-cli: Virtual drive B: empty (the virtual diskette %s is in "
-                     "drive A:)\n",
-                     diskette.c_str());
-        return;
-    }
-    std::fprintf(stderr, "dorvane-cli: %s\n", description.c_str());
-    const std::string plain = "Virtual drive A: " + diskette;
-    if (!fileExists(diskette))
-        run.noDisketteHint = " (diskette file not found: " + diskette + ")";
-    else if (description.size() > plain.size() + 2)
-        run.noDisketteHint = " (" + description.substr(plain.size() + 2);
-}
-
-// Loads the profile, applies the options, reaches the drive and probes the
-// driver. Returns 0 to go on, or the exit status.
-int prepare(const Command& command, const std::vector<std::string>& args, std::size_t positional,
-            DiskRun& run) {
-    DriveOptions& options = run.options;
-    run.profile = openProfileStore();
-    loadProfile(*run.profile, run.session->settings);
-    run.session->settings.recomputeGeometry();
-    const std::string problem = parseOptions(args, command.options, run.session->settings, options);
-    if (!problem.empty())
-        return usageError(command, problem);
-    if (options.positional.size() != positional)
-        return usageError(command, positional ? "one FILE is needed" : "unexpected argument");
-
-    run.interactive = interactive();
-    run.view = std::make_unique<TerminalView>(stdout, isTerminal(stdout), run.interactive);
-    std::string virtualDescription;
-    run.device = std::make_unique<WatchedDevice>(makeFloppyDevice(&virtualDescription), run.state,
-                                                 *run.view);
-    if (!virtualDescription.empty())
-        noticeVirtualDrive(run, virtualDescription);
-    const ProbeResult probe = probeDriver(*run.device, run.session->settings.devicePath);
-    run.state.driverUnusable = !probe.usable;
-    return ExitOk;
-}
-
-// The driver, the drive and its diskette, before any file is touched. With a
-// terminal the diskette can still be inserted, as in the window's checklist.
-int checkDrive(DiskRun& run, const char* what) {
-    if (run.state.driverUnusable) {
-        printFailure(std::string(what) + ": no usable floppy driver: " + kInstallDriverText);
-        return ExitFailure;
-    }
-    FloppyDevice& device = run.device->inner();
-    OpenDevice open(device, run.settings().devicePath);
-    if (!open.opened()) {
-        printFailure(std::string(what) + ": floppy drive " + run.drive() + " not found",
-                     device.lastError());
-        return ExitFailure;
-    }
-    FloppyController fdc(device);
-    while (!fdc.mediaPresent()) {
-        if (run.interactive && run.view->confirm(kChecklistCaption, kNoDisketteText))
-            continue;
-        if (run.interactive)
-            printFailure(std::string(what) + " cancelled");
-        else
-            printFailure(std::string(what) + ": no diskette in drive " + run.drive() +
-                         run.noDisketteHint);
-        return ExitFailure;
-    }
-    return ExitOk;
-}
-
-// An existing file that another program (or another dorvane-cli) holds open,
-// or that cannot be opened as `mode` asks for another reason (read-only):
-// the probe never creates or truncates it. Says why and returns true.
-bool unusable(const std::string& path, FileMode mode, const char* what) {
-    if (!fileExists(path))
-        return false;
-    mode.creation = Creation::OpenExisting;
-    File probe(path, mode);
-    if (probe.isOpen())
-        return false;
-    if (probe.error() == kErrorSharingViolationCode)
-        printFailure(std::string(what) + ": " + path + " is in use by another process",
-                     probe.error());
-    else
-        printFailure(std::string(what) + ": cannot open " + path, probe.error());
-    return true;
-}
-
-// The file request as the window's read and write buttons fill it. The file is
-// resolved to an absolute path, so that the status texts and the derived
-// names say where the files are.
-OperationRequest& fileRequest(DiskRun& run, int button, const char* caption) {
-    OperationRequest& request = run.session->fileRequest;
-    request.button = button;
-    request.caption = caption;
-    request.choose(absolutePathOf(run.options.positional[0]));
-    return request;
-}
-
-// The exit status of a run that reached its end: 0 when every sector is good.
-int sectorsStatus(bool allGood) {
-    return allGood ? ExitOk : ExitIncomplete;
-}
 
 int runRead(const std::vector<std::string>& args);
 int runWrite(const std::vector<std::string>& args);
@@ -175,27 +43,33 @@ int runSector(const std::vector<std::string>& args);
 
 const Command readCommand{
     "read",
-    "read IMAGE [--force] " DORVANE_DRIVE_OPTIONS,
+    "read IMAGE [--fast] [--imd [FILE.imd]] [--force] " DORVANE_DRIVE_OPTIONS,
     "read the diskette into IMAGE, with .map, .log and CRC dumps",
     runRead,
-    DriveSettings | ForceOption,
+    DriveSettings | ForceOption | FastOption | ImdOption,
     "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
     "BASE.map (a digit per sector), BASE.log (every failed attempt) and a .dat file\n"
     "for every attempt that ended in a CRC error (dorvane-cli --help tells them).\n"
     "IMAGE, BASE.map and BASE.log are never replaced without --force. At the end a\n"
     "summary counts the sectors and lists those that are not good with their last\n"
-    "error. Ctrl+C stops the read; the files keep what was read.\n"};
+    "error. Ctrl+C stops the read; the files keep what was read.\n"
+    "--fast reads each track side in about one revolution; its files are the same.\n"
+    "--imd also writes an ImageDisk file of the read: each sector's ID, the data\n"
+    "rate and mode, the data of good sectors, the last bytes read of CRC errors,\n"
+    "and the sectors that never read marked unavailable.\n"};
 const Command writeCommand{
     "write",
-    "write IMAGE [--yes] [--force] " DORVANE_DRIVE_OPTIONS,
+    "write IMAGE [--verify] [--yes] [--force] " DORVANE_DRIVE_OPTIONS,
     "write the sector-order image IMAGE onto the diskette",
     runWrite,
-    DriveSettings | YesOption | ForceOption,
+    DriveSettings | YesOption | ForceOption | VerifyOption,
     "Replaces everything on the diskette with IMAGE, track by track. Asks first (or\n"
     "needs --yes without a terminal). IMAGE must be as large as the chosen geometry\n"
     "(409,600 bytes for one RX50 side, 819,200 for both); --force writes another\n"
     "size (what it lacks is not written). Stops at once on a write-protected\n"
-    "diskette or an empty drive.\n"};
+    "diskette or an empty drive. With --verify every track side is read back right\n"
+    "after it is written and compared; the sectors that do not come back as\n"
+    "written are listed, and make the exit status 3.\n"};
 const Command formatCommand{"format",
                             "format [--yes] " DORVANE_DRIVE_OPTIONS,
                             "format the diskette with the chosen geometry",
@@ -229,29 +103,6 @@ const CommandRegistration registerFormat(formatCommand);
 const CommandRegistration registerScan(scanCommand);
 const CommandRegistration registerSector(sectorCommand);
 
-// The longest name a CRC dump of `prefix` can get.
-std::string longestDumpName(const std::string& prefix, const char* kind) {
-    return prefix + "_" + kind + "_Head1_Track83_Sector18_FFFFFFFF.dat";
-}
-
-// Every CRC dump the run was to write is there in full; else each missing
-// one is named with the reason. Returns whether all are there.
-bool checkCrcDumps(const WatchedDevice& device, const std::string& prefix, const char* kind,
-                   const char* what) {
-    bool ok = true;
-    for (const auto& [key, crc] : device.crcReadings()) {
-        std::string name;
-        if (!sectorDumpName(name, prefix, kind, key.head, key.track, key.sector, crc))
-            continue; // refused up front: the names fit
-        if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
-            continue;
-        printFailure(std::string(what) + ": the CRC dump " + name + " could not be written",
-                     isDirectory(name) ? kErrorAccessDeniedCode : whyNotWritten(name));
-        ok = false;
-    }
-    return ok;
-}
-
 // After a read: a map or log that was planned but not written in full is
 // named with the reason (the log's length is known only to the read, whose
 // final text notes it). Returns whether all is well.
@@ -278,6 +129,22 @@ bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
     return ok;
 }
 
+// The ImageDisk file of a read; `counts` gets its records counted in words.
+// Says why when it could not be written.
+bool writeReadImageDisk(const std::string& path, const std::vector<SectorOutcome>& outcomes,
+                        const Session& session, std::string& counts) {
+    const ImageDiskFile file = imageDiskOfRead(
+        outcomes, session.settings,
+        imageDiskHeader(std::time(nullptr), "dorvane-cli read of " + session.imageName));
+    std::uint32_t error = 0;
+    if (!writeImageDiskFile(path, file, error)) {
+        printFailure("read: the ImageDisk file " + path + " could not be written", error);
+        return false;
+    }
+    counts = imageDiskCounts(file).text;
+    return true;
+}
+
 int runRead(const std::vector<std::string>& args) {
     DiskRun run;
     if (const int status = prepare(readCommand, args, 1, run))
@@ -300,18 +167,31 @@ int runRead(const std::vector<std::string>& args) {
         if (!path.empty())
             outputs.add(path);
     outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
+    std::string imdPath;
+    if (run.options.imd) {
+        imdPath =
+            run.options.imd->empty() ? request.basePath + ".imd" : absolutePathOf(*run.options.imd);
+        if (imdPath == request.path || sameFile(imdPath, request.path))
+            return usageError(readCommand, "the ImageDisk file would be the image itself");
+        outputs.add(imdPath);
+    }
     if (const int status = outputs.check())
         return status;
     if (unusable(request.path, kCreateShared, "read") ||
         (!mapPath.empty() && unusable(mapPath, kCreateShared, "read")) ||
-        (!logPath.empty() && unusable(logPath, kCreateShared, "read")))
+        (!logPath.empty() && unusable(logPath, kCreateShared, "read")) ||
+        (!imdPath.empty() && unusable(imdPath, kCreateShared, "read")))
         return ExitFailure;
     if (const int status = checkDrive(run, "read"))
         return status;
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
-    const bool finished = readDisk(ctx, *run.device, request);
+    std::vector<SectorOutcome> outcomes;
+    const bool finished =
+        readDisk(ctx, *run.device, request,
+                 ReadOptions{run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector,
+                             imdPath.empty() ? nullptr : &outcomes});
     run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
     if (sectors == 0) {
@@ -325,15 +205,19 @@ int runRead(const std::vector<std::string>& args) {
     for (const auto& [key, seen] : history)
         anyFailure = anyFailure || seen.lastError != 0;
     const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "read");
+    std::string imdCounts;
+    const bool imdOk = imdPath.empty() || writeReadImageDisk(imdPath, outcomes, session, imdCounts);
     const bool filesOk = checkReadFiles(request, mapPath, logPath, anyFailure, sectors,
                                         run.view->status(StatusMain)) &&
-                         dumpsOk;
+                         dumpsOk && imdOk;
     const bool allGood = printReadSummary(session, history);
     std::printf("Image: %s\n", request.path.c_str());
     if (!mapPath.empty() && fileExists(mapPath))
         std::printf("Map: %s\n", mapPath.c_str());
     if (!logPath.empty() && fileExists(logPath))
         std::printf("Log: %s\n", logPath.c_str());
+    if (!imdCounts.empty())
+        std::printf("ImageDisk: %s (%s)\n", imdPath.c_str(), imdCounts.c_str());
     if (!finished || !filesOk) {
         if (!finished)
             printFailure(run.userCancelled() ? "read cancelled" : "read stopped");
@@ -420,8 +304,13 @@ int runWrite(const std::vector<std::string>& args) {
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state);
-    const bool finished = writeDisk(ctx, *run.device, request);
-    return sideOutcome(run, finished, Good, "written", "write");
+    WriteVerify verify;
+    const bool finished =
+        writeDisk(ctx, *run.device, request, run.options.verify ? &verify : nullptr);
+    const int status = sideOutcome(run, finished, Good, "written", "write");
+    if (!run.options.verify || status == ExitFailure)
+        return status;
+    return printVerifySummary(run.settings(), verify) ? status : ExitIncomplete;
 }
 
 int runFormat(const std::vector<std::string>& args) {

@@ -36,6 +36,18 @@ bool parseHexByte(const std::string& text, int& value) {
     return true;
 }
 
+namespace {
+// A name ending in ".imd", in any case.
+bool endsWithImd(const std::string& name) {
+    if (name.size() <= 4)
+        return false;
+    std::string end = name.substr(name.size() - 4);
+    for (char& c : end)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".imd";
+}
+} // namespace
+
 std::vector<std::string> splitAssignments(const std::vector<std::string>& args) {
     std::vector<std::string> out;
     for (const std::string& arg : args) {
@@ -79,6 +91,15 @@ std::string optionsHelp(unsigned set) {
         {NameOption, "  --name PREFIX      the prefix of the dump files (default none)"},
         {YesOption, "  --yes              do not ask; needed without a terminal"},
         {ForceOption, "  --force            replace output files that exist"},
+        {FastOption, "  --fast             read each track side in about one revolution (READ ID,\n"
+                     "                     then two multi-sector reads), per sector with retries\n"
+                     "                     only where those fail (default off for read, on for\n"
+                     "                     reread)"},
+        {ImdOption, "  --imd [FILE.imd]   also write an ImageDisk file of the read: FILE.imd, or\n"
+                    "                     BASE.imd beside the image when no name ending in .imd\n"
+                    "                     follows"},
+        {VerifyOption, "  --verify           read every track side back after writing it and\n"
+                       "                     compare; mismatching sectors are listed (exit 3)"},
     };
     std::string text;
     for (const Line& line : lines)
@@ -175,6 +196,18 @@ std::string parseOptions(const std::vector<std::string>& rawArgs, unsigned extra
             if (!value(text))
                 return "--name needs a prefix";
             options.name = text;
+        } else if (arg == "--fast" && (extras & FastOption)) {
+            options.fast = true;
+        } else if (arg == "--verify" && (extras & VerifyOption)) {
+            options.verify = true;
+        } else if (arg == "--imd" && (extras & ImdOption)) {
+            // The value is optional: a following name ending in .imd is the
+            // file, anything else is the next argument.
+            const std::string next = i + 1 < args.size() ? args[i + 1] : std::string();
+            if (endsWithImd(next))
+                options.imd = args[++i];
+            else
+                options.imd = std::string();
         } else if (arg == "--force" && (extras & ForceOption)) {
             options.force = true;
         } else if (arg.size() > 1 && arg[0] == '-') {

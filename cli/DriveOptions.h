@@ -25,6 +25,9 @@ enum OptionSet : unsigned {
     NameOption = 16,
     ForceOption = 32,
     DriveSettings = 64, // the drive settings themselves
+    FastOption = 128,
+    ImdOption = 256,
+    VerifyOption = 512,
 };
 
 // The help of the options in `set`, one line each with its default.
@@ -44,7 +47,11 @@ struct DriveOptions {
     bool adopt = false;
     bool yes = false;
     bool force = false;
+    bool fast = false;
+    bool verify = false;
     std::optional<std::string> name;
+    // --imd: the ImageDisk file to write; empty when it goes beside the image.
+    std::optional<std::string> imd;
 };
 
 // A decimal number of one to six digits between `low` and `high`; `value` is

@@ -1,4 +1,4 @@
-// The file conversions: to-lbn, to-sector-order, imd2raw and split. Each writes
+// The file conversions: to-lbn, to-sector-order, imd2raw, split and to-imd. Each writes
 // the files the window's menu command writes, next to the input, and prints
 // the text the window shows. Beyond the window: outputs that exist are not
 // replaced without --force, inputs that are no regular file are refused, a
@@ -12,6 +12,7 @@
 #include "files/Conversion.h"
 #include "files/File.h"
 #include "files/ImageDisk.h"
+#include "files/ImageDiskFromRead.h"
 #include "files/ImageFiles.h"
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
@@ -124,6 +125,7 @@ int runToLbn(const std::vector<std::string>& args);
 int runToSectorOrder(const std::vector<std::string>& args);
 int runImd2Raw(const std::vector<std::string>& args);
 int runSplit(const std::vector<std::string>& args);
+int runToImd(const std::vector<std::string>& args);
 
 const Command kToLbn{"to-lbn",
                      "to-lbn FILE [--force]",
@@ -156,10 +158,23 @@ const Command kSplit{"split",
                      "per track come from the profile, like the window (--sectors 8|9|10|15|18\n"
                      "overrides); --tracks 40|41|80|81 (default 80).\n"};
 
+const Command kToImd{
+    "to-imd",
+    "to-imd IMAGE [--imd FILE.imd] [--force] " DORVANE_DRIVE_OPTIONS,
+    "an image and its map to an ImageDisk file (BASE.imd)",
+    runToImd,
+    DriveSettings | ImdOption,
+    "IMAGE and BASE.map as a read left them, in the geometry of the drive options\n"
+    "(the profile's by default), become BASE.imd (or FILE.imd): sectors marked 3\n"
+    "or 4 as normal records, those marked 5 whose CRC dump lies beside the image\n"
+    "as data-error records, all others as unavailable. Exit 3 when some sector is\n"
+    "not a normal record, or the map is missing.\n"};
+
 const CommandRegistration registerToLbn(kToLbn);
 const CommandRegistration registerToSectorOrder(kToSectorOrder);
 const CommandRegistration registerImd2Raw(kImd2Raw);
 const CommandRegistration registerSplit(kSplit);
+const CommandRegistration registerToImd(kToImd);
 
 int runToLbn(const std::vector<std::string>& args) {
     return convertLbn(kToLbn, args, false);
@@ -269,6 +284,55 @@ int runSplit(const std::vector<std::string>& args) {
                  (run.size < 2 * sideBytes ? "what it lacks is zeros in the outputs"
                                            : "what is beyond two sides was left out"));
     return ExitIncomplete;
+}
+
+int runToImd(const std::vector<std::string>& args) {
+    // The geometry of the profile, like the diskette commands.
+    DiskSettings settings;
+    loadProfile(*openProfileStore(), settings);
+    settings.recomputeGeometry();
+    FileRun run;
+    if (const int status = prepareFiles(kToImd, args, DriveSettings | ImdOption, settings, {}, run))
+        return status;
+    const OperationRequest& request = run.request;
+    const std::string imdPath = run.options.imd && !run.options.imd->empty()
+                                    ? absolutePathOf(*run.options.imd)
+                                    : request.basePath + ".imd";
+    if (imdPath == request.path || sameFile(imdPath, request.path))
+        return usageError(kToImd, "the ImageDisk file would be IMAGE itself: name another "
+                                  "with --imd FILE.imd");
+    PlannedOutputs outputs(run.options.force);
+    outputs.add(imdPath);
+    if (const int status = outputs.check())
+        return status;
+    std::uint32_t error = 0;
+    if (!convertImageToImageDisk(request, settings, imdPath, error)) {
+        printFailure("to-imd: cannot convert " + request.path + " to " + imdPath, error);
+        return ExitFailure;
+    }
+    // Read back with the reader every ImageDisk file meets, for the counts.
+    ImageDiskFile file;
+    if (!readImageDiskFile(imdPath, file, error) || file.damaged) {
+        printFailure("to-imd: " + imdPath + " was not written in full", whyNotWritten(imdPath));
+        return ExitFailure;
+    }
+    const ImageDiskCounts counts = imageDiskCounts(file);
+    std::printf("%s (%s)\n", imdPath.c_str(), counts.text.c_str());
+    const std::string mapPath = request.basePath + ".map";
+    if (!fileExists(mapPath)) {
+        printFailure("to-imd: no map " + mapPath + ": every sector is unavailable",
+                     kErrorFileNotFoundCode);
+        return ExitIncomplete;
+    }
+    const std::uint64_t expected =
+        static_cast<std::uint64_t>(settings.progressTotal()) * kSectorBytes;
+    if (run.size != expected)
+        printFailure(request.path + " holds " + bytesText(run.size) + ", not the " +
+                     bytesText(expected) + " of the chosen geometry: " +
+                     (run.size < expected ? "what it lacks is unavailable"
+                                          : "what is beyond it was left out"));
+    return counts.dataError + counts.unavailable == 0 && run.size == expected ? ExitOk
+                                                                              : ExitIncomplete;
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "drive/DriverBlocks.h"
 #include "drive/SystemMessage.h"
+#include "drive/Verify.h"
+#include "files/ImageDisk.h"
 #include "model/Interleave.h"
 #include "model/Session.h"
 
@@ -68,9 +70,9 @@ std::string resultWord(std::uint32_t code) {
 
 namespace {
 
-enum Outcome { Fine, Retried, Unreadable, NoId, OutcomeCount };
+enum Outcome { Fine, Retried, Unreadable, NoId, NotReread, OutcomeCount };
 const char* const kOutcomeWords[OutcomeCount] = {"good", "read after retries", "unreadable",
-                                                 "no ID"};
+                                                 "no ID", "not read again"};
 
 // The LBN of a sector where the layout is the single-sided RX50 one.
 std::string lbnText(const DiskSettings& settings, int track, int sector) {
@@ -93,7 +95,7 @@ void printCounts(const int* counts, const char* const* words, int count, int tot
 
 } // namespace
 
-bool printReadSummary(const Session& session, const DriveHistory& history) {
+bool printReadSummary(const Session& session, const DriveHistory& history, bool reread) {
     const DiskSettings& settings = session.settings;
     int counts[OutcomeCount] = {};
     std::vector<std::string> lines;
@@ -113,6 +115,8 @@ bool printReadSummary(const Session& session, const DriveHistory& history) {
                 Outcome outcome;
                 if (legend == Good)
                     outcome = Fine;
+                else if (reread && (seen.attempts == 0 || (seen.lastOk && seen.attempts == 1)))
+                    outcome = NotReread; // stopped before it: its digit stays as it was
                 else if (seen.lastOk)
                     outcome = Retried;
                 else if (seen.lastError == kErrorIdMarkNotFound ||
@@ -121,7 +125,7 @@ bool printReadSummary(const Session& session, const DriveHistory& history) {
                 else
                     outcome = Unreadable;
                 ++counts[outcome];
-                if (outcome == Fine)
+                if (outcome == Fine || outcome == NotReread)
                     continue;
                 std::string line = "  head " + std::to_string(head) + " track " +
                                    std::to_string(track) + " sector " + std::to_string(sector) +
@@ -177,6 +181,41 @@ bool printSideSummary(const Session& session, const DriveHistory& history, std::
     for (const std::string& line : lines)
         std::printf("%s\n", line.c_str());
     return counts[1] == 0 && counts[0] > 0;
+}
+
+bool printVerifySummary(const DiskSettings& settings, const WriteVerify& verify) {
+    std::printf("Verified: %d sectors read back, %zu not as written\n", verify.sectorsVerified,
+                verify.mismatches.size());
+    for (const VerifyMismatch& m : verify.mismatches)
+        std::printf(
+            "  head %d track %d sector %d%s: %s\n", m.head, m.track, m.sector,
+            lbnText(settings, m.track, m.sector).c_str(),
+            m.error == 0
+                ? "read back other bytes"
+                : ("last error " + std::to_string(m.error) + " " + resultWord(m.error)).c_str());
+    return verify.mismatches.empty();
+}
+
+ImageDiskCounts imageDiskCounts(const ImageDiskFile& file) {
+    ImageDiskCounts counts;
+    for (const ImageDiskTrack& track : file.tracks)
+        for (const ImageDiskSector& sector : track.sectors) {
+            if (imageDiskAddressMark(sector.type) == 0)
+                ++counts.unavailable;
+            else if (isDataErrorType(sector.type))
+                ++counts.dataError;
+            else
+                ++counts.normal;
+        }
+    const std::pair<int, const char*> parts[] = {{counts.normal, "normal"},
+                                                 {counts.dataError, "data error"},
+                                                 {counts.unavailable, "unavailable"}};
+    for (const auto& [count, word] : parts)
+        if (count != 0)
+            counts.text += (counts.text.empty() ? "" : ", ") + std::to_string(count) + " " + word;
+    if (counts.text.empty())
+        counts.text = "no sectors";
+    return counts;
 }
 
 } // namespace dorvane::cli

@@ -10,7 +10,10 @@
 
 namespace dorvane {
 struct Session;
-}
+struct ImageDiskFile;
+struct DiskSettings;
+struct WriteVerify;
+} // namespace dorvane
 
 namespace dorvane::cli {
 
@@ -45,11 +48,25 @@ using DriveHistory = std::map<SectorKey, SectorHistory>;
 
 // The summary of a whole-disk read: counts in plain words, then every sector
 // that is not good with its place, its LBN (single-sided RX50 layout) and
-// the last error. Returns whether every sector was good.
-bool printReadSummary(const Session& session, const DriveHistory& history);
+// the last error. Returns whether every sector was good. After a `reread`,
+// the sectors it did not reach (a stopped run) are only counted.
+bool printReadSummary(const Session& session, const DriveHistory& history, bool reread = false);
 // The summary of a write or a format: sectors done with `doneLegend`, the
 // others listed by track side with the last error.
 bool printSideSummary(const Session& session, const DriveHistory& history, std::int32_t doneLegend,
                       const char* doneWord);
+
+// After a write with verify: the sectors read back and the mismatches, each
+// listed with its place and why (other bytes, or the last error). Returns
+// whether every sector came back as written.
+bool printVerifySummary(const DiskSettings& settings, const WriteVerify& verify);
+
+// The sector records of an ImageDisk file counted by kind: "800 normal" or
+// "797 normal, 2 data error, 1 unavailable" (deleted data counts as normal).
+struct ImageDiskCounts {
+    int normal = 0, dataError = 0, unavailable = 0;
+    std::string text;
+};
+ImageDiskCounts imageDiskCounts(const ImageDiskFile& file);
 
 } // namespace dorvane::cli

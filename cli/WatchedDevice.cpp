@@ -6,6 +6,8 @@
 #include "model/Image.h"
 #include "model/Text.h"
 
+#include <algorithm>
+
 namespace dorvane::cli {
 
 namespace {
@@ -23,18 +25,15 @@ bool WatchedDevice::control(std::uint32_t code, const void* in, std::size_t inSi
         return false;
     }
     refused_ = false;
-    const bool ok = inner_->control(code, in, inSize, out, outSize, returned);
+    std::size_t transferred = 0;
+    const bool ok = inner_->control(code, in, inSize, out, outSize,
+                                    returned != nullptr ? returned : &transferred);
+    if (returned != nullptr)
+        transferred = *returned;
     const std::uint32_t error = ok ? 0 : inner_->lastError();
     if (code == CTL_READ_DATA && inSize >= sizeof(SectorCommandBlock)) {
-        const auto* block = static_cast<const SectorCommandBlock*>(in);
-        const SectorKey key{block->head, block->cylinder, block->sector};
-        note(key, ok, error);
-        const auto* bytes = static_cast<const std::uint8_t*>(out);
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (ok && bytes != nullptr)
-            goodData_[key].assign(bytes, bytes + outSize);
-        else if (error == kErrorCrc && bytes != nullptr && outSize >= kSectorBytes)
-            crcReadings_.emplace_back(key, crc32Sector(bytes));
+        noteRead(*static_cast<const SectorCommandBlock*>(in), ok, error,
+                 static_cast<const std::uint8_t*>(out), outSize, transferred);
         return ok;
     }
     int head = -1, track = -1;
@@ -63,6 +62,35 @@ bool WatchedDevice::control(std::uint32_t code, const void* in, std::size_t inSi
     else if (error == kErrorNotReady)
         stop(error, "the drive is not ready: no diskette?");
     return ok;
+}
+
+// A read of sectors R up to the end of track: each sector it transferred read;
+// the one it stopped at (transferred too, on a CRC error) failed; those after
+// it were not reached.
+void WatchedDevice::noteRead(const SectorCommandBlock& block, bool ok, std::uint32_t error,
+                             const std::uint8_t* bytes, std::size_t size, std::size_t transferred) {
+    const int first = block.sector;
+    const int count = std::max(1, static_cast<int>(size / kSectorBytes));
+    int stoppedAt = first + count; // past the last: all read
+    if (!ok) {
+        const int whole = static_cast<int>(std::min(transferred, size) / kSectorBytes);
+        stoppedAt = std::min(first + (error == kErrorCrc && whole > 0 ? whole - 1 : whole),
+                             first + count - 1);
+    }
+    for (int sector = first; sector < first + count && sector <= stoppedAt; ++sector) {
+        const SectorKey key{block.head, block.cylinder, sector};
+        const bool read = sector < stoppedAt;
+        note(key, read, read ? 0 : error);
+        const std::uint8_t* at =
+            bytes != nullptr ? bytes + static_cast<std::size_t>(sector - first) * kSectorBytes
+                             : nullptr;
+        const bool whole = size >= static_cast<std::size_t>(sector - first + 1) * kSectorBytes;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (read && at != nullptr)
+            goodData_[key].assign(at, at + std::min<std::size_t>(size, kSectorBytes));
+        else if (!read && error == kErrorCrc && at != nullptr && whole)
+            crcReadings_.emplace_back(key, crc32Sector(at));
+    }
 }
 
 // The first stop is the one reported; the operation ends at its next check.

@@ -7,6 +7,7 @@
 
 #include "cli/Report.h"
 #include "cli/TerminalView.h"
+#include "drive/DriverBlocks.h"
 #include "drive/FloppyDevice.h"
 #include "drive/Progress.h"
 
@@ -45,6 +46,8 @@ public:
 
 private:
     void note(const SectorKey& key, bool ok, std::uint32_t error);
+    void noteRead(const SectorCommandBlock& block, bool ok, std::uint32_t error,
+                  const std::uint8_t* bytes, std::size_t size, std::size_t transferred);
     void stop(std::uint32_t code, const std::string& reason);
 
     std::unique_ptr<FloppyDevice> inner_;

@@ -50,7 +50,8 @@ void printHelp(std::FILE* out) {
     for (const Command& command : sorted)
         std::fprintf(out, "  %-16s %s\n", command.name, command.summary);
     std::fprintf(out,
-                 "\nDRIVE OPTIONS (read, write, format, scan, sector), also as --opt=value:\n%s\n"
+                 "\nDRIVE OPTIONS (read, reread, write, format, scan, sector, detect, "
+                 "to-imd),\nalso as --opt=value:\n%s\n"
                  "%s\n%s\nDORVANE_VIRTUAL_DRIVE=FILE serves the diskette commands from a virtual "
                  "drive\n(an ImageDisk .imd file or a raw image); see make-demo.\n",
                  optionsHelp(DriveSettings).c_str(), kExitHelp, kFilesHelp);

@@ -11,6 +11,8 @@
 #include "drive/SystemMessage.h"
 #include "drive/VirtualDrive.h"
 #include "files/File.h"
+#include "files/ImageDisk.h"
+#include "files/ImageDiskFromRead.h"
 #include "files/ImageDiskWriter.h"
 #include "model/DiskSettings.h"
 #include "model/Interleave.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -356,6 +359,188 @@ TEST(Cli, InterruptedReadExitsWithFailure) {
     EXPECT_GT(sectors, 0u);
     EXPECT_LT(sectors, 800u);
     EXPECT_EQ(test::readAll(dir.file("c.dsk")).size(), sectors * 512);
+}
+
+std::string sortedNames(const TempDir& dir, const std::string& prefix) {
+    std::string names;
+    for (const std::string& name : dir.names())
+        if (name.rfind(prefix, 0) == 0)
+            names += name.substr(prefix.size()) + "\n";
+    return names;
+}
+
+// The rescue commands once each on the virtual drive: what they print, exit
+// with and leave in the files, and what they refuse before touching a file.
+TEST(Cli, RescueCommandsEndToEnd) {
+    TempDir dir;
+    const auto at = [&dir](const std::string& name) { return dir.file(name); };
+    const std::string demo = at("demo.imd");
+    ASSERT_EQ(cli(dir, "", {"make-demo", demo}).status, 0);
+
+    // Track at once: the same image, map, log, dumps and summary as per sector.
+    const CliRun slow = cli(dir, demo, {"read", "slow.dsk"});
+    EXPECT_EQ(slow.status, 3);
+    const CliRun fast = cli(dir, demo, {"read", "fast.dsk", "--fast", "--imd"});
+    EXPECT_EQ(fast.status, 3) << fast.err;
+    for (const char* extension : {".dsk", ".map", ".log"})
+        EXPECT_EQ(test::readAll(at(std::string("fast") + extension)),
+                  test::readAll(at(std::string("slow") + extension)))
+            << extension;
+    const std::string dumps = sortedNames(dir, "fast_crc_error_");
+    EXPECT_EQ(dumps, sortedNames(dir, "slow_crc_error_"));
+    EXPECT_FALSE(dumps.empty());
+    const auto summary = [](const std::string& out) {
+        return out.substr(out.find("Summary: "), out.find("Image: ") - out.find("Summary: "));
+    };
+    EXPECT_EQ(summary(fast.out), summary(slow.out));
+
+    // Its ImageDisk file: the records counted as printed, the normal ones
+    // holding the image's bytes.
+    ImageDiskFile imd;
+    std::uint32_t error = 0;
+    ASSERT_TRUE(readImageDiskFile(at("fast.imd"), imd, error)) << error;
+    const Bytes image = test::readAll(at("fast.dsk"));
+    int normal = 0, dataError = 0, unavailable = 0;
+    for (const ImageDiskTrack& track : imd.tracks)
+        for (const ImageDiskSector& sector : track.sectors) {
+            const long at512 = (track.cylinder * 10L + sector.number - 1) * 512;
+            if (imageDiskAddressMark(sector.type) == 0)
+                ++unavailable;
+            else if (isDataErrorType(sector.type))
+                ++dataError;
+            else if (++normal;
+                     !std::equal(sector.data.begin(), sector.data.end(), image.begin() + at512))
+                ADD_FAILURE() << "sector at " << at512;
+        }
+    EXPECT_GT(dataError * unavailable, 0);
+    EXPECT_TRUE(contains(fast.out, "ImageDisk: " + at("fast.imd") + " (" + std::to_string(normal) +
+                                       " normal, " + std::to_string(dataError) + " data error, " +
+                                       std::to_string(unavailable) + " unavailable)\n"))
+        << fast.out;
+
+    // A reread: the summary of the whole image, the log appended to, the
+    // dumps kept.
+    const std::size_t log = test::readAll(at("fast.log")).size();
+    const CliRun reread = cli(dir, demo, {"reread", "fast.dsk"});
+    EXPECT_EQ(reread.status, 3) << reread.err;
+    const std::string map = textOf(at("fast.map"));
+    EXPECT_TRUE(
+        contains(reread.out,
+                 "Summary: " + std::to_string(std::count(map.begin(), map.end(), '3')) + " good"))
+        << reread.out;
+    EXPECT_GT(test::readAll(at("fast.log")).size(), log);
+    std::istringstream kept(dumps);
+    for (std::string name; std::getline(kept, name);)
+        EXPECT_TRUE(test::exists(at("fast_crc_error_" + name))) << name;
+
+    // A surface that does not hold what was written, and diskettes to detect.
+    test::writeAll(at("blank.dsk"), Bytes(409600, 0));
+    const std::string weak = "weak 0 7 4\n";
+    test::writeAll(at("blank.dsk.faults"), Bytes(weak.begin(), weak.end()));
+    ImageDiskFile nine = demoImageDisk(); // made 9 sectors a track at 250 kbit/s
+    for (ImageDiskTrack& track : nine.tracks) {
+        track.mode = imageDiskModeOf(Rate250);
+        track.sectors.erase(std::remove_if(track.sectors.begin(), track.sectors.end(),
+                                           [](const ImageDiskSector& s) { return s.number > 9; }),
+                            track.sectors.end());
+    }
+    ASSERT_TRUE(writeImageDiskFile(at("nine.imd"), nine, error)) << error;
+    test::writeAll(at("unformatted.dsk"), Bytes());
+    test::writeAll(at("big.dsk"), Bytes(819200, 1));
+    test::writeAll(at("big.map"), Bytes(1600, '3'));
+    test::writeAll(at("nomap.dsk"), Bytes(409600, 1));
+    const std::string profile = at("config/dorvane/profile");
+    const std::vector<Case> runs = {
+        {"write slow.dsk --yes --verify", at("blank.dsk"), 3,
+         "Verified: 800 sectors read back, 1 not as written\n  head 0 track 7 sector 4 (LBN " +
+             std::to_string(sectorIndexToLbn(73, 10, 80)) + "): last error 23 CRC error\n",
+         ""},
+        {"detect", demo, 0,
+         "RX50: 80 tracks, 10 sectors of 512 bytes, 300 kbit/s MFM, one side\n"
+         "Read it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n",
+         ""},
+        {"detect", at("unformatted.dsk"), 1, "No sector IDs at 500, 300 or 250 kbit/s",
+         "detect: no sector IDs found"},
+        {"to-imd slow.dsk --rate 300 --sectors 10", "", 3,
+         at("slow.imd") + " (" + std::to_string(normal - 1) + " normal, " +
+             std::to_string(dataError) + " data error, " + std::to_string(unavailable + 1) +
+             " unavailable)\n",
+         ""},
+        {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
+        {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
+        {"reread nomap.dsk", demo, 1, "", "no map " + at("nomap.map"), at("nomap.map"), 0},
+        {"reread big.dsk", demo, 1, "", "holds 1600 sectors, more than the 800", at("big.dsk"),
+         819200},
+        {"detect --adopt", at("nine.imd"), 0,
+         "80 tracks, 9 sectors of 512 bytes, 250 kbit/s MFM, one side\nRead it with: "
+         "dorvane-cli read IMAGE --rate 250 --sectors 9 --head 0\nProfile: " +
+             std::string(dataRateLabel(Rate250)) + ", " + sectorsChoiceLabel(1),
+         ""},
+    };
+    runAll(dir, runs);
+    const Bytes imdBytes = test::readAll(at("slow.imd"));
+    const CliRun again = cli(dir, "", {"to-imd", "slow.dsk"});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(contains(again.err, at("slow.imd") + " exists")) << again.err;
+    EXPECT_EQ(test::readAll(at("slow.imd")), imdBytes);
+    EXPECT_EQ(textOf(profile).find("DiskDataRate=2"), 0u) << textOf(profile);
+}
+
+// A reread killed at random points, several times: the image and the map
+// always agree (a sector marked good holds the diskette's data, and no good
+// sector is lost), and a last run finishes the job.
+TEST(Cli, KilledRereadLeavesImageAndMapConsistent) {
+    TempDir dir;
+    const auto at = [&dir](const std::string& name) { return dir.file(name); };
+    const Bytes disk = test::patterned(409600, 71);
+    test::writeAll(at("disk.dsk"), disk);
+    Bytes image(409600, 0xE5);
+    std::string map(800, '6');
+    for (std::size_t i = 0; i < 800; i += 4) {
+        map[i] = '3';
+        std::copy_n(disk.begin() + static_cast<long>(i) * 512, 512,
+                    image.begin() + static_cast<long>(i) * 512);
+    }
+    test::writeAll(at("r.dsk"), image);
+    test::writeAll(at("r.map"), Bytes(map.begin(), map.end()));
+    const auto consistent = [&](int kill) {
+        const Bytes nowImage = test::readAll(at("r.dsk"));
+        const std::string nowMap = textOf(at("r.map"));
+        ASSERT_EQ(nowImage.size(), 409600u) << kill;
+        ASSERT_EQ(nowMap.size(), 800u) << kill;
+        for (std::size_t i = 0; i < 800; ++i) {
+            if (map[i] == '3') {
+                EXPECT_EQ(nowMap[i], '3') << kill << " " << i;
+            }
+            if (nowMap[i] == '3' || nowMap[i] == '4') {
+                EXPECT_TRUE(std::equal(disk.begin() + static_cast<long>(i) * 512,
+                                       disk.begin() + static_cast<long>(i + 1) * 512,
+                                       nowImage.begin() + static_cast<long>(i) * 512))
+                    << kill << " " << i;
+            }
+        }
+    };
+    // In real time (20 times a drive's pace), killed as soon as its map
+    // changes: at most 10 s of waiting per run.
+    int cut = 0; // runs killed before their end
+    for (int kill = 0; kill < 6; ++kill) {
+        const std::string script =
+            "cd " + quoted(dir.path()) +
+            " && cp r.map before.map && (DORVANE_VIRTUAL_SPEED=20 DORVANE_VIRTUAL_DRIVE=disk.dsk "
+            "XDG_CONFIG_HOME=config " +
+            quoted(DORVANE_CLI_PATH) +
+            " reread r.dsk </dev/null >k.out 2>k.err & pid=$!; i=0; while cmp -s r.map "
+            "before.map && [ $i -lt 500 ]; do sleep 0.02; i=$((i+1)); done; kill -KILL $pid; "
+            "{ wait $pid; } 2>/dev/null; echo $? >k.status)";
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        cut += textOf(at("k.status")) == "137\n";
+        consistent(kill);
+    }
+    EXPECT_GT(cut, 0);
+    const CliRun last = cli(dir, at("disk.dsk"), {"reread", "r.dsk"});
+    EXPECT_EQ(last.status, 0) << last.err;
+    EXPECT_EQ(test::readAll(at("r.dsk")), disk);
+    EXPECT_EQ(textOf(at("r.map")), std::string(800, '3'));
 }
 
 // Within the width, the bar gives way first, then the end of the text.

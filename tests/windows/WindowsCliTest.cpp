@@ -81,7 +81,7 @@ TEST(WindowsCli, ConvertsAFileWithAUnicodeName) {
 }
 
 // The diskette and the target both named outside the ANSI code page; the log
-// in the ANSI code page.
+// in the ANSI code page; the image re-read in place.
 TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     test::TempDir dir;
     const std::string diskette = dir.file("дискета.dsk");
@@ -96,6 +96,14 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     EXPECT_EQ(text(dir.file("копия.log")),
               logLineBytes("Head 0, Track 0, sector 3, probe 0 of 0, error 23 - " +
                            systemMessageText(23) + "\n"));
+    // The diskette healed: a reread updates the image and its map in place
+    // and appends to the log.
+    const test::Bytes log = test::readAll(dir.file("копия.log"));
+    DeleteFileW(wide(diskette + ".faults").c_str());
+    ASSERT_EQ(runCli(dir, diskette, "reread \"" + target + "\""), 0u) << text(lastOutput);
+    EXPECT_EQ(test::readAll(target), test::readAll(diskette));
+    EXPECT_EQ(text(dir.file("копия.map")), std::string(800, '3'));
+    EXPECT_EQ(test::readAll(dir.file("копия.log")), log);
     // A character outside ASCII takes one byte of the code page (or its
     // replacement character), never its two UTF-8 bytes.
     const std::string converted = logLineBytes("Z\xC3\xA4h\n");

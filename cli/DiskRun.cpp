@@ -1,0 +1,142 @@
+#include "cli/DiskRun.h"
+
+#include "cli/Outputs.h"
+#include "cli/Report.h"
+#include "drive/Buttons.h"
+#include "drive/DeviceSelection.h"
+#include "drive/DisketteCheck.h"
+#include "drive/DriverProbe.h"
+#include "drive/FloppyController.h"
+#include "drive/SectorDump.h"
+#include "model/Paths.h"
+
+#include <cstdio>
+
+namespace dorvane::cli {
+
+namespace {
+
+// Someone is there to answer questions.
+bool interactive() {
+    return isTerminal(stdin) && isTerminal(stdout);
+}
+
+// The notice that the virtual drive serves, naming the drive the command
+// uses; and why that drive has no diskette, when it has none.
+void noticeVirtualDrive(DiskRun& run, const std::string& description) {
+    const std::string diskette = environmentValue(kVirtualDriveVariable);
+    if (run.drive() == "B:") {
+        std::fprintf(stderr,
+                     "dorvane-cli: Virtual drive B: empty (the virtual diskette %s is in "
+                     "drive A:)\n",
+                     diskette.c_str());
+        return;
+    }
+    std::fprintf(stderr, "dorvane-cli: %s\n", description.c_str());
+    const std::string plain = "Virtual drive A: " + diskette;
+    if (!fileExists(diskette))
+        run.noDisketteHint = " (diskette file not found: " + diskette + ")";
+    else if (description.size() > plain.size() + 2)
+        run.noDisketteHint = " (" + description.substr(plain.size() + 2);
+}
+
+} // namespace
+
+int prepare(const Command& command, const std::vector<std::string>& args, std::size_t positional,
+            DiskRun& run) {
+    DriveOptions& options = run.options;
+    run.profile = openProfileStore();
+    loadProfile(*run.profile, run.session->settings);
+    run.session->settings.recomputeGeometry();
+    const std::string problem = parseOptions(args, command.options, run.session->settings, options);
+    if (!problem.empty())
+        return usageError(command, problem);
+    if (options.positional.size() != positional)
+        return usageError(command, positional ? "one FILE is needed" : "unexpected argument");
+
+    run.interactive = interactive();
+    run.view = std::make_unique<TerminalView>(stdout, isTerminal(stdout), run.interactive);
+    std::string virtualDescription;
+    run.device = std::make_unique<WatchedDevice>(makeFloppyDevice(&virtualDescription), run.state,
+                                                 *run.view);
+    if (!virtualDescription.empty())
+        noticeVirtualDrive(run, virtualDescription);
+    const ProbeResult probe = probeDriver(*run.device, run.session->settings.devicePath);
+    run.state.driverUnusable = !probe.usable;
+    return ExitOk;
+}
+
+int checkDrive(DiskRun& run, const char* what) {
+    if (run.state.driverUnusable) {
+        printFailure(std::string(what) + ": no usable floppy driver: " + kInstallDriverText);
+        return ExitFailure;
+    }
+    FloppyDevice& device = run.device->inner();
+    OpenDevice open(device, run.settings().devicePath);
+    if (!open.opened()) {
+        printFailure(std::string(what) + ": floppy drive " + run.drive() + " not found",
+                     device.lastError());
+        return ExitFailure;
+    }
+    FloppyController fdc(device);
+    while (!fdc.mediaPresent()) {
+        if (run.interactive && run.view->confirm(kChecklistCaption, kNoDisketteText))
+            continue;
+        if (run.interactive)
+            printFailure(std::string(what) + " cancelled");
+        else
+            printFailure(std::string(what) + ": no diskette in drive " + run.drive() +
+                         run.noDisketteHint);
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+bool unusable(const std::string& path, FileMode mode, const char* what) {
+    if (!fileExists(path))
+        return false;
+    mode.creation = Creation::OpenExisting;
+    File probe(path, mode);
+    if (probe.isOpen())
+        return false;
+    if (probe.error() == kErrorSharingViolationCode)
+        printFailure(std::string(what) + ": " + path + " is in use by another process",
+                     probe.error());
+    else
+        printFailure(std::string(what) + ": cannot open " + path, probe.error());
+    return true;
+}
+
+OperationRequest& fileRequest(DiskRun& run, int button, const char* caption) {
+    OperationRequest& request = run.session->fileRequest;
+    request.button = button;
+    request.caption = caption;
+    request.choose(absolutePathOf(run.options.positional[0]));
+    return request;
+}
+
+int sectorsStatus(bool allGood) {
+    return allGood ? ExitOk : ExitIncomplete;
+}
+
+std::string longestDumpName(const std::string& prefix, const char* kind) {
+    return prefix + "_" + kind + "_Head1_Track83_Sector18_FFFFFFFF.dat";
+}
+
+bool checkCrcDumps(const WatchedDevice& device, const std::string& prefix, const char* kind,
+                   const char* what) {
+    bool ok = true;
+    for (const auto& [key, crc] : device.crcReadings()) {
+        std::string name;
+        if (!sectorDumpName(name, prefix, kind, key.head, key.track, key.sector, crc))
+            continue; // refused up front: the names fit
+        if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
+            continue;
+        printFailure(std::string(what) + ": the CRC dump " + name + " could not be written",
+                     isDirectory(name) ? kErrorAccessDeniedCode : whyNotWritten(name));
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace dorvane::cli

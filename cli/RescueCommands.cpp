@@ -1,0 +1,171 @@
+// The rescue commands: reread (what a read left not good, read again into the
+// same image and map) and detect (what the diskette in the drive is, and the
+// options to read it with).
+#include "cli/DiskRun.h"
+#include "cli/Outputs.h"
+#include "cli/Report.h"
+#include "drive/Buttons.h"
+#include "drive/Detect.h"
+#include "drive/Reread.h"
+#include "drive/SectorDump.h"
+#include "model/DiskSettings.h"
+#include "model/Paths.h"
+#include "model/Text.h"
+
+#include <cstdio>
+
+namespace dorvane::cli {
+
+namespace {
+
+int runReread(const std::vector<std::string>& args);
+int runDetect(const std::vector<std::string>& args);
+
+const Command rereadCommand{
+    "reread",
+    "reread IMAGE [--fast] " DORVANE_DRIVE_OPTIONS,
+    "read again the sectors of IMAGE its map does not mark good",
+    runReread,
+    DriveSettings | FastOption,
+    "IMAGE and BASE.map are what an earlier read left (the same drive options).\n"
+    "Every sector whose map digit is not 3 is read again with retries; one that\n"
+    "now reads goes into IMAGE in place, and only then its digit into the map.\n"
+    "BASE.log is appended to, and each CRC error read gets its dump beside the\n"
+    "earlier ones. Stopped at any moment (Ctrl+C, a killed process, a full disk),\n"
+    "IMAGE and BASE.map stay consistent: run it again to go on. Each track side\n"
+    "is read in about one revolution (--fast, always on here), then per sector\n"
+    "what failed. The summary and the exit status are those of read.\n"};
+const Command detectCommand{
+    "detect",
+    "detect [--adopt] [--drive A|B]",
+    "tell what the diskette is and the options to read it with",
+    runDetect,
+    DriveSettings | AdoptOption,
+    "Reads the sector IDs of a few tracks on both heads at 500, 300 and 250 kbit/s\n"
+    "and says what the diskette holds, then the options of read for it. With\n"
+    "--adopt the rate, sectors per track, heads and tracks found become the\n"
+    "profile, which the other commands start from.\n"};
+
+const CommandRegistration registerReread(rereadCommand);
+const CommandRegistration registerDetect(detectCommand);
+
+// The image and the map are opened for update in place, never created.
+constexpr FileMode kUpdateShared{Access::ReadWrite, Share::Read, Creation::OpenExisting, false};
+
+// A file of IMAGE's re-read that must hold no more sectors than the chosen
+// geometry has: a larger one was read with other options, and its sectors
+// would be re-read into the wrong places.
+bool fitsGeometry(const std::string& path, std::uint64_t units, std::uint64_t unitBytes,
+                  const DiskSettings& settings) {
+    const std::uint64_t total = static_cast<std::uint64_t>(settings.progressTotal());
+    if (units / unitBytes <= total)
+        return true;
+    printFailure(formatText("reread: %s holds %llu sectors, more than the %llu of %d tracks of "
+                            "%d sectors on %s: give the options it was read with",
+                            path.c_str(), static_cast<unsigned long long>(units / unitBytes),
+                            static_cast<unsigned long long>(total), settings.tracks.load(),
+                            settings.sectorsPerTrack.load(),
+                            settings.sideCount == 2 ? "both sides" : "one side"));
+    return false;
+}
+
+int runReread(const std::vector<std::string>& args) {
+    DiskRun run;
+    if (const int status = prepare(rereadCommand, args, 1, run))
+        return status;
+    Session& session = *run.session;
+    OperationRequest& request = fileRequest(run, kReadButton, "Read disk...");
+    session.currentImageBase = request.basePath;
+    session.imageName = imageNameOf(request.path);
+    const std::string mapPath = request.basePath + ".map";
+    const std::string logPath = request.basePath + ".log";
+
+    // Only the CRC dumps are new files; the image and map must be there.
+    PlannedOutputs outputs(true);
+    outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
+    if (const int status = outputs.check())
+        return status;
+    if (!checkInput(request.path))
+        return ExitFailure;
+    if (mapPath != request.path && !sameFile(mapPath, request.path) && !fileExists(mapPath)) {
+        printFailure("reread: no map " + mapPath + " beside the image: read the diskette first",
+                     kErrorFileNotFoundCode);
+        return ExitFailure;
+    }
+    if (!checkInput(mapPath) || unusable(request.path, kUpdateShared, "reread") ||
+        unusable(mapPath, kUpdateShared, "reread") ||
+        (logPath != request.path && unusable(logPath, kUpdateShared, "reread")))
+        return ExitFailure;
+    const DiskSettings& settings = session.settings;
+    if (!fitsGeometry(request.path, File(request.path, kReadShared).size(), kSectorBytes,
+                      settings) ||
+        !fitsGeometry(mapPath, File(mapPath, kReadShared).size(), 1, settings))
+        return ExitFailure;
+    if (const int status = checkDrive(run, "reread"))
+        return status;
+
+    OperationContext ctx = run.context();
+    InterruptCancels cancels(run.state);
+    const RereadResult result = rereadDisk(ctx, *run.device, request, RereadOptions{});
+    run.view->endProgress();
+    if (!result.imageOpened) {
+        printFailure("reread: cannot open " + request.path, whyNotWritten(request.path));
+        return ExitFailure;
+    }
+    const DriveHistory history = run.device->history();
+    const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "reread");
+    const bool allGood = printReadSummary(session, history, true);
+    std::printf("Re-read: %d sectors, %d of them now read\n", result.attempted, result.recovered);
+    std::printf("Image: %s\nMap: %s\n", request.path.c_str(), mapPath.c_str());
+    if (fileExists(logPath) && logPath != request.path)
+        std::printf("Log: %s\n", logPath.c_str());
+    if (result.fileFailed) {
+        printFailure("reread stopped: " + request.path + " or its map could not be written; " +
+                         "what was read before is kept",
+                     whyNotWritten(request.path));
+        return ExitFailure;
+    }
+    if (!result.finished) {
+        printFailure(run.userCancelled() ? "reread cancelled" : "reread stopped");
+        return ExitFailure;
+    }
+    return dumpsOk ? sectorsStatus(allGood) : ExitFailure;
+}
+
+int runDetect(const std::vector<std::string>& args) {
+    DiskRun run;
+    if (const int status = prepare(detectCommand, args, 0, run))
+        return status;
+    if (const int status = checkDrive(run, "detect"))
+        return status;
+    OperationContext ctx = run.context();
+    InterruptCancels cancels(run.state);
+    run.device->stopOnInterrupt();
+    // The description goes out as the main status line.
+    const DetectedFormat format = detectFormat(ctx, *run.device);
+    if (InterruptCancels::interrupted()) {
+        printFailure("detect cancelled");
+        return ExitFailure;
+    }
+    if (format.options.empty()) {
+        printFailure(format.found ? "detect: no options of dorvane-cli read this layout"
+                                  : "detect: no sector IDs found");
+        return ExitFailure;
+    }
+    std::printf("Read it with: dorvane-cli read IMAGE %s\n", format.options.c_str());
+    if (!run.options.adopt)
+        return ExitOk;
+    if (!adoptDetected(format, run.session->settings, *run.profile)) {
+        printFailure("detect: nothing to adopt: no sectors choice holds " +
+                     std::to_string(format.sectors) + " sectors");
+        return ExitFailure;
+    }
+    const DiskSettings& settings = run.settings();
+    std::printf("Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
+                sectorsChoiceLabel(settings.sectorsChoice), profileLocation().c_str());
+    return ExitOk;
+}
+
+} // namespace
+
+} // namespace dorvane::cli
