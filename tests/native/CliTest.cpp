@@ -97,9 +97,19 @@ struct Case {
     std::size_t size = 0;
 };
 
-// A usage error (2) without a text of its own names the command's usage, an
-// unknown command the general one.
+// An expected text is a part of what the run printed; an empty one means the
+// run printed nothing there. A usage error (2) without a text of its own names
+// the command's usage, an unknown command the general one.
 void runAll(const TempDir& dir, const std::vector<Case>& cases) {
+    const auto printed = [](std::string text, const std::string& expected) {
+        if (!expected.empty())
+            return contains(text, expected);
+        // The notice that the virtual drive serves is no message of the run.
+        const std::string notice = "dorvane-cli: Virtual drive ";
+        if (text.rfind(notice, 0) == 0)
+            text.erase(0, text.find('\n') + 1);
+        return text.empty();
+    };
     for (const Case& c : cases) {
         const std::vector<std::string> args = words(c.line);
         const CliRun run = cli(dir, c.diskette, args);
@@ -107,9 +117,10 @@ void runAll(const TempDir& dir, const std::vector<Case>& cases) {
         if (c.status == 2 && c.err.empty()) {
             const std::string usage = args[0] == "no-such-command" ? "COMMAND" : args[0];
             EXPECT_TRUE(contains(run.err, "usage: dorvane-cli " + usage)) << c.line;
+        } else {
+            EXPECT_TRUE(printed(run.err, c.err)) << c.line << "\n" << run.err;
         }
-        EXPECT_TRUE(contains(run.out, c.out)) << c.line << "\n" << run.out;
-        EXPECT_TRUE(contains(run.err, c.err)) << c.line << "\n" << run.err;
+        EXPECT_TRUE(printed(run.out, c.out)) << c.line << "\n" << run.out;
         EXPECT_EQ(test::exists(c.output) ? test::readAll(c.output).size() : 0u, c.size) << c.line;
     }
 }
@@ -163,7 +174,8 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
          "Speed rate [1] and 10 (1 [2], 2 [2], 3 [2], 4 [2], 5 [2], 6 [2], 7 [2], 8 [2], 9 [2], "
          "10 [2]) sectors discovered\nData on track successfully decoded!",
          "", profile, defaults.size()}, // the profile created, with the defaults
-        {"scan --rate 500", disk, 1, "", "no sector IDs found on track 0, head 0"},
+        {"scan --rate 500", disk, 1, "No format on track found",
+         "no sector IDs found on track 0, head 0"},
         // Nothing is created before the driver, the drive and the diskette answer.
         {"read x.dsk", "", 1, "", "read: no usable floppy driver", at("x.dsk"), 0},
         {"read x.dsk", at("absent.dsk"), 1, "",
