@@ -8,7 +8,8 @@ bool FloppyController::driverVersion(std::uint32_t& version) {
     std::uint8_t bytes[4] = {};
     std::size_t returned = 0;
     const bool ok = device_.control(CTL_DRIVER_VERSION, nullptr, 0, bytes, sizeof bytes, &returned);
-    version = ok ? static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+    version = ok ? static_cast<std::uint32_t>(bytes[0]) |
+                       static_cast<std::uint32_t>(bytes[1]) << 8 |
                        static_cast<std::uint32_t>(bytes[2]) << 16 |
                        static_cast<std::uint32_t>(bytes[3]) << 24
                  : 0;
@@ -46,10 +47,9 @@ bool FloppyController::seekCylinder(std::uint8_t cylinder) {
 }
 
 bool FloppyController::seekTrack32(std::uint32_t track) {
-    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(track),
-                                   static_cast<std::uint8_t>(track >> 8),
-                                   static_cast<std::uint8_t>(track >> 16),
-                                   static_cast<std::uint8_t>(track >> 24)};
+    const std::uint8_t bytes[4] = {
+        static_cast<std::uint8_t>(track), static_cast<std::uint8_t>(track >> 8),
+        static_cast<std::uint8_t>(track >> 16), static_cast<std::uint8_t>(track >> 24)};
     return device_.control(CTL_SEEK, bytes, sizeof bytes, nullptr, 0);
 }
 
@@ -110,9 +110,9 @@ SectorCommandBlock sectorCommand(int track, int head, int sector, int endOfTrack
 }
 
 FormatTrackBlock formatBlock(int head, int sectors, std::uint8_t gapLength, std::uint8_t fillByte) {
-    return FormatTrackBlock{kFlagMfm,   static_cast<std::uint8_t>(head),
+    return FormatTrackBlock{kFlagMfm,     static_cast<std::uint8_t>(head),
                             kSizeCode512, static_cast<std::uint8_t>(sectors),
-                            gapLength,  fillByte};
+                            gapLength,    fillByte};
 }
 
 std::vector<SectorIdEntry> sequentialIds(int track, int head, int sectors) {

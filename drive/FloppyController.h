@@ -22,9 +22,9 @@ public:
     bool rateSelect(int dataRate);
     bool specify(std::uint8_t stepRateHeadUnload = 0x0F, std::uint8_t headLoadNoDma = 0xFE);
     bool recalibrate();
-    bool seek(const SeekBlock& block);           // two bytes: cylinder, head
-    bool seekCylinder(std::uint8_t cylinder);    // the cylinder byte alone
-    bool seekTrack32(std::uint32_t track);       // 32-bit little-endian: cylinder, head 0
+    bool seek(const SeekBlock& block);        // two bytes: cylinder, head
+    bool seekCylinder(std::uint8_t cylinder); // the cylinder byte alone
+    bool seekTrack32(std::uint32_t track);    // 32-bit little-endian: cylinder, head 0
     bool readData(const SectorCommandBlock& block, std::uint8_t* buffer, std::size_t size);
     // A read of several sectors (R to the end-of-track sector, as far as the
     // buffer goes): `returned` gets the bytes the driver says it transferred,

@@ -29,6 +29,8 @@ std::uint32_t crc32Bytes(const std::uint8_t* bytes, std::size_t length) {
     return reg ^ 0xFFFFFFFFu;
 }
 
-std::uint32_t crc32Sector(const std::uint8_t* sector) { return crc32Bytes(sector, 512); }
+std::uint32_t crc32Sector(const std::uint8_t* sector) {
+    return crc32Bytes(sector, 512);
+}
 
 } // namespace dorvane

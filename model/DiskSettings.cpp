@@ -11,17 +11,27 @@ constexpr const char* kSectorsLabels[kSectorsChoices] = {"8 sectors", "9 sectors
 constexpr std::uint8_t kGapTable[kSectorsChoices] = {16, 16, 16, 16, 16};
 constexpr const char* kRateLabels[kDataRateCount] = {"500Kbps", "300Kbps", "250Kbps"};
 
-int clampChoice(int choice) { return std::clamp(choice, 0, kSectorsChoices - 1); }
+int clampChoice(int choice) {
+    return std::clamp(choice, 0, kSectorsChoices - 1);
+}
 } // namespace
 
 const char* const kDriveAPath = "\\\\.\\fdraw0";
 const char* const kDriveBPath = "\\\\.\\fdraw1";
 
-int sectorsForChoice(int choice) { return kSectorsTable[clampChoice(choice)]; }
-const char* sectorsChoiceLabel(int choice) { return kSectorsLabels[clampChoice(choice)]; }
-const char* dataRateLabel(int rate) { return kRateLabels[std::clamp(rate, 0, kDataRateCount - 1)]; }
+int sectorsForChoice(int choice) {
+    return kSectorsTable[clampChoice(choice)];
+}
+const char* sectorsChoiceLabel(int choice) {
+    return kSectorsLabels[clampChoice(choice)];
+}
+const char* dataRateLabel(int rate) {
+    return kRateLabels[std::clamp(rate, 0, kDataRateCount - 1)];
+}
 
-std::uint8_t DiskSettings::gapLength() const { return kGapTable[clampChoice(sectorsChoice)]; }
+std::uint8_t DiskSettings::gapLength() const {
+    return kGapTable[clampChoice(sectorsChoice)];
+}
 
 void DiskSettings::recomputeGeometry() {
     sectorsPerTrack = sectorsForChoice(sectorsChoice);
@@ -37,7 +47,9 @@ void DiskSettings::chooseSectors(int choice) {
     recomputeGeometry();
 }
 
-void DiskSettings::nextSectorsChoice() { chooseSectors((sectorsChoice + 1) % kSectorsChoices); }
+void DiskSettings::nextSectorsChoice() {
+    chooseSectors((sectorsChoice + 1) % kSectorsChoices);
+}
 
 void DiskSettings::setCyl81(bool selected) {
     cyl81 = selected;
@@ -56,6 +68,8 @@ void DiskSettings::chooseHeads(HeadChoice choice) {
     sideCount = choice == BothHeads ? 2 : 1;
 }
 
-void DiskSettings::chooseDrive(int drive) { devicePath.choose(drive); }
+void DiskSettings::chooseDrive(int drive) {
+    devicePath.choose(drive);
+}
 
 } // namespace dorvane

@@ -68,12 +68,12 @@ struct DiskSettings {
     void recomputeGeometry();
 
     // The settings changes of the window, each keeping the derived fields true.
-    void chooseSectors(int choice);     // 0..4, clamped
-    void nextSectorsChoice();           // 4 wraps to 0
-    void setCyl81(bool selected);       // tracks + 1
-    void setStepPlus(bool selected);    // tracks - 40, seeks to 2 x track
+    void chooseSectors(int choice);  // 0..4, clamped
+    void nextSectorsChoice();        // 4 wraps to 0
+    void setCyl81(bool selected);    // tracks + 1
+    void setStepPlus(bool selected); // tracks - 40, seeks to 2 x track
     void chooseHeads(HeadChoice choice);
-    void chooseDrive(int drive);        // 0 = A:, 1 = B:
+    void chooseDrive(int drive); // 0 = A:, 1 = B:
 
     // Sectors the progress of a whole operation counts to.
     int progressTotal() const { return sideCount * sectorsPerSide; }

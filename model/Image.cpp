@@ -81,7 +81,9 @@ void clearSlot(ImageSlot& slot) {
     }
 }
 
-void fillSector(SectorRecord& record, std::uint8_t filler) { record.data.fill(filler); }
+void fillSector(SectorRecord& record, std::uint8_t filler) {
+    record.data.fill(filler);
+}
 
 void markRecords(ImageSlot& slot, int first, int count, std::int32_t code, bool zeroData) {
     for (int i = first; i < first + count; ++i) {

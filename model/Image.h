@@ -83,7 +83,9 @@ const SectorRecord& recordAt(const ImageSlot& slot, int sectorsPerTrack, int tra
 // All 1458 records: data zero, legend Empty (never the filler byte).
 void clearSlot(ImageSlot& slot);
 void fillSector(SectorRecord& record, std::uint8_t filler);
-inline void setLegend(SectorRecord& record, std::int32_t code) { record.legend = code; }
+inline void setLegend(SectorRecord& record, std::int32_t code) {
+    record.legend = code;
+}
 
 // Sets data zero and legend `code` on the `count` records from `first` on:
 // the records of one track side during a drive operation.

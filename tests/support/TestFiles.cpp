@@ -16,9 +16,8 @@ namespace fs = std::filesystem;
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     std::random_device random;
-    const fs::path dir = fs::temp_directory_path() /
-                         ("dorvane-test-" + std::to_string(random()) + "-" +
-                          std::to_string(counter++));
+    const fs::path dir = fs::temp_directory_path() / ("dorvane-test-" + std::to_string(random()) +
+                                                      "-" + std::to_string(counter++));
     fs::create_directories(dir);
     path_ = utf8FromPath(dir);
 }
@@ -47,10 +46,13 @@ Bytes readAll(const std::string& path) {
 
 void writeAll(const std::string& path, const Bytes& bytes) {
     std::ofstream out(pathFromUtf8(path), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
-bool exists(const std::string& path) { return fs::exists(pathFromUtf8(path)); }
+bool exists(const std::string& path) {
+    return fs::exists(pathFromUtf8(path));
+}
 
 Bytes patterned(std::size_t count, unsigned seed) {
     Bytes bytes(count);
