@@ -24,6 +24,7 @@ const char* const kVirtualRpmVariable = "DORVANE_VIRTUAL_RPM";
 namespace {
 
 constexpr std::size_t kSideBytes = 80 * 10 * 512;
+constexpr std::size_t kFaultScriptLimit = std::size_t{1} << 20;
 
 #ifndef _WIN32
 // Without the real driver nothing opens, as on a machine without fdrawcmd.sys.
@@ -77,9 +78,14 @@ bool endsWithImd(const std::string& path) {
 bool applyScriptFile(const std::string& path, VirtualDiskette& disk, std::string& error) {
     std::vector<std::uint8_t> bytes;
     std::uint32_t code = 0;
-    // A fault script is a few lines; a megabyte is more than any needs.
-    if (!readWholeFile(path, 1u << 20, bytes, code)) {
+    // A fault script is a few lines; a megabyte is more than any needs, and
+    // one cut short could end in a line that means something else.
+    if (!readWholeFile(path, kFaultScriptLimit + 1, bytes, code)) {
         error = "cannot read " + path + ": " + systemErrorText(code);
+        return false;
+    }
+    if (bytes.size() > kFaultScriptLimit) {
+        error = path + " is larger than 1 MiB, too large for a fault script";
         return false;
     }
     std::string problem;
@@ -155,6 +161,13 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
                 applyScriptFile(beside, *disk, problem);
             if (problem.empty() && !script.empty())
                 applyScriptFile(script, *disk, problem);
+            // A script that cannot apply whole stops every operation at the
+            // diskette check, its line and reason in the description: a run
+            // on a diskette with half its faults would test something else.
+            if (!problem.empty()) {
+                *disk = VirtualDiskette{};
+                disk->present = false;
+            }
         }
         loaded = Loaded{diskettePath, script, disk,
                         problem.empty() ? formatText("Virtual drive A: %s", diskettePath.c_str())

@@ -104,7 +104,7 @@ TEST(VirtualDiskette, LoadsAnImageDiskFile) {
     // A data-error sector returns the bytes ImageDisk kept, with 23.
     EXPECT_EQ(rig.read(3, 1, 2, got), kErrorCrc);
     EXPECT_EQ(got, test::patterned(512, 9));
-    EXPECT_EQ(rig.read(3, 1, 4, got), kErrorSectorNotFound);
+    EXPECT_EQ(rig.read(3, 1, 4, got), kErrorIdMarkNotFound);
     EXPECT_EQ(rig.read(3, 1, 1, got), 0u);
     EXPECT_EQ(got, Bytes(512, 0x22));
 
