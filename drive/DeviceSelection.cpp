@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
 #ifdef _WIN32
@@ -64,6 +65,26 @@ bool readWholeFile(const std::string& path, std::size_t limit, std::vector<std::
         return false;
     }
     return true;
+}
+
+// When and how large a file was last written; all zero when it is missing.
+struct FileStamp {
+    std::filesystem::file_time_type written{};
+    std::uintmax_t size = 0;
+    bool operator==(const FileStamp& other) const {
+        return written == other.written && size == other.size;
+    }
+};
+
+FileStamp stampOf(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path file = pathFromUtf8(path);
+    FileStamp stamp;
+    stamp.written = std::filesystem::last_write_time(file, error);
+    if (error)
+        return FileStamp{};
+    stamp.size = std::filesystem::file_size(file, error);
+    return error ? FileStamp{} : stamp;
 }
 
 bool endsWithImd(const std::string& path) {
@@ -138,18 +159,25 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
     }
     // Every operation makes its own device, but they all reach the one
     // diskette in the drive: what a write or a format changed, the next read
-    // finds. The diskette is loaded once per run (again only when the
-    // variables name other files).
+    // finds. The diskette is loaded once per run, again only when the
+    // variables name other files or the file was replaced (another size or
+    // time): a diskette changed in the drive, whose change line the next
+    // device finds up.
     struct Loaded {
         std::string path, script;
+        FileStamp stamp;
         std::shared_ptr<VirtualDiskette> disk;
         std::string description;
     };
     static std::mutex mutex;
     static Loaded loaded;
     const std::string script = environmentValue(kFaultScriptVariable);
+    const FileStamp stamp = stampOf(diskettePath);
     std::lock_guard<std::mutex> lock(mutex);
-    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script) {
+    bool changed = false;
+    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script ||
+        !(loaded.stamp == stamp)) {
+        changed = loaded.disk && loaded.path == diskettePath && loaded.script == script;
         auto disk = std::make_shared<VirtualDiskette>();
         std::string problem;
         if (!loadVirtualDiskette(diskettePath, *disk, problem)) {
@@ -169,7 +197,7 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
                 disk->present = false;
             }
         }
-        loaded = Loaded{diskettePath, script, disk,
+        loaded = Loaded{diskettePath, script, stamp, disk,
                         problem.empty() ? formatText("Virtual drive A: %s", diskettePath.c_str())
                                         : formatText("Virtual drive A: %s (%s)",
                                                      diskettePath.c_str(), problem.c_str())};
@@ -182,7 +210,10 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
     // Unset, 0 or nonsense: the drive turns as the data rate says.
     const double rpm = std::strtod(environmentValue(kVirtualRpmVariable).c_str(), nullptr);
     timing.rpm = rpm >= 100 && rpm <= 1000 ? rpm : 0;
-    return std::make_unique<VirtualDrive>(loaded.disk, nullptr, timing);
+    auto drive = std::make_unique<VirtualDrive>(loaded.disk, nullptr, timing);
+    if (changed)
+        drive->changeDiskette(0, loaded.disk);
+    return drive;
 }
 
 } // namespace dorvane

@@ -17,7 +17,8 @@
 //
 // Writes and formats change only the diskette in memory, which every device
 // made during the run shares: the file is never written back, so the demo
-// stays the demo.
+// stays the demo. A file replaced between two operations is a diskette
+// changed in the drive: the next device serves the new one.
 #pragma once
 
 #include "drive/FloppyDevice.h"

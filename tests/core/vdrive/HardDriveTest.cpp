@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 
 namespace dorvane {
@@ -107,6 +109,38 @@ TEST(StrictFaultScript, AScriptThatCannotApplyEmptiesTheDrive) {
         FloppyController fdc(*device);
         EXPECT_EQ(fdc.mediaPresent(), c.problem.empty());
     }
+}
+
+// A diskette file replaced between two operations is a diskette changed in
+// the drive: the next device reads the new one, its change line up until the
+// check; the one after it finds the line down.
+TEST(StrictFaultScript, AReplacedFileIsAChangedDiskette) {
+    TempDir dir;
+    const std::string diskette = dir.file("disk.dsk");
+    setVariable(kVirtualDriveVariable, diskette);
+    Bytes first[3];
+    for (int k = 0; k < 3; ++k) {
+        if (k < 2) {
+            writeAll(diskette, patterned(kSide, 20 + k));
+            const auto written = std::filesystem::last_write_time(pathFromUtf8(diskette));
+            std::filesystem::last_write_time(pathFromUtf8(diskette),
+                                             written + std::chrono::seconds(10 * k));
+        }
+        auto device = makeFloppyDevice(nullptr);
+        auto* drive = dynamic_cast<VirtualDrive*>(device.get());
+        ASSERT_NE(drive, nullptr);
+        EXPECT_EQ(drive->changeLine(0), k == 1) << k;
+        ASSERT_TRUE(drive->open("\\\\.\\fdraw0"));
+        FloppyController fdc(*drive);
+        EXPECT_TRUE(fdc.mediaPresent() && !drive->changeLine(0));
+        first[k].assign(512, 0);
+        ASSERT_TRUE(fdc.rateSelect(Rate300) &&
+                    fdc.readData(sectorCommand(0, 0, 1, 2, 0x10), first[k].data(), 512));
+    }
+    setVariable(kVirtualDriveVariable, "");
+    EXPECT_EQ(first[0], slice(patterned(kSide, 20), 0, 512));
+    EXPECT_EQ(first[1], slice(patterned(kSide, 21), 0, 512));
+    EXPECT_EQ(first[2], first[1]);
 }
 
 // What the driver answers for each fault: the error, the bytes that reach
