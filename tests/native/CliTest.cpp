@@ -274,8 +274,10 @@ TEST(Cli, RefusedAndFailedOutputs) {
     };
     runAll(dir, runs);
     const CliRun fifoScript = cli(dir, disk, {"read", "y.dsk"}, "", "fifo.dsk");
-    EXPECT_EQ(fifoScript.status, 0) << fifoScript.err; // the script is refused, the read runs
-    EXPECT_TRUE(contains(fifoScript.err, "cannot read fifo.dsk: " + systemErrorText(110)));
+    // A script that cannot be read stops the read before the drive is used.
+    EXPECT_EQ(fifoScript.status, 1) << fifoScript.err;
+    EXPECT_TRUE(contains(fifoScript.err, "read: no diskette in drive A: (cannot read fifo.dsk: " +
+                                             systemErrorText(110)));
 
     // A CRC dump that cannot be written (a folder has its name) fails the read.
     const std::string crc = "crc 0 0 3\n";

@@ -13,11 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 
 namespace dorvane {
 namespace {
@@ -41,35 +39,6 @@ int countOf(const std::string& text, const std::string& part) {
     for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
     return count;
-}
-
-// A bad line anywhere fails the script with its number and reason, and
-// nothing of it applies, not even the lines before it.
-TEST(StrictFaultScript, ABadLineAppliesNothing) {
-    const struct {
-        const char* script;
-        const char* error;
-    } cases[] = {
-        {"crc 0 4 5\nbogus 1\n", "line 2: unknown fault 'bogus'"},
-        {"no-diskette\r\nwrite-protect\r\nid-crc 0 4 99\r\n",
-         "line 3: no sector 99 on cylinder 4 head 0"},
-        {"rpm 300\n\n# seek\nseek-fail 90 1", "line 4: expected: seek-fail CYLINDER COUNT"},
-        {"missing 0 4 5\nno-data 0 4 5", "line 2: no sector 5 on cylinder 4 head 0"},
-    };
-    for (const auto& c : cases) {
-        auto disk = rx50Side(patterned(kSide, 1));
-        std::string error;
-        EXPECT_FALSE(disk->applyFaultScript(c.script, error)) << c.script;
-        EXPECT_EQ(error, c.error);
-        EXPECT_TRUE(disk->present && !disk->writeProtected && disk->seekFailures.empty());
-        EXPECT_EQ(disk->rpm, 0);
-        ASSERT_NE(disk->findSector(4, 0, 5), nullptr);
-        EXPECT_FALSE(disk->findSector(4, 0, 5)->permanentCrc);
-    }
-    auto disk = rx50Side(patterned(kSide, 1));
-    std::string error;
-    ASSERT_TRUE(disk->applyFaultScript("id-crc 0 4 5\nno-data 0 4 6\n", error)) << error;
-    EXPECT_TRUE(disk->findSector(4, 0, 5)->idCrc && disk->findSector(4, 0, 6)->noData);
 }
 
 // The selected diskette with a script that cannot apply whole (a bad line,
@@ -144,19 +113,18 @@ TEST(StrictFaultScript, AReplacedFileIsAChangedDiskette) {
 }
 
 // What the driver answers for each fault: the error, the bytes that reach
-// the buffer, whether the track's scan lists the ID, what READ ID says when
-// it passes.
+// the buffer, what READ ID says when the ID passes.
 TEST(DriverFaults, AsTheControllerAnswers) {
     enum Fault { IdCrc, NoData, DataCrc };
     const struct {
         Fault fault;
         std::uint32_t readError;
-        bool bufferTouched, scanned;
+        bool bufferTouched;
         std::uint32_t readIdError;
     } cases[] = {
-        {IdCrc, kErrorCrc, false, false, kErrorCrc},
-        {NoData, kErrorIdMarkNotFound, false, true, 0},
-        {DataCrc, kErrorCrc, true, true, 0},
+        {IdCrc, kErrorCrc, false, kErrorCrc},
+        {NoData, kErrorIdMarkNotFound, false, 0},
+        {DataCrc, kErrorCrc, true, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
@@ -170,42 +138,11 @@ TEST(DriverFaults, AsTheControllerAnswers) {
         EXPECT_EQ(rig.read(6, 0, 1, out), c.readError);
         EXPECT_EQ(out != Bytes(512, 0xEE), c.bufferTouched);
         EXPECT_EQ(rig.read(6, 0, 2), 0u); // the neighbour reads
-        IdScanResult scan{};
-        ASSERT_TRUE(rig.fdc.idScan(IdScanRequest{kFlagMfm, 0},
-                                   reinterpret_cast<std::uint8_t*>(&scan), sizeof scan));
-        std::set<int> numbers;
-        for (int i = 0; i < scan.count; ++i)
-            numbers.insert(scan.ids[i].sector);
-        EXPECT_EQ(static_cast<int>(numbers.size()), c.scanned ? 10 : 9);
-        EXPECT_EQ(numbers.count(1), c.scanned ? 1u : 0u);
         // READ ID right after the index hole meets the first sector's ID.
         rig.read(6, 0, 10);
         ReadIdResult id{};
         EXPECT_EQ(rig.error(rig.fdc.readId(0, id)), c.readIdError);
     }
-}
-
-// A data field with a CRC error reads three contents in turn, none of them
-// the data, the same sequence on another drive; a write heals it.
-TEST(DriverFaults, CrcReadsDifferBetweenAttempts) {
-    std::vector<Bytes> runs[2];
-    for (auto& reads : runs) {
-        VirtualRig rig(rx50Side(patterned(kSide, 5)));
-        rig.disk->findSector(0, 0, 3)->permanentCrc = true;
-        for (int i = 0; i < 6; ++i) {
-            Bytes out;
-            EXPECT_EQ(rig.read(0, 0, 3, out), kErrorCrc);
-            EXPECT_NE(out, rig.disk->sectorData(0, 0, 3));
-            reads.push_back(out);
-        }
-    }
-    EXPECT_EQ(runs[0], runs[1]);
-    const auto& reads = runs[0];
-    long distinct = 0;
-    for (auto read = reads.begin(); read != reads.end(); ++read)
-        distinct += std::find(reads.begin(), read, *read) == read;
-    EXPECT_EQ(distinct, 3);
-    EXPECT_EQ(runs[0][0], runs[0][3]);
 }
 
 // A whole-disk read of a side with each fault: the map, one log line per
