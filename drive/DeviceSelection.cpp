@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
 #ifdef _WIN32
@@ -24,6 +25,7 @@ const char* const kVirtualRpmVariable = "DORVANE_VIRTUAL_RPM";
 namespace {
 
 constexpr std::size_t kSideBytes = 80 * 10 * 512;
+constexpr std::size_t kFaultScriptLimit = std::size_t{1} << 20;
 
 #ifndef _WIN32
 // Without the real driver nothing opens, as on a machine without fdrawcmd.sys.
@@ -65,6 +67,26 @@ bool readWholeFile(const std::string& path, std::size_t limit, std::vector<std::
     return true;
 }
 
+// When and how large a file was last written; all zero when it is missing.
+struct FileStamp {
+    std::filesystem::file_time_type written{};
+    std::uintmax_t size = 0;
+    bool operator==(const FileStamp& other) const {
+        return written == other.written && size == other.size;
+    }
+};
+
+FileStamp stampOf(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path file = pathFromUtf8(path);
+    FileStamp stamp;
+    stamp.written = std::filesystem::last_write_time(file, error);
+    if (error)
+        return FileStamp{};
+    stamp.size = std::filesystem::file_size(file, error);
+    return error ? FileStamp{} : stamp;
+}
+
 bool endsWithImd(const std::string& path) {
     if (path.size() < 4)
         return false;
@@ -77,9 +99,14 @@ bool endsWithImd(const std::string& path) {
 bool applyScriptFile(const std::string& path, VirtualDiskette& disk, std::string& error) {
     std::vector<std::uint8_t> bytes;
     std::uint32_t code = 0;
-    // A fault script is a few lines; a megabyte is more than any needs.
-    if (!readWholeFile(path, 1u << 20, bytes, code)) {
+    // A fault script is a few lines; a megabyte is more than any needs, and
+    // one cut short could end in a line that means something else.
+    if (!readWholeFile(path, kFaultScriptLimit + 1, bytes, code)) {
         error = "cannot read " + path + ": " + systemErrorText(code);
+        return false;
+    }
+    if (bytes.size() > kFaultScriptLimit) {
+        error = path + " is larger than 1 MiB, too large for a fault script";
         return false;
     }
     std::string problem;
@@ -132,18 +159,25 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
     }
     // Every operation makes its own device, but they all reach the one
     // diskette in the drive: what a write or a format changed, the next read
-    // finds. The diskette is loaded once per run (again only when the
-    // variables name other files).
+    // finds. The diskette is loaded once per run, again only when the
+    // variables name other files or the file was replaced (another size or
+    // time): a diskette changed in the drive, whose change line the next
+    // device finds up.
     struct Loaded {
         std::string path, script;
+        FileStamp stamp;
         std::shared_ptr<VirtualDiskette> disk;
         std::string description;
     };
     static std::mutex mutex;
     static Loaded loaded;
     const std::string script = environmentValue(kFaultScriptVariable);
+    const FileStamp stamp = stampOf(diskettePath);
     std::lock_guard<std::mutex> lock(mutex);
-    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script) {
+    bool changed = false;
+    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script ||
+        !(loaded.stamp == stamp)) {
+        changed = loaded.disk && loaded.path == diskettePath && loaded.script == script;
         auto disk = std::make_shared<VirtualDiskette>();
         std::string problem;
         if (!loadVirtualDiskette(diskettePath, *disk, problem)) {
@@ -155,8 +189,15 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
                 applyScriptFile(beside, *disk, problem);
             if (problem.empty() && !script.empty())
                 applyScriptFile(script, *disk, problem);
+            // A script that cannot apply whole stops every operation at the
+            // diskette check, its line and reason in the description: a run
+            // on a diskette with half its faults would test something else.
+            if (!problem.empty()) {
+                *disk = VirtualDiskette{};
+                disk->present = false;
+            }
         }
-        loaded = Loaded{diskettePath, script, disk,
+        loaded = Loaded{diskettePath, script, stamp, disk,
                         problem.empty() ? formatText("Virtual drive A: %s", diskettePath.c_str())
                                         : formatText("Virtual drive A: %s (%s)",
                                                      diskettePath.c_str(), problem.c_str())};
@@ -169,7 +210,10 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
     // Unset, 0 or nonsense: the drive turns as the data rate says.
     const double rpm = std::strtod(environmentValue(kVirtualRpmVariable).c_str(), nullptr);
     timing.rpm = rpm >= 100 && rpm <= 1000 ? rpm : 0;
-    return std::make_unique<VirtualDrive>(loaded.disk, nullptr, timing);
+    auto drive = std::make_unique<VirtualDrive>(loaded.disk, nullptr, timing);
+    if (changed)
+        drive->changeDiskette(0, loaded.disk);
+    return drive;
 }
 
 } // namespace dorvane

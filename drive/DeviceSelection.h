@@ -12,10 +12,13 @@
 //
 // Faults: "<diskette>.faults" beside the file when it exists, then the file
 // DORVANE_FAULT_SCRIPT names (see drive/VirtualFaults.cpp for the format).
+// A script with a bad line, or larger than 1 MiB, leaves drive A: empty and
+// names the file, the line and the reason in the description.
 //
 // Writes and formats change only the diskette in memory, which every device
 // made during the run shares: the file is never written back, so the demo
-// stays the demo.
+// stays the demo. A file replaced between two operations is a diskette
+// changed in the drive: the next device serves the new one.
 #pragma once
 
 #include "drive/FloppyDevice.h"

@@ -78,19 +78,23 @@ VirtualSector* VirtualDiskette::findSector(int cylinder, int head, int sector) {
     return nullptr;
 }
 
-std::vector<std::uint8_t> corruptedData(const VirtualSector& sector) {
-    if (!sector.crcData.empty())
-        return sector.crcData;
-    std::vector<std::uint8_t> bytes = sector.data;
+std::vector<std::uint8_t> corruptedData(const VirtualSector& sector, int read) {
+    std::vector<std::uint8_t> bytes = sector.crcData.empty() ? sector.data : sector.crcData;
     if (bytes.empty())
         return bytes;
-    // A burst of damaged bits, placed by the sector's ID so that every bad
-    // sector looks different but each one the same on every read.
     const std::size_t start = (static_cast<std::size_t>(sector.id.sector) * 37 +
                                static_cast<std::size_t>(sector.id.cylinder) * 11) %
                               bytes.size();
-    for (std::size_t k = 0; k < 4; ++k)
-        bytes[(start + k * 5) % bytes.size()] ^= static_cast<std::uint8_t>(0x24 << (k % 3));
+    // A burst of damaged bits, placed by the sector's ID so that every bad
+    // sector looks different. What a file kept as read is the first read.
+    if (sector.crcData.empty())
+        for (std::size_t k = 0; k < 4; ++k)
+            bytes[(start + k * 5) % bytes.size()] ^= static_cast<std::uint8_t>(0x24 << (k % 3));
+    // Later reads: the marginal bits near the burst come out otherwise.
+    const int variant = read < 0 ? 0 : read % 3;
+    for (int k = 0; k < variant; ++k)
+        bytes[(start + 64 + static_cast<std::size_t>(k) * 3) % bytes.size()] ^=
+            static_cast<std::uint8_t>(0x01 << (k + 1));
     return bytes;
 }
 

@@ -4,10 +4,10 @@
 #include "drive/VirtualDrive.h"
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <cctype>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace dorvane {
 
@@ -138,6 +138,17 @@ VirtualDiskette* VirtualDrive::diskette(int drive) {
     return drive == 0 || drive == 1 ? diskettes_[drive].get() : nullptr;
 }
 
+void VirtualDrive::changeDiskette(int drive, std::shared_ptr<VirtualDiskette> diskette) {
+    if (drive != 0 && drive != 1)
+        return;
+    diskettes_[drive] = std::move(diskette);
+    changeLine_[drive] = true;
+}
+
+bool VirtualDrive::changeLine(int drive) const {
+    return (drive == 0 || drive == 1) && changeLine_[drive];
+}
+
 void VirtualDrive::setDriveInstalled(int drive, bool installed) {
     if (drive == 0 || drive == 1)
         driveInstalled_[drive] = installed;
@@ -236,6 +247,12 @@ bool VirtualDrive::dispatch(std::uint32_t code, const std::uint8_t* in, std::siz
     case CTL_MEDIA_PRESENT:
         if (inSize != 0)
             return fail(kErrorInvalidParameter);
+        // The change line drops only when the head steps with a diskette in
+        // the drive: the driver steps out and back, and looks again.
+        if (changeLine_[drive_]) {
+            clock_ += 2 * std::uint64_t{timing_.stepMicros} + timing_.settleMicros;
+            changeLine_[drive_] = !present;
+        }
         return present ? succeed(0, returned) : fail(kErrorNotReady);
     case CTL_RATE_SELECT:
         if (inSize != 1 || in[0] > 3)
@@ -412,8 +429,26 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
                 *returned = done;
             return fail(otherCylinder ? kErrorWrongCylinder : kErrorSectorNotFound);
         }
-        clock_ += bestWait + static_cast<std::uint64_t>(sectorMicros);
         VirtualSector& sector = track.sectors[best];
+        // A bad ID stops the command there: data error, nothing transferred.
+        if (sector.idCrc) {
+            clock_ += bestWait + static_cast<std::uint64_t>((framing.idField - framing.sync) *
+                                                            layout.byteMicros);
+            if (returned)
+                *returned = done;
+            return fail(kErrorCrc);
+        }
+        // No data address mark after the ID: the controller gives up at the
+        // end of the gap where it should have been (missing address mark).
+        if (sector.noData && !write) {
+            clock_ += bestWait + static_cast<std::uint64_t>((framing.idField + framing.gap2 +
+                                                             framing.dataFrame - framing.sync) *
+                                                            layout.byteMicros);
+            if (returned)
+                *returned = done;
+            return fail(kErrorIdMarkNotFound);
+        }
+        clock_ += bestWait + static_cast<std::uint64_t>(sectorMicros);
         if (write) {
             // A write lays down a fresh data field: whatever was wrong with the
             // old one is gone.
@@ -423,25 +458,20 @@ bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSi
             sector.permanentCrc = false;
             sector.failuresLeft = 0;
             sector.crcData.clear();
+            sector.crcReads = 0;
             // A weak surface takes the write and cannot give it back.
             sector.permanentCrc = sector.weak;
         } else {
-            if (sector.noData) {
-                waitForIndexAndRevolutions(1);
-                if (returned)
-                    *returned = done;
-                return fail(kErrorSectorNotFound);
-            }
             std::vector<std::uint8_t> data;
             std::uint32_t error = 0;
             if (sector.permanentCrc) {
-                data = corruptedData(sector);
+                data = corruptedData(sector, sector.crcReads++);
                 error = kErrorCrc;
             } else if (sector.failuresLeft > 0) {
                 --sector.failuresLeft;
                 error = sector.failError;
                 if (error == kErrorCrc)
-                    data = corruptedData(sector);
+                    data = corruptedData(sector, sector.crcReads++);
             } else {
                 data = sector.data;
             }
@@ -514,16 +544,18 @@ bool VirtualDrive::scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t
     // at another rate or density shows none.
     waitForIndexAndRevolutions(1);
     const VirtualTrack& track = disk->track(headCylinder_[drive_], request.head);
-    std::size_t found = 0;
+    // The driver lists the IDs it read whole: one with a CRC error is left out.
+    std::vector<const SectorIdEntry*> found;
     if (track.dataRate == rate_ && sameDensity(track, request.flags))
-        found = track.sectors.size();
-    if (found > 255 || outSize < 1 + found * sizeof(SectorIdEntry))
+        for (const VirtualSector& sector : track.sectors)
+            if (!sector.idCrc)
+                found.push_back(&sector.id);
+    if (found.size() > 255 || outSize < 1 + found.size() * sizeof(SectorIdEntry))
         return fail(kErrorInsufficientBuffer);
-    out[0] = static_cast<std::uint8_t>(found);
-    for (std::size_t i = 0; i < found; ++i)
-        std::memcpy(out + 1 + i * sizeof(SectorIdEntry), &track.sectors[i].id,
-                    sizeof(SectorIdEntry));
-    return succeed(1 + found * sizeof(SectorIdEntry), returned);
+    out[0] = static_cast<std::uint8_t>(found.size());
+    for (std::size_t i = 0; i < found.size(); ++i)
+        std::memcpy(out + 1 + i * sizeof(SectorIdEntry), found[i], sizeof(SectorIdEntry));
+    return succeed(1 + found.size() * sizeof(SectorIdEntry), returned);
 }
 
 } // namespace dorvane
@@ -563,6 +595,8 @@ bool VirtualDrive::readId(const std::uint8_t* in, std::size_t inSize, std::uint8
     }
     clock_ +=
         nextWait + static_cast<std::uint64_t>((framing.idField - framing.sync) * layout.byteMicros);
+    if (track.sectors[next].idCrc)
+        return fail(kErrorCrc); // the controller's data error, for the ID field
     ReadIdResult result{static_cast<std::uint8_t>(request.head << 2 | drive_), 0, 0,
                         track.sectors[next].id};
     std::memcpy(out, &result, sizeof result);

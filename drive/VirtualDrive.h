@@ -34,11 +34,20 @@ struct VirtualSector {
     int failuresLeft = 0;           // the next N reads fail with failError, then it reads
     std::uint32_t failError = kErrorCrc;
     bool permanentCrc = false; // every read fails with 23 and returns corrupted bytes
-    bool noData = false;       // ID present, no data mark: 27
-    bool weak = false;         // the surface does not hold data: after a write, reads fail with 23
+    // The ID is there but no data address mark follows it: the controller
+    // gives up after the ID (missing address mark) and the driver answers 1122.
+    bool noData = false;
+    // The ID field's own CRC does not match: the controller stops at the ID
+    // (data error, nothing transferred) and the driver answers 23; a scan of
+    // the track does not list it and READ ID fails with 23 when it passes.
+    bool idCrc = false;
+    bool weak = false; // the surface does not hold data: after a write, reads fail with 23
     // The bytes a read failing with 23 returns (an ImageDisk data-error sector
     // keeps them as read); empty: the data with a few damaged bits.
     std::vector<std::uint8_t> crcData;
+    // How many reads have met the data CRC error so far: each read of a bad
+    // data field returns its own bytes (see corruptedData).
+    int crcReads = 0;
 };
 
 struct VirtualTrack {
@@ -71,8 +80,9 @@ public:
                                    int cylinderStep = 1, int firstHead = 0);
     static bool fromImageDisk(const std::string& path, VirtualDiskette& out, std::string& error);
 
-    // Applies a fault script (see VirtualFaults.cpp for its lines). On a bad
-    // line returns false with "line N: ..." in `error`; earlier lines stay applied.
+    // Applies a fault script (see VirtualFaults.cpp for its lines), whole or
+    // not at all: on a bad line returns false with "line N: ..." in `error`
+    // and leaves the diskette as it was.
     bool applyFaultScript(const std::string& text, std::string& error);
 
     // The data of the first sector with ID number `sector` on (cylinder, head), empty if none.
@@ -80,12 +90,17 @@ public:
     VirtualSector* findSector(int cylinder, int head, int sector);
 
 private:
+    bool applyFaultLines(const std::string& text, std::string& error);
+
     VirtualTrack tracks_[kCylinders][kHeads];
 };
 
-// The bytes a read with a data CRC error returns for `sector`: its crcData, or
-// else its data with a few bits flipped, the same every time.
-std::vector<std::uint8_t> corruptedData(const VirtualSector& sector);
+// The bytes the `read`-th read (from 0) with a data CRC error returns for
+// `sector`. Read 0 gives its crcData, or else its data with a burst of bits
+// flipped; later reads flip one more bit or two on top, as a marginal surface
+// reads differently each time. Three contents take turns, so a sector retried
+// often shows both new and repeated contents; the same sequence every run.
+std::vector<std::uint8_t> corruptedData(const VirtualSector& sector, int read = 0);
 
 // Bytes a track holds at a data rate (code 0..3) and speed, in MFM; FM holds half.
 double trackCapacityBytes(int dataRate, double rpm, bool fm);
@@ -134,6 +149,14 @@ public:
     void clearCalls();
     int headCylinder() const;             // where the head of the open drive is
     VirtualDiskette* diskette(int drive); // 0 = A:, 1 = B:
+    // Takes the diskette out of `drive` and puts `diskette` in (null: leaves
+    // the drive empty). The drive's change line goes up: the next
+    // CTL_MEDIA_PRESENT steps the head to clear it, as the driver does, and
+    // answers for the diskette now in the drive. The head stays where it was;
+    // the controller itself does not notice a change, so a command sent without
+    // a check meets the new diskette.
+    void changeDiskette(int drive, std::shared_ptr<VirtualDiskette> diskette);
+    bool changeLine(int drive) const;
 
     // The devices "\\.\fdraw0" (drive 0) and "\\.\fdraw1" (drive 1) open only
     // while their drive is installed; both are by default. An uninstalled
@@ -182,6 +205,7 @@ private:
 
     std::shared_ptr<VirtualDiskette> diskettes_[2];
     bool driveInstalled_[2] = {true, true};
+    bool changeLine_[2] = {false, false};
     int headCylinder_[2] = {0, 0};
     bool driverInstalled_ = true;
     std::uint32_t version_ = kVirtualDriverVersion;

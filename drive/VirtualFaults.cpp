@@ -10,7 +10,8 @@
 //   crc-then-ok H C R N     the next N reads fail with 23 (damaged bytes), then it reads
 //   fail-then-ok H C R N E  the next N reads fail with system error E, then it reads
 //   missing H C R           the ID is gone from the track: reads end with 27
-//   no-data H C R           the ID is there but no data field follows: 27
+//   no-data H C R           the ID is there but no data address mark follows: 1122
+//   id-crc H C R            the ID field has a CRC error: reads stop there with 23
 //   deleted H C R           the data field carries the deleted mark
 //   weak H C R              writes take, but every read after one fails with 23
 //   rpm N                   the drive turns at N revolutions per minute for this diskette
@@ -19,7 +20,8 @@
 //   write-protect           the diskette is write-protected
 //
 // A line naming a sector that the diskette does not have is an error, so that
-// a script cannot silently miss its target.
+// a script cannot silently miss its target. A script applies whole or not at
+// all: one bad line, and the diskette stays as it was.
 #include "drive/VirtualDrive.h"
 
 #include <cstdlib>
@@ -44,6 +46,14 @@ bool parseNumber(const std::string& word, long low, long high, int& value) {
 } // namespace
 
 bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& error) {
+    VirtualDiskette faulty = *this;
+    if (!faulty.applyFaultLines(text, error))
+        return false;
+    *this = std::move(faulty);
+    return true;
+}
+
+bool VirtualDiskette::applyFaultLines(const std::string& text, std::string& error) {
     std::istringstream lines(text);
     std::string line;
     int lineNumber = 0;
@@ -95,7 +105,7 @@ bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& err
 
         std::size_t wanted;
         if (verb == "crc" || verb == "missing" || verb == "no-data" || verb == "deleted" ||
-            verb == "weak")
+            verb == "weak" || verb == "id-crc")
             wanted = 3;
         else if (verb == "crc-then-ok")
             wanted = 4;
@@ -131,6 +141,8 @@ bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& err
             target->failError = static_cast<std::uint32_t>(code);
         } else if (verb == "no-data") {
             target->noData = true;
+        } else if (verb == "id-crc") {
+            target->idCrc = true;
         } else if (verb == "deleted") {
             target->deleted = true;
         } else if (verb == "weak") {

@@ -1,6 +1,6 @@
 // libFuzzer target for the ImageDisk reader and the conversion's outputs:
 // any bytes must parse without reading outside them, and what the conversion
-// builds must agree with what was parsed. Built and run by tools/fuzz-imd.
+// builds must agree with what was parsed. Built and run by tools/fuzz (target imd).
 #include "files/ImageDisk.h"
 #include "files/ImageDiskConversion.h"
 

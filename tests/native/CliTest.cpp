@@ -136,8 +136,10 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
     const Bytes both = test::patterned(819200, 4);
     test::writeAll(at("both.dsk"), both);
     test::writeAll(at("bad.dsk"), Bytes(409600, 1));
-    const std::string crc = "crc 0 0 3\noops\n";
-    test::writeAll(at("bad.dsk.faults"), Bytes(crc.begin(), crc.end()));
+    const std::string crc = "crc 0 0 3\n", oops = crc + "oops\n";
+    test::writeAll(at("bad.dsk.faults"), Bytes(oops.begin(), oops.end()));
+    test::writeAll(at("one-crc.dsk"), Bytes(409600, 1));
+    test::writeAll(at("one-crc.dsk.faults"), Bytes(crc.begin(), crc.end()));
     test::writeAll(at("half.dsk"), Bytes(204800, 7));
     test::writeAll(at("protected.dsk"), Bytes(409600, 7));
     const std::string protect = "write-protect\n";
@@ -156,11 +158,17 @@ TEST(Cli, DiskCommandsOnTheVirtualDrive) {
              "Summary: 800 good (of 800 sectors)\nImage: " + at("copy.dsk") +
              "\nMap: " + at("copy.map") + "\n",
          "", at("copy.map"), 800},
-        // A bad fault script line is named; the diskette still serves. Partly bad: 3.
-        {"read bad.img --retries=0", at("bad.dsk"), 3,
+        // A bad fault script line stops the run before the drive is used, named
+        // with its reason; nothing of the script applies.
+        {"read bad.img --retries=0", at("bad.dsk"), 1, "",
+         "read: no diskette in drive A: (" + at("bad.dsk.faults") +
+             ", line 2: unknown fault 'oops')",
+         at("bad.img"), 0},
+        // A good script applies. Partly bad: 3.
+        {"read crc.img --retries=0", at("one-crc.dsk"), 3,
          "Summary: 799 good, 1 unreadable (of 800 sectors)\n  head 0 track 0 sector 3 (LBN " +
              badLbn + "): unreadable, 1 attempts; last error 23 CRC error\n",
-         "line 2: unknown fault 'oops'", at("bad.img"), 409600},
+         "", at("crc.img"), 409600},
         {"write copy.dsk --yes", disk, 0, "Summary: 800 written (of 800 sectors)\n", ""},
         {"write copy.dsk", disk, 2, "", "without a terminal to confirm, give --yes"},
         {"format --yes --filler e5 --head both", disk, 0, "Summary: 1600 formatted (of 1600", ""},
@@ -281,8 +289,10 @@ TEST(Cli, RefusedAndFailedOutputs) {
     };
     runAll(dir, runs);
     const CliRun fifoScript = cli(dir, disk, {"read", "y.dsk"}, "", "fifo.dsk");
-    EXPECT_EQ(fifoScript.status, 0) << fifoScript.err; // the script is refused, the read runs
-    EXPECT_TRUE(contains(fifoScript.err, "cannot read fifo.dsk: " + systemErrorText(110)));
+    // A script that cannot be read stops the read before the drive is used.
+    EXPECT_EQ(fifoScript.status, 1) << fifoScript.err;
+    EXPECT_TRUE(contains(fifoScript.err, "read: no diskette in drive A: (cannot read fifo.dsk: " +
+                                             systemErrorText(110)));
 
     // A CRC dump that cannot be written (a folder has its name) fails the read.
     const std::string crc = "crc 0 0 3\n";

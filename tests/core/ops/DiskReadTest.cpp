@@ -43,24 +43,25 @@ std::string seekLines(int track, int count) {
 
 // Faults on a side of patterned data, then the image, map and log byte for
 // byte. The image keeps what the last attempt read: the bad bytes of a sector
-// that never reads (dumped once), the filler for a track never found.
+// that never reads (one dump per distinct content), the filler for a track never found.
 TEST(DiskRead, FilesByFault) {
     struct Case {
         const char* name;
         int retries;
         std::function<void(OpsRig&, Bytes& image)> fault; // and what the image then holds
         std::string map, log;
-        int dumped; // the sector with a dump of its bad bytes, or -1
+        int dumped;       // the sector with dumps of its bad bytes, or -1
+        int crcReads = 0; // its reads that met the CRC error, one dump per distinct content
     };
     const auto crc = [](OpsRig& rig, Bytes& image) {
         rig.sector(7, 0, 10).permanentCrc = true;
-        const Bytes bad = corruptedData(rig.sector(7, 0, 10));
+        const Bytes bad = corruptedData(rig.sector(7, 0, 10), rig.settings().retries);
         std::copy(bad.begin(), bad.end(), image.begin() + 79 * 512);
     };
     const Case cases[] = {
         {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), "", -1},
-        {"CRC, no retries", 0, crc, mapWith(79, "5"), attempts(7, 10, 0, 0, 0, 23), 79},
-        {"CRC, two retries", 2, crc, mapWith(79, "5"), attempts(7, 10, 0, 2, 2, 23), 79},
+        {"CRC, no retries", 0, crc, mapWith(79, "5"), attempts(7, 10, 0, 0, 0, 23), 79, 1},
+        {"CRC, two retries", 2, crc, mapWith(79, "5"), attempts(7, 10, 0, 2, 2, 23), 79, 3},
         // Good after two CRC errors; not found seven times, then read on
         // attempt 8; read on attempt 9 (Bad, 9 >= 9).
         {"read after retries", 9,
@@ -73,7 +74,7 @@ TEST(DiskRead, FilesByFault) {
          },
          mapWith(0, "445"),
          attempts(0, 1, 0, 1, 9, 23) + attempts(0, 2, 0, 6, 9, 27) + attempts(0, 3, 0, 7, 9, 1122),
-         0},
+         0, 2},
         {"seek after two failures", 9, [](OpsRig& rig, Bytes&) { rig.disk->seekFailures[6] = 2; },
          mapWith(0, ""), seekLines(6, 2), -1},
         {"track never reached", 9,
@@ -92,21 +93,23 @@ TEST(DiskRead, FilesByFault) {
         rig.insert(image);
         c.fault(rig, image);
         const int t = c.dumped / 10, r = c.dumped % 10 + 1;
-        const Bytes bad = c.dumped < 0 ? Bytes() : corruptedData(rig.sector(t, 0, r));
+        std::vector<Bytes> bad;
+        for (int k = 0; k < c.crcReads; ++k)
+            bad.push_back(corruptedData(rig.sector(t, 0, r), k));
         EXPECT_TRUE(rig.read());
         EXPECT_EQ(rig.image(), image);
         EXPECT_EQ(rig.fileText(".map"), c.map);
         EXPECT_EQ(rig.fileText(".log"), c.log);
         for (const char* bad : {"\r", " \n", "\n\n"})      // one line per attempt, whatever the
             EXPECT_EQ(c.log.find(bad), std::string::npos); // system's message table holds
-        std::string dump;
-        if (c.dumped >= 0) {
+        for (const Bytes& content : bad) {
+            std::string dump;
             ASSERT_TRUE(sectorDumpName(dump, rig.request.basePath, kCrcErrorDump, 0, t, r,
-                                       crc32Sector(bad.data())));
-            EXPECT_EQ(readAll(dump), bad);
+                                       crc32Sector(content.data())));
+            EXPECT_EQ(readAll(dump), content);
         }
-        // The image, the map, the log only when there is one, the one dump.
-        EXPECT_EQ(rig.dir.names().size(), 2u + !c.log.empty() + (c.dumped >= 0));
+        // The image, the map, the log only when there is one, the distinct dumps.
+        EXPECT_EQ(rig.dir.names().size(), 2u + !c.log.empty() + std::min(c.crcReads, 3));
         EXPECT_EQ(rig.view.status(StatusMain),
                   "Ready. Reading to " + rig.request.path + " finished");
         EXPECT_EQ(rig.drive.headCylinder(), 0); // ends back on cylinder 0

@@ -39,7 +39,7 @@ int rereadUntilGood(OpsRig& rig, int passes) {
 }
 
 // A read cancelled halfway, then re-reads until every sector is good: the
-// image ends equal to the diskette, the log grows, the CRC dump stays.
+// image ends equal to the diskette, the log grows, the CRC dumps stay.
 TEST(Reread, HealsOverPassesFromWhereTheReadStopped) {
     OpsRig rig;
     const Bytes data = patterned(kSide, 7);
@@ -59,7 +59,8 @@ TEST(Reread, HealsOverPassesFromWhereTheReadStopped) {
     EXPECT_EQ(rig.image(), data);
     EXPECT_EQ(rig.fileText(".log").compare(0, firstLog.size(), firstLog), 0);
     EXPECT_GT(rig.fileText(".log").size(), firstLog.size());
-    EXPECT_EQ(rig.dir.names().size(), 5u); // image, map, log, one dump each of two CRC sectors
+    // The image, map and log; of each of the two CRC sectors, its three contents.
+    EXPECT_EQ(rig.dir.names().size(), 3u + 2 * 3);
     EXPECT_EQ(rig.legendsOf(0, Good), 800);
 }
 

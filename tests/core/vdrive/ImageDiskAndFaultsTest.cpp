@@ -104,7 +104,7 @@ TEST(VirtualDiskette, LoadsAnImageDiskFile) {
     // A data-error sector returns the bytes ImageDisk kept, with 23.
     EXPECT_EQ(rig.read(3, 1, 2, got), kErrorCrc);
     EXPECT_EQ(got, test::patterned(512, 9));
-    EXPECT_EQ(rig.read(3, 1, 4, got), kErrorSectorNotFound);
+    EXPECT_EQ(rig.read(3, 1, 4, got), kErrorIdMarkNotFound);
     EXPECT_EQ(rig.read(3, 1, 1, got), 0u);
     EXPECT_EQ(got, Bytes(512, 0x22));
 
@@ -122,6 +122,7 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
                                        "crc-then-ok 0 4 6 3\n"
                                        "fail-then-ok 0 4 7 2 1117\n"
                                        "missing 0 4 8\nno-data 0 4 9\ndeleted 0 4 10\n"
+                                       "id-crc 0 4 1\r\n"
                                        "seek-fail 12 2\nseek-fail 13 -1\n",
                                        error))
         << error;
@@ -134,6 +135,7 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
     EXPECT_EQ(track.sectors.size(), 9u);
     EXPECT_TRUE(disk->findSector(4, 0, 9)->noData);
     EXPECT_TRUE(disk->findSector(4, 0, 10)->deleted);
+    EXPECT_TRUE(disk->findSector(4, 0, 1)->idCrc);
 
     // Seek failures count down; -1 fails for ever.
     VirtualRig rig(disk);
@@ -152,10 +154,12 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
     const char* bad[] = {"crc 0 4",         "crc 0 4 5 6",   "crc 2 4 5",           "crc 0 84 5",
                          "crc 0 4 x",       "crc 1 4 5",     "bogus 1 2 3",         "seek-fail 3",
                          "write-protect 1", "missing 0 4 8", "crc-then-ok 0 4 5 -1"};
+    // A bad line fails the script, and nothing of it applies.
     for (const char* line : bad) {
         std::string why;
-        EXPECT_FALSE(disk->applyFaultScript(std::string("# ok\n") + line, why)) << line;
-        EXPECT_EQ(why.rfind("line 2: ", 0), 0u) << why;
+        EXPECT_FALSE(disk->applyFaultScript(std::string("# ok\nweak 0 4 2\n") + line, why)) << line;
+        EXPECT_EQ(why.rfind("line 3: ", 0), 0u) << why;
+        EXPECT_FALSE(disk->findSector(4, 0, 2)->weak) << line;
     }
 }
 

@@ -1,0 +1,88 @@
+// libFuzzer target for the image and map files: any image with any map loads
+// into the slots; saving them and loading the saved files gives the same
+// slots again, and the saved image holds 512 bytes per map digit.
+//
+// Input: one byte of choices, two bytes (little-endian) of map length, the
+// map, then the image.
+#include "files/File.h"
+#include "files/ImageFiles.h"
+#include "model/Session.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace dorvane;
+
+void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    fuzz::require(out != nullptr, "the scratch folder takes files");
+    if (size)
+        std::fwrite(data, 1, size, out);
+    std::fclose(out);
+}
+
+std::uint64_t fileSize(const std::string& path) {
+    File file(path, kReadShared);
+    return file.isOpen() ? file.size() : 0;
+}
+
+struct Loaded {
+    std::unique_ptr<Session> session = std::make_unique<Session>();
+    OperationState state;
+    fuzz::SilentView view;
+    OperationContext ctx{*session, state, view};
+
+    explicit Loaded(std::uint8_t choices) {
+        state.driverUnusable = false;
+        session->settings.chooseHeads(static_cast<HeadChoice>(choices % 3));
+        session->settings.chooseSectors((choices >> 2) % kSectorsChoices);
+        session->settings.setStepPlus((choices & 32) != 0);
+        session->settings.setCyl81((choices & 64) != 0);
+    }
+    OperationRequest request(const std::string& name, int button) {
+        OperationRequest r;
+        r.button = button;
+        r.caption = "Open...";
+        r.choose(fuzz::scratchFile(name));
+        return r;
+    }
+};
+
+bool sameSlots(Session& a, Session& b) {
+    for (int head = 0; head < kSlotCount; ++head)
+        for (std::size_t i = 0; i < kRecordsPerSlot; ++i) {
+            const SectorRecord& x = a.slot(head)[i];
+            const SectorRecord& y = b.slot(head)[i];
+            if (x.legend != y.legend || x.data.load() != y.data.load())
+                return false;
+        }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3)
+        return 0;
+    const std::uint8_t choices = data[0];
+    std::size_t mapSize = data[1] | static_cast<std::size_t>(data[2]) << 8;
+    mapSize = std::min(mapSize, size - 3);
+    writeFile(fuzz::scratchFile("in.map"), data + 3, mapSize);
+    writeFile(fuzz::scratchFile("in.dsk"), data + 3 + mapSize, size - 3 - mapSize);
+
+    Loaded first(choices);
+    loadImage(first.ctx, first.request("in.dsk", 1001));
+    saveImage(first.ctx, first.request("saved.dsk", 1002));
+    const std::uint64_t imageBytes = fileSize(fuzz::scratchFile("saved.dsk"));
+    const std::uint64_t mapBytes = fileSize(fuzz::scratchFile("saved.map"));
+    fuzz::require(imageBytes == 512 * mapBytes, "the saved image holds 512 bytes per map digit");
+
+    Loaded second(choices);
+    loadImage(second.ctx, second.request("saved.dsk", 1001));
+    fuzz::require(sameSlots(*first.session, *second.session),
+                  "loading what was saved gives the same slots");
+    return 0;
+}

@@ -1,0 +1,118 @@
+// libFuzzer target for the virtual drive as a whole: a fault script and a raw
+// or ImageDisk diskette from the input, then a read, a scan, a sector read, a
+// write, a format and a read again. After each read the image holds 512 bytes
+// per map digit, the map only the final legends 3, 4 and 5, and a read of a
+// diskette in the drive covers every sector of the head range.
+//
+// Input: one byte of choices, two bytes (little-endian) of script length, the
+// script, then the diskette file.
+#include "drive/DeviceSelection.h"
+#include "drive/DiskFormat.h"
+#include "drive/DiskRead.h"
+#include "drive/DiskWrite.h"
+#include "drive/SectorRead.h"
+#include "drive/TrackScan.h"
+#include "files/File.h"
+#include "model/Session.h"
+#include "settings/ProfileStore.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+using namespace dorvane;
+
+class NoProfile : public ProfileStore {
+public:
+    bool read(ProfileValues&) override { return false; }
+    void write(std::uint32_t, std::uint32_t) override {}
+};
+
+std::vector<std::uint8_t> fileBytes(const std::string& path) {
+    File file(path, kReadShared);
+    if (!file.isOpen())
+        return {};
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()));
+    if (file.read(bytes.data(), bytes.size()) != bytes.size())
+        return {};
+    return bytes;
+}
+
+void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    fuzz::require(out != nullptr, "the scratch folder takes files");
+    if (size)
+        std::fwrite(data, 1, size, out);
+    std::fclose(out);
+}
+
+void checkRead(const OperationRequest& request, const DiskSettings& settings, bool present) {
+    const std::vector<std::uint8_t> image = fileBytes(request.path);
+    const std::vector<std::uint8_t> map = fileBytes(request.basePath + ".map");
+    fuzz::require(image.size() == 512 * map.size(), "the image holds 512 bytes per map digit");
+    for (const std::uint8_t digit : map)
+        fuzz::require(digit == '3' || digit == '4' || digit == '5',
+                      "the map holds only 3, 4 and 5 after a read");
+    if (present)
+        fuzz::require(map.size() == static_cast<std::size_t>(settings.progressTotal()),
+                      "a read of a diskette in the drive covers every sector");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 3)
+        return 0;
+    const std::uint8_t choices = data[0];
+    std::size_t scriptSize = data[1] | static_cast<std::size_t>(data[2]) << 8;
+    scriptSize = std::min(scriptSize, size - 3);
+    const std::string script(reinterpret_cast<const char*>(data + 3), scriptSize);
+    const std::uint8_t* diskette = data + 3 + scriptSize;
+    const std::size_t disketteSize = size - 3 - scriptSize;
+
+    const std::string diskettePath = fuzz::scratchFile(choices & 1 ? "disk.imd" : "disk.dsk");
+    writeFile(diskettePath, diskette, disketteSize);
+    auto disk = std::make_shared<VirtualDiskette>();
+    std::string problem;
+    if (!loadVirtualDiskette(diskettePath, *disk, problem) ||
+        !disk->applyFaultScript(script, problem))
+        return 0; // the run stops before the drive is used
+    const bool present = disk->present;
+
+    auto session = std::make_unique<Session>();
+    DiskSettings& settings = session->settings;
+    settings.chooseHeads(static_cast<HeadChoice>((choices >> 1) % 3));
+    settings.setStepPlus((choices & 8) != 0);
+    settings.retries = (choices >> 4) & 1;
+    const ReadPace pace = choices & 64 ? ReadPace::TrackAtOnce : ReadPace::PerSector;
+    OperationState state;
+    state.driverUnusable = false;
+    fuzz::SilentView view;
+    OperationContext ctx{*session, state, view};
+    VirtualDrive drive(disk);
+    NoProfile profile;
+
+    OperationRequest request;
+    request.choose(fuzz::scratchFile("read.dsk"));
+    readDisk(ctx, drive, request, ReadOptions{pace, nullptr});
+    checkRead(request, settings, present);
+
+    ScanRequest scan;
+    scan.track = choices & 128 ? 1 : 0;
+    scanTrack(ctx, drive, profile, scan);
+    settings.dataRate = Rate300; // whatever the scan adopted, the rest run as RX50
+    settings.chooseSectors(2);
+    session->imageName = fuzz::scratchFile("sector");
+    if (state.tryStart())
+        readSector(ctx, drive, 1, settings.firstHead, 1 + choices % 10);
+
+    writeDisk(ctx, drive, request);
+    formatDisk(ctx, drive);
+    OperationRequest again;
+    again.choose(fuzz::scratchFile("again.dsk"));
+    readDisk(ctx, drive, again, ReadOptions{pace, nullptr});
+    checkRead(again, settings, present);
+    return 0;
+}
