@@ -100,43 +100,5 @@ TEST(DisketteCheck, OkRepeatsAndCancelClearsBusy) {
     EXPECT_TRUE(none.state.cancelled());
 }
 
-// The blocks the helpers build, as the virtual drive receives them.
-TEST(ControlBlocks, BytesAsTheDriverReceivesThem) {
-    test::VirtualRig rig(blankSide());
-    VirtualDrive& drive = rig.drive;
-    FloppyController& fdc = rig.fdc;
-    ASSERT_TRUE(fdc.specify());
-    ASSERT_TRUE(fdc.seek(SeekBlock{7, 1}));
-    std::uint8_t sector[512];
-    fdc.readData(sectorCommand(3, 1, 4, 5, 0x10), sector, sizeof sector);
-    ASSERT_TRUE(fdc.formatTrack(formatBlock(1, 10, 0x10, 0xE5), sequentialIds(7, 1, 10)));
-    IdScanResult scan{};
-    ASSERT_TRUE(fdc.idScan(IdScanRequest{kFlagMfm, 1}, &scan.count, sizeof scan));
-
-    const auto& calls = drive.calls();
-    ASSERT_EQ(calls.size(), 6u);
-    EXPECT_EQ(calls[0].input, (Bytes{1}));
-    EXPECT_EQ(calls[1].input, (Bytes{0x0F, 0xFE}));
-    EXPECT_EQ(calls[2].input, (Bytes{7, 1}));
-    EXPECT_EQ(calls[3].code, CTL_READ_DATA);
-    EXPECT_EQ(calls[3].input, (Bytes{0x40, 1, 3, 1, 4, 2, 5, 0x10, 0xFF}));
-    EXPECT_EQ(calls[3].outSize, 512u);
-    EXPECT_EQ(calls[3].error, kErrorIdMarkNotFound); // head 1 of a one-sided diskette
-    Bytes format = {0x40, 1, 2, 10, 0x10, 0xE5};
-    for (std::uint8_t r = 1; r <= 10; ++r)
-        format.insert(format.end(), {7, 1, r, 2});
-    EXPECT_EQ(calls[4].input, format);
-    EXPECT_EQ(calls[4].input.size(), 46u);
-    EXPECT_EQ(calls[5].input, (Bytes{0x40, 1}));
-    EXPECT_EQ(calls[5].outSize, 129u);
-    // The scan result: the count, then C H R N of each ID.
-    ASSERT_EQ(scan.count, 10);
-    for (int i = 0; i < 10; ++i) {
-        const SectorIdEntry& id = scan.ids[i];
-        EXPECT_EQ(Bytes({id.cylinder, id.head, id.sector, id.sizeCode}),
-                  (Bytes{7, 1, static_cast<std::uint8_t>(i + 1), 2}));
-    }
-}
-
 } // namespace
 } // namespace dorvane
