@@ -338,7 +338,7 @@ TEST(MainWindow, CommandsAskWithTheirDialogs) {
 
 // A read of a virtual diskette started by the button: the same image, map and
 // log as the core's read makes; the controls off while it runs (checked while
-// the diskette check asks, with a drop that must be ignored), on after it.
+// the diskette check asks), on after it.
 TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     deleteScratchKey();
     test::TempDir dir;
@@ -369,7 +369,6 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
         captionWhileBusy = window.text(kReadId);
         retryEnabledWhileBusy =
             IsWindowEnabled(window.item(kRetryId)) && IsWindowEnabled(window.item(kCancelId));
-        SendMessageW(window.main, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({other})), 0);
         static_cast<VirtualDrive*>(windowApp().device)->diskette(0)->present = true;
         return true;
     };
