@@ -113,6 +113,15 @@ void startSave(OperationRequest request) {
 
 // ---------------------------------------------------------------- commands
 
+// An operation holds the busy flag, or a worker started here has not yet
+// taken it (or not yet returned). Checked on this thread before a command
+// starts anything: the busy flag alone is taken on the worker's thread, so a
+// second command arriving before that would pass it, change the request and
+// the image base of the running operation, and only then be refused.
+bool operationUnderWay() {
+    return app().state.running() || runningWorkers() > 0;
+}
+
 // Before the disk commands: the tab of the chosen head is shown ("Both 01"
 // has no tab of its own and only repaints).
 void synchroniseTab() {
@@ -135,6 +144,8 @@ void chooseFor(OperationRequest& request, const std::string& path) {
 }
 
 void onReadDisk() {
+    if (operationUnderWay())
+        return;
     Session& session = app().session;
     synchroniseTab();
     prepareRequest(session.fileRequest, kReadId, "Read disk...");
@@ -148,6 +159,8 @@ void onReadDisk() {
 }
 
 void onWriteDisk() {
+    if (operationUnderWay())
+        return;
     Session& session = app().session;
     synchroniseTab();
     prepareRequest(session.fileRequest, kWriteId, "Write disk...");
@@ -159,6 +172,8 @@ void onWriteDisk() {
 }
 
 void onFormat() {
+    if (operationUnderWay())
+        return;
     synchroniseTab();
     if (app().dialogs->askOkCancel(kFormatCaption, kFormatQuestion, MessageIcon::None))
         startFormat();
@@ -176,6 +191,8 @@ void onCancel() {
 }
 
 void onOpen() {
+    if (operationUnderWay())
+        return;
     Session& session = app().session;
     prepareRequest(session.fileRequest, kOpenId, "Open...");
     std::string path;
@@ -186,6 +203,8 @@ void onOpen() {
 }
 
 void onSaveAs() {
+    if (operationUnderWay())
+        return;
     Session& session = app().session;
     prepareRequest(session.saveRequest, kSaveId, "Save as...");
     std::string path;
@@ -445,7 +464,7 @@ LRESULT onControlColour(HDC dc) {
 // A drop while an operation runs, or is still stopping, is ignored: its
 // request and the image base stay as they are.
 LRESULT onDropFiles(HDROP drop) {
-    if (!app().state.running()) {
+    if (!operationUnderWay()) {
         std::vector<std::string> names;
         const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {

@@ -9,6 +9,7 @@
 #include "model/Paths.h"
 #include "settings/RegistryProfileStore_win.h"
 #include "tests/support/TestFiles.h"
+#include "tests/windows/WindowRig.h"
 #include "ui/ControlIds.h"
 #include "ui/MainWindow_win.h"
 #include "ui/Palette_win.h"
@@ -30,12 +31,6 @@
 namespace dorvane::ui {
 namespace {
 
-const wchar_t* const kScratchKey = L"SOFTWARE\\Quillmoor\\DorvaneWindowTest";
-
-void deleteScratchKey() {
-    RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
-}
-
 // Volatile like the key the window makes: its parent may be volatile too.
 void storeValue(const char* name, DWORD type, const std::vector<BYTE>& bytes) {
     HKEY key = nullptr;
@@ -54,141 +49,6 @@ std::optional<DWORD> storedDword(const wchar_t* subkey, const char* name) {
         type != REG_DWORD)
         return std::nullopt;
     return value;
-}
-
-// Answers the window's dialogs from a script and records what they asked.
-class ScriptedDialogs : public DialogHost {
-public:
-    std::deque<std::string> files; // chosen paths in turn; none left: Cancel
-    std::function<bool(const std::string& question)> onAsk; // default: Cancel
-    std::vector<FileDialogOptions> fileDialogs;
-    std::vector<std::string> questions; // "caption|text"
-    std::vector<MessageIcon> icons;
-    int abouts = 0;
-
-    bool chooseFile(const FileDialogOptions& options, std::string& path) override {
-        fileDialogs.push_back(options);
-        if (files.empty())
-            return false;
-        path = files.front();
-        files.pop_front();
-        return true;
-    }
-    bool askOkCancel(const std::string& caption, const std::string& text,
-                     MessageIcon icon) override {
-        questions.push_back(caption + "|" + text);
-        icons.push_back(icon);
-        return onAsk && onAsk(questions.back());
-    }
-    void tell(const std::string& caption, const std::string& text, MessageIcon icon) override {
-        questions.push_back(caption + "|" + text);
-        icons.push_back(icon);
-    }
-    void showAbout() override { ++abouts; }
-    // The context menu as the window built it, before it is destroyed.
-    std::function<void(HMENU)> onMenu;
-    int menus = 0;
-    void trackMenu(HMENU menu, int, int) override {
-        ++menus;
-        if (onMenu)
-            onMenu(menu);
-    }
-};
-
-// Handles the messages of this thread for up to `seconds`, until `done`.
-bool pumpUntil(const std::function<bool()>& done, int seconds = 60) {
-    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
-    while (!done()) {
-        if (GetTickCount64() > end)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-            if (message.message != WM_QUIT)
-                DispatchMessageW(&message);
-    }
-    return true;
-}
-
-// One window, started like the program starts it, with the virtual drive
-// serving `diskette` (none: the real driver, absent under Wine).
-class Window {
-public:
-    explicit Window(const std::string& diskette = "", const std::string& faults = "") {
-        _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", widen(diskette).c_str());
-        _wputenv_s(L"DORVANE_FAULT_SCRIPT", widen(faults).c_str());
-        StartOptions options;
-        options.instance = GetModuleHandleW(nullptr);
-        options.show = SW_SHOWNOACTIVATE;
-        options.profile = &profile;
-        options.dialogs = &dialogs;
-        main = startMainWindow(options);
-    }
-    ~Window() {
-        pumpUntil([] { return runningWorkers() == 0; });
-        if (IsWindow(main))
-            DestroyWindow(main);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        }
-        _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", L"");
-        _wputenv_s(L"DORVANE_FAULT_SCRIPT", L"");
-    }
-
-    HWND item(int id) const { return GetDlgItem(main, id); }
-    std::string text(int id) const { return narrow(windowText(item(id))); }
-    std::string status(int part) const {
-        wchar_t text[300] = {};
-        SendMessageW(item(kStatusBarId), SB_GETTEXTW, static_cast<WPARAM>(part),
-                     reinterpret_cast<LPARAM>(text));
-        return narrow(text);
-    }
-    std::string rate() const {
-        const auto entry = SendMessageW(item(kDataRateId), CB_GETCURSEL, 0, 0);
-        wchar_t text[40] = {};
-        SendMessageW(item(kDataRateId), CB_GETLBTEXT, static_cast<WPARAM>(entry),
-                     reinterpret_cast<LPARAM>(text));
-        return narrow(text);
-    }
-    int tab() const { return static_cast<int>(SendMessageW(item(kTabId), TCM_GETCURSEL, 0, 0)); }
-    bool checked(int id) const { return IsDlgButtonChecked(main, id) == BST_CHECKED; }
-    void command(int id, UINT notification = BN_CLICKED) {
-        SendMessageW(main, WM_COMMAND, MAKEWPARAM(id, notification),
-                     reinterpret_cast<LPARAM>(item(id)));
-    }
-    void type(int id, const std::string& text) { SetWindowTextW(item(id), widen(text).c_str()); }
-    // Until the operation started by a command has ended with a part-0 text
-    // beginning with `finalText`.
-    bool waitFor(const std::string& finalText) {
-        return pumpUntil(
-            [&] { return status(0).rfind(finalText, 0) == 0 && runningWorkers() == 0; });
-    }
-    DiskSettings& settings() { return windowApp().session.settings; }
-    std::vector<bool> busyControlsEnabled() const {
-        std::vector<bool> enabled;
-        for (int id : busyControls())
-            enabled.push_back(IsWindowEnabled(item(id)) != FALSE);
-        return enabled;
-    }
-
-    RegistryProfileStore profile{kScratchKey};
-    ScriptedDialogs dialogs;
-    HWND main = nullptr;
-};
-
-// Files dropped on the window, as the shell hands them over.
-HDROP dropOf(const std::vector<std::string>& names) {
-    std::wstring list;
-    for (const std::string& name : names)
-        list += widen(name) + L'\0';
-    list += L'\0';
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    return static_cast<HDROP>(memory);
 }
 
 TEST(MainWindow, StartsWithItsControlsAndCreatesTheProfile) {
@@ -478,7 +338,7 @@ TEST(MainWindow, CommandsAskWithTheirDialogs) {
 
 // A read of a virtual diskette started by the button: the same image, map and
 // log as the core's read makes; the controls off while it runs (checked while
-// the diskette check asks, with a drop that must be ignored), on after it.
+// the diskette check asks), on after it.
 TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     deleteScratchKey();
     test::TempDir dir;
@@ -509,7 +369,6 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
         captionWhileBusy = window.text(kReadId);
         retryEnabledWhileBusy =
             IsWindowEnabled(window.item(kRetryId)) && IsWindowEnabled(window.item(kCancelId));
-        SendMessageW(window.main, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({other})), 0);
         static_cast<VirtualDrive*>(windowApp().device)->diskette(0)->present = true;
         return true;
     };

@@ -1,0 +1,285 @@
+// The window raced by its own messages while its workers run: Cancel and Esc
+// at check points of every operation its buttons start, commands arriving
+// back to back, a drop during a read, and the window closed during a read of
+// a separate dorvane.exe.
+#include "drive/FloppyDevice.h"
+#include "tests/support/TestFiles.h"
+#include "tests/windows/WindowRig.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <optional>
+#include <utility>
+
+namespace dorvane::ui {
+namespace {
+
+// Passes every call on to the window's own device and, at its `gateAt`-th
+// control call, runs `atGate` on the worker's thread, which waits there: a
+// check point reached the same way on every run. Set up while no worker runs.
+class GatedDevice : public FloppyDevice {
+public:
+    FloppyDevice* inner = nullptr;
+    int gateAt = 0; // 0: never
+    std::function<void()> atGate;
+    std::atomic<int> calls{0};
+
+    bool open(const std::string& path) override { return inner->open(path); }
+    void close() override { inner->close(); }
+    bool isOpen() const override { return inner->isOpen(); }
+    bool control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
+                 std::size_t outSize, std::size_t* returned) override {
+        if (++calls == gateAt && atGate)
+            atGate();
+        return inner->control(code, in, inSize, out, outSize, returned);
+    }
+    std::uint32_t lastError() const override { return inner->lastError(); }
+};
+
+// The file operations reach no device: their check point is the taskbar reset
+// the worker sends before its first sector, caught on the window's thread.
+std::function<void()> atTaskbarReset;
+WNDPROC windowProcOfMain = nullptr;
+
+LRESULT CALLBACK taskbarGate(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kTaskbarStateMessage && wParam == 0 && atTaskbarReset)
+        std::exchange(atTaskbarReset, nullptr)();
+    return CallWindowProcW(windowProcOfMain, window, message, wParam, lParam);
+}
+
+struct Stop {
+    const char* name;
+    UINT message;
+    WPARAM wParam;
+};
+const Stop kStops[] = {{"Cancel", WM_COMMAND, MAKEWPARAM(kCancelId, BN_CLICKED)},
+                       {"Esc", WM_KEYDOWN, VK_ESCAPE}};
+
+void send(HWND main, const Stop& stop) {
+    SendMessageW(main, stop.message, stop.wParam, 0);
+}
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// A window on a virtual diskette with a gated device, and the files of a run.
+class RaceRig {
+public:
+    RaceRig() {
+        deleteScratchKey();
+        test::writeAll(dir.file("diskette.dsk"), side);
+        test::writeAll(dir.file("source.dsk"), test::patterned(409600, 6));
+        test::writeAll(dir.file("other.dsk"), test::patterned(512, 1));
+        window.emplace(dir.file("diskette.dsk"));
+        gate.inner = windowApp().device;
+        windowApp().device = &gate;
+        window->dialogs.onAsk = [](const std::string&) { return true; };
+        windowProcOfMain = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window->main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(taskbarGate)));
+    }
+    ~RaceRig() {
+        pumpUntil([] { return runningWorkers() == 0; });
+        windowApp().device = gate.inner;
+        atTaskbarReset = nullptr;
+    }
+
+    // Starts the operation of `button`, naming `file` (in the scratch folder)
+    // where it asks for one.
+    void start(int button, const std::string& file) {
+        window->dialogs.files = {dir.file(file)};
+        window->command(button);
+    }
+    bool ended() {
+        return pumpUntil([] { return runningWorkers() == 0 && !windowApp().state.running(); });
+    }
+
+    test::TempDir dir;
+    const test::Bytes side = test::patterned(409600, 5); // the diskette's
+    GatedDevice gate;                                    // outlives the window and its workers
+    std::optional<Window> window;
+};
+
+struct Operation {
+    int button;
+    const char* caption;
+    const char* file; // named in its dialog (none for the format)
+    bool drive;       // reaches the device (else: a file operation)
+};
+const Operation kOperations[] = {
+    {kReadId, "Read disk...", "read.dsk", true},
+    {kWriteId, "Write disk...", "source.dsk", true},
+    {kFormatId, "Format", "", true},
+    {kOpenId, "Open...", "other.dsk", false},
+    {kSaveId, "Save as...", "saved.dsk", false},
+};
+
+// Cancel and Esc at the start of every operation and at device calls of the
+// drive operations (the diskette check, the first seek and sectors, the last
+// sector): each ends "cancelled" with its controls back, and a read or a save
+// leaves 512 image bytes per map digit. A drop at every check point of a read
+// is ignored.
+TEST(WindowRace, CancelAndEscAtEveryCheckPoint) {
+    RaceRig rig;
+    Window& window = *rig.window;
+    for (const Operation& op : kOperations) {
+        std::vector<int> points = {1};
+        if (op.drive) {
+            rig.gate.gateAt = 0;
+            rig.gate.calls = 0;
+            rig.start(op.button, op.file);
+            ASSERT_TRUE(rig.ended());
+            ASSERT_TRUE(endsWith(window.status(0), " finished")) << window.status(0);
+            const int total = rig.gate.calls;
+            ASSERT_GT(total, 20) << op.caption;
+            points = {1, 2, 3, 4, 5, 6, 7, 8, total - 2};
+        }
+        for (int point : points)
+            for (const Stop& stop : kStops) {
+                SCOPED_TRACE(std::string(op.caption) + " at " + std::to_string(point) + " by " +
+                             stop.name);
+                const std::string base = windowApp().session.currentImageBase;
+                int reached = 0;
+                auto atPoint = [&] {
+                    ++reached;
+                    if (op.button == kReadId)
+                        SendMessageW(window.main, WM_DROPFILES,
+                                     reinterpret_cast<WPARAM>(dropOf({rig.dir.file("other.dsk")})),
+                                     0);
+                    send(window.main, stop);
+                };
+                rig.gate.calls = 0;
+                rig.gate.gateAt = op.drive ? point : 0;
+                rig.gate.atGate = atPoint;
+                if (!op.drive)
+                    atTaskbarReset = atPoint;
+                rig.start(op.button, op.file);
+                ASSERT_TRUE(rig.ended());
+                EXPECT_EQ(reached, 1);
+                EXPECT_TRUE(endsWith(window.status(0), " cancelled")) << window.status(0);
+                EXPECT_EQ(window.busyControlsEnabled(),
+                          std::vector<bool>(busyControls().size(), true));
+                EXPECT_EQ(window.text(op.button), op.caption);
+                if (op.button == kReadId || op.button == kSaveId) {
+                    const std::string imageBase =
+                        rig.dir.file(op.button == kReadId ? "read" : "saved");
+                    const auto digits = test::readAll(imageBase + ".map").size();
+                    EXPECT_EQ(test::readAll(imageBase + ".dsk").size(), 512 * digits);
+                    EXPECT_EQ(windowApp().session.currentImageBase, imageBase); // not the drop's
+                } else if (op.button != kOpenId) {
+                    EXPECT_EQ(windowApp().session.currentImageBase, base);
+                }
+            }
+    }
+}
+
+// Two commands back to back, the second sent right after the first (its
+// worker may not have taken the busy flag yet) or from a check point of the
+// first: the second does nothing (it asks for no file), the first runs as if
+// alone up to a later check point where it is cancelled, its image base
+// kept and its files the diskette's first sides, one map digit per sector.
+TEST(WindowRace, TwoCommandsBackToBackNeverRunTogether) {
+    RaceRig rig;
+    Window& window = *rig.window;
+    for (int second : {kOpenId, kReadId, kSaveId, kWriteId, kFormatId})
+        for (bool fromCheckPoint : {false, true}) {
+            SCOPED_TRACE(std::to_string(second) + (fromCheckPoint ? " from a check point" : ""));
+            window.dialogs.fileDialogs.clear();
+            window.dialogs.questions.clear();
+            window.dialogs.files = {rig.dir.file("first.dsk"), rig.dir.file("other.dsk")};
+            rig.gate.calls = 0;
+            rig.gate.gateAt = 40;
+            rig.gate.atGate = [&] {
+                if (fromCheckPoint)
+                    window.command(second);
+                window.command(kCancelId);
+            };
+            window.command(kReadId);
+            if (!fromCheckPoint)
+                window.command(second);
+            ASSERT_TRUE(rig.ended());
+            EXPECT_EQ(window.dialogs.fileDialogs.size(), 1u);
+            EXPECT_TRUE(window.dialogs.questions.empty());
+            EXPECT_EQ(window.status(0),
+                      "Ready. Reading to " + rig.dir.file("first.dsk") + " cancelled");
+            const test::Bytes image = test::readAll(rig.dir.file("first.dsk"));
+            const auto digits = test::readAll(rig.dir.file("first.map")).size();
+            EXPECT_GT(digits, 0u);
+            EXPECT_EQ(image.size(), 512 * digits);
+            EXPECT_EQ(image, test::Bytes(rig.side.begin(), rig.side.begin() + image.size()));
+            EXPECT_EQ(windowApp().session.currentImageBase, rig.dir.file("first"));
+            EXPECT_EQ(window.text(kImageNameId), "first");
+        }
+}
+
+// A dorvane.exe reading in real time, closed during the read: it ends with
+// its normal code, not an exception's.
+TEST(WindowRace, ClosingDuringAReadEndsTheProcess) {
+    test::TempDir dir;
+    const std::string diskette = dir.file("diskette.dsk");
+    test::writeAll(diskette, test::patterned(409600, 2));
+    _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", widen(diskette).c_str());
+    _wputenv_s(L"DORVANE_VIRTUAL_SPEED", L"1");
+    std::wstring line = L"\"" + widen(DORVANE_EXE) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &process);
+    _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", L"");
+    _wputenv_s(L"DORVANE_VIRTUAL_SPEED", L"");
+    ASSERT_TRUE(started);
+
+    HWND main = nullptr, dialog = nullptr;
+    const auto textOf = [](HWND window) {
+        wchar_t text[300] = {};
+        SendMessageTimeoutW(window, WM_GETTEXT, 300, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
+                            2000, nullptr);
+        return narrow(text);
+    };
+    const bool shown = pumpUntil(
+        [&] {
+            main = FindWindowW(L"DORVANE", nullptr);
+            return main && IsWindowVisible(main) && GetDlgItem(main, kTabId);
+        },
+        120);
+    bool reading = false;
+    if (shown) {
+        PostMessageW(GetDlgItem(main, kReadId), BM_CLICK, 0, 0);
+        const bool asked = pumpUntil([&] {
+            dialog = FindWindowW(
+                L"#32770", L"Read the data from a real diskette and save a dump to file named:");
+            return dialog != nullptr;
+        });
+        HWND name = dialog ? GetDlgItem(dialog, 0x47c) : nullptr; // the file-name field
+        if (dialog && !name)
+            name = GetDlgItem(dialog, 0x480);
+        if (asked && name) {
+            const std::wstring image = widen(dir.file("read.dsk"));
+            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
+            PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+            reading = pumpUntil([&] {
+                return textOf(GetDlgItem(main, kStatusBarId)).rfind("Reading the whole media", 0) ==
+                       0;
+            });
+        }
+        PostMessageW(main, WM_CLOSE, 0, 0);
+    }
+    const bool ended =
+        pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60);
+    if (!ended)
+        TerminateProcess(process.hProcess, 99);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(reading);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(code, 0u) << std::hex << code;
+}
+
+} // namespace
+} // namespace dorvane::ui
