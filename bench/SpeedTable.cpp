@@ -35,22 +35,6 @@ namespace {
 constexpr int kTracks = 80, kSectors = 10;
 constexpr std::size_t kSideBytes = std::size_t{kTracks} * kSectors * kSectorBytes;
 
-class QuietView : public OperationView {
-public:
-    void setStatus(int, const std::string&) override {}
-    void repaintMap() override {}
-    void repaintWindow() override {}
-    int shownSlot() const override { return 0; }
-    void selectSlot(int) override {}
-    void enableControls(bool) override {}
-    void setButtonCaption(int, const std::string&) override {}
-    void setTaskbarState(TaskbarState) override {}
-    void setTaskbarValue(int, int) override {}
-    bool confirm(const std::string&, const std::string&) override { return true; }
-    bool interruptRequested() override { return false; }
-    void settingsChanged() override {}
-};
-
 std::string rowText(const std::string& what, const std::string& measured,
                     const std::string& baseline, double ratio, int runs) {
     char numbers[64];
@@ -139,7 +123,7 @@ ReadRun readSide(const std::vector<std::uint8_t>& image, const fs::path& folder,
     auto session = std::make_unique<Session>();
     OperationState state;
     state.driverUnusable = false;
-    QuietView view;
+    QuietView view(true);
     OperationContext ctx{*session, state, view};
     OperationRequest request;
     request.choose((folder / "read.dsk").string());

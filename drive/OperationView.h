@@ -53,6 +53,28 @@ public:
     virtual void settingsChanged() = 0;
 };
 
+// A view that shows nothing and answers every question alike: for work done
+// where nobody watches (benchmarks, fuzzing).
+class QuietView : public OperationView {
+public:
+    explicit QuietView(bool answer = false) : answer_(answer) {}
+    void setStatus(int, const std::string&) override {}
+    void repaintMap() override {}
+    void repaintWindow() override {}
+    int shownSlot() const override { return 0; }
+    void selectSlot(int) override {}
+    void enableControls(bool) override {}
+    void setButtonCaption(int, const std::string&) override {}
+    void setTaskbarState(TaskbarState) override {}
+    void setTaskbarValue(int, int) override {}
+    bool confirm(const std::string&, const std::string&) override { return answer_; }
+    bool interruptRequested() override { return false; }
+    void settingsChanged() override {}
+
+private:
+    bool answer_;
+};
+
 // Shows the slot of `head`: selects its tab and repaints when another is shown.
 void showSlotOf(OperationView& view, int head);
 

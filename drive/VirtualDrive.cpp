@@ -527,19 +527,34 @@ bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
     return true;
 }
 
+VirtualDiskette* VirtualDrive::idCommand(const std::uint8_t* in, std::size_t inSize,
+                                         std::size_t outSize, std::size_t answerSize,
+                                         IdScanRequest& request) {
+    bool ok = inSize == sizeof(IdScanRequest);
+    if (ok)
+        std::memcpy(&request, in, sizeof request);
+    if (!ok || request.head > 1) {
+        fail(kErrorInvalidParameter);
+        return nullptr;
+    }
+    if (outSize < answerSize) {
+        fail(kErrorInsufficientBuffer);
+        return nullptr;
+    }
+    VirtualDiskette* disk = diskettes_[drive_].get();
+    if (!disk || !disk->present) {
+        fail(kErrorNotReady);
+        return nullptr;
+    }
+    return disk;
+}
+
 bool VirtualDrive::scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                         std::size_t outSize, std::size_t* returned) {
-    if (inSize != sizeof(IdScanRequest))
-        return fail(kErrorInvalidParameter);
     IdScanRequest request;
-    std::memcpy(&request, in, sizeof request);
-    if (request.head > 1)
-        return fail(kErrorInvalidParameter);
-    if (outSize < 1)
-        return fail(kErrorInsufficientBuffer);
-    VirtualDiskette* disk = diskettes_[drive_].get();
-    if (!disk || !disk->present)
-        return fail(kErrorNotReady);
+    VirtualDiskette* disk = idCommand(in, inSize, outSize, 1, request);
+    if (!disk)
+        return false;
     // The IDs that pass the head in one revolution from the index hole; a track
     // at another rate or density shows none.
     waitForIndexAndRevolutions(1);
@@ -564,17 +579,10 @@ namespace dorvane {
 
 bool VirtualDrive::readId(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                           std::size_t outSize, std::size_t* returned) {
-    if (inSize != sizeof(IdScanRequest))
-        return fail(kErrorInvalidParameter);
     IdScanRequest request;
-    std::memcpy(&request, in, sizeof request);
-    if (request.head > 1)
-        return fail(kErrorInvalidParameter);
-    if (outSize < sizeof(ReadIdResult))
-        return fail(kErrorInsufficientBuffer);
-    VirtualDiskette* disk = diskettes_[drive_].get();
-    if (!disk || !disk->present)
-        return fail(kErrorNotReady);
+    VirtualDiskette* disk = idCommand(in, inSize, outSize, sizeof(ReadIdResult), request);
+    if (!disk)
+        return false;
     const VirtualTrack& track = disk->track(headCylinder_[drive_], request.head);
     if (track.dataRate != rate_ || track.sectors.empty() || !sameDensity(track, request.flags)) {
         waitForIndexAndRevolutions(1);

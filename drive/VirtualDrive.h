@@ -185,6 +185,10 @@ private:
     bool transfer(bool write, const std::uint8_t* in, std::size_t inSize, std::uint8_t* buffer,
                   std::size_t size, std::size_t* returned);
     bool format(const std::uint8_t* in, std::size_t inSize);
+    // The checks the two ID commands share: the request block, room for the
+    // answer, a diskette in the drive. Null (and the error set) when one fails.
+    VirtualDiskette* idCommand(const std::uint8_t* in, std::size_t inSize, std::size_t outSize,
+                               std::size_t answerSize, IdScanRequest& request);
     bool scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize,
               std::size_t* returned);
     bool readId(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize,

@@ -37,20 +37,4 @@ inline void require(bool holds, const char* what) {
     }
 }
 
-class SilentView : public OperationView {
-public:
-    void setStatus(int, const std::string&) override {}
-    void repaintMap() override {}
-    void repaintWindow() override {}
-    int shownSlot() const override { return 0; }
-    void selectSlot(int) override {}
-    void enableControls(bool) override {}
-    void setButtonCaption(int, const std::string&) override {}
-    void setTaskbarState(TaskbarState) override {}
-    void setTaskbarValue(int, int) override {}
-    bool confirm(const std::string&, const std::string&) override { return false; }
-    bool interruptRequested() override { return false; }
-    void settingsChanged() override {}
-};
-
 } // namespace dorvane::fuzz

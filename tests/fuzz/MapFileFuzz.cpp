@@ -32,7 +32,7 @@ std::uint64_t fileSize(const std::string& path) {
 struct Loaded {
     std::unique_ptr<Session> session = std::make_unique<Session>();
     OperationState state;
-    fuzz::SilentView view;
+    QuietView view;
     OperationContext ctx{*session, state, view};
 
     explicit Loaded(std::uint8_t choices) {

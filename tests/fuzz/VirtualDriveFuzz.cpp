@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ReadPace pace = choices & 64 ? ReadPace::TrackAtOnce : ReadPace::PerSector;
     OperationState state;
     state.driverUnusable = false;
-    fuzz::SilentView view;
+    QuietView view;
     OperationContext ctx{*session, state, view};
     VirtualDrive drive(disk);
     NoProfile profile;
