@@ -383,14 +383,6 @@ TEST(Cli, InterruptedReadExitsWithFailure) {
     EXPECT_EQ(test::readAll(dir.file("c.dsk")).size(), sectors * 512);
 }
 
-std::string sortedNames(const TempDir& dir, const std::string& prefix) {
-    std::string names;
-    for (const std::string& name : dir.names())
-        if (name.rfind(prefix, 0) == 0)
-            names += name.substr(prefix.size()) + "\n";
-    return names;
-}
-
 // The rescue commands once each on the virtual drive: what they print, exit
 // with and leave in the files, and what they refuse before touching a file.
 TEST(Cli, RescueCommandsEndToEnd) {
@@ -399,22 +391,16 @@ TEST(Cli, RescueCommandsEndToEnd) {
     const std::string demo = at("demo.imd");
     ASSERT_EQ(cli(dir, "", {"make-demo", demo}).status, 0);
 
-    // Track at once: the same image, map, log, dumps and summary as per sector.
-    const CliRun slow = cli(dir, demo, {"read", "slow.dsk"});
-    EXPECT_EQ(slow.status, 3);
+    // Per sector and track at once (that both leave the same files is the
+    // core's business): the images the commands below work on.
+    EXPECT_EQ(cli(dir, demo, {"read", "slow.dsk"}).status, 3);
     const CliRun fast = cli(dir, demo, {"read", "fast.dsk", "--fast", "--imd"});
     EXPECT_EQ(fast.status, 3) << fast.err;
-    for (const char* extension : {".dsk", ".map", ".log"})
-        EXPECT_EQ(test::readAll(at(std::string("fast") + extension)),
-                  test::readAll(at(std::string("slow") + extension)))
-            << extension;
-    const std::string dumps = sortedNames(dir, "fast_crc_error_");
-    EXPECT_EQ(dumps, sortedNames(dir, "slow_crc_error_"));
+    std::string dumps;
+    for (const std::string& name : dir.names())
+        if (name.rfind("fast_crc_error_", 0) == 0)
+            dumps += name + "\n";
     EXPECT_FALSE(dumps.empty());
-    const auto summary = [](const std::string& out) {
-        return out.substr(out.find("Summary: "), out.find("Image: ") - out.find("Summary: "));
-    };
-    EXPECT_EQ(summary(fast.out), summary(slow.out));
 
     // Its ImageDisk file: the records counted as printed, the normal ones
     // holding the image's bytes.
@@ -453,7 +439,7 @@ TEST(Cli, RescueCommandsEndToEnd) {
     EXPECT_GT(test::readAll(at("fast.log")).size(), log);
     std::istringstream kept(dumps);
     for (std::string name; std::getline(kept, name);)
-        EXPECT_TRUE(test::exists(at("fast_crc_error_" + name))) << name;
+        EXPECT_TRUE(test::exists(at(name))) << name;
 
     // A surface that does not hold what was written, and diskettes to detect.
     test::writeAll(at("blank.dsk"), Bytes(409600, 0));
@@ -476,10 +462,6 @@ TEST(Cli, RescueCommandsEndToEnd) {
         {"write slow.dsk --yes --verify", at("blank.dsk"), 3,
          "Verified: 800 sectors read back, 1 not as written\n  head 0 track 7 sector 4 (LBN " +
              std::to_string(sectorIndexToLbn(73, 10, 80)) + "): last error 23 CRC error\n",
-         ""},
-        {"detect", demo, 0,
-         "RX50: 80 tracks, 10 sectors of 512 bytes, 300 kbit/s MFM, one side\n"
-         "Read it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n",
          ""},
         {"detect", at("unformatted.dsk"), 1, "No sector IDs at 500, 300 or 250 kbit/s",
          "detect: no sector IDs found"},
