@@ -55,7 +55,8 @@ DWORD runCli(const test::TempDir& dir, const std::string& diskette, const std::s
     DWORD code = 0xFFFFFFFF;
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                        nullptr, &startup, &process)) {
-        WaitForSingleObject(process.hProcess, INFINITE);
+        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0)
+            TerminateProcess(process.hProcess, 99); // a bounded wait: a hung run fails
         GetExitCodeProcess(process.hProcess, &code);
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
