@@ -222,12 +222,8 @@ TEST(WindowRace, ClosingDuringAReadEndsTheProcess) {
     test::writeAll(diskette, test::patterned(409600, 2));
     _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", widen(diskette).c_str());
     _wputenv_s(L"DORVANE_VIRTUAL_SPEED", L"1");
-    std::wstring line = L"\"" + widen(DORVANE_EXE) + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &process);
+    const bool started = startDorvane(process);
     _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", L"");
     _wputenv_s(L"DORVANE_VIRTUAL_SPEED", L"");
     ASSERT_TRUE(started);
@@ -267,14 +263,8 @@ TEST(WindowRace, ClosingDuringAReadEndsTheProcess) {
         }
         PostMessageW(main, WM_CLOSE, 0, 0);
     }
-    const bool ended =
-        pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60);
-    if (!ended)
-        TerminateProcess(process.hProcess, 99);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    bool ended = false;
+    const DWORD code = exitCodeOf(process, ended);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(reading);
     EXPECT_TRUE(ended);

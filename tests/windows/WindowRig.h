@@ -83,6 +83,29 @@ inline bool pumpUntil(const std::function<bool()>& done, int seconds = 60) {
     return true;
 }
 
+// dorvane.exe started as a process of its own, with this one's environment.
+inline bool startDorvane(PROCESS_INFORMATION& process) {
+    std::wstring line = L"\"" + widen(DORVANE_EXE) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process) != FALSE;
+}
+
+// Waits up to a minute for `process` to end (ending it with 99 past that);
+// its exit code.
+inline DWORD exitCodeOf(PROCESS_INFORMATION& process, bool& ended) {
+    ended =
+        pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60);
+    if (!ended)
+        TerminateProcess(process.hProcess, 99);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
 // One window, started like the program starts it, with the virtual drive
 // serving `diskette` (none: the real driver, absent under Wine).
 class Window {

@@ -28,10 +28,6 @@ TEST(MapGeometry, HitTestEdgesOfEveryLayout) {
             EXPECT_FALSE(hitTest(origin, 8, spt, tracks, true)) << "busy";
         }
     }
-    EXPECT_TRUE(hitTest(878, 100, 18, 80, false));
-    EXPECT_FALSE(hitTest(879, 100, 18, 80, false));
-    EXPECT_TRUE(hitTest(850, 646, 10, 80, false));
-    EXPECT_FALSE(hitTest(850, 647, 10, 80, false));
     EXPECT_EQ(recordIndex(1, MapCell{80, 18}, 18), 2915);
 }
 
