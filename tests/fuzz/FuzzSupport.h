@@ -1,11 +1,14 @@
-// What the fuzz targets share: a folder of their own for the files an
-// operation writes, a view that shows nothing and answers every question with
-// Cancel (a fuzzed diskette may be missing, and OK would ask again forever),
-// and a check that aborts with a message when an invariant breaks.
+// What the fuzz targets share: the cut of an input into its parts, a folder of
+// their own for the files an operation writes, and a check that aborts with a
+// message when an invariant breaks. Their view is a QuietView answering every
+// question with Cancel (a fuzzed diskette may be missing, and OK would ask
+// again forever).
 #pragma once
 
 #include "drive/OperationView.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +16,29 @@
 #include <unistd.h>
 
 namespace dorvane::fuzz {
+
+// An input cut into a byte of choices, a part whose length the next two bytes
+// give (little-endian, cut to what there is), and the rest.
+struct InputParts {
+    std::uint8_t choices = 0;
+    const std::uint8_t* first = nullptr;
+    std::size_t firstSize = 0;
+    const std::uint8_t* rest = nullptr;
+    std::size_t restSize = 0;
+};
+
+// False when the input is too short to carry the three leading bytes.
+inline bool cutInput(const std::uint8_t* data, std::size_t size, InputParts& parts) {
+    if (size < 3)
+        return false;
+    parts.choices = data[0];
+    const std::size_t wanted = data[1] | static_cast<std::size_t>(data[2]) << 8;
+    parts.first = data + 3;
+    parts.firstSize = std::min(wanted, size - 3);
+    parts.rest = parts.first + parts.firstSize;
+    parts.restSize = size - 3 - parts.firstSize;
+    return true;
+}
 
 // A fresh folder under the system's temporary folder, made once per process.
 inline const std::string& scratchFolder() {

@@ -65,13 +65,12 @@ bool sameSlots(Session& a, Session& b) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3)
+    fuzz::InputParts input;
+    if (!fuzz::cutInput(data, size, input))
         return 0;
-    const std::uint8_t choices = data[0];
-    std::size_t mapSize = data[1] | static_cast<std::size_t>(data[2]) << 8;
-    mapSize = std::min(mapSize, size - 3);
-    writeFile(fuzz::scratchFile("in.map"), data + 3, mapSize);
-    writeFile(fuzz::scratchFile("in.dsk"), data + 3 + mapSize, size - 3 - mapSize);
+    const std::uint8_t choices = input.choices;
+    writeFile(fuzz::scratchFile("in.map"), input.first, input.firstSize);
+    writeFile(fuzz::scratchFile("in.dsk"), input.rest, input.restSize);
 
     Loaded first(choices);
     loadImage(first.ctx, first.request("in.dsk", 1001));

@@ -63,14 +63,13 @@ void checkRead(const OperationRequest& request, const DiskSettings& settings, bo
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3)
+    fuzz::InputParts input;
+    if (!fuzz::cutInput(data, size, input))
         return 0;
-    const std::uint8_t choices = data[0];
-    std::size_t scriptSize = data[1] | static_cast<std::size_t>(data[2]) << 8;
-    scriptSize = std::min(scriptSize, size - 3);
-    const std::string script(reinterpret_cast<const char*>(data + 3), scriptSize);
-    const std::uint8_t* diskette = data + 3 + scriptSize;
-    const std::size_t disketteSize = size - 3 - scriptSize;
+    const std::uint8_t choices = input.choices;
+    const std::string script(reinterpret_cast<const char*>(input.first), input.firstSize);
+    const std::uint8_t* diskette = input.rest;
+    const std::size_t disketteSize = input.restSize;
 
     const std::string diskettePath = fuzz::scratchFile(choices & 1 ? "disk.imd" : "disk.dsk");
     writeFile(diskettePath, diskette, disketteSize);
