@@ -34,6 +34,7 @@ TEST(Progress, BusyFlagAllowsOneOperation) {
     EXPECT_FALSE(state.tryStart());
     state.finish();
     EXPECT_TRUE(state.tryStart());
+    EXPECT_TRUE(state.running());
 }
 
 TEST(Progress, TickerShowsTimeWhileBusyAndClearsAfter) {
