@@ -131,6 +131,7 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
     writeText(at("bad.dsk.faults"), "crc 0 0 3\noops\n");
     writeText(at("one-crc.dsk.faults"), "crc 0 0 3\n");
     writeText(at("protected.dsk.faults"), "write-protect\n");
+    writeText(at("extra.faults"), "crc 0 0 5\n");
     test::writeAll(at("half.dsk"), Bytes(204800, 7));
     const Bytes image = test::patterned(409600, 33), map(800, '3');
     test::writeAll(at("p.dsk"), image);
@@ -155,13 +156,15 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          "read: no diskette in drive A: (" + at("bad.dsk.faults") +
              ", line 2: unknown fault 'oops')",
          at("bad.img"), 0},
-        // A good script applies. Partly bad: 3. Track 0 holds the last ten blocks.
+        // Good scripts apply, the one beside the diskette and an extra one.
+        // Partly bad: 3. Track 0 holds the last ten blocks.
         {"read crc.img --retries=0", at("one-crc.dsk"), 3,
-         "Summary: 799 good, 1 unreadable (of 800 sectors)\n  head 0 track 0 sector 3 (LBN 792): "
+         "Summary: 798 good, 2 unreadable (of 800 sectors)\n  head 0 track 0 sector 3 (LBN 792): "
+         "unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 0 sector 5 (LBN 793): "
          "unreadable, 1 attempts; last error 23 CRC error\n",
-         "", at("crc.img"), 409600},
+         "", at("crc.img"), 409600, "DORVANE_FAULT_SCRIPT=extra.faults"},
         // A diskette that heals: a reread of what failed.
-        {"reread crc.img", disk, 0, "Re-read: 1 sectors, 1 of them now read\n", ""},
+        {"reread crc.img", disk, 0, "Re-read: 2 sectors, 2 of them now read\n", ""},
         {"write copy.dsk --yes", disk, 0, "Summary: 800 written (of 800 sectors)\n", ""},
         {"write copy.dsk", disk, 2, "", "without a terminal to confirm, give --yes"},
         {"format", disk, 2, "", "without a terminal to confirm, give --yes"},
@@ -252,7 +255,7 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
     // A CRC dump that cannot be written (a folder has its name) fails the read.
     std::string dump;
     for (const std::string& name : dir.names())
-        if (name.rfind("crc_crc_error_", 0) == 0)
+        if (name.rfind("crc_crc_error_Head0_Track0_Sector3_", 0) == 0)
             dump = "b" + name.substr(3);
     ASSERT_FALSE(dump.empty());
     std::filesystem::create_directory(at(dump));
@@ -466,38 +469,25 @@ TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
     EXPECT_EQ(current.sa_handler, SIG_DFL);
 }
 
-// In process: every device made during a run shares the one diskette in
-// memory, which the demo's faults and an extra script's damage; the file is
-// never written.
-TEST(DeviceSelection, DemoFaultsExtraScriptAndOneSharedDiskette) {
+// In process: every device made during a run reaches the one diskette in
+// memory (what one writes, the next reads); the file is never written.
+TEST(DeviceSelection, DevicesShareOneDiskette) {
     TempDir dir;
-    const std::string demo = dir.file("demo.IMD");
-    std::string error, description;
-    ASSERT_TRUE(writeDemoDiskette(demo, error));
-    const Bytes file = test::readAll(demo);
-    writeText(dir.file("extra.faults"), "crc 0 7 7");
-    test::setVariable(kVirtualDriveVariable, demo);
-    test::setVariable(kFaultScriptVariable, dir.file("extra.faults"));
-    auto writer = makeFloppyDevice(&description), reader = makeFloppyDevice(nullptr);
+    const Bytes file = test::patterned(409600, 9);
+    test::writeAll(dir.file("disk.dsk"), file);
+    test::setVariable(kVirtualDriveVariable, dir.file("disk.dsk"));
+    auto writer = makeFloppyDevice(nullptr), reader = makeFloppyDevice(nullptr);
     test::setVariable(kVirtualDriveVariable, "");
-    test::setVariable(kFaultScriptVariable, "");
-    EXPECT_EQ(description, "Virtual drive A: " + demo);
     ASSERT_TRUE(writer->open("\\\\.\\fdraw0") && reader->open("\\\\.\\fdraw0"));
     FloppyController fdc(*writer), other(*reader);
-    ASSERT_TRUE(fdc.rateSelect(Rate300) && other.rateSelect(Rate300) && fdc.seekTrack32(7));
-    Bytes got(512);
-    EXPECT_TRUE(fdc.readData(sectorCommand(7, 0, 6, 7, 0x10), got.data(), got.size()));
-    EXPECT_FALSE(fdc.readData(sectorCommand(7, 0, 7, 8, 0x10), got.data(), got.size()));
-    EXPECT_EQ(writer->lastError(), kErrorCrc); // the extra script's fault
-    EXPECT_FALSE(fdc.seekCylinder(60));        // the demo's own: the first seek there fails
-    EXPECT_TRUE(fdc.seekCylinder(60));
-    // What one device writes, the next reads.
+    ASSERT_TRUE(fdc.rateSelect(Rate300) && other.rateSelect(Rate300));
     const Bytes track = test::patterned(5120, 77);
     ASSERT_TRUE(fdc.seekTrack32(9) && other.seekTrack32(9));
     ASSERT_TRUE(fdc.writeData(sectorCommand(9, 0, 1, 11, 0x10), track.data(), track.size()));
+    Bytes got(512);
     ASSERT_TRUE(other.readData(sectorCommand(9, 0, 3, 4, 0x10), got.data(), got.size()));
     EXPECT_EQ(got, Bytes(track.begin() + 1024, track.begin() + 1536));
-    EXPECT_EQ(test::readAll(demo), file);
+    EXPECT_EQ(test::readAll(dir.file("disk.dsk")), file);
 }
 
 } // namespace
