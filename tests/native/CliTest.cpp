@@ -241,13 +241,11 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
         File running(at("p.dsk"),
                      FileMode{Access::ReadWrite, Share::Read, Creation::OpenExisting, false});
         ASSERT_TRUE(running.isOpen());
-        for (const char* line : {"read p.dsk --force", "write p.dsk --yes"}) {
-            const CliRun second = cli(dir, disk, words(line));
-            EXPECT_EQ(second.status, 1) << line;
-            EXPECT_TRUE(contains(second.err, at("p.dsk") + " is in use by another process: " +
-                                                 systemMessageText(32) + " (system error 32)"))
-                << second.err;
-        }
+        const std::string inUse = at("p.dsk") +
+                                  " is in use by another process: " + systemMessageText(32) +
+                                  " (system error 32)";
+        runAll(dir, {{"read p.dsk --force", disk, 1, "", inUse},
+                     {"write p.dsk --yes", disk, 1, "", inUse}});
     }
     EXPECT_EQ(test::readAll(at("p.dsk")), image);
     EXPECT_EQ(test::readAll(at("p.map")), map);
@@ -267,9 +265,7 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
 
     // A scan adopts its layout into the profile only when asked.
     writeText(profile, "DiskSectorsCount=4\n");
-    const CliRun adopt = cli(dir, disk, {"scan", "--adopt"});
-    ASSERT_EQ(adopt.status, 0) << adopt.err;
-    EXPECT_TRUE(contains(adopt.out, "Profile: 300Kbps, 10 sectors"));
+    runAll(dir, {{"scan --adopt", disk, 0, "Profile: 300Kbps, 10 sectors", ""}});
     EXPECT_EQ(textOf(profile), defaults);
 }
 
@@ -328,12 +324,12 @@ TEST(Cli, RescueCommandsOnTheDemoDiskette) {
     runAll(dir, runs);
     // Detection adopts what it found into the profile.
     writeText(at("config/dorvane/profile"), "DiskDataRate=2\nDiskSectorsCount=1\n");
-    const CliRun adopt = cli(dir, demo, {"detect", "--adopt"});
-    EXPECT_EQ(adopt.status, 0) << adopt.err;
-    EXPECT_TRUE(contains(adopt.out, "RX50: 80 tracks, 10 sectors of 512 bytes, 300 kbit/s MFM, "
-                                    "one side\nRead it with: dorvane-cli read IMAGE --rate 300 "
-                                    "--sectors 10 --head 0\nProfile: 300Kbps, 10 sectors"))
-        << adopt.out;
+    runAll(
+        dir,
+        {{"detect --adopt", demo, 0,
+          "RX50: 80 tracks, 10 sectors of 512 bytes, 300 kbit/s MFM, one side\nRead it with: "
+          "dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\nProfile: 300Kbps, 10 sectors",
+          ""}});
     EXPECT_EQ(textOf(at("config/dorvane/profile")), "DiskDataRate=1\nDiskSectorsCount=2\n");
 }
 
@@ -442,9 +438,7 @@ TEST(Cli, FileCommandsAndTheHelp) {
 TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
     OperationState state;
     ASSERT_TRUE(state.tryStart());
-    std::FILE* out = std::tmpfile();
-    ASSERT_NE(out, nullptr);
-    cli::TerminalView view(out, false, false);
+    cli::TerminalView view(stderr, false, false);
     cli::WatchedDevice device(
         std::make_unique<VirtualDrive>(std::make_shared<VirtualDiskette>(
             VirtualDiskette::fromRaw(test::patterned(409600), 80, 10, 1, Rate300))),
@@ -462,7 +456,6 @@ TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
         EXPECT_FALSE(fdc.mediaPresent());
         EXPECT_EQ(device.lastError(), 995u); // the operation was aborted
     }
-    std::fclose(out);
     // Afterwards Ctrl+C is the default again; the state is no longer watched.
     struct sigaction current {};
     sigaction(SIGINT, nullptr, &current);
