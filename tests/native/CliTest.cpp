@@ -5,13 +5,11 @@
 #include "cli/Interrupt.h"
 #include "cli/TerminalView.h"
 #include "cli/WatchedDevice.h"
-#include "drive/DemoDiskette.h"
 #include "drive/DeviceSelection.h"
 #include "drive/FloppyController.h"
 #include "drive/SystemMessage.h"
 #include "drive/VirtualDrive.h"
 #include "files/File.h"
-#include "files/ImageDiskWriter.h"
 #include "model/DiskSettings.h"
 #include "tests/support/TextFiles.h"
 
@@ -269,10 +267,11 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
     EXPECT_EQ(textOf(profile), defaults);
 }
 
-// The rescue commands on the demo diskette: what they print, exit with and
-// leave in the files, and what they refuse before touching a file. The
-// summary lists exactly the sectors the demo's script damages, each once.
-TEST(Cli, RescueCommandsOnTheDemoDiskette) {
+// The rescue commands on the demo diskette, the file commands and the help:
+// what they print, exit with and leave in the files, and what they refuse
+// before touching a file. The summary lists exactly the sectors the demo's
+// script damages, each once.
+TEST(Cli, RescueAndFileCommands) {
     TempDir dir;
     const auto at = [&dir](const std::string& name) { return dir.file(name); };
     const std::string demo = at("demo.imd");
@@ -283,6 +282,15 @@ TEST(Cli, RescueCommandsOnTheDemoDiskette) {
     test::writeAll(at("big.dsk"), Bytes(819200, 1));
     test::writeAll(at("big.map"), Bytes(1600, '3'));
     test::writeAll(at("nomap.dsk"), Bytes(409600, 1));
+    test::writeAll(at("диск.dsk"), test::patterned(409600, 21)); // a Unicode name
+    test::writeAll(at("back.img"), test::patterned(409600, 22));
+    test::writeAll(at("short.img"), test::patterned(409000, 22));
+    test::writeAll(at("two.dsk"), test::patterned(819200, 23));
+    test::writeAll(at("junk.imd"), test::patterned(3000));
+    test::writeAll(at("ds.dsk"), test::patterned(2 * 40 * 4608, 8));
+    test::writeAll(at("one.dsk"), test::patterned(409600, 8));
+    const std::string converted = "Successfully converted to\n";
+    const std::string noWarnings = "\n(0 read warnings, 0 write warnings)\n";
     // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10.
     const std::string summary =
         "Summary: 795 good, 3 read after retries, 1 unreadable, 1 no ID (of 800 sectors)\n"
@@ -322,14 +330,60 @@ TEST(Cli, RescueCommandsOnTheDemoDiskette) {
          819200},
     };
     runAll(dir, runs);
-    // Detection adopts what it found into the profile.
+    Bytes cut = test::readAll(demo);
+    cut.resize(cut.size() - 100);
+    test::writeAll(at("cut.imd"), cut);
     writeText(at("config/dorvane/profile"), "DiskDataRate=2\nDiskSectorsCount=1\n");
-    runAll(
-        dir,
-        {{"detect --adopt", demo, 0,
-          "RX50: 80 tracks, 10 sectors of 512 bytes, 300 kbit/s MFM, one side\nRead it with: "
-          "dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\nProfile: 300Kbps, 10 sectors",
-          ""}});
+    // The file commands, with the profile's 9 sectors per track.
+    std::vector<Case> files = {
+        {"to-lbn " + at("диск.dsk"), "", 0, converted + at("диск.img") + noWarnings, "",
+         at("диск.img"), 409600},
+        {"to-lbn " + at("диск.dsk"), "", 1, "", "диск.img exists; it is left as it is"},
+        {"to-sector-order " + at("back.img"), "", 0, converted + at("back.dsk") + noWarnings, "",
+         at("back.dsk"), 409600},
+        {"to-sector-order --force " + at("short.img"), "", 3, "(2 read warnings, 0 write",
+         "holds 409000 bytes, less than one RX50 side (409600): 2 missing sectors were converted "
+         "as zeros"},
+        {"to-lbn " + at("two.dsk"), "", 1, "", "two RX50 sides", at("two.img"), 0},
+        {"to-lbn " + at("missing.dsk"), "", 1, "",
+         "file not found: " + at("missing.dsk") + ": " + systemMessageText(2) +
+             " (system error 2)\n",
+         at("missing.img"), 0},
+        {"imd2raw " + at("junk.imd"), "", 1, "", "; nothing converted", at("junk.txt"), 0},
+        {"imd2raw " + at("cut.imd"), "", 3, "has converted to RAW sectors", "is cut short inside"},
+        // 40 tracks as asked.
+        {"split " + at("ds.dsk") + " --tracks=40", "", 0,
+         at("ds_Head0.dsk") + "\n" + at("ds_Head1.dsk") + "\n", "", at("ds_Head1.dsk"), 40 * 4608},
+        {"split " + at("one.dsk") + " --sectors 10", "", 1, "", "nothing to split",
+         at("one_Head0.dsk"), 0},
+        {"split " + at("none.dsk"), "", 1, "", "file not found: " + at("none.dsk"),
+         at("none_Head0.dsk"), 0},
+        {"make-demo " + at("no/such/demo.imd"), "", 1, "", "no folder " + at("no/such"),
+         at("no/such/demo.imd.faults"), 0},
+        {"help sector", "", 0, "--head 0 or 1; not both", ""},
+        {"--version", "", 0, "dorvane-cli ", ""},
+        // A conversion or a split the disk does not take in full is a failure.
+        {"to-sector-order --force back.img", "", 1, "", "back.dsk was not written in full", "", 0,
+         kFullDisk},
+        {"split --force two.dsk", "", 1, "", "cannot split", "", 0, kFullDisk},
+        // Detection adopts what it found into the profile.
+        {"detect --adopt", demo, 0,
+         "RX50: 80 tracks, 10 sectors of 512 bytes, 300 kbit/s MFM, one side\nRead it with: "
+         "dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\nProfile: 300Kbps, 10 sectors",
+         ""},
+    };
+    for (const char* usage :
+         {"to-lbn", "to-lbn a.dsk b.dsk", "to-lbn a.dsk --head 1", "imd2raw --bad",
+          "split x.dsk --sectors 11", "split x.dsk --tracks 79", "split x.dsk --tracks",
+          "split --sectors 9", "make-demo", "make-demo a b", "no-such-command"})
+        files.push_back({usage, "", 2, "", "", at("x_Head0.dsk"), 0});
+    runAll(dir, files);
+    const CliRun help = cli(dir, "", {"--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* text : {"  3  ran to its end", "BASE.map  one digit per sector",
+                             "--retries N        attempts after the first, 0 to 20 (default 9)",
+                             "make-demo", "split", "imd2raw"})
+        EXPECT_TRUE(contains(help.out, text)) << text;
     EXPECT_EQ(textOf(at("config/dorvane/profile")), "DiskDataRate=1\nDiskSectorsCount=2\n");
 }
 
@@ -367,70 +421,6 @@ TEST(Cli, ProgressLineFitsTheTerminal) {
     EXPECT_EQ(wide, "[##########..........] " + text);
     EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 80), text);
     EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 40), text.substr(0, 39));
-}
-
-TEST(Cli, FileCommandsAndTheHelp) {
-    TempDir dir;
-    const auto at = [&dir](const std::string& name) { return dir.file(name); };
-    test::writeAll(at("диск.dsk"), test::patterned(409600, 21)); // a Unicode name
-    test::writeAll(at("back.img"), test::patterned(409600, 22));
-    test::writeAll(at("short.img"), test::patterned(409000, 22));
-    test::writeAll(at("two.dsk"), test::patterned(819200, 23));
-    test::writeAll(at("junk.imd"), test::patterned(3000));
-    test::writeAll(at("ds.dsk"), test::patterned(2 * 40 * 4608, 8));
-    test::writeAll(at("one.dsk"), test::patterned(409600, 8));
-    Bytes cut = encodeImageDisk(demoImageDisk());
-    cut.resize(cut.size() - 100);
-    test::writeAll(at("cut.imd"), cut);
-    const std::string converted = "Successfully converted to\n";
-    const std::string noWarnings = "\n(0 read warnings, 0 write warnings)\n";
-    std::filesystem::create_directories(at("config/dorvane"));
-    writeText(at("config/dorvane/profile"), "DiskSectorsCount=1\n"); // 9 sectors per track
-    std::vector<Case> runs = {
-        {"to-lbn " + at("диск.dsk"), "", 0, converted + at("диск.img") + noWarnings, "",
-         at("диск.img"), 409600},
-        {"to-lbn " + at("диск.dsk"), "", 1, "", "диск.img exists; it is left as it is"},
-        {"to-sector-order " + at("back.img"), "", 0, converted + at("back.dsk") + noWarnings, "",
-         at("back.dsk"), 409600},
-        {"to-sector-order --force " + at("short.img"), "", 3, "(2 read warnings, 0 write",
-         "holds 409000 bytes, less than one RX50 side (409600): 2 missing sectors were converted "
-         "as zeros"},
-        {"to-lbn " + at("two.dsk"), "", 1, "", "two RX50 sides", at("two.img"), 0},
-        {"to-lbn " + at("missing.dsk"), "", 1, "",
-         "file not found: " + at("missing.dsk") + ": " + systemMessageText(2) +
-             " (system error 2)\n",
-         at("missing.img"), 0},
-        {"imd2raw " + at("junk.imd"), "", 1, "", "; nothing converted", at("junk.txt"), 0},
-        {"imd2raw " + at("cut.imd"), "", 3, "has converted to RAW sectors", "is cut short inside"},
-        // The profile's 9 sectors, 40 tracks as asked.
-        {"split " + at("ds.dsk") + " --tracks=40", "", 0,
-         at("ds_Head0.dsk") + "\n" + at("ds_Head1.dsk") + "\n", "", at("ds_Head1.dsk"), 40 * 4608},
-        {"split " + at("one.dsk") + " --sectors 10", "", 1, "", "nothing to split",
-         at("one_Head0.dsk"), 0},
-        {"split " + at("none.dsk"), "", 1, "", "file not found: " + at("none.dsk"),
-         at("none_Head0.dsk"), 0},
-        {"make-demo " + at("no/such/demo.imd"), "", 1, "", "no folder " + at("no/such"),
-         at("no/such/demo.imd.faults"), 0},
-        {"help sector", "", 0, "--head 0 or 1; not both", ""},
-        {"--version", "", 0, "dorvane-cli ", ""},
-        // A conversion or a split the disk does not take in full is a failure.
-        {"to-sector-order --force back.img", "", 1, "", "back.dsk was not written in full", "", 0,
-         kFullDisk},
-        {"split --force two.dsk", "", 1, "", "cannot split", "", 0, kFullDisk},
-    };
-    for (const char* usage :
-         {"to-lbn", "to-lbn a.dsk b.dsk", "to-lbn a.dsk --head 1", "imd2raw --bad",
-          "split x.dsk --sectors 11", "split x.dsk --tracks 79", "split x.dsk --tracks",
-          "split --sectors 9", "make-demo", "make-demo a b", "no-such-command"})
-        runs.push_back({usage, "", 2, "", "", at("x_Head0.dsk"), 0});
-    runAll(dir, runs);
-
-    const CliRun help = cli(dir, "", {"--help"});
-    EXPECT_EQ(help.status, 0);
-    for (const char* text : {"  3  ran to its end", "BASE.map  one digit per sector",
-                             "--retries N        attempts after the first, 0 to 20 (default 9)",
-                             "make-demo", "split", "imd2raw"})
-        EXPECT_TRUE(contains(help.out, text)) << text;
 }
 
 // Ctrl+C clears the busy flag, and the drive of an operation that does not
