@@ -19,10 +19,6 @@
 namespace dorvane {
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-    return pathFromUtf8(utf8).wstring();
-}
-
 // Where the last run's stdout and stderr went. Every run writes a file of
 // its own: under Wine the handle a finished child inherited can close a
 // moment after the wait returns, and would keep a reused name from opening.
@@ -37,14 +33,15 @@ DWORD runCli(const test::TempDir& dir, const std::string& diskette, const std::s
         exe = "Z:" + exe;
     for (char& c : exe)
         c = c == '/' ? '\\' : c;
-    std::wstring line = wide("\"" + exe + "\" " + arguments);
+    std::wstring line = pathFromUtf8("\"" + exe + "\" " + arguments).wstring();
     test::setVariable(kVirtualDriveVariable, diskette);
     test::setVariable("APPDATA", dir.path());
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     static int runs = 0;
     lastOutput = dir.file("out" + std::to_string(++runs) + ".txt");
-    HANDLE out = CreateFileW(wide(lastOutput).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out =
+        CreateFileW(pathFromUtf8(lastOutput).wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                    &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
