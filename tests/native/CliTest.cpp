@@ -381,10 +381,9 @@ TEST(Cli, RescueAndFileCommands) {
 TEST(Cli, InterruptedReadExitsWithFailure) {
     TempDir dir;
     test::writeAll(dir.file("disk.dsk"), test::patterned(409600, 5));
-    // Real time: the read would take about a minute (which bounds the run);
-    // it is interrupted as soon as its first sector is in the image (at most
-    // 30 s of waiting). No `timeout` around it: that would pass the signal on
-    // to its whole group, a second Ctrl+C, which ends the program at once.
+    // Real time: about a minute's read, interrupted once its first sector is
+    // in the image (30 s of waiting at most). No `timeout`: it would pass the
+    // signal on to the group, a second Ctrl+C, which ends the program at once.
     const std::string script =
         "cd " + quoted(dir.path()) +
         " && (DORVANE_VIRTUAL_SPEED=1 DORVANE_VIRTUAL_DRIVE=disk.dsk XDG_CONFIG_HOME=config " +
