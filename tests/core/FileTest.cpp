@@ -6,27 +6,23 @@
 namespace dorvane {
 namespace {
 
+// Under a name outside ASCII: written, read back short at its end, and
+// replaced (emptied) by a second create.
 TEST(File, CreateWriteReadAndReplace) {
     test::TempDir dir;
-    const std::string path = dir.file("image.dsk");
-    {
-        File out(path, kCreateShared);
-        ASSERT_TRUE(out.isOpen());
-        EXPECT_EQ(out.write("abcdef", 6), 6u);
-    }
-    {
-        File in(path, kReadShared);
-        char buffer[10] = {};
-        EXPECT_EQ(in.read(buffer, 10), 6u); // short at the end of the file
-        EXPECT_EQ(std::string(buffer, 6), "abcdef");
-        EXPECT_EQ(in.read(buffer, 10), 0u);
-        EXPECT_EQ(in.size(), 6u);
-    }
-    File again(path, kCreateShared); // an existing file is replaced
-    ASSERT_TRUE(again.isOpen());
-    EXPECT_EQ(again.size(), 0u);
+    const std::string path = dir.file("\xD0\xB4\xD0\xB8\xD1\x81\xD0\xBA.dsk"); // "диск.dsk"
+    EXPECT_EQ(File(path, kCreateShared).write("abcdef", 6), 6u);
+    char buffer[10] = {};
+    File in(path, kReadShared);
+    EXPECT_EQ(in.read(buffer, 10), 6u);
+    EXPECT_EQ(std::string(buffer, 6), "abcdef");
+    EXPECT_EQ(in.read(buffer, 10), 0u);
+    in.close();
+    EXPECT_EQ(File(path, kCreateShared).size(), 0u);
 }
 
+// A missing file opens as nothing with its reason; a folder is no file, and
+// two spellings of one path are one file.
 TEST(File, MissingFilesAndFolders) {
     test::TempDir dir;
     File missing(dir.file("nothing.dsk"), kReadShared);
@@ -35,15 +31,10 @@ TEST(File, MissingFilesAndFolders) {
     char byte = 0;
     EXPECT_EQ(missing.read(&byte, 1), 0u);
     EXPECT_EQ(missing.write(&byte, 1), 0u);
-
     EXPECT_FALSE(fileExists(dir.path()));
-    EXPECT_TRUE(isDirectory(dir.path()));
     test::writeAll(dir.file("a.bin"), {1, 2, 3});
-    EXPECT_TRUE(fileExists(dir.file("a.bin")));
     EXPECT_TRUE(sameFile(dir.file("a.bin"), dir.path() + "/./a.bin"));
     EXPECT_FALSE(sameFile(dir.file("a.bin"), dir.file("b.bin")));
-    EXPECT_TRUE(deleteFile(dir.file("a.bin")));
-    EXPECT_FALSE(fileExists(dir.file("a.bin")));
 }
 
 // The share modes hold on both builds: a file being written (a read's image)
@@ -72,18 +63,6 @@ TEST(File, ShareModesKeepOthersOut) {
         first.close();
         EXPECT_EQ(test::readAll(path).size(), 1024u); // a refused replace truncated nothing
     }
-}
-
-TEST(File, UnicodeNames) {
-    test::TempDir dir;
-    const std::string path = dir.file("\xD0\xB4\xD0\xB8\xD1\x81\xD0\xBA.dsk"); // "диск.dsk"
-    {
-        File out(path, kCreateShared);
-        ASSERT_TRUE(out.isOpen());
-        out.write("x", 1);
-    }
-    EXPECT_TRUE(fileExists(path));
-    EXPECT_EQ(test::readAll(path), test::Bytes{'x'});
 }
 
 } // namespace
