@@ -59,16 +59,17 @@ TEST(VirtualDiskette, WritesAndLoadsAnImageDiskFile) {
     auto disk = std::make_shared<VirtualDiskette>();
     std::string problem;
     ASSERT_TRUE(VirtualDiskette::fromImageDisk(path, *disk, problem)) << problem;
-    EXPECT_EQ(disk->track(1, 0).dataRate, Rate500);
-    EXPECT_TRUE(disk->track(1, 0).fm);
-    EXPECT_EQ(disk->track(3, 1).dataRate, Rate250);
-    EXPECT_FALSE(disk->track(3, 1).fm);
-    std::string marks; // physical order as recorded; d deleted, c data error, n no data
-    for (const VirtualTrack* track : {&disk->track(1, 0), &disk->track(3, 1)})
+    // Per track its rate code and density, then its IDs in physical order as
+    // recorded, marked d deleted, c data error, n no data.
+    std::string marks;
+    for (const VirtualTrack* track : {&disk->track(1, 0), &disk->track(3, 1)}) {
+        marks += std::to_string(track->dataRate) + (track->fm ? "FM:" : "MFM:");
         for (const VirtualSector& s : track->sectors)
-            marks += std::to_string(s.id.sector) + (s.deleted ? "d" : "") +
-                     (s.permanentCrc ? "c" : "") + (s.noData ? "n " : " ");
-    EXPECT_EQ(marks, "2 1 3n 4c 5 1d 2c 5dc ");
+            marks += " " + std::to_string(s.id.sector) + (s.deleted ? "d" : "") +
+                     (s.permanentCrc ? "c" : "") + (s.noData ? "n" : "");
+        marks += "; ";
+    }
+    EXPECT_EQ(marks, "0FM: 2 1 3n 4c 5; 2MFM: 1d 2c 5dc; ");
     EXPECT_EQ(disk->findSector(1, 0, 5)->id.cylinder, 9);
 
     VirtualRig rig(disk, Rate250);
