@@ -87,35 +87,27 @@ TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
     setVariable(kVirtualDriveVariable, "");
 }
 
-// A whole-disk read of a side with a bad ID and an ID without data: the map,
-// one log line per attempt with the driver's code.
-TEST(FaultsInOperations, WholeDiskRead) {
+// A bad ID, an ID without data and a bad data field on one track, met by the
+// whole-disk read (the map, one log line per attempt with the driver's code),
+// the single-sector read (the legend and result of the last attempt) and the
+// scan (it lists the bad data field and the ID without data, not the bad ID).
+TEST(FaultsInOperations, ReadSectorReadAndScan) {
     OpsRig rig;
     rig.settings().retries = 5;
     rig.insert(patterned(kSide, 6));
     rig.sector(3, 0, 4).idCrc = true;
-    rig.sector(5, 0, 2).noData = true;
+    rig.sector(3, 0, 2).noData = true;
+    rig.sector(3, 0, 10).permanentCrc = true;
     ASSERT_TRUE(rig.read());
     std::string map(800, '3');
-    map[33] = map[51] = '5';
+    map[31] = map[33] = map[39] = '5';
     EXPECT_EQ(rig.fileText(".map"), map);
     const std::string log = rig.fileText(".log");
     EXPECT_EQ(countOf(log, "Track 3, sector 4, "), 6);
-    EXPECT_EQ(countOf(log, "Track 5, sector 2, "), 6);
-    EXPECT_EQ(countOf(log, "error 23 - "), 6);
+    EXPECT_EQ(countOf(log, "Track 3, sector 2, "), 6);
+    EXPECT_EQ(countOf(log, "error 23 - "), 12);
     EXPECT_EQ(countOf(log, "error 1122 - "), 6);
-}
 
-// The single-sector read of a bad ID and of an ID without data: the legend
-// and result of the last attempt; then the scan of the track lists a bad data
-// field and an ID without data, not a bad ID.
-TEST(FaultsInOperations, SectorReadAndTrackScan) {
-    OpsRig rig;
-    rig.settings().retries = 5;
-    rig.insert(patterned(kSide, 7));
-    rig.sector(3, 0, 4).idCrc = true;
-    rig.sector(3, 0, 2).noData = true;
-    rig.sector(3, 0, 10).permanentCrc = true;
     for (const int sector : {4, 2}) {
         ASSERT_TRUE(rig.state.tryStart());
         readSector(rig.ctx, rig.drive, 3, 0, sector);

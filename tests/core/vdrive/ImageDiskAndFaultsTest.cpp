@@ -3,7 +3,6 @@
 #include "drive/DemoDiskette.h"
 #include "drive/DeviceSelection.h"
 #include "files/ImageDiskWriter.h"
-#include "model/Interleave.h"
 #include "tests/core/vdrive/VirtualRig.h"
 
 namespace dorvane {
@@ -120,7 +119,7 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
     }
 }
 
-TEST(DemoDiskette, ReadsBackWithItsFaults) {
+TEST(DemoDiskette, LoadsAsItsSectorImage) {
     test::TempDir dir;
     const std::string path = dir.file("demo.imd");
     std::string error;
@@ -132,8 +131,9 @@ TEST(DemoDiskette, ReadsBackWithItsFaults) {
     auto sector = [&](int index) { return disk->sectorData(index / 10, 0, index % 10 + 1); };
     for (int i = 0; i < 800; ++i)
         ASSERT_EQ(sector(i), Bytes(image.begin() + i * 512, image.begin() + (i + 1) * 512)) << i;
-    // Logical block 0 and the directory in block 1 say what they are.
-    const Bytes boot = sector(lbnToSectorIndex(0)), directory = sector(lbnToSectorIndex(1));
+    // Logical block 0 (track 1, sector 1) and the directory in block 1 (track
+    // 1, sector 3) say what they are.
+    const Bytes boot = sector(10), directory = sector(12);
     EXPECT_EQ(std::string(boot.begin(), boot.begin() + 21), "DORVANE DEMO DISKETTE");
     EXPECT_EQ(std::string(directory.begin() + 32, directory.begin() + 44), "README.TXT  ");
 }

@@ -69,7 +69,7 @@ TEST(VirtualDrive, DevicesAndMalformedBlocks) {
     EXPECT_EQ(Bytes(buffer, buffer + 512), sectorOf(kImage, 0, 1));
 }
 
-TEST(VirtualDrive, SeeksAndReadsWhatTheImageHolds) {
+TEST(VirtualDrive, SeeksReadsAndWrites) {
     Rig rig(side());
     EXPECT_TRUE(rig.fdc.seekTrack32(79));
     EXPECT_TRUE(rig.fdc.recalibrate());
@@ -94,6 +94,25 @@ TEST(VirtualDrive, SeeksAndReadsWhatTheImageHolds) {
     SectorCommandBlock fm = sectorCommand(37, 0, 1, 2, 0x10);
     fm.flags = 0;
     EXPECT_EQ(rig.error(rig.fdc.readData(fm, got.data(), got.size())), kErrorIdMarkNotFound);
+
+    // A write lays down fresh data fields: the one with a bad CRC reads again.
+    const SectorCommandBlock wholeTrack = sectorCommand(37, 0, 1, kSpt + 1, 0x10);
+    const Bytes track = patterned(kSpt * 512, 99);
+    rig.disk->findSector(37, 0, 2)->permanentCrc = true;
+    ASSERT_TRUE(rig.fdc.writeData(wholeTrack, track.data(), track.size()));
+    ASSERT_EQ(rig.read(37, 0, 2, got), 0u);
+    EXPECT_EQ(got, sectorOf(track, 0, 2));
+    // A missing ID stops the write there with 27: the sectors before it are written.
+    auto& sectors = rig.disk->track(37, 0).sectors;
+    sectors.erase(sectors.begin() + 6); // ID 7
+    const Bytes again = patterned(kSpt * 512, 7);
+    EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
+              kErrorSectorNotFound);
+    EXPECT_EQ(rig.disk->sectorData(37, 0, 6), sectorOf(again, 0, 6));
+    EXPECT_EQ(rig.disk->sectorData(37, 0, 8), sectorOf(track, 0, 8));
+    rig.disk->writeProtected = true;
+    EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
+              kErrorWriteProtect);
 }
 
 // Each fault as the driver answers it, set by its fault-script line: the
@@ -133,31 +152,6 @@ TEST(VirtualDrive, FaultsAsTheControllerAnswers) {
         ReadIdResult id{};
         EXPECT_EQ(rig.error(rig.fdc.readId(0, id)), c.readIdError) << c.script;
     }
-}
-
-TEST(VirtualDrive, WritesChangeWhatReadsReturn) {
-    Rig rig(side());
-    ASSERT_TRUE(rig.fdc.seekTrack32(5));
-    const SectorCommandBlock wholeTrack = sectorCommand(5, 0, 1, kSpt + 1, 0x10);
-    const Bytes track = patterned(kSpt * 512, 99);
-    rig.disk->findSector(5, 0, 2)->permanentCrc = true;
-    ASSERT_TRUE(rig.fdc.writeData(wholeTrack, track.data(), track.size()));
-    Bytes got;
-    ASSERT_EQ(rig.read(5, 0, 2, got), 0u); // the rewritten sector reads again
-    EXPECT_EQ(got, sectorOf(track, 0, 2));
-
-    // A missing ID stops the write there with 27: the sectors before it are written.
-    auto& sectors = rig.disk->track(5, 0).sectors;
-    sectors.erase(sectors.begin() + 6); // ID 7
-    const Bytes again = patterned(kSpt * 512, 7);
-    EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
-              kErrorSectorNotFound);
-    EXPECT_EQ(rig.disk->sectorData(5, 0, 6), sectorOf(again, 0, 6));
-    EXPECT_EQ(rig.disk->sectorData(5, 0, 8), sectorOf(track, 0, 8));
-
-    rig.disk->writeProtected = true;
-    EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
-              kErrorWriteProtect);
 }
 
 TEST(VirtualDrive, FormatThenScan) {
