@@ -93,6 +93,7 @@ TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
 // scan (it lists the bad data field and the ID without data, not the bad ID).
 TEST(FaultsInOperations, ReadSectorReadAndScan) {
     OpsRig rig;
+    CurrentFolder here{rig.dir.path()}; // where the single-sector read leaves its dumps
     rig.settings().retries = 5;
     rig.insert(patterned(kSide, 6));
     rig.sector(3, 0, 4).idCrc = true;
