@@ -45,10 +45,7 @@ TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
     const std::string diskette = dir.file("disk.dsk");
     writeAll(diskette, patterned(kSide, 3));
     setVariable(kVirtualDriveVariable, diskette);
-    const std::string line = "# a comment line of sixty-four bytes, padded out with dots ....\n";
-    std::string full;
-    while (full.size() < (std::size_t{1} << 20))
-        full += line;
+    const std::string full(std::size_t{1} << 20, '#'); // one long comment
     for (const bool over : {true, false}) {
         const std::string script = dir.file(over ? "big.txt" : "full.txt");
         const std::string text = over ? full + "\n" : full;
