@@ -174,8 +174,8 @@ TEST(VirtualDrive, FormatThenScan) {
               kErrorInsufficientBuffer);
 }
 
-// A short image: the sector cut short is padded, the rest has no ID.
-TEST(VirtualDrive, ShortRawImage) {
+TEST(VirtualDrive, RawImagesOfOtherShapes) {
+    // A short image: the sector cut short is padded, the rest has no ID.
     const Bytes shortImage = patterned(3 * 512 + 100, 2);
     VirtualDiskette part = VirtualDiskette::fromRaw(shortImage, 80, kSpt, 1, Rate300);
     EXPECT_EQ(part.track(0, 0).sectors.size(), 4u);
@@ -183,6 +183,12 @@ TEST(VirtualDrive, ShortRawImage) {
     fourth.resize(512, 0);
     EXPECT_EQ(part.sectorData(0, 0, 4), fourth);
     EXPECT_EQ(part.track(1, 0).dataRate, -1);
+    // Double-stepped: track 1 lies on cylinder 2, its IDs saying 1; cylinder 1 stays empty.
+    const Bytes two = patterned(2 * kSpt * 512, 5);
+    const VirtualDiskette wide = VirtualDiskette::fromRaw(two, 2, kSpt, 1, Rate300, 2);
+    EXPECT_EQ(wide.sectorData(2, 0, 3), sectorOf(two, 1, 3));
+    EXPECT_EQ(wide.track(2, 0).sectors.at(0).id.cylinder, 1);
+    EXPECT_EQ(wide.track(1, 0).dataRate, -1);
 }
 
 TEST(VirtualDrive, ClockRunsByRotation) {
