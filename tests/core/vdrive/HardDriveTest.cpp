@@ -13,7 +13,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 
 namespace dorvane {
 namespace {
@@ -161,7 +160,7 @@ TEST(DriverProbe, OutcomesAndTheirTexts) {
     const std::string failed = "Failed to initialise floppy controller";
     const struct {
         const char* what;
-        std::function<void(VirtualDrive&)> setUp;
+        void (*setUp)(VirtualDrive&);
         bool usable;
         std::string text;
         std::size_t calls; // the version, then the reset if the version fits
