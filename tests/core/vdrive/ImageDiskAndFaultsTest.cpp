@@ -13,8 +13,8 @@ using test::VirtualRig;
 
 ImageDiskTrack trackOf(std::uint8_t mode, std::uint8_t cylinder, std::uint8_t head,
                        std::uint8_t sizeCode) {
-    return ImageDiskTrack{mode, cylinder, head, head, sizeCode, std::size_t{128} << sizeCode,
-                          {},   true};
+    const std::size_t size = std::size_t{128} << sizeCode;
+    return ImageDiskTrack{mode, cylinder, head, head, sizeCode, size, {}, true};
 }
 
 void addSector(ImageDiskTrack& track, std::uint8_t number, std::uint8_t type, Bytes data,
