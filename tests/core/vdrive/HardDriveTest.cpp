@@ -1,7 +1,5 @@
-// The virtual drive answering as unkindly as the hardware: fault scripts that
-// apply whole or not at all, a bad ID field and an ID without a data mark, an
-// empty drive, a changed diskette, a missing driver or drive; each met by the
-// operations that use the drive.
+// The virtual drive as unkind as the hardware (strict fault scripts, bad IDs, an
+// empty or changed diskette, no driver or drive), met by the operations using it.
 #include "drive/DeviceSelection.h"
 #include "drive/DriverProbe.h"
 #include "drive/SectorRead.h"
@@ -158,6 +156,8 @@ TEST(DriverProbe, OutcomesAndTheirTexts) {
     const std::string missing =
         "Warning: The 'fdrawcmd.sys' driver is not installed or floppy disabled in BIOS setup";
     const std::string failed = "Failed to initialise floppy controller";
+    const std::string mismatch =
+        "The installed fdrawcmd.sys is not compatible with this utility: Major version mismatch";
     const struct {
         const char* what;
         void (*setUp)(VirtualDrive&);
@@ -168,10 +168,8 @@ TEST(DriverProbe, OutcomesAndTheirTexts) {
         {"as installed", [](VirtualDrive&) {}, true, ready, 2},
         {"no driver", [](VirtualDrive& d) { d.setDriverInstalled(false); }, false, missing, 0},
         {"1.0.0.0", [](VirtualDrive& d) { d.setDriverVersion(0x01000000); }, true, ready, 2},
-        {"0.ff", [](VirtualDrive& d) { d.setDriverVersion(0x00FF010B); }, false,
-         kDriverMismatchText, 1},
-        {"1.1", [](VirtualDrive& d) { d.setDriverVersion(0x0101010B); }, false, kDriverMismatchText,
-         1},
+        {"0.ff", [](VirtualDrive& d) { d.setDriverVersion(0x00FF010B); }, false, mismatch, 1},
+        {"1.1", [](VirtualDrive& d) { d.setDriverVersion(0x0101010B); }, false, mismatch, 1},
         {"version 0", [](VirtualDrive& d) { d.setDriverVersion(0); }, false, missing, 1},
         {"controller", [](VirtualDrive& d) { d.setControllerFails(true); }, false, failed, 2},
         {"no drive A:", [](VirtualDrive& d) { d.setDriveInstalled(0, false); }, false, failed, 1},

@@ -89,10 +89,11 @@ TEST(VirtualDiskette, WritesAndLoadsAnImageDiskFile) {
 TEST(FaultScript, LinesMistakesAndSeekFailures) {
     auto disk = test::rx50Side(test::patterned(409600));
     std::string error;
-    ASSERT_TRUE(disk->applyFaultScript("# comment\n\ncrc 0 4 5   # trailing comment\n"
-                                       "missing 0 4 8\ndeleted 0 4 10\nid-crc 0 4 1\r\n"
-                                       "seek-fail 12 2\nseek-fail 13 -1\n",
-                                       error))
+    ASSERT_TRUE(
+        disk->applyFaultScript("# comment\n\ncrc 0 4 5   # trailing comment\n"
+                               "missing 0 4 8\ndeleted 0 4 10\nid-crc 0 4 1\r\n"
+                               "seek-fail 12 2\nseek-fail 13 -1\nwrite-protect\nno-diskette",
+                               error))
         << error;
     EXPECT_TRUE(disk->findSector(4, 0, 5)->permanentCrc);
     EXPECT_EQ(disk->findSector(4, 0, 8), nullptr);
@@ -100,8 +101,6 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
     EXPECT_TRUE(disk->findSector(4, 0, 10)->deleted);
     EXPECT_TRUE(disk->findSector(4, 0, 1)->idCrc);
     EXPECT_EQ(disk->seekFailures, (std::map<int, int>{{12, 2}, {13, -1}}));
-
-    ASSERT_TRUE(disk->applyFaultScript("write-protect\nno-diskette", error));
     EXPECT_TRUE(disk->writeProtected);
     EXPECT_FALSE(disk->present);
 

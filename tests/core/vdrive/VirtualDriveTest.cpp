@@ -192,9 +192,8 @@ TEST(VirtualDrive, RawImagesOfOtherShapes) {
 }
 
 TEST(VirtualDrive, ClockRunsByRotation) {
-    // With no host latency all ten sectors pass in about one revolution; a
-    // host that answers slower than the gap between two sectors misses each
-    // next ID and waits a revolution for it.
+    // Without host latency ten sectors pass in about a revolution; a host slower
+    // than the gap between two sectors misses each next ID and waits a turn for it.
     const struct {
         std::uint32_t latency;
         std::uint64_t least, most;
