@@ -62,13 +62,13 @@ TEST(VirtualDiskette, WritesAndLoadsAnImageDiskFile) {
     // recorded, marked d deleted, c data error, n no data.
     std::string marks;
     for (const VirtualTrack* track : {&disk->track(1, 0), &disk->track(3, 1)}) {
-        marks += std::to_string(track->dataRate) + (track->fm ? "FM:" : "MFM:");
+        marks += std::to_string(track->dataRate) + (track->fm ? "FM " : "MFM ");
         for (const VirtualSector& s : track->sectors)
-            marks += " " + std::to_string(s.id.sector) + (s.deleted ? "d" : "") +
-                     (s.permanentCrc ? "c" : "") + (s.noData ? "n" : "");
-        marks += "; ";
+            marks += std::to_string(s.id.sector) + (s.deleted ? "d" : "") +
+                     (s.permanentCrc ? "c" : "") + (s.noData ? "n " : " ");
+        marks += "| ";
     }
-    EXPECT_EQ(marks, "0FM: 2 1 3n 4c 5; 2MFM: 1d 2c 5dc; ");
+    EXPECT_EQ(marks, "0FM 2 1 3n 4c 5 | 2MFM 1d 2c 5dc | ");
     EXPECT_EQ(disk->findSector(1, 0, 5)->id.cylinder, 9);
 
     VirtualRig rig(disk, Rate250);
