@@ -3,7 +3,6 @@
 #include "drive/DemoDiskette.h"
 #include "drive/DeviceSelection.h"
 #include "files/ImageDiskWriter.h"
-#include "model/Interleave.h"
 #include "tests/core/vdrive/VirtualRig.h"
 
 namespace dorvane {
@@ -14,140 +13,94 @@ using test::VirtualRig;
 
 ImageDiskTrack trackOf(std::uint8_t mode, std::uint8_t cylinder, std::uint8_t head,
                        std::uint8_t sizeCode) {
-    ImageDiskTrack track;
-    track.mode = mode;
-    track.cylinder = cylinder;
-    track.head = track.headFlags = head;
-    track.sizeCode = sizeCode;
-    track.sectorSize = std::size_t{128} << sizeCode;
-    return track;
+    const std::size_t size = std::size_t{128} << sizeCode;
+    return ImageDiskTrack{mode, cylinder, head, head, sizeCode, size, {}, true};
 }
 
 void addSector(ImageDiskTrack& track, std::uint8_t number, std::uint8_t type, Bytes data,
                int cylinder = -1) {
-    ImageDiskSector sector;
-    sector.number = number;
-    sector.cylinder = static_cast<std::uint8_t>(cylinder < 0 ? track.cylinder : cylinder);
-    sector.head = track.head;
-    sector.type = type;
     data.resize(track.sectorSize, 0);
-    sector.data = std::move(data);
-    track.sectors.push_back(std::move(sector));
+    const auto recorded = static_cast<std::uint8_t>(cylinder < 0 ? track.cylinder : cylinder);
+    track.sectors.push_back(ImageDiskSector{number, recorded, track.head, type, std::move(data)});
 }
 
-TEST(ImageDiskWriter, BytesOfASmallFile) {
-    ImageDiskFile file;
-    file.header = "IMD 1.18: test\r\n";
-    ImageDiskTrack track = trackOf(4, 1, 0, 0); // 128-byte sectors
-    const Bytes first = test::patterned(128, 1);
-    addSector(track, 2, 1, first);
-    addSector(track, 1, 1, Bytes(128, 0xE5)); // stored compressed
-    addSector(track, 3, 0, {});               // no data
-    addSector(track, 4, 5, Bytes(128, 0x00)); // data error, compressed: type 6
-    addSector(track, 5, 1, Bytes(128, 7), 9); // another cylinder: cylinder map
-    file.tracks.push_back(track);
-    const Bytes bytes = encodeImageDisk(file);
-
-    Bytes expected(file.header.begin(), file.header.end());
-    expected.insert(expected.end(), {0x1A, 4, 1, 0x80, 5, 0, 2, 1, 3, 4, 5, 1, 1, 1, 1, 9, 1});
-    expected.insert(expected.end(), first.begin(), first.end());
-    expected.insert(expected.end(), {2, 0xE5, 0, 6, 0x00, 2, 7});
-    EXPECT_EQ(bytes, expected);
-
-    // And the reader reads back what was written.
-    const ImageDiskFile back = parseImageDisk(bytes.data(), bytes.size());
-    ASSERT_EQ(back.tracks.size(), 1u);
-    ASSERT_EQ(back.tracks[0].sectors.size(), 5u);
-    EXPECT_EQ(back.tracks[0].sectors[0].data, first);
-    EXPECT_EQ(back.tracks[0].sectors[3].type, 6);
-    EXPECT_EQ(back.tracks[0].sectors[4].cylinder, 9);
-}
-
-TEST(VirtualDiskette, LoadsAnImageDiskFile) {
+// One file through the writer, byte for byte, and back as the diskette the
+// drive reads: each record's rate, density, order and marks, and the bytes a
+// data-error record kept.
+TEST(VirtualDiskette, WritesAndLoadsAnImageDiskFile) {
     test::TempDir dir;
     ImageDiskFile file;
     file.header = "IMD 1.18: test\r\n";
-    ImageDiskTrack fm = trackOf(0, 0, 0, 0); // 500 kbit/s FM, 128 bytes
-    addSector(fm, 1, 1, Bytes(128, 0x11));
-    file.tracks.push_back(fm);
+    ImageDiskTrack fm = trackOf(0, 1, 0, 0); // 500 kbit/s FM, 128-byte sectors
+    const Bytes first = test::patterned(128, 1), error = test::patterned(512, 9);
+    addSector(fm, 2, 1, first);
+    addSector(fm, 1, 1, Bytes(128, 0xE5));    // stored compressed
+    addSector(fm, 3, 0, {});                  // no data
+    addSector(fm, 4, 5, Bytes(128, 0x00));    // data error, compressed: type 6
+    addSector(fm, 5, 1, Bytes(128, 7), 9);    // another cylinder: cylinder map
     ImageDiskTrack mfm = trackOf(5, 3, 1, 2); // 250 kbit/s MFM on head 1
-    addSector(mfm, 3, 1, test::patterned(512, 3));
-    addSector(mfm, 1, 3, Bytes(512, 0x22));        // deleted
-    addSector(mfm, 2, 5, test::patterned(512, 9)); // data error
-    addSector(mfm, 4, 0, {});                      // unreadable
-    addSector(mfm, 5, 7, test::patterned(512, 5)); // deleted with a data error
-    file.tracks.push_back(mfm);
-    std::uint32_t code = 0;
+    addSector(mfm, 1, 3, Bytes(512, 0x22));   // deleted, compressed
+    addSector(mfm, 2, 5, error);              // data error
+    addSector(mfm, 5, 7, Bytes(512, 5));      // deleted with a data error, compressed
+    file.tracks = {fm, mfm};
     const std::string path = dir.file("small.imd");
+    std::uint32_t code = 0;
     ASSERT_TRUE(writeImageDiskFile(path, file, code));
+    Bytes expected(file.header.begin(), file.header.end());
+    expected.insert(expected.end(), {0x1A, 0, 1, 0x80, 5, 0, 2, 1, 3, 4, 5, 1, 1, 1, 1, 9, 1});
+    expected.insert(expected.end(), first.begin(), first.end());
+    expected.insert(expected.end(),
+                    {2, 0xE5, 0, 6, 0x00, 2, 7, 5, 3, 1, 3, 2, 1, 2, 5, 4, 0x22, 5});
+    expected.insert(expected.end(), error.begin(), error.end());
+    expected.insert(expected.end(), {8, 5});
+    EXPECT_EQ(test::readAll(path), expected);
 
     auto disk = std::make_shared<VirtualDiskette>();
-    std::string error;
-    ASSERT_TRUE(VirtualDiskette::fromImageDisk(path, *disk, error)) << error;
-    EXPECT_EQ(disk->track(0, 0).dataRate, Rate500);
-    EXPECT_TRUE(disk->track(0, 0).fm);
-    const VirtualTrack& side = disk->track(3, 1);
-    EXPECT_EQ(side.dataRate, Rate250);
-    EXPECT_FALSE(side.fm);
-    ASSERT_EQ(side.sectors.size(), 5u);
-    EXPECT_EQ(side.sectors[0].id.sector, 3); // physical order as recorded
-    EXPECT_TRUE(side.sectors[1].deleted);
-    EXPECT_FALSE(side.sectors[1].permanentCrc);
-    EXPECT_TRUE(side.sectors[2].permanentCrc);
-    EXPECT_FALSE(side.sectors[2].deleted);
-    EXPECT_TRUE(side.sectors[3].noData);
-    EXPECT_TRUE(side.sectors[4].deleted && side.sectors[4].permanentCrc);
+    std::string problem;
+    ASSERT_TRUE(VirtualDiskette::fromImageDisk(path, *disk, problem)) << problem;
+    // Per track its rate code and density, then its IDs in physical order as
+    // recorded, marked d deleted, c data error, n no data.
+    std::string marks;
+    for (const VirtualTrack* track : {&disk->track(1, 0), &disk->track(3, 1)}) {
+        marks += std::to_string(track->dataRate) + (track->fm ? "FM " : "MFM ");
+        for (const VirtualSector& s : track->sectors)
+            marks += std::to_string(s.id.sector) + (s.deleted ? "d" : "") +
+                     (s.permanentCrc ? "c" : "") + (s.noData ? "n " : " ");
+        marks += "| ";
+    }
+    EXPECT_EQ(marks, "0FM 2 1 3n 4c 5 | 2MFM 1d 2c 5dc | ");
+    EXPECT_EQ(disk->findSector(1, 0, 5)->id.cylinder, 9);
 
     VirtualRig rig(disk, Rate250);
     ASSERT_TRUE(rig.fdc.seek(SeekBlock{3, 1}));
     Bytes got;
-    // A data-error sector returns the bytes ImageDisk kept, with 23.
     EXPECT_EQ(rig.read(3, 1, 2, got), kErrorCrc);
-    EXPECT_EQ(got, test::patterned(512, 9));
-    EXPECT_EQ(rig.read(3, 1, 4, got), kErrorIdMarkNotFound);
-    EXPECT_EQ(rig.read(3, 1, 1, got), 0u);
-    EXPECT_EQ(got, Bytes(512, 0x22));
+    EXPECT_EQ(got, error);
 
     // Not an ImageDisk file, and no file at all.
     test::writeAll(dir.file("raw.imd"), Bytes(409600, 0));
-    EXPECT_FALSE(VirtualDiskette::fromImageDisk(dir.file("raw.imd"), *disk, error));
-    EXPECT_NE(error.find("not an ImageDisk file"), std::string::npos);
-    EXPECT_FALSE(VirtualDiskette::fromImageDisk(dir.file("none.imd"), *disk, error));
+    EXPECT_FALSE(VirtualDiskette::fromImageDisk(dir.file("raw.imd"), *disk, problem));
+    EXPECT_NE(problem.find("not an ImageDisk file"), std::string::npos);
+    EXPECT_FALSE(VirtualDiskette::fromImageDisk(dir.file("none.imd"), *disk, problem));
 }
 
+// The script's lines and mistakes; what each sector fault reads like is the
+// virtual drive's fault table.
 TEST(FaultScript, LinesMistakesAndSeekFailures) {
     auto disk = test::rx50Side(test::patterned(409600));
     std::string error;
-    ASSERT_TRUE(disk->applyFaultScript("# comment\n\ncrc 0 4 5   # trailing comment\n"
-                                       "crc-then-ok 0 4 6 3\n"
-                                       "fail-then-ok 0 4 7 2 1117\n"
-                                       "missing 0 4 8\nno-data 0 4 9\ndeleted 0 4 10\n"
-                                       "id-crc 0 4 1\r\n"
-                                       "seek-fail 12 2\nseek-fail 13 -1\n",
-                                       error))
+    ASSERT_TRUE(
+        disk->applyFaultScript("# comment\n\ncrc 0 4 5   # trailing comment\n"
+                               "missing 0 4 8\ndeleted 0 4 10\nid-crc 0 4 1\r\n"
+                               "seek-fail 12 2\nseek-fail 13 -1\nwrite-protect\nno-diskette",
+                               error))
         << error;
-    const VirtualTrack& track = disk->track(4, 0);
     EXPECT_TRUE(disk->findSector(4, 0, 5)->permanentCrc);
-    EXPECT_EQ(disk->findSector(4, 0, 6)->failuresLeft, 3);
-    EXPECT_EQ(disk->findSector(4, 0, 6)->failError, kErrorCrc);
-    EXPECT_EQ(disk->findSector(4, 0, 7)->failError, kErrorIoDevice);
     EXPECT_EQ(disk->findSector(4, 0, 8), nullptr);
-    EXPECT_EQ(track.sectors.size(), 9u);
-    EXPECT_TRUE(disk->findSector(4, 0, 9)->noData);
+    EXPECT_EQ(disk->track(4, 0).sectors.size(), 9u);
     EXPECT_TRUE(disk->findSector(4, 0, 10)->deleted);
     EXPECT_TRUE(disk->findSector(4, 0, 1)->idCrc);
-
-    // Seek failures count down; -1 fails for ever.
-    VirtualRig rig(disk);
-    EXPECT_EQ(rig.error(rig.fdc.seek(SeekBlock{12, 0})), kErrorSeek);
-    EXPECT_FALSE(rig.fdc.seek(SeekBlock{12, 0}));
-    EXPECT_TRUE(rig.fdc.seek(SeekBlock{12, 0}));
-    for (int i = 0; i < 5; ++i)
-        EXPECT_FALSE(rig.fdc.seekCylinder(13));
-    EXPECT_EQ(rig.drive.headCylinder(), 12);
-
-    EXPECT_FALSE(disk->writeProtected);
-    ASSERT_TRUE(disk->applyFaultScript("write-protect\nno-diskette", error));
+    EXPECT_EQ(disk->seekFailures, (std::map<int, int>{{12, 2}, {13, -1}}));
     EXPECT_TRUE(disk->writeProtected);
     EXPECT_FALSE(disk->present);
 
@@ -163,7 +116,7 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
     }
 }
 
-TEST(DemoDiskette, ReadsBackWithItsFaults) {
+TEST(DemoDiskette, LoadsAsItsSectorImage) {
     test::TempDir dir;
     const std::string path = dir.file("demo.imd");
     std::string error;
@@ -175,35 +128,11 @@ TEST(DemoDiskette, ReadsBackWithItsFaults) {
     auto sector = [&](int index) { return disk->sectorData(index / 10, 0, index % 10 + 1); };
     for (int i = 0; i < 800; ++i)
         ASSERT_EQ(sector(i), Bytes(image.begin() + i * 512, image.begin() + (i + 1) * 512)) << i;
-    // Logical block 0 and the directory in block 1 say what they are.
-    const Bytes boot = sector(lbnToSectorIndex(0)), directory = sector(lbnToSectorIndex(1));
+    // Logical block 0 (track 1, sector 1) and the directory in block 1 (track
+    // 1, sector 3) say what they are.
+    const Bytes boot = sector(10), directory = sector(12);
     EXPECT_EQ(std::string(boot.begin(), boot.begin() + 21), "DORVANE DEMO DISKETTE");
     EXPECT_EQ(std::string(directory.begin() + 32, directory.begin() + 44), "README.TXT  ");
-
-    // Read every sector with up to 10 attempts: count the outcomes.
-    ASSERT_TRUE(disk->applyFaultScript(demoFaultScript(), error)) << error;
-    VirtualRig rig(disk);
-    int retried = 0, bad = 0, missing = 0;
-    Bytes got;
-    for (int t = 0; t < 80; ++t) {
-        // The demo's seeks fail a few times at most before they reach the track.
-        bool reached = false;
-        for (int tries = 0; tries < 10 && !reached; ++tries)
-            reached = rig.fdc.seek(SeekBlock{static_cast<std::uint8_t>(t), 0});
-        ASSERT_TRUE(reached) << "track " << t;
-        for (int s = 1; s <= 10; ++s) {
-            int attempt = 0;
-            std::uint32_t lastError = 0;
-            while (attempt < 10 && (lastError = rig.read(t, 0, s, got)) != 0)
-                ++attempt;
-            bad += attempt == 10 && lastError == kErrorCrc;
-            missing += attempt == 10 && lastError == kErrorSectorNotFound;
-            retried += attempt > 0 && attempt < 10;
-        }
-    }
-    EXPECT_EQ(retried, 3);
-    EXPECT_EQ(bad, 1);
-    EXPECT_EQ(missing, 1);
 }
 
 } // namespace

@@ -33,19 +33,14 @@ TEST(VirtualDrive, DevicesAndMalformedBlocks) {
     EXPECT_EQ(rig.error(rig.drive.open("\\\\.\\fdraw2")), kErrorFileNotFound);
     EXPECT_EQ(rig.error(rig.fdc.mediaPresent()), kErrorInvalidHandle);
     ASSERT_TRUE(rig.drive.open("\\\\.\\FDRAW0")); // names are case-insensitive
-    ASSERT_TRUE(rig.fdc.rateSelect(Rate250));
     EXPECT_TRUE(rig.fdc.controllerReset());
-    EXPECT_EQ(rig.drive.selectedRate(), Rate500); // a reset controller runs at 500 kbit/s
+    EXPECT_EQ(rig.drive.selectedRate(), Rate500); // from 300: a reset controller runs at 500
 
     // Malformed blocks are refused; the well-formed read then succeeds.
     ASSERT_TRUE(rig.fdc.rateSelect(Rate300));
-    const SectorCommandBlock cmd = sectorCommand(0, 0, 1, 2, 0x10);
-    Bytes read(reinterpret_cast<const std::uint8_t*>(&cmd),
-               reinterpret_cast<const std::uint8_t*>(&cmd) + sizeof cmd);
-    Bytes format(6 + 4 * 10);
-    const FormatTrackBlock block = formatBlock(0, 10, 0x10, 0xE5);
-    std::memcpy(format.data(), &block, sizeof block);
-    format.resize(format.size() - 4); // the length must agree with the sector count
+    const Bytes read{0x40, 0, 0, 0, 1, 2, 2, 0x10, 0xFF}; // sector 1 of cylinder 0
+    Bytes format{0x40, 0, 2, 10, 0x10, 0xE5};
+    format.resize(6 + 4 * 9); // nine IDs for ten sectors
     const struct {
         std::uint32_t code;
         Bytes input;
@@ -61,29 +56,27 @@ TEST(VirtualDrive, DevicesAndMalformedBlocks) {
         {CTL_FORMAT_TRACK, format, 0, kErrorInvalidParameter},
     };
     std::uint8_t buffer[512];
-    for (const auto& c : cases)
-        EXPECT_EQ(
-            rig.error(rig.drive.control(c.code, c.input.data(), c.input.size(), buffer, c.outSize)),
-            c.error)
-            << std::hex << c.code << " " << c.input.size();
+    for (const auto& c : cases) {
+        const bool ok =
+            rig.drive.control(c.code, c.input.data(), c.input.size(), buffer, c.outSize);
+        EXPECT_EQ(rig.error(ok), c.error) << std::hex << c.code << " " << c.input.size();
+    }
     // A size without a buffer.
-    EXPECT_EQ(rig.error(rig.drive.control(CTL_READ_DATA, &cmd, sizeof cmd, nullptr, 512)),
+    EXPECT_EQ(rig.error(rig.drive.control(CTL_READ_DATA, read.data(), read.size(), nullptr, 512)),
               kErrorInvalidParameter);
-    EXPECT_TRUE(rig.drive.control(CTL_READ_DATA, &cmd, sizeof cmd, buffer, sizeof buffer));
+    EXPECT_TRUE(rig.drive.control(CTL_READ_DATA, read.data(), read.size(), buffer, sizeof buffer));
+    EXPECT_EQ(Bytes(buffer, buffer + 512), sectorOf(kImage, 0, 1));
 }
 
-TEST(VirtualDrive, SeeksAndReadsWhatTheImageHolds) {
+TEST(VirtualDrive, SeeksReadsAndWrites) {
     Rig rig(side());
-    Bytes got;
-    ASSERT_EQ(rig.read(0, 0, 1, got), 0u);
-    EXPECT_EQ(got, sectorOf(kImage, 0, 1));
     EXPECT_TRUE(rig.fdc.seekTrack32(79));
-    EXPECT_EQ(rig.drive.headCylinder(), 79);
     EXPECT_TRUE(rig.fdc.recalibrate());
     EXPECT_EQ(rig.drive.headCylinder(), 0);
     EXPECT_EQ(rig.error(rig.fdc.seekCylinder(VirtualDiskette::kCylinders)), kErrorSeek);
 
     ASSERT_TRUE(rig.fdc.seek(SeekBlock{37, 0}));
+    Bytes got;
     ASSERT_EQ(rig.read(37, 0, 10, got), 0u);
     EXPECT_EQ(got, sectorOf(kImage, 37, 10));
     // The head is where the seek left it: cylinder 37's IDs do not say 36.
@@ -93,110 +86,92 @@ TEST(VirtualDrive, SeeksAndReadsWhatTheImageHolds) {
     EXPECT_EQ(rig.read(37, 1, 1), kErrorIdMarkNotFound);
 
     // At the wrong rate a read finds nothing.
-    for (int rate : {Rate500, Rate250}) {
-        ASSERT_TRUE(rig.fdc.rateSelect(rate));
-        EXPECT_EQ(rig.read(37, 0, 1), kErrorIdMarkNotFound);
-        std::uint8_t result[129] = {0xAA};
-        ASSERT_TRUE(rig.fdc.idScan(IdScanRequest{kFlagMfm, 0}, result, sizeof result));
-        EXPECT_EQ(result[0], 0);
-    }
+    ASSERT_TRUE(rig.fdc.rateSelect(Rate250));
+    EXPECT_EQ(rig.read(37, 0, 1), kErrorIdMarkNotFound);
+    // MFM is what the track holds; an FM read at the right rate finds no ID either.
     ASSERT_TRUE(rig.fdc.rateSelect(Rate300));
-    EXPECT_EQ(rig.read(37, 0, 1), 0u);
-    // MFM is what the track holds; an FM read finds no ID either.
     SectorCommandBlock fm = sectorCommand(37, 0, 1, 2, 0x10);
     fm.flags = 0;
-    got.assign(512, 0);
     EXPECT_EQ(rig.error(rig.fdc.readData(fm, got.data(), got.size())), kErrorIdMarkNotFound);
-}
 
-TEST(VirtualDrive, CrcAndOtherFaults) {
-    Rig rig(side());
-    rig.disk->findSector(3, 0, 4)->permanentCrc = true;
-    ASSERT_TRUE(rig.fdc.seek(SeekBlock{3, 0}));
-
-    Bytes first, second;
-    EXPECT_EQ(rig.read(3, 0, 4, first), kErrorCrc);
-    EXPECT_EQ(rig.read(3, 0, 4, second), kErrorCrc);
-    // The damaged bytes come back, close to the data, another read otherwise.
-    const Bytes good = sectorOf(kImage, 3, 4);
-    EXPECT_NE(first, second);
-    EXPECT_NE(first, good);
-    EXPECT_LE(std::transform_reduce(first.begin(), first.end(), good.begin(), 0, std::plus<>(),
-                                    std::not_equal_to<>()),
-              8);
-
-    // Another failure code returns no bytes.
-    Bytes got;
-    VirtualSector* other = rig.disk->findSector(3, 0, 6);
-    other->failuresLeft = 1;
-    other->failError = kErrorIoDevice;
-    EXPECT_EQ(rig.read(3, 0, 6, got), kErrorIoDevice);
-    EXPECT_EQ(got, Bytes(512, 0xEE));
-    // An ID without a data address mark: the controller's missing address mark.
-    rig.disk->findSector(3, 0, 7)->noData = true;
-    EXPECT_EQ(rig.read(3, 0, 7), kErrorIdMarkNotFound);
-}
-
-TEST(VirtualDrive, WritesChangeWhatReadsReturn) {
-    Rig rig(side());
-    ASSERT_TRUE(rig.fdc.seekTrack32(5));
-    const SectorCommandBlock wholeTrack = sectorCommand(5, 0, 1, kSpt + 1, 0x10);
+    // A write lays down fresh data fields: the one with a bad CRC reads again.
+    const SectorCommandBlock wholeTrack = sectorCommand(37, 0, 1, kSpt + 1, 0x10);
     const Bytes track = patterned(kSpt * 512, 99);
-    rig.disk->findSector(5, 0, 2)->permanentCrc = true;
+    rig.disk->findSector(37, 0, 2)->permanentCrc = true;
     ASSERT_TRUE(rig.fdc.writeData(wholeTrack, track.data(), track.size()));
-    Bytes got;
-    for (int s = 1; s <= kSpt; ++s) {
-        ASSERT_EQ(rig.read(5, 0, s, got), 0u) << s; // the rewritten sector 2 reads again
-        EXPECT_EQ(got, sectorOf(track, 0, s)) << s;
-    }
-    EXPECT_EQ(rig.disk->sectorData(6, 0, 1), sectorOf(kImage, 6, 1)); // track 6 untouched
-
+    ASSERT_EQ(rig.read(37, 0, 2, got), 0u);
+    EXPECT_EQ(got, sectorOf(track, 0, 2));
     // A missing ID stops the write there with 27: the sectors before it are written.
-    auto& sectors = rig.disk->track(5, 0).sectors;
+    auto& sectors = rig.disk->track(37, 0).sectors;
     sectors.erase(sectors.begin() + 6); // ID 7
     const Bytes again = patterned(kSpt * 512, 7);
     EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
               kErrorSectorNotFound);
-    EXPECT_EQ(rig.disk->sectorData(5, 0, 6), sectorOf(again, 0, 6));
-    EXPECT_EQ(rig.disk->sectorData(5, 0, 8), sectorOf(track, 0, 8));
-
+    EXPECT_EQ(rig.disk->sectorData(37, 0, 6), sectorOf(again, 0, 6));
+    EXPECT_EQ(rig.disk->sectorData(37, 0, 8), sectorOf(track, 0, 8));
     rig.disk->writeProtected = true;
     EXPECT_EQ(rig.error(rig.fdc.writeData(wholeTrack, again.data(), again.size())),
               kErrorWriteProtect);
-    EXPECT_EQ(
-        rig.error(rig.fdc.formatTrack(formatBlock(0, kSpt, 0x10, 0), sequentialIds(5, 0, kSpt))),
-        kErrorWriteProtect);
 }
 
-TEST(VirtualDrive, FormatThenScanAndRead) {
+// Each fault as the driver answers it, set by its fault-script line: the
+// error of two reads, the bytes that reach the buffer, and what READ ID says
+// when the ID passes.
+TEST(VirtualDrive, FaultsAsTheControllerAnswers) {
+    const struct {
+        const char* script;
+        std::uint32_t readError, readIdError;
+        bool bytesBack; // damaged bytes, close to the data and each read its own
+    } cases[] = {
+        {"id-crc 0 3 1", kErrorCrc, kErrorCrc, false},
+        {"no-data 0 3 1", kErrorIdMarkNotFound, 0, false},
+        {"fail-then-ok 0 3 1 2 1117", kErrorIoDevice, 0, false},
+        {"crc 0 3 1", kErrorCrc, 0, true},
+        {"crc-then-ok 0 3 1 2", kErrorCrc, 0, true},
+    };
+    const Bytes good = sectorOf(kImage, 3, 1);
+    for (const auto& c : cases) {
+        Rig rig(side());
+        std::string error;
+        ASSERT_TRUE(rig.disk->applyFaultScript(c.script, error)) << error;
+        ASSERT_TRUE(rig.fdc.seek(SeekBlock{3, 0}));
+        Bytes first, second;
+        EXPECT_EQ(rig.read(3, 0, 1, first), c.readError) << c.script;
+        EXPECT_EQ(rig.read(3, 0, 1, second), c.readError) << c.script;
+        if (c.bytesBack) {
+            const int damaged = std::transform_reduce(first.begin(), first.end(), good.begin(), 0,
+                                                      std::plus<>(), std::not_equal_to<>());
+            EXPECT_TRUE(damaged > 0 && damaged <= 8) << c.script << ": " << damaged;
+            EXPECT_NE(first, second) << c.script;
+        } else {
+            EXPECT_EQ(first, Bytes(512, 0xEE)) << c.script;
+        }
+        // READ ID right after the index hole meets the first sector's ID.
+        rig.read(3, 0, 10);
+        ReadIdResult id{};
+        EXPECT_EQ(rig.error(rig.fdc.readId(0, id)), c.readIdError) << c.script;
+    }
+}
+
+TEST(VirtualDrive, FormatThenScan) {
+    // Interleaved IDs as written: the scan gives them back in the same order.
     Rig rig(std::make_shared<VirtualDiskette>(), Rate250);
     ASSERT_TRUE(rig.fdc.seekTrack32(2));
-    std::uint8_t result[1 + 255 * 4] = {};
-    ASSERT_TRUE(rig.fdc.idScan(IdScanRequest{kFlagMfm, 1}, result, sizeof result));
-    EXPECT_EQ(result[0], 0); // unformatted: nothing found, no failure
-
-    // Interleaved IDs as written: the scan gives them back in the same order.
     std::vector<SectorIdEntry> ids;
     for (int r : {1, 6, 2, 7, 3, 8, 4, 9, 5})
         ids.push_back(SectorIdEntry{2, 1, static_cast<std::uint8_t>(r), 2});
     ASSERT_TRUE(rig.fdc.formatTrack(formatBlock(1, 9, 0x10, 0xE5), ids));
-    const Bytes sent = rig.drive.calls().back().input;
-    ASSERT_EQ(sent.size(), 6u + 36u);
     const IdScanRequest request{kFlagMfm, 1};
+    std::uint8_t result[1 + 255 * 4] = {};
     std::size_t returned = 0;
     ASSERT_TRUE(
         rig.drive.control(CTL_ID_SCAN, &request, sizeof request, result, sizeof result, &returned));
     EXPECT_EQ(returned, 1u + 36u);
     ASSERT_EQ(result[0], 9);
-    EXPECT_EQ(0, std::memcmp(result + 1, sent.data() + 6, 36));
+    EXPECT_EQ(0, std::memcmp(result + 1, ids.data(), 36));
     // The result must have room for every ID.
     EXPECT_EQ(rig.error(rig.drive.control(CTL_ID_SCAN, &request, sizeof request, result, 36)),
               kErrorInsufficientBuffer);
-
-    Bytes got(512);
-    ASSERT_TRUE(rig.fdc.readData(sectorCommand(2, 1, 7, 8, 0x10), got.data(), got.size()));
-    EXPECT_EQ(got, Bytes(512, 0xE5));
-    EXPECT_EQ(rig.disk->track(2, 1).dataRate, Rate250);
 }
 
 TEST(VirtualDrive, RawImagesOfOtherShapes) {
@@ -208,33 +183,26 @@ TEST(VirtualDrive, RawImagesOfOtherShapes) {
     fourth.resize(512, 0);
     EXPECT_EQ(part.sectorData(0, 0, 4), fourth);
     EXPECT_EQ(part.track(1, 0).dataRate, -1);
-
-    // 40 tracks double-stepped: on every other cylinder, nothing between.
-    const Bytes image = patterned(40 * kSpt * 512, 1);
-    Rig rig(std::make_shared<VirtualDiskette>(
-        VirtualDiskette::fromRaw(image, 40, kSpt, 1, Rate300, 2)));
-    Bytes got;
-    ASSERT_TRUE(rig.fdc.seek(SeekBlock{2 * 17, 0}));
-    ASSERT_EQ(rig.read(17, 0, 3, got), 0u);
-    EXPECT_EQ(got, sectorOf(image, 17, 3));
-    ASSERT_TRUE(rig.fdc.seek(SeekBlock{2 * 17 + 1, 0}));
-    EXPECT_EQ(rig.read(17, 0, 3), kErrorIdMarkNotFound);
+    // Double-stepped: track 1 lies on cylinder 2, its IDs saying 1; cylinder 1 stays empty.
+    const Bytes two = patterned(2 * kSpt * 512, 5);
+    const VirtualDiskette wide = VirtualDiskette::fromRaw(two, 2, kSpt, 1, Rate300, 2);
+    EXPECT_EQ(wide.sectorData(2, 0, 3), sectorOf(two, 1, 3));
+    EXPECT_EQ(wide.track(2, 0).sectors.at(0).id.cylinder, 1);
+    EXPECT_EQ(wide.track(1, 0).dataRate, -1);
 }
 
 TEST(VirtualDrive, ClockRunsByRotation) {
-    // With no host latency all ten sectors pass in about one revolution; a
-    // host that answers slower than the gap between two sectors misses each
-    // next ID and waits a revolution for it.
+    // Without host latency ten sectors pass in about a revolution; a host slower
+    // than the gap between two sectors misses each next ID and waits a turn for it.
     const struct {
         std::uint32_t latency;
         std::uint64_t least, most;
     } cases[] = {{0, 170'000, 200'000}, {5000, 9 * 200'000, 11 * 200'000}};
     for (const auto& c : cases) {
         Rig rig(side(), Rate300, VirtualTiming{300, 3000, 15000, c.latency});
-        Bytes got;
         const std::uint64_t start = rig.drive.clockMicros();
         for (int s = 1; s <= kSpt; ++s)
-            ASSERT_EQ(rig.read(0, 0, s, got), 0u);
+            ASSERT_EQ(rig.read(0, 0, s), 0u);
         const std::uint64_t took = rig.drive.clockMicros() - start;
         EXPECT_GE(took, c.least) << c.latency;
         EXPECT_LE(took, c.most) << c.latency;
