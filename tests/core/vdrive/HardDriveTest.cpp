@@ -7,6 +7,7 @@
 #include "model/Paths.h"
 #include "tests/core/ops/OpsRig.h"
 #include "tests/core/vdrive/VirtualRig.h"
+#include "tests/support/TextFiles.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -16,14 +17,6 @@ namespace dorvane {
 namespace {
 
 using namespace test;
-
-void setVariable(const char* name, const std::string& value) {
-#ifdef _WIN32 // the program reads the wide environment
-    _wputenv_s(pathFromUtf8(name).wstring().c_str(), pathFromUtf8(value).wstring().c_str());
-#else
-    setenv(name, value.c_str(), 1); // empty reads as unset
-#endif
-}
 
 int countOf(const std::string& text, const std::string& part) {
     int count = 0;
