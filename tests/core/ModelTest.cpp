@@ -51,25 +51,9 @@ TEST(ImageSlots, AddressingFollowsTheLayout) {
     EXPECT_EQ(&session->record(0, 1, 0), &session->slots[0][9]);
 }
 
-TEST(ImageSlots, ClearSlotLeavesTheOtherSlot) {
-    auto session = std::make_unique<Session>();
-    fillSector(session->slots[0][5], 0xAA);
-    setLegend(session->slots[0][5], 17);
-    fillSector(session->slots[1][1457], 0x55);
-    setLegend(session->slots[1][1457], Bad);
-    clearSlot(session->slots[0]);
-    EXPECT_EQ(session->slots[0][5].data[511], 0);
-    EXPECT_EQ(session->slots[0][5].legend, Empty);
-    EXPECT_EQ(session->slots[1][1457].data[0], 0x55);
-    EXPECT_EQ(session->slots[1][1457].legend, Bad);
-    // Legends out of range have a text too.
-    EXPECT_STREQ(legendText(17), "unknown sector state");
-    EXPECT_STREQ(legendText(-4), "unknown sector state");
-}
-
-// A sector's bytes come back in their order whichever way they are read, and
-// the legends copied for a paint are the slot's.
-TEST(ImageSlots, SectorBytesAndLegendsAsPainted) {
+// A sector's bytes come back in their order whichever way they are read, the
+// legends copied for a paint are the slot's, and clearing a slot leaves the other.
+TEST(ImageSlots, BytesLegendsAndClearing) {
     auto session = std::make_unique<Session>();
     SectorData bytes;
     for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -77,12 +61,22 @@ TEST(ImageSlots, SectorBytesAndLegendsAsPainted) {
     SectorRecord& record = session->slots[1][3];
     record.data.store(bytes);
     record.legend = 17;
-    EXPECT_EQ(record.data.load(), bytes);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         ASSERT_EQ(record.data[i], bytes[i]) << i;
     const SlotLegends legends = legendsOf(session->slots[1]);
     EXPECT_EQ(legends[3], 17);
     EXPECT_EQ(legends[2], Empty);
+
+    fillSector(session->slots[0][5], 0xAA);
+    setLegend(session->slots[0][5], Bad);
+    clearSlot(session->slots[0]);
+    EXPECT_EQ(session->slots[0][5].data[511], 0);
+    EXPECT_EQ(session->slots[0][5].legend, Empty);
+    EXPECT_EQ(record.data.load(), bytes);
+    EXPECT_EQ(record.legend, 17);
+    // Legends out of range have a text too.
+    EXPECT_STREQ(legendText(17), "unknown sector state");
+    EXPECT_STREQ(legendText(-4), "unknown sector state");
 }
 
 TEST(Paths, BaseOfAPath) {

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
+#include <vector>
 
 namespace dorvane {
 namespace {
@@ -16,82 +18,51 @@ Bytes block(const Bytes& bytes, std::size_t k) {
     return Bytes(bytes.begin() + k * 512, bytes.begin() + (k + 1) * 512);
 }
 
-std::string warnings(int read) {
-    std::string text = "(";
-    text += std::to_string(read);
-    return text + " read warnings, 0 write warnings)";
-}
-
-// Known places of logical blocks in a sector-order image: LBN 0 on track 1
-// sector 1, LBN 1 two sectors on, LBN 10 skewed by two, the last ten blocks on
-// track 0.
-constexpr std::pair<std::size_t, std::size_t> kLbnAtIndex[] = {
-    {0, 10},  {1, 12},  {4, 18},    {5, 11},  {9, 19},  {10, 22},
-    {19, 21}, {20, 34}, {789, 795}, {790, 8}, {791, 0}, {799, 7}};
-
-TEST(LbnConversion, BothDirectionsAndRoundTrip) {
+// Each output block is the input's block at its known place (LBN 0 on track 1
+// sector 1, LBN 1 two sectors on, LBN 10 skewed by two, LBN 790 on track 0),
+// the input padded with zeros; each block the input lacks wholly or partly is
+// a read warning, and bytes past its 800th block are ignored.
+TEST(LbnConversion, BothDirectionsShortEmptyAndLongInputs) {
     test::TempDir dir;
-    const Bytes lbn = test::patterned(409600, 11);
-    test::writeAll(dir.file("disk.img"), lbn);
-    const ConversionResult to = convertLbnToSectorOrder(dir.file("disk.img"), dir.file("disk"));
-    EXPECT_TRUE(to.success);
-    EXPECT_EQ(to.caption, "Processing complete");
-    EXPECT_EQ(to.icon, ResultIcon::Information);
-    EXPECT_EQ(to.text, "Successfully converted to\n" + dir.file("disk.dsk") + "\n" + warnings(0));
-    const Bytes dsk = test::readAll(dir.file("disk.dsk"));
-    ASSERT_EQ(dsk.size(), 409600u);
-    for (const auto& [l, index] : kLbnAtIndex)
-        EXPECT_EQ(block(dsk, index), block(lbn, l)) << l;
-
-    // Back to LBN order under another name: identical to the first file, so
-    // no block was lost or written twice.
-    test::writeAll(dir.file("copy.dsk"), dsk);
-    EXPECT_TRUE(convertSectorOrderToLbn(dir.file("copy.dsk"), dir.file("copy")).success);
-    EXPECT_EQ(test::readAll(dir.file("copy.img")), lbn);
-}
-
-// Each output block is the input's block, its missing end zeros; each block
-// the input lacks wholly or partly is a read warning.
-TEST(LbnConversion, ShortEmptyAndLongInputs) {
-    test::TempDir dir;
-    const auto convert = [&](const char* base, bool toLbn, const Bytes& input, int warned) {
-        const std::string from = dir.file(base) + (toLbn ? ".dsk" : ".img");
-        const std::string to = dir.file(base) + (toLbn ? ".img" : ".dsk");
-        test::writeAll(from, input);
-        const ConversionResult out = toLbn ? convertSectorOrderToLbn(from, dir.file(base))
-                                           : convertLbnToSectorOrder(from, dir.file(base));
-        EXPECT_EQ(out.text, "Successfully converted to\n" + to + "\n" + warnings(warned));
-        Bytes output = test::readAll(to);
-        EXPECT_EQ(output.size(), 409600u) << base;
-        output.resize(409600);
-        return output;
+    const struct {
+        std::string base;
+        bool toLbn;
+        std::size_t size;
+        int warned;
+        std::vector<std::pair<std::size_t, std::size_t>> outputAtInput;
+    } cases[] = {
+        {"disk", false, 409600, 0, {{10, 0}, {12, 1}, {22, 10}, {795, 789}, {8, 790}, {7, 799}}},
+        // Sector-order tracks 0..39: LBN 0 and 799 are there, LBN 789 (track 79) not.
+        {"half", true, 204800, 400, {{0, 10}, {799, 7}, {789, 795}}},
+        // LBN block 0 whole, block 1 cut after 488 bytes.
+        {"odd", false, 1000, 799, {{10, 0}, {12, 1}, {0, 791}}},
+        {"empty", false, 0, 800, {{10, 0}, {7, 799}}},
+        {"long", false, 409600 + 3000, 0, {{7, 799}, {10, 0}}},
     };
-    const Bytes zeros(512, 0);
-
-    // Sector-order tracks 0..39 only: LBN 0 (track 1) and 799 (track 0) are
-    // there, LBN 789 (track 79) is zeros.
-    const Bytes half = test::patterned(204800, 2);
-    const Bytes fromHalf = convert("half", true, half, 400);
-    EXPECT_EQ(block(fromHalf, 0), block(half, 10));
-    EXPECT_EQ(block(fromHalf, 799), block(half, 7));
-    EXPECT_EQ(block(fromHalf, 789), zeros);
-
-    // 1000 bytes of LBN order: block 0 whole, block 1 cut after 488 bytes.
-    const Bytes odd = test::patterned(1000, 3);
-    const Bytes fromOdd = convert("odd", false, odd, 799);
-    EXPECT_EQ(block(fromOdd, 10), block(odd, 0));
-    Bytes cut(odd.begin() + 512, odd.end());
-    cut.resize(512, 0);
-    EXPECT_EQ(block(fromOdd, 12), cut);
-    EXPECT_EQ(block(fromOdd, 0), zeros);
-
-    const Bytes fromEmpty = convert("empty", false, {}, 800);
-    EXPECT_EQ(fromEmpty, Bytes(409600, 0));
-
-    // Bytes past the 800th block are ignored.
-    Bytes long_ = test::patterned(409600 + 3000, 4);
-    const Bytes fromLong = convert("long", false, long_, 0);
-    EXPECT_EQ(block(fromLong, 7), block(long_, 799));
+    for (const auto& c : cases) {
+        const std::string from = dir.file(c.base) + (c.toLbn ? ".dsk" : ".img");
+        const std::string to = dir.file(c.base) + (c.toLbn ? ".img" : ".dsk");
+        Bytes input = test::patterned(c.size, 2);
+        test::writeAll(from, input);
+        const ConversionResult out = c.toLbn ? convertSectorOrderToLbn(from, dir.file(c.base))
+                                             : convertLbnToSectorOrder(from, dir.file(c.base));
+        EXPECT_TRUE(out.success && out.caption == "Processing complete" &&
+                    out.icon == ResultIcon::Information)
+            << c.base;
+        EXPECT_EQ(out.text, "Successfully converted to\n" + to + "\n(" + std::to_string(c.warned) +
+                                " read warnings, 0 write warnings)");
+        Bytes output = test::readAll(to);
+        EXPECT_EQ(output.size(), 409600u) << c.base;
+        output.resize(409600);
+        input.resize(std::max<std::size_t>(c.size, 409600), 0);
+        for (const auto& [at, source] : c.outputAtInput)
+            EXPECT_EQ(block(output, at), block(input, source)) << c.base << " block " << at;
+    }
+    // Back to LBN order under another name: identical to the first input, so
+    // no block was lost or written twice.
+    test::writeAll(dir.file("copy.dsk"), test::readAll(dir.file("disk.dsk")));
+    EXPECT_TRUE(convertSectorOrderToLbn(dir.file("copy.dsk"), dir.file("copy")).success);
+    EXPECT_EQ(test::readAll(dir.file("copy.img")), test::patterned(409600, 2));
 }
 
 TEST(LbnConversion, FailuresNeverDestroyTheInput) {

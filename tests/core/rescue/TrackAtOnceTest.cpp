@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 namespace dorvane {
 namespace {
@@ -15,18 +16,14 @@ using namespace test;
 
 TEST(VirtualDriveClock, SpeedByRateReadIdAndTracksThatFit) {
     // 360 rpm at 300 kbit/s, 300 rpm at 500 and 250; the diskette may say otherwise.
-    const struct {
-        int rate;
-        double diskRpm;
-        std::uint64_t revolution;
-    } speeds[] = {{Rate300, 0, 166'666},
-                  {Rate250, 0, 200'000},
-                  {Rate500, 0, 200'000},
-                  {Rate300, 300, 200'000}};
-    for (const auto& c : speeds) {
-        VirtualRig rig(std::make_shared<VirtualDiskette>(), c.rate);
-        rig.disk->rpm = c.diskRpm;
-        EXPECT_EQ(rig.drive.revolutionMicros(), c.revolution) << c.rate;
+    const std::tuple<int, double, std::uint64_t> speeds[] = {{Rate300, 0, 166'666},
+                                                             {Rate250, 0, 200'000},
+                                                             {Rate500, 0, 200'000},
+                                                             {Rate300, 300, 200'000}};
+    for (const auto& [rate, diskRpm, revolution] : speeds) {
+        VirtualRig rig(std::make_shared<VirtualDiskette>(), rate);
+        rig.disk->rpm = diskRpm;
+        EXPECT_EQ(rig.drive.revolutionMicros(), revolution) << rate << " " << diskRpm;
     }
 
     // READ ID names the ID passing next: one after the other, the ten IDs of
