@@ -1,8 +1,7 @@
-// What the fuzz targets share: the cut of an input into its parts, a folder of
-// their own for the files an operation writes, whole-file helpers, and a check
-// that aborts with a message when an invariant breaks. Their view is a QuietView answering every
-// question with Cancel (a fuzzed diskette may be missing, and OK would ask
-// again forever).
+// What the fuzz targets share: the cut of an input into its parts, a scratch
+// folder with whole-file helpers, and a check that aborts when an invariant
+// breaks. Their view is a QuietView: it answers Cancel (a fuzzed diskette may be
+// missing, and OK would ask again forever).
 #pragma once
 
 #include "drive/OperationView.h"

@@ -1,9 +1,8 @@
-// libFuzzer target for the image and map files: any image with any map loads
-// into the slots; saving them and loading the saved files gives the same
-// slots again, and the saved image holds 512 bytes per map digit.
-//
-// Input: one byte of choices, two bytes (little-endian) of map length, the
-// map, then the image.
+// libFuzzer target for the image and map files: any image with any map loads;
+// saving and loading the saved files gives the same slots again, and the saved
+// image holds 512 bytes per map digit.
+// Input: a byte of choices, two bytes (little-endian) of map length, the map,
+// then the image.
 #include "files/ImageFiles.h"
 #include "model/Session.h"
 #include "tests/fuzz/FuzzSupport.h"

@@ -1,10 +1,8 @@
-// libFuzzer target for the virtual drive as a whole: a fault script and a raw
-// or ImageDisk diskette from the input, then a read, a scan, a sector read, a
-// write, a format and a read again. After each read the image holds 512 bytes
-// per map digit, the map only the final legends 3, 4 and 5, and a read of a
-// diskette in the drive covers every sector of the head range.
-//
-// Input: one byte of choices, two bytes (little-endian) of script length, the
+// libFuzzer target for the virtual drive as a whole: a fault script and a raw or
+// ImageDisk diskette, then read, scan, sector read, write, format, read again.
+// After each read the image holds 512 bytes per map digit, the map only 3, 4 and
+// 5, and a read of a diskette in the drive covers every sector of the head range.
+// Input: a byte of choices, two bytes (little-endian) of script length, the
 // script, then the diskette file.
 #include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
