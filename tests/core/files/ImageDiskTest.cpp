@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace dorvane {
 namespace {
 
@@ -123,8 +125,8 @@ TEST(ImageDiskConversion, HeaderRateAndARecordBeyondTheLast) {
     ASSERT_TRUE(c.result.success);
     EXPECT_EQ(c.result.text,
               "Tesselby ImageDisk '" + dir.file("d.imd") + "'-file has converted to RAW sectors");
-    Bytes raw(128, 0x12);
-    raw.resize(256, 0x34);
+    Bytes raw(256, 0x34);
+    std::fill(raw.begin(), raw.begin() + 128, 0x12);
     EXPECT_EQ(c.raw, raw);
     EXPECT_EQ(c.report, // 0xE9 becomes the unit 0x00E9
               utf16(std::string("caf\xE9\n") +

@@ -87,7 +87,6 @@ TEST(Reread, InterruptedAnywhereStaysConsistent) {
             EXPECT_FALSE(rig.read());
             rig.view.cancelAt = -1;
             const std::string map0 = rig.fileText(".map");
-            const Bytes image0 = rig.image();
 
             int writes = 0, steps = 0;
             rig.view.onStatus = [&](int part, const std::string&) {
