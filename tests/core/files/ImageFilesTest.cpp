@@ -140,8 +140,8 @@ TEST(ImageFiles, ShortLongAndMapEndingEarly) {
     h.expectSector(0, 40, 0, Bytes(512, 0), NotFound);
 }
 
-// A missing image, a busy flag and an image that cannot be created: nothing
-// written, nothing destroyed.
+// A missing image, a busy flag, an image that cannot be created and one named
+// like its map: nothing written, nothing destroyed.
 TEST(ImageFiles, FailuresLeaveFilesAlone) {
     Fixture f;
     f.session->record(0, 0, 0).legend = Good;
@@ -164,6 +164,15 @@ TEST(ImageFiles, FailuresLeaveFilesAlone) {
     bad.basePath = f.dir.file("old");
     saveImage(f.ctx, bad);
     EXPECT_EQ(test::readAll(f.dir.file("old.map")), (Bytes{'3', '3'}));
+
+    // Saving as "x.map" keeps the image: its map would be the same file.
+    // Loaded back, its bytes are no legends: every sector came whole.
+    f.session->record(0, 0, 0).data.fill(0xAB);
+    const Bytes saved = test::readAll(f.save("x.map").path);
+    ASSERT_EQ(saved.size(), 409600u);
+    EXPECT_EQ(saved[0], 0xAB);
+    f.load("x.map", saved);
+    EXPECT_EQ(f.legend(0, 0, 0), Good);
 }
 
 TEST(ImageFiles, CancelledSaveAndLoad) {
@@ -188,18 +197,6 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
     EXPECT_EQ(f.view.status(StatusMain), "Ready. Loading from " + load.path + " cancelled");
     EXPECT_EQ(f.legend(0, 0, 0), Empty);
     EXPECT_TRUE(f.view.enableCalls().back());
-}
-
-// Saving as "x.map" keeps the image: its map would be the same file. Loaded
-// back, its bytes are no legends: every sector came whole.
-TEST(ImageFiles, ImageNamedLikeItsMap) {
-    Fixture f;
-    f.session->record(0, 0, 0).data.fill(0xAB);
-    const Bytes saved = test::readAll(f.save("x.map").path);
-    ASSERT_EQ(saved.size(), 409600u);
-    EXPECT_EQ(saved[0], 0xAB);
-    f.load("x.map", saved);
-    EXPECT_EQ(f.legend(0, 0, 0), Good);
 }
 
 // Output track t of head h is input track 2t + h, zeros past the input's end.

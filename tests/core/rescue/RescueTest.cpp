@@ -246,8 +246,7 @@ TEST(Detect, SaysWhatTheDisketteIs) {
         EXPECT_EQ(found.description, c.text);
         EXPECT_EQ(rig.view.status(StatusMain), c.text);
         EXPECT_EQ(found.options, c.options);
-        // Nothing changes unless adopted; adopting takes the layout found.
-        EXPECT_EQ(profile.writes, 0);
+        // Adopting takes the layout found into the settings and the profile.
         EXPECT_EQ(adoptDetected(found, rig.settings(), profile), c.sectors != 0);
         EXPECT_EQ(rig.settings().sectorsPerTrack, c.sectors ? c.sectors : 10);
         EXPECT_EQ(profile.writes, c.sectors != 0);
