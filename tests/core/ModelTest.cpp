@@ -1,11 +1,15 @@
+#include "model/Crc32.h"
 #include "model/DiskSettings.h"
 #include "model/Image.h"
+#include "model/Interleave.h"
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -51,25 +55,9 @@ TEST(ImageSlots, AddressingFollowsTheLayout) {
     EXPECT_EQ(&session->record(0, 1, 0), &session->slots[0][9]);
 }
 
-TEST(ImageSlots, ClearSlotLeavesTheOtherSlot) {
-    auto session = std::make_unique<Session>();
-    fillSector(session->slots[0][5], 0xAA);
-    setLegend(session->slots[0][5], 17);
-    fillSector(session->slots[1][1457], 0x55);
-    setLegend(session->slots[1][1457], Bad);
-    clearSlot(session->slots[0]);
-    EXPECT_EQ(session->slots[0][5].data[511], 0);
-    EXPECT_EQ(session->slots[0][5].legend, Empty);
-    EXPECT_EQ(session->slots[1][1457].data[0], 0x55);
-    EXPECT_EQ(session->slots[1][1457].legend, Bad);
-    // Legends out of range have a text too.
-    EXPECT_STREQ(legendText(17), "unknown sector state");
-    EXPECT_STREQ(legendText(-4), "unknown sector state");
-}
-
-// A sector's bytes come back in their order whichever way they are read, and
-// the legends copied for a paint are the slot's.
-TEST(ImageSlots, SectorBytesAndLegendsAsPainted) {
+// A sector's bytes come back in their order whichever way they are read, the
+// legends copied for a paint are the slot's, and clearing a slot leaves the other.
+TEST(ImageSlots, BytesLegendsAndClearing) {
     auto session = std::make_unique<Session>();
     SectorData bytes;
     for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -77,12 +65,22 @@ TEST(ImageSlots, SectorBytesAndLegendsAsPainted) {
     SectorRecord& record = session->slots[1][3];
     record.data.store(bytes);
     record.legend = 17;
-    EXPECT_EQ(record.data.load(), bytes);
     for (std::size_t i = 0; i < bytes.size(); ++i)
         ASSERT_EQ(record.data[i], bytes[i]) << i;
     const SlotLegends legends = legendsOf(session->slots[1]);
     EXPECT_EQ(legends[3], 17);
     EXPECT_EQ(legends[2], Empty);
+
+    fillSector(session->slots[0][5], 0xAA);
+    setLegend(session->slots[0][5], Bad);
+    clearSlot(session->slots[0]);
+    EXPECT_EQ(session->slots[0][5].data[511], 0);
+    EXPECT_EQ(session->slots[0][5].legend, Empty);
+    EXPECT_EQ(record.data.load(), bytes);
+    EXPECT_EQ(record.legend, 17);
+    // Legends out of range have a text too.
+    EXPECT_STREQ(legendText(17), "unknown sector state");
+    EXPECT_STREQ(legendText(-4), "unknown sector state");
 }
 
 TEST(Paths, BaseOfAPath) {
@@ -94,12 +92,8 @@ TEST(Paths, BaseOfAPath) {
         {"disk.", "disk"},
         {"plain", "plain"},
     };
-    for (const auto& [path, base] : bases) {
-        EXPECT_EQ(basePathOf(path), base);
-        OperationRequest request;
-        request.choose(path);
-        EXPECT_EQ(request.basePath, base);
-    }
+    for (const auto& [path, base] : bases)
+        EXPECT_EQ(basePathOf(path), base) << path;
     EXPECT_EQ(imageNameOf("C:\\disks\\pro.dsk"), "pro");
     EXPECT_EQ(imageNameOf("/tmp/a.b/c.d.e"), "c.d");
     EXPECT_EQ(imageNameOf("C:\\x.y\\noext"), "noext");
@@ -124,6 +118,46 @@ TEST(Text, FitsTheBuffer) {
     EXPECT_TRUE(name.empty());
     EXPECT_TRUE(formatName(name, "%s_Head%i.dsk", "disk", 1));
     EXPECT_EQ(name, "disk_Head1.dsk");
+}
+
+TEST(Interleave, WorkedValues) {
+    const std::pair<int, int> toIndex[] = {{0, 10},    {1, 12},  {4, 18},  {5, 11},
+                                           {9, 19},    {10, 22}, {19, 21}, {20, 34},
+                                           {789, 795}, {790, 8}, {799, 7}};
+    for (auto [lbn, index] : toIndex)
+        EXPECT_EQ(lbnToSectorIndex(lbn), index) << "LBN " << lbn;
+
+    const std::pair<int, int> toLbn[] = {{0, 791}, {1, 796}, {5, 798}, {9, 795},   {10, 0},
+                                         {11, 5},  {12, 1},  {20, 14}, {790, 782}, {799, 786}};
+    for (auto [index, lbn] : toLbn)
+        EXPECT_EQ(sectorIndexToLbn(index, 10, 80), lbn) << "index " << index;
+    // Track 0 is logical track 79 whatever the tracks.
+    EXPECT_EQ(sectorIndexToLbn(0, 10, 40), 791);
+    EXPECT_EQ(sectorIndexToLbn(0, 10, 81), 791);
+}
+
+// Each way undoes the other over every block, so neither loses or repeats one.
+TEST(Interleave, BothDirectionsAreInverseOverAllBlocks) {
+    for (int lbn = 0; lbn < 800; ++lbn) {
+        const int index = lbnToSectorIndex(lbn);
+        EXPECT_EQ(sectorIndexToLbn(index, 10, 80), lbn) << lbn;
+        EXPECT_EQ(sectorIndexToLbn(index, 10, 81), lbn) << lbn;
+    }
+    EXPECT_GE(sectorIndexToLbn(17, 18, 80), 0); // another layout still reads inside the table
+}
+
+TEST(Crc32, KnownSectors) {
+    const std::pair<int, std::uint32_t> fills[] = {
+        {0x00, 0xB2AA7578u}, {0xFF, 0xBD7BC39Fu}, {0xE5, 0x2CF10A1Au}, {-1, 0x1C613576u}};
+    for (const auto& [fill, crc] : fills) {
+        std::array<std::uint8_t, 512> sector{};
+        for (std::size_t i = 0; i < sector.size(); ++i)
+            sector[i] = static_cast<std::uint8_t>(fill < 0 ? i : static_cast<std::size_t>(fill));
+        EXPECT_EQ(crc32Sector(sector.data()), crc) << fill;
+    }
+    const char* check = "123456789";
+    EXPECT_EQ(crc32Bytes(reinterpret_cast<const std::uint8_t*>(check), std::strlen(check)),
+              0xCBF43926u);
 }
 
 } // namespace

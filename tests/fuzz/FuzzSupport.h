@@ -1,11 +1,11 @@
-// What the fuzz targets share: the cut of an input into its parts, a folder of
-// their own for the files an operation writes, and a check that aborts with a
-// message when an invariant breaks. Their view is a QuietView answering every
-// question with Cancel (a fuzzed diskette may be missing, and OK would ask
-// again forever).
+// What the fuzz targets share: the cut of an input into its parts, a scratch
+// folder with whole-file helpers, and a check that aborts when an invariant
+// breaks. Their view is a QuietView: it answers Cancel (a fuzzed diskette may be
+// missing, and OK would ask again forever).
 #pragma once
 
 #include "drive/OperationView.h"
+#include "files/File.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace dorvane::fuzz {
 
@@ -61,6 +62,20 @@ inline void require(bool holds, const char* what) {
         std::fprintf(stderr, "broken invariant: %s\n", what);
         std::abort();
     }
+}
+
+inline void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    File out(path, kCreateShared);
+    require(out.isOpen() && out.write(data, size) == size, "the scratch folder takes files");
+}
+
+// The bytes of a file; none when it cannot be read whole.
+inline std::vector<std::uint8_t> fileBytes(const std::string& path) {
+    File file(path, kReadShared);
+    std::vector<std::uint8_t> bytes(file.isOpen() ? static_cast<std::size_t>(file.size()) : 0);
+    if (file.read(bytes.data(), bytes.size()) != bytes.size())
+        return {};
+    return bytes;
 }
 
 } // namespace dorvane::fuzz

@@ -1,10 +1,8 @@
-// libFuzzer target for the image and map files: any image with any map loads
-// into the slots; saving them and loading the saved files gives the same
-// slots again, and the saved image holds 512 bytes per map digit.
-//
-// Input: one byte of choices, two bytes (little-endian) of map length, the
-// map, then the image.
-#include "files/File.h"
+// libFuzzer target for the image and map files: any image with any map loads;
+// saving and loading the saved files gives the same slots again, and the saved
+// image holds 512 bytes per map digit.
+// Input: a byte of choices, two bytes (little-endian) of map length, the map,
+// then the image.
 #include "files/ImageFiles.h"
 #include "model/Session.h"
 #include "tests/fuzz/FuzzSupport.h"
@@ -15,19 +13,6 @@
 namespace {
 
 using namespace dorvane;
-
-void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    fuzz::require(out != nullptr, "the scratch folder takes files");
-    if (size)
-        std::fwrite(data, 1, size, out);
-    std::fclose(out);
-}
-
-std::uint64_t fileSize(const std::string& path) {
-    File file(path, kReadShared);
-    return file.isOpen() ? file.size() : 0;
-}
 
 struct Loaded {
     std::unique_ptr<Session> session = std::make_unique<Session>();
@@ -42,10 +27,8 @@ struct Loaded {
         session->settings.setStepPlus((choices & 32) != 0);
         session->settings.setCyl81((choices & 64) != 0);
     }
-    OperationRequest request(const std::string& name, int button) {
+    OperationRequest request(const std::string& name) {
         OperationRequest r;
-        r.button = button;
-        r.caption = "Open...";
         r.choose(fuzz::scratchFile(name));
         return r;
     }
@@ -69,18 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!fuzz::cutInput(data, size, input))
         return 0;
     const std::uint8_t choices = input.choices;
-    writeFile(fuzz::scratchFile("in.map"), input.first, input.firstSize);
-    writeFile(fuzz::scratchFile("in.dsk"), input.rest, input.restSize);
+    fuzz::writeFile(fuzz::scratchFile("in.map"), input.first, input.firstSize);
+    fuzz::writeFile(fuzz::scratchFile("in.dsk"), input.rest, input.restSize);
 
     Loaded first(choices);
-    loadImage(first.ctx, first.request("in.dsk", 1001));
-    saveImage(first.ctx, first.request("saved.dsk", 1002));
-    const std::uint64_t imageBytes = fileSize(fuzz::scratchFile("saved.dsk"));
-    const std::uint64_t mapBytes = fileSize(fuzz::scratchFile("saved.map"));
-    fuzz::require(imageBytes == 512 * mapBytes, "the saved image holds 512 bytes per map digit");
+    loadImage(first.ctx, first.request("in.dsk"));
+    saveImage(first.ctx, first.request("saved.dsk"));
+    fuzz::require(fuzz::fileBytes(fuzz::scratchFile("saved.dsk")).size() ==
+                      512 * fuzz::fileBytes(fuzz::scratchFile("saved.map")).size(),
+                  "the saved image holds 512 bytes per map digit");
 
     Loaded second(choices);
-    loadImage(second.ctx, second.request("saved.dsk", 1001));
+    loadImage(second.ctx, second.request("saved.dsk"));
     fuzz::require(sameSlots(*first.session, *second.session),
                   "loading what was saved gives the same slots");
     return 0;

@@ -1,10 +1,8 @@
-// libFuzzer target for the virtual drive as a whole: a fault script and a raw
-// or ImageDisk diskette from the input, then a read, a scan, a sector read, a
-// write, a format and a read again. After each read the image holds 512 bytes
-// per map digit, the map only the final legends 3, 4 and 5, and a read of a
-// diskette in the drive covers every sector of the head range.
-//
-// Input: one byte of choices, two bytes (little-endian) of script length, the
+// libFuzzer target for the virtual drive as a whole: a fault script and a raw or
+// ImageDisk diskette, then read, scan, sector read, write, format, read again.
+// After each read the image holds 512 bytes per map digit, the map only 3, 4 and
+// 5, and a read of a diskette in the drive covers every sector of the head range.
+// Input: a byte of choices, two bytes (little-endian) of script length, the
 // script, then the diskette file.
 #include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
@@ -12,9 +10,8 @@
 #include "drive/DiskWrite.h"
 #include "drive/SectorRead.h"
 #include "drive/TrackScan.h"
-#include "files/File.h"
 #include "model/Session.h"
-#include "settings/ProfileStore.h"
+#include "settings/FileProfileStore.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <memory>
@@ -24,33 +21,9 @@ namespace {
 
 using namespace dorvane;
 
-class NoProfile : public ProfileStore {
-public:
-    bool read(ProfileValues&) override { return false; }
-    void write(std::uint32_t, std::uint32_t) override {}
-};
-
-std::vector<std::uint8_t> fileBytes(const std::string& path) {
-    File file(path, kReadShared);
-    if (!file.isOpen())
-        return {};
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.size()));
-    if (file.read(bytes.data(), bytes.size()) != bytes.size())
-        return {};
-    return bytes;
-}
-
-void writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    fuzz::require(out != nullptr, "the scratch folder takes files");
-    if (size)
-        std::fwrite(data, 1, size, out);
-    std::fclose(out);
-}
-
 void checkRead(const OperationRequest& request, const DiskSettings& settings, bool present) {
-    const std::vector<std::uint8_t> image = fileBytes(request.path);
-    const std::vector<std::uint8_t> map = fileBytes(request.basePath + ".map");
+    const std::vector<std::uint8_t> image = fuzz::fileBytes(request.path);
+    const std::vector<std::uint8_t> map = fuzz::fileBytes(request.basePath + ".map");
     fuzz::require(image.size() == 512 * map.size(), "the image holds 512 bytes per map digit");
     for (const std::uint8_t digit : map)
         fuzz::require(digit == '3' || digit == '4' || digit == '5',
@@ -68,11 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const std::uint8_t choices = input.choices;
     const std::string script(reinterpret_cast<const char*>(input.first), input.firstSize);
-    const std::uint8_t* diskette = input.rest;
-    const std::size_t disketteSize = input.restSize;
-
     const std::string diskettePath = fuzz::scratchFile(choices & 1 ? "disk.imd" : "disk.dsk");
-    writeFile(diskettePath, diskette, disketteSize);
+    fuzz::writeFile(diskettePath, input.rest, input.restSize);
     auto disk = std::make_shared<VirtualDiskette>();
     std::string problem;
     if (!loadVirtualDiskette(diskettePath, *disk, problem) ||
@@ -91,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QuietView view;
     OperationContext ctx{*session, state, view};
     VirtualDrive drive(disk);
-    NoProfile profile;
+    FileProfileStore profile(fuzz::scratchFile("profile"));
 
     OperationRequest request;
     request.choose(fuzz::scratchFile("read.dsk"));
@@ -109,9 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     writeDisk(ctx, drive, request);
     formatDisk(ctx, drive);
-    OperationRequest again;
-    again.choose(fuzz::scratchFile("again.dsk"));
-    readDisk(ctx, drive, again, ReadOptions{pace, nullptr});
-    checkRead(again, settings, present);
+    request.choose(fuzz::scratchFile("again.dsk"));
+    readDisk(ctx, drive, request, ReadOptions{pace, nullptr});
+    checkRead(request, settings, present);
     return 0;
 }

@@ -1,10 +1,16 @@
 #include "files/ImageFiles.h"
+#include "files/Conversion.h"
+#include "model/Paths.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace dorvane {
 namespace {
@@ -14,10 +20,20 @@ using test::Bytes;
 constexpr int kOpenButton = 1001;
 constexpr int kSaveButton = 1002;
 
+// Presses Cancel when the save swaps its button's caption, before its first sector.
+struct CancelAtSaving : test::RecordingView {
+    OperationState* state = nullptr;
+    void setButtonCaption(int button, const std::string& caption) override {
+        RecordingView::setButtonCaption(button, caption);
+        if (state && caption == "Saving...")
+            state->requestCancel();
+    }
+};
+
 struct Fixture {
     std::unique_ptr<Session> session = std::make_unique<Session>();
     OperationState state;
-    test::RecordingView view;
+    CancelAtSaving view;
     OperationContext ctx{*session, state, view};
     test::TempDir dir;
 
@@ -53,62 +69,47 @@ Bytes slice(const Bytes& bytes, std::size_t sector, std::size_t size = 512) {
     return Bytes(bytes.begin() + sector * size, bytes.begin() + (sector + 1) * size);
 }
 
+// Saved track by track, each head of the range, each sector, with one map digit
+// per sector; loaded back into a cleared session, the data and the legends
+// (0..8 and 17 as they were) come back.
 TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
-    Fixture f;
-    Bytes expected;
-    for (int i = 0; i < 800; ++i) {
-        SectorRecord& r = f.session->record(0, i / 10, i % 10);
-        const Bytes bytes = test::patterned(512, i);
-        r.data.store(bytes.data());
-        expected.insert(expected.end(), bytes.begin(), bytes.end());
-        r.legend = i < 9 ? i : (i == 9 ? 17 : Good);
+    for (const HeadChoice heads : {Head0, BothHeads}) {
+        Fixture f, g;
+        f.session->settings.chooseHeads(heads);
+        g.session->settings.chooseHeads(heads);
+        const auto legendOf = [](int i) { return i < 9 ? i : (i == 9 ? 17 : Good); };
+        Bytes expected;
+        for (int track = 0; track < 80; ++track)
+            for (int head = 0; head <= (heads == BothHeads ? 1 : 0); ++head)
+                for (int index = 0; index < 10; ++index) {
+                    const Bytes bytes = test::patterned(512, unsigned(expected.size() / 512));
+                    SectorRecord& r = f.session->record(head, track, index);
+                    r.data.store(bytes.data());
+                    r.legend = legendOf(int(expected.size() / 512));
+                    expected.insert(expected.end(), bytes.begin(), bytes.end());
+                }
+        const OperationRequest save = f.save("disk.dsk");
+        EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " finished");
+        EXPECT_EQ(f.view.captions(kSaveButton),
+                  (std::vector<std::string>{"Saving...", "Save as..."}));
+        const Bytes image = test::readAll(save.path);
+        EXPECT_EQ(image, expected) << heads;
+        const Bytes map = test::readAll(f.dir.file("disk.map"));
+        ASSERT_EQ(map.size(), expected.size() / 512);
+        EXPECT_EQ(std::string(map.begin(), map.begin() + 11), "012345678A3");
+
+        test::writeAll(g.dir.file("disk.map"), map);
+        const OperationRequest load = g.load("disk.dsk", image);
+        EXPECT_EQ(g.view.statusHistory(StatusMain),
+                  (std::vector<std::string>{"Loading from file: " + load.path,
+                                            "Ready. Loading from " + load.path + " finished"}));
+        EXPECT_EQ(g.view.captions(kOpenButton).back(), "Open...");
+        int i = 0;
+        for (int track = 0; track < 80; ++track)
+            for (int head = 0; head <= (heads == BothHeads ? 1 : 0); ++head)
+                for (int index = 0; index < 10; ++index, ++i)
+                    g.expectSector(head, track, index, slice(image, i), legendOf(i));
     }
-    const OperationRequest save = f.save("disk.dsk");
-    EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " finished");
-    EXPECT_EQ(f.view.captions(kSaveButton), (std::vector<std::string>{"Saving...", "Save as..."}));
-    EXPECT_FALSE(f.state.running());
-    const Bytes image = test::readAll(save.path);
-    EXPECT_EQ(image, expected);
-    const Bytes map = test::readAll(f.dir.file("disk.map"));
-    ASSERT_EQ(map.size(), 800u);
-    EXPECT_EQ(std::string(map.begin(), map.begin() + 11), "012345678A3");
-
-    // Back into a cleared session: data, legends 0..8 and 17 come back.
-    Fixture g;
-    test::writeAll(g.dir.file("disk.map"), map);
-    const OperationRequest load = g.load("disk.dsk", image);
-    EXPECT_EQ(g.view.statusHistory(StatusMain),
-              (std::vector<std::string>{"Loading from file: " + load.path,
-                                        "Ready. Loading from " + load.path + " finished"}));
-    for (int i = 0; i < 800; ++i)
-        g.expectSector(0, i / 10, i % 10, slice(image, i), i < 9 ? i : (i == 9 ? 17 : 3));
-    EXPECT_EQ(g.view.captions(kOpenButton).back(), "Open...");
-}
-
-TEST(ImageFiles, BothHeadsInterleaveTrackByTrack) {
-    Fixture f;
-    f.session->settings.chooseHeads(BothHeads);
-    for (int head = 0; head < 2; ++head)
-        for (int i = 0; i < 800; ++i)
-            f.session->record(head, i / 10, i % 10)
-                .data.fill(static_cast<std::uint8_t>(head * 100 + i / 10));
-    const Bytes image = test::readAll(f.save("ds.dsk").path);
-    ASSERT_EQ(image.size(), 819200u);
-    // track 0 head 0, track 0 head 1, track 1 head 0, ...
-    for (std::size_t at : {0, 5120, 2 * 5120, 3 * 5120 + 5119, 819199})
-        EXPECT_EQ(image[at], at / 10240 + (at / 5120 % 2) * 100) << at;
-    EXPECT_EQ(test::readAll(f.dir.file("ds.map")).size(), 1600u);
-
-    // A single-sided file loaded as "Both 01" fills tracks 0..39 of both slots.
-    Fixture g;
-    g.session->settings.chooseHeads(BothHeads);
-    const Bytes single = test::patterned(409600, 3);
-    g.load("ss.dsk", single);
-    g.expectSector(0, 0, 0, slice(single, 0), Good);
-    g.expectSector(1, 0, 0, slice(single, 10), Good);
-    g.expectSector(1, 39, 9, slice(single, 799), Good);
-    g.expectSector(0, 40, 0, Bytes(512, 0), NotFound);
-    EXPECT_EQ(g.legend(1, 79, 9), NotFound);
 }
 
 TEST(ImageFiles, ShortLongAndMapEndingEarly) {
@@ -128,11 +129,19 @@ TEST(ImageFiles, ShortLongAndMapEndingEarly) {
     g.load("short.dsk", bytes);
     g.expectSector(0, 79, 9, slice(bytes, 799), Good);
     g.expectSector(0, 80, 0, Bytes(512, 0), NotFound);
-    EXPECT_EQ(g.legend(0, 80, 9), NotFound);
+
+    // A single-sided file loaded as "Both 01" fills tracks 0..39 of both slots.
+    Fixture h;
+    h.session->settings.chooseHeads(BothHeads);
+    const Bytes single = test::patterned(409600, 3);
+    h.load("ss.dsk", single);
+    h.expectSector(1, 0, 0, slice(single, 10), Good);
+    h.expectSector(1, 39, 9, slice(single, 799), Good);
+    h.expectSector(0, 40, 0, Bytes(512, 0), NotFound);
 }
 
-// A missing image, a busy flag and an image that cannot be created: nothing
-// written, nothing destroyed.
+// A missing image, a busy flag, an image that cannot be created and one named
+// like its map: nothing written, nothing destroyed.
 TEST(ImageFiles, FailuresLeaveFilesAlone) {
     Fixture f;
     f.session->record(0, 0, 0).legend = Good;
@@ -143,8 +152,7 @@ TEST(ImageFiles, FailuresLeaveFilesAlone) {
     EXPECT_EQ(f.view.status(StatusMain), "Loading from file: " + missing.path);
     EXPECT_FALSE(f.state.running());
 
-    // Busy: nothing happens at all.
-    ASSERT_TRUE(f.state.tryStart());
+    ASSERT_TRUE(f.state.tryStart()); // busy: nothing happens at all
     f.save("busy.dsk");
     EXPECT_FALSE(test::exists(f.dir.file("busy.dsk")));
     f.state.finish();
@@ -156,30 +164,29 @@ TEST(ImageFiles, FailuresLeaveFilesAlone) {
     bad.basePath = f.dir.file("old");
     saveImage(f.ctx, bad);
     EXPECT_EQ(test::readAll(f.dir.file("old.map")), (Bytes{'3', '3'}));
+
+    // Saving as "x.map" keeps the image: its map would be the same file.
+    // Loaded back, its bytes are no legends: every sector came whole.
+    f.session->record(0, 0, 0).data.fill(0xAB);
+    const Bytes saved = test::readAll(f.save("x.map").path);
+    ASSERT_EQ(saved.size(), 409600u);
+    EXPECT_EQ(saved[0], 0xAB);
+    f.load("x.map", saved);
+    EXPECT_EQ(f.legend(0, 0, 0), Good);
 }
 
 TEST(ImageFiles, CancelledSaveAndLoad) {
     Fixture f;
     f.session->record(0, 0, 0).legend = Good; // the load must empty it
-    // Cancelled before the first sector (save says nothing before its loop,
-    // so cancel at the caption swap): both files exist and are empty.
-    struct CancellingView : test::RecordingView {
-        OperationState* state = nullptr;
-        void setButtonCaption(int button, const std::string& caption) override {
-            RecordingView::setButtonCaption(button, caption);
-            if (caption == "Saving...")
-                state->requestCancel();
-        }
-    } cancelling;
-    cancelling.state = &f.state;
-    OperationContext ctx{*f.session, f.state, cancelling};
-    const OperationRequest save = f.request("cancel.dsk", kSaveButton);
-    saveImage(ctx, save);
-    EXPECT_EQ(cancelling.status(StatusMain), "Ready. Saving to " + save.path + " cancelled");
-    EXPECT_EQ(test::readAll(save.path).size(), 0u);
-    EXPECT_TRUE(test::exists(f.dir.file("cancel.map")));
-    // The controls come back once, at the end, not at the cancel point.
-    EXPECT_EQ(cancelling.enableCalls(), (std::vector<bool>{false, true}));
+    // Cancelled before the first sector: both files exist and are empty; the
+    // controls come back once, at the end, not at the cancel point.
+    f.view.state = &f.state;
+    const OperationRequest save = f.save("cancel.dsk");
+    f.view.state = nullptr;
+    EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " cancelled");
+    for (const std::string& path : {save.path, f.dir.file("cancel.map")})
+        EXPECT_TRUE(test::exists(path) && test::readAll(path).empty()) << path;
+    EXPECT_EQ(f.view.enableCalls(), (std::vector<bool>{false, true}));
 
     // Load cancelled at its first status text: the slot stays empty.
     f.view.onStatus = [&](int part, const std::string& text) {
@@ -192,57 +199,33 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
     EXPECT_TRUE(f.view.enableCalls().back());
 }
 
-// Saving as "x.map" keeps the image: its map would be the same file.
-TEST(ImageFiles, ImageNamedLikeItsMap) {
-    Fixture f;
-    f.session->record(0, 0, 0).data.fill(0xAB);
-    const Bytes saved = test::readAll(f.save("x.map").path);
-    ASSERT_EQ(saved.size(), 409600u);
-    EXPECT_EQ(saved[0], 0xAB);
-    // Loaded back, its bytes are no legends: every sector came whole.
-    f.load("x.map", saved);
-    EXPECT_EQ(f.legend(0, 0, 0), Good);
-}
-
+// Output track t of head h is input track 2t + h, zeros past the input's end.
 TEST(ImageFiles, SplitAndDroppedFiles) {
     test::TempDir dir;
     DiskSettings settings;
     OperationRequest request;
-    // Input track k is filled with the byte k + 1; each output holds 80
-    // tracks. Output track t of head h is input track 2t + h, zeros past the end.
-    auto split = [&](const std::string& base, std::size_t inputBytes, std::size_t trackBytes) {
-        Bytes input(inputBytes);
-        for (std::size_t i = 0; i < inputBytes; ++i)
-            input[i] = static_cast<std::uint8_t>(i / trackBytes + 1);
-        test::writeAll(dir.file(base + ".dsk"), input);
-        request.choose(dir.file(base + ".dsk"));
-        EXPECT_TRUE(splitImage(settings, request));
-        std::vector<Bytes> heads{test::readAll(dir.file(base + "_Head0.dsk")),
-                                 test::readAll(dir.file(base + "_Head1.dsk"))};
-        for (Bytes& head : heads) {
-            EXPECT_EQ(head.size(), 80 * trackBytes) << base;
-            head.resize(80 * trackBytes);
+    // The single-sided file at 9 sectors ends 4096 bytes into input track 88.
+    const struct {
+        std::string base;
+        int sectorsChoice;
+        std::size_t bytes, track;
+    } cases[] = {{"ds", 2, 819200, 5120}, {"ss", 1, 409600, 4608}};
+    for (const auto& c : cases) {
+        settings.chooseSectors(c.sectorsChoice);
+        const Bytes input = test::patterned(c.bytes, 5);
+        test::writeAll(dir.file(c.base + ".dsk"), input);
+        request.choose(dir.file(c.base + ".dsk"));
+        EXPECT_TRUE(splitImage(settings, request)) << c.base;
+        for (int head = 0; head < 2; ++head) {
+            Bytes expected(80 * c.track, 0);
+            for (std::size_t i = 0; i < expected.size(); ++i) {
+                const std::size_t from = (i / c.track * 2 + head) * c.track + i % c.track;
+                expected[i] = from < input.size() ? input[from] : 0;
+            }
+            const std::string name = c.base + "_Head" + std::to_string(head) + ".dsk";
+            EXPECT_EQ(test::readAll(dir.file(name)), expected) << name;
         }
-        return heads;
-    };
-    const auto track = [](std::size_t bytes, std::uint8_t value) { return Bytes(bytes, value); };
-
-    const std::vector<Bytes> ds = split("ds", 819200, 5120);
-    EXPECT_EQ(slice(ds[0], 0, 5120), track(5120, 1));
-    EXPECT_EQ(slice(ds[1], 0, 5120), track(5120, 2));
-    EXPECT_EQ(slice(ds[0], 79, 5120), track(5120, 159));
-    EXPECT_EQ(slice(ds[1], 79, 5120), track(5120, 160));
-
-    // A single-sided file at 9 sectors: 88 whole input tracks and 4096 bytes
-    // of a 89th, which lands on head 0 track 44 with zeros after it.
-    settings.chooseSectors(1);
-    const std::vector<Bytes> ss = split("ss", 409600, 4608);
-    EXPECT_EQ(slice(ss[1], 43, 4608), track(4608, 88));
-    Bytes partial = track(4096, 89);
-    partial.resize(4608, 0);
-    EXPECT_EQ(slice(ss[0], 44, 4608), partial);
-    EXPECT_EQ(slice(ss[1], 44, 4608), track(4608, 0));
-    EXPECT_EQ(slice(ss[0], 79, 4608), track(4608, 0));
+    }
 
     request.choose(dir.file("none.dsk"));
     std::uint32_t error = 0;
@@ -256,8 +239,81 @@ TEST(ImageFiles, SplitAndDroppedFiles) {
                                    kOpenButton));
     EXPECT_EQ(session->fileRequest.path, dir.file("ss.dsk"));
     EXPECT_EQ(session->fileRequest.caption, "Open...");
-    EXPECT_EQ(session->fileRequest.button, kOpenButton);
     EXPECT_EQ(session->currentImageBase, dir.file("ss"));
+}
+
+// Each output block is the input's block at its known place (LBN 0 on track 1
+// sector 1, LBN 1 two sectors on, LBN 10 skewed by two, LBN 790 on track 0),
+// the input padded with zeros; each block the input lacks wholly or partly is
+// a read warning, and bytes past its 800th block are ignored.
+TEST(LbnConversion, BothDirectionsShortEmptyAndLongInputs) {
+    test::TempDir dir;
+    const struct {
+        std::string base;
+        bool toLbn;
+        std::size_t size;
+        int warned;
+        std::vector<std::pair<std::size_t, std::size_t>> outputAtInput;
+    } cases[] = {
+        {"disk", false, 409600, 0, {{10, 0}, {12, 1}, {22, 10}, {795, 789}, {8, 790}, {7, 799}}},
+        // Sector-order tracks 0..39: LBN 0 and 799 are there, LBN 789 (track 79) not.
+        {"half", true, 204800, 400, {{0, 10}, {799, 7}, {789, 795}}},
+        // LBN block 0 whole, block 1 cut after 488 bytes.
+        {"odd", false, 1000, 799, {{10, 0}, {12, 1}, {0, 791}}},
+        {"empty", false, 0, 800, {{10, 0}, {7, 799}}},
+        {"long", false, 409600 + 3000, 0, {{7, 799}, {10, 0}}},
+    };
+    for (const auto& c : cases) {
+        const std::string from = dir.file(c.base) + (c.toLbn ? ".dsk" : ".img");
+        const std::string to = dir.file(c.base) + (c.toLbn ? ".img" : ".dsk");
+        Bytes input = test::patterned(c.size, 2);
+        test::writeAll(from, input);
+        const ConversionResult out = c.toLbn ? convertSectorOrderToLbn(from, dir.file(c.base))
+                                             : convertLbnToSectorOrder(from, dir.file(c.base));
+        EXPECT_TRUE(out.success && out.caption == "Processing complete" &&
+                    out.icon == ResultIcon::Information)
+            << c.base;
+        EXPECT_EQ(out.text, "Successfully converted to\n" + to + "\n(" + std::to_string(c.warned) +
+                                " read warnings, 0 write warnings)");
+        Bytes output = test::readAll(to);
+        EXPECT_EQ(output.size(), 409600u) << c.base;
+        output.resize(409600);
+        input.resize(std::max<std::size_t>(c.size, 409600), 0);
+        for (const auto& [at, source] : c.outputAtInput)
+            EXPECT_EQ(slice(output, at), slice(input, source)) << c.base << " block " << at;
+    }
+    // Back to LBN order under another name: identical to the first input, so
+    // no block was lost or written twice.
+    test::writeAll(dir.file("copy.dsk"), test::readAll(dir.file("disk.dsk")));
+    EXPECT_TRUE(convertSectorOrderToLbn(dir.file("copy.dsk"), dir.file("copy")).success);
+    EXPECT_EQ(test::readAll(dir.file("copy.img")), test::patterned(409600, 2));
+}
+
+TEST(LbnConversion, FailuresNeverDestroyTheInput) {
+    test::TempDir dir;
+    const ConversionResult missing =
+        convertLbnToSectorOrder(dir.file("none.img"), dir.file("none"));
+    EXPECT_FALSE(missing.success);
+    EXPECT_EQ(missing.caption, "Bad processing");
+    EXPECT_EQ(missing.icon, ResultIcon::Exclamation);
+    EXPECT_EQ(missing.text,
+              "Open input file\n" + dir.file("none.img") + "\nFAILED!\nSystem error code: 2");
+    EXPECT_FALSE(test::exists(dir.file("none.dsk")));
+
+    // The input already has the output's extension.
+    const Bytes original = test::patterned(409600, 4);
+    test::writeAll(dir.file("same.dsk"), original);
+    const ConversionResult same = convertLbnToSectorOrder(dir.file("same.dsk"), dir.file("same"));
+    EXPECT_FALSE(same.success);
+    EXPECT_NE(same.text.find("input file"), std::string::npos);
+    EXPECT_EQ(test::readAll(dir.file("same.dsk")), original);
+
+    // The output cannot be created (it is a folder).
+    test::writeAll(dir.file("f.img"), original);
+    std::filesystem::create_directory(pathFromUtf8(dir.file("f.dsk")));
+    const ConversionResult folder = convertLbnToSectorOrder(dir.file("f.img"), dir.file("f"));
+    EXPECT_FALSE(folder.success);
+    EXPECT_EQ(folder.text.rfind("Create output file\n", 0), 0u);
 }
 
 } // namespace
