@@ -57,21 +57,6 @@ TEST(DiskWriteFormat, BothHeadsInOrderAndCancel) {
     }
 }
 
-TEST(DiskFormat, Rx50SideCommands) {
-    OpsRig rig;
-    rig.settings().fillerByte = 0xE5;
-    EXPECT_TRUE(rig.format());
-    const std::vector<VirtualDrive::Call> formats = rig.callsOf(CTL_FORMAT_TRACK);
-    ASSERT_EQ(formats.size(), 80u);
-    Bytes expected{0x40, 0, 2, 10, 0x10, 0xE5};
-    for (int r = 1; r <= 10; ++r)
-        expected.insert(expected.end(), {33, 0, static_cast<std::uint8_t>(r), 2});
-    EXPECT_EQ(formats[33].input, expected);
-    EXPECT_EQ(rig.legendsOf(0, Formatted), 800);
-    EXPECT_EQ(rig.disk->sectorData(79, 0, 10), Bytes(512, 0xE5));
-    EXPECT_EQ(rig.view.status(StatusMain), "Ready. Formatting media finished");
-}
-
 // A failed seek marks its side Warning; write protection marks the rest Bad.
 TEST(DiskWriteFormat, FailuresMarkTheirSides) {
     for (const bool format : {false, true}) {
@@ -116,46 +101,75 @@ TEST(DiskOperations, CancelInTheChecklist) {
     }
 }
 
-// Format, write from a read-only file, read back: the image returns byte for byte.
-TEST(DiskWrite, RoundTripEveryLayout) {
+// Format, write from a read-only file, read back, for each layout, head 1 only,
+// both heads (0 then 1 on each track) and Step+ (the seek to cylinder 2t, the
+// command blocks naming t): the image returns byte for byte, every command
+// addressing its side.
+TEST(DiskOperations, RoundTripEveryLayout) {
     struct Layout {
-        int choice;
-        int rate;
+        int choice, rate;
         HeadChoice heads;
+        bool stepPlus;
     };
-    for (const Layout layout : {Layout{2, Rate300, Head0}, Layout{1, Rate250, BothHeads},
-                                Layout{3, Rate500, Head1}, Layout{4, Rate500, Head0}}) {
+    for (const Layout layout :
+         {Layout{2, Rate300, Head0, true}, Layout{1, Rate250, BothHeads, false},
+          Layout{3, Rate500, Head1, false}, Layout{4, Rate500, Head0, false}}) {
         OpsRig rig;
         rig.settings().chooseSectors(layout.choice);
         rig.settings().chooseHeads(layout.heads);
+        rig.settings().setStepPlus(layout.stepPlus);
         rig.settings().dataRate = layout.rate;
+        rig.settings().fillerByte = 0xE5;
         const DiskSettings& s = rig.settings();
-        SCOPED_TRACE(s.sectorsPerTrack);
+        const int n = s.sectorsPerTrack, step = layout.stepPlus ? 2 : 1;
+        SCOPED_TRACE(n);
         ASSERT_TRUE(rig.format());
-        const Bytes file =
-            patterned(static_cast<std::size_t>(s.tracks) * s.sideCount * s.bytesPerTrack,
-                      40 + static_cast<unsigned>(layout.choice));
+        EXPECT_EQ(rig.legendsOf(s.firstHead, Formatted), s.sectorsPerSide);
+        EXPECT_EQ(rig.view.status(StatusMain), "Ready. Formatting media finished");
+        const Bytes file = patterned(std::size_t(s.tracks * s.sideCount * n) * 512,
+                                     40 + static_cast<unsigned>(layout.choice));
         writeAll(rig.request.path, file);
+        const auto formats = rig.callsOf(CTL_FORMAT_TRACK);
+        ASSERT_EQ(formats.size(), std::size_t(s.tracks * s.sideCount));
         rig.drive.clearCalls();
         fs::permissions(pathFromUtf8(rig.request.path), fs::perms::owner_read);
         ASSERT_TRUE(writeDisk(rig.ctx, rig.drive, rig.request));
         fs::permissions(pathFromUtf8(rig.request.path), fs::perms::owner_all);
         EXPECT_EQ(rig.legendsOf(s.firstHead, Good), s.sectorsPerSide);
-        if (layout.choice == 2) { // RX50: one command per track side, seek to the track
+        if (layout.choice == 2) { // RX50: one command per track side, IDs naming track t
+            Bytes format{0x40, 0, 2, 10, 0x10, 0xE5};
+            for (int r = 1; r <= 10; ++r)
+                format.insert(format.end(), {33, 0, static_cast<std::uint8_t>(r), 2});
+            EXPECT_EQ(formats[33].input, format);
             EXPECT_EQ(rig.callsOf(CTL_WRITE_DATA).at(7).input,
                       (Bytes{0x40, 0, 7, 0, 1, 2, 11, 0x10, 0xFF}));
-            EXPECT_EQ(rig.callsOf(CTL_SEEK).at(7).input, (Bytes{7, 0, 0, 0}));
+            EXPECT_EQ(rig.callsOf(CTL_SEEK).at(7).input, (Bytes{7, 0, 0, 0})); // also with Step+
         }
-        if (layout.heads == Head1) { // head 1 takes the file's first block
-            EXPECT_EQ(rig.disk->sectorData(0, 1, 1), slice(file, 0, 512));
-            EXPECT_EQ(rig.legendsOf(0, Empty), s.sectorsPerSide);
-        }
+        // The first side chosen (head 1 alone too) takes the file's first block.
+        EXPECT_EQ(rig.disk->sectorData(0, s.firstHead, 1), slice(file, 0, 512));
 
+        if (layout.stepPlus) // the diskette as a 40-track drive writes it: track t on cylinder 2t
+            rig.insert(file);
+        rig.drive.clearCalls();
         rig.request.choose(rig.dir.file("back.dsk"));
         ASSERT_TRUE(rig.read());
         EXPECT_EQ(rig.image(), file);
-        EXPECT_EQ(rig.fileText(".map"),
-                  std::string(static_cast<std::size_t>(s.sideCount * s.sectorsPerSide), '3'));
+        EXPECT_EQ(rig.fileText(".map"), std::string(file.size() / 512, '3'));
+        EXPECT_EQ(rig.legendsOf(1 - s.firstHead, Empty),
+                  s.sideCount == 1 ? int(s.sectorsPerSide) : 0);
+        const auto seeks = rig.callsOf(CTL_SEEK), reads = rig.callsOf(CTL_READ_DATA);
+        std::size_t i = 0, side = 0;
+        for (std::uint8_t t = 0; t < s.tracks; ++t)
+            for (std::uint8_t h = s.firstHead; h < s.firstHead + s.sideCount; ++h, ++side) {
+                ASSERT_EQ(seeks.at(side).input, (Bytes{std::uint8_t(t * step), h})) << side;
+                for (std::uint8_t r = 1; r <= n; ++r)
+                    ASSERT_EQ(slice(reads.at(i++).input, 0, 7),
+                              (Bytes{0x40, h, t, h, r, 2, std::uint8_t(r + 1)}))
+                        << side;
+            }
+        EXPECT_EQ(i, reads.size());
+        EXPECT_EQ(seeks.back().input, (Bytes{0, 0}));                   // back to track 0
+        EXPECT_EQ(rig.view.shownSlot(), s.firstHead + s.sideCount - 1); // the last side read
     }
 }
 
