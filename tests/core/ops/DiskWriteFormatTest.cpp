@@ -1,6 +1,7 @@
 // The disk write and the format on the virtual drive: what reaches the
 // diskette byte for byte, the command blocks, the legends, cancellation, and
 // write-then-read round trips for each layout.
+#include "drive/TrackScan.h"
 #include "tests/core/ops/OpsRig.h"
 
 #include <gtest/gtest.h>
@@ -74,14 +75,16 @@ TEST(DiskWriteFormat, FailuresMarkTheirSides) {
 
 // Cancel in "Checklist warning": nothing reaches or leaves the diskette.
 TEST(DiskOperations, CancelInTheChecklist) {
-    for (int operation = 0; operation < 3; ++operation) {
+    for (int operation = 0; operation < 4; ++operation) {
         OpsRig rig;
         rig.insert(patterned(kSide, 13));
         rig.disk->present = false;
         rig.view.answer(false);
+        MemoryProfile profile;
         const bool ok = operation == 0   ? rig.read()
                         : operation == 1 ? rig.write(patterned(kSide, 36))
-                                         : rig.format();
+                        : operation == 2 ? rig.format()
+                                         : scanTrack(rig.ctx, rig.drive, profile, {}).found;
         EXPECT_FALSE(ok);
         EXPECT_EQ(rig.view.questions(),
                   std::vector<std::string>{
@@ -89,14 +92,19 @@ TEST(DiskOperations, CancelInTheChecklist) {
         EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size() + rig.callsOf(CTL_WRITE_DATA).size() +
                       rig.callsOf(CTL_FORMAT_TRACK).size(),
                   0u);
-        EXPECT_EQ(rig.view.enableCalls(), (std::vector<bool>{false, true}));
-        const char* expected[] = {"Ready. Reading to ", "Ready. Writing from ",
-                                  "Ready. Formatting media"};
-        const std::string path = operation < 2 ? rig.request.path + " " : " ";
-        EXPECT_EQ(rig.view.status(StatusMain), expected[operation] + path + "cancelled");
+        EXPECT_EQ(rig.view.enableCalls(), // the scan leaves the controls alone
+                  (operation < 3 ? std::vector<bool>{false, true} : std::vector<bool>{}));
+        const std::string expected[] = {"Ready. Reading to " + rig.request.path + " cancelled",
+                                        "Ready. Writing from " + rig.request.path + " cancelled",
+                                        "Ready. Formatting media cancelled",
+                                        "An unexpected error while diskette discovering occurred"};
+        EXPECT_EQ(rig.view.status(StatusMain), expected[operation]);
         if (operation == 0) { // the read leaves its image and map, empty, and no log
             EXPECT_EQ(rig.dir.names(), (std::vector<std::string>{"disk.dsk", "disk.map"}));
             EXPECT_EQ(rig.image().size() + rig.fileText(".map").size(), 0u);
+        }
+        if (operation == 3) {
+            EXPECT_EQ(rig.view.status(StatusResult), "Result: NO");
         }
     }
 }

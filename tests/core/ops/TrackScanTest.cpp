@@ -23,9 +23,7 @@ struct ScanRig : OpsRig {
         track.sectors.clear();
         for (const int n : numbers) {
             VirtualSector sector;
-            sector.id =
-                SectorIdEntry{static_cast<std::uint8_t>(cylinder), 0, static_cast<std::uint8_t>(n),
-                              static_cast<std::uint8_t>(size)};
+            sector.id = {std::uint8_t(cylinder), 0, std::uint8_t(n), std::uint8_t(size)};
             sector.data.assign(std::size_t{128} << size, 0);
             track.sectors.push_back(sector);
         }
@@ -121,20 +119,10 @@ TEST(TrackScan, ResultTexts) {
     const ScanOutcome outcome = rig.scan(1, Rate500, Rate500, false, false);
     ASSERT_EQ(outcome.ids.size(), 40u);
     EXPECT_EQ(rig.view.status(StatusSector), "Sectors: 40");
-    const std::string text = scanResultText(0, outcome.ids);
-    EXPECT_EQ(text.substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
+    const std::string text = scanResultText(0, outcome.ids), status = rig.view.status(StatusMain);
     EXPECT_EQ(text.substr(text.size() - 9), ", 40 [0!]");
-    EXPECT_EQ(rig.view.status(StatusMain), (text + ") sectors discovered").substr(0, 259));
-}
-
-TEST(TrackScan, CancelInTheChecklist) {
-    ScanRig empty;
-    empty.disk->present = false;
-    empty.view.answer(false);
-    EXPECT_FALSE(empty.scan(0, Rate300, Rate300, true, false).found);
-    EXPECT_EQ(empty.view.status(StatusMain),
-              "An unexpected error while diskette discovering occurred");
-    EXPECT_EQ(empty.view.status(StatusResult), "Result: NO");
+    EXPECT_EQ(status.size(), 259u);
+    EXPECT_EQ(status.substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
 }
 
 // Each value is taken when in range, else the field keeps its default; a
