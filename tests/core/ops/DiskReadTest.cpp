@@ -22,22 +22,16 @@ std::string mapWith(std::size_t at, const std::string& part) {
     return std::string(800, '3').replace(at, part.size(), part);
 }
 
-// The log lines of attempts `first`..`last` on one sector of head 0.
-std::string attempts(int track, int sector, int first, int last, int retries, int error) {
+// The log lines of attempts `first`..`last` at one sector of head 0, or with
+// sector 0 of the seeks to its track.
+std::string logLines(int track, int sector, int first, int last, int retries, int error) {
     std::string lines;
-    for (int attempt = first; attempt <= last; ++attempt)
-        lines += "Head 0, Track " + std::to_string(track) + ", sector " + std::to_string(sector) +
-                 ", " + (attempt == 0 ? "probe " : "retry ") + std::to_string(attempt) + " of " +
-                 std::to_string(retries) + ", error " + std::to_string(error) + " - " +
-                 systemMessageText(static_cast<std::uint32_t>(error)) + "\n";
-    return lines;
-}
-
-std::string seekLines(int track, int count) {
-    std::string lines;
-    for (int attempt = 1; attempt <= count; ++attempt)
-        lines += "Head 0, Track " + std::to_string(track) + ", attempt " + std::to_string(attempt) +
-                 ", warning 25 - " + systemMessageText(kErrorSeek) + "\n";
+    for (int a = first; a <= last; ++a)
+        lines += "Head 0, Track " + std::to_string(track) + ", " +
+                 (sector ? "sector " + std::to_string(sector) + (a ? ", retry " : ", probe ") +
+                               std::to_string(a) + " of " + std::to_string(retries) + ", error "
+                         : "attempt " + std::to_string(a) + ", warning ") +
+                 std::to_string(error) + " - " + systemMessageText(std::uint32_t(error)) + "\n";
     return lines;
 }
 
@@ -50,11 +44,10 @@ TEST(DiskRead, FilesByFault) {
         int retries;
         std::function<void(OpsRig&, Bytes& image)> fault; // and what the image then holds
         std::string map, log;
-        int dumped;       // the sector with dumps of its bad bytes, or -1
-        int crcReads = 0; // its reads that met the CRC error, one dump per distinct content
+        int crcReads = 0; // of track 0, sector 1; one dump per distinct content
     };
     const Case cases[] = {
-        {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), "", -1},
+        {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), ""},
         // The "Retry:" box stays editable: a new value counts from the next attempt;
         // five reads of bad bytes, three distinct contents.
         {"retries raised to 4 during the read", 2,
@@ -67,7 +60,7 @@ TEST(DiskRead, FilesByFault) {
                      rig.settings().retries = 4;
              };
          },
-         mapWith(0, "5"), attempts(0, 1, 0, 0, 2, 23) + attempts(0, 1, 1, 4, 4, 23), 0, 5},
+         mapWith(0, "5"), logLines(0, 1, 0, 0, 2, 23) + logLines(0, 1, 1, 4, 4, 23), 5},
         // Good after two CRC errors; not found seven times, then read on
         // attempt 8; read on attempt 9 (Bad, 9 >= 9).
         {"read after retries", 9,
@@ -79,16 +72,16 @@ TEST(DiskRead, FilesByFault) {
              rig.sector(0, 0, 3).failError = kErrorIdMarkNotFound;
          },
          mapWith(0, "445"),
-         attempts(0, 1, 0, 1, 9, 23) + attempts(0, 2, 0, 6, 9, 27) + attempts(0, 3, 0, 7, 9, 1122),
-         0, 2},
+         logLines(0, 1, 0, 1, 9, 23) + logLines(0, 2, 0, 6, 9, 27) + logLines(0, 3, 0, 7, 9, 1122),
+         2},
         {"seek after two failures", 9, [](OpsRig& rig, Bytes&) { rig.disk->seekFailures[6] = 2; },
-         mapWith(0, ""), seekLines(6, 2), -1},
+         mapWith(0, ""), logLines(6, 0, 1, 2, 0, 25)},
         {"track never reached", 9,
          [](OpsRig& rig, Bytes& image) {
              rig.disk->seekFailures[6] = -1;
              std::fill_n(image.begin() + 60 * 512, 5120, 0xE5);
          },
-         mapWith(60, std::string(10, '5')), seekLines(6, kSeekAttempts), -1},
+         mapWith(60, std::string(10, '5')), logLines(6, 0, 1, kSeekAttempts, 0, 25)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -98,10 +91,9 @@ TEST(DiskRead, FilesByFault) {
         Bytes image = patterned(kSide, 2);
         rig.insert(image);
         c.fault(rig, image);
-        const int t = c.dumped / 10, r = c.dumped % 10 + 1;
         std::vector<Bytes> bad;
         for (int k = 0; k < c.crcReads; ++k)
-            bad.push_back(corruptedData(rig.sector(t, 0, r), k));
+            bad.push_back(corruptedData(rig.sector(0, 0, 1), k));
         EXPECT_TRUE(rig.read());
         EXPECT_EQ(rig.image(), image);
         EXPECT_EQ(rig.fileText(".map"), c.map);
@@ -110,7 +102,7 @@ TEST(DiskRead, FilesByFault) {
             EXPECT_EQ(c.log.find(bad), std::string::npos); // system's message table holds
         for (const Bytes& content : bad) {
             std::string dump;
-            ASSERT_TRUE(sectorDumpName(dump, rig.request.basePath, kCrcErrorDump, 0, t, r,
+            ASSERT_TRUE(sectorDumpName(dump, rig.request.basePath, kCrcErrorDump, 0, 0, 1,
                                        crc32Sector(content.data())));
             EXPECT_EQ(readAll(dump), content);
         }
