@@ -71,7 +71,6 @@ TEST(DiskWriteFormat, BothHeadsInOrderAndCancel) {
 TEST(DiskOperations, CancelInTheChecklist) {
     for (int operation = 0; operation < 4; ++operation) {
         OpsRig rig;
-        rig.insert(patterned(kSide, 13));
         rig.disk->present = false;
         rig.view.answer(false);
         MemoryProfile profile;
