@@ -114,9 +114,8 @@ TEST(DiskRead, FilesByFault) {
     }
 }
 
-// Whenever Cancel comes, the image holds exactly the sectors the map has a
-// character for, and nothing after them; so does a process killed at any step
-// (a worker's status text; the elapsed-time ticker runs on a thread of its own).
+// Whenever Cancel comes, and at every step of the worker (its status texts) where
+// a process could be killed, the image holds exactly one sector per map character.
 TEST(DiskRead, CancelKeepsImageAndMapInStep) {
     struct Case {
         int cancelAt;       // progress at which Cancel is pressed, or

@@ -102,10 +102,8 @@ TEST(DiskOperations, CancelInTheChecklist) {
     }
 }
 
-// Format, write from a read-only file, read back, for each layout, head 1 only,
-// both heads (0 then 1 on each track) and Step+ (the seek to cylinder 2t, the
-// command blocks naming t): the image returns byte for byte, every command
-// addressing its side.
+// Format, write from a read-only file and read back each layout, head 1 alone,
+// both heads and Step+ (the read seeks cylinder 2t, its commands name track t).
 TEST(DiskOperations, RoundTripEveryLayout) {
     struct Layout {
         int choice, rate;

@@ -1,6 +1,5 @@
-// The single-sector read on the virtual drive: legends, result texts, the
-// errorcrc and success dumps in the current folder, the recovery after the
-// 11th and 21st attempts, and the interrupt key.
+// The single-sector read on the virtual drive: legends, result texts, the dumps
+// in the current folder, the recovery of the head and the interrupt key.
 #include "drive/SectorRead.h"
 #include "drive/SectorDump.h"
 #include "model/Crc32.h"
@@ -33,12 +32,9 @@ struct SectorRig : OpsRig {
     }
 };
 
-// The legend by the attempt that read: Good on the first, Warning before the
-// last counting attempt, Bad on it or when none reads. After the 11th and 21st
-// failed reads the head is recovered (seek by the cylinder byte, recalibrate,
-// seek back) and the next attempt still reads the right cylinder; the interrupt
-// key stops the retries with zeros. The bytes a CRC error gave are dumped once
-// per distinct content (three in turn), the sector read is dumped too.
+// The legend by the attempt that read (Good first, Warning before the last, Bad on
+// it or never); the recovery after the 11th and 21st failed reads; the interrupt
+// key. Each distinct content of a bad data field is dumped, and the sector read.
 TEST(SectorRead, LegendByAttempts) {
     struct Case {
         int retries, failures; // -1: a CRC error on every read

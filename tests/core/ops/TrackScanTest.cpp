@@ -1,6 +1,5 @@
-// The track scan on the virtual drive: the passes over the rates, the result
-// texts, the adopt rule and the profile it saves; tracks with unusual IDs. The
-// profile's accept rules, and the file store the command line uses.
+// The track scan on the virtual drive: the passes over the rates, the result texts,
+// the adopt rule; the profile's accept rules and the file store the command line uses.
 #include "drive/TrackScan.h"
 #include "model/DiskSettings.h"
 #include "settings/FileProfileStore.h"
@@ -33,10 +32,9 @@ struct ScanRig : OpsRig {
     }
 };
 
-// A blank track at the three rates; found ones are asked about unless an
-// auto-accept flag is set and every ID has size code 2. Adopting takes the rate
-// and the smallest layout holding the highest sector (the layout stays above 18)
-// and saves both in the profile.
+// A blank track at the three rates; a found one is asked about unless an auto-accept
+// flag is set and every ID has size code 2. Adopting takes the rate and the smallest
+// layout holding the highest sector (above 18 it stays) and saves both.
 TEST(TrackScan, PassesAndAdoptRule) {
     struct Case {
         int rate;
