@@ -124,6 +124,7 @@ TEST(DiskOperations, RoundTripEveryLayout) {
         SCOPED_TRACE(n);
         ASSERT_TRUE(rig.format());
         EXPECT_EQ(rig.legendsOf(s.firstHead, Formatted), s.sectorsPerSide);
+        EXPECT_EQ(rig.disk->sectorData(s.tracks - 1, s.firstHead, n), Bytes(512, 0xE5)); // filler
         const Bytes file = patterned(std::size_t(s.tracks * s.sideCount * n) * 512,
                                      40 + static_cast<unsigned>(layout.choice));
         writeAll(rig.request.path, file);
