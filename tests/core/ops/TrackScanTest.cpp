@@ -86,11 +86,10 @@ TEST(TrackScan, PassesAndAdoptRule) {
         EXPECT_EQ(rig.settings().dataRate, c.expectRate);
         EXPECT_EQ(rig.settings().sectorsPerTrack, c.expectSpt);
         EXPECT_EQ(rig.profile.writes, outcome.adopted ? 1 : 0);
-        if (c.adopted) {
-            EXPECT_EQ(rig.profile.values.dataRate, static_cast<std::uint32_t>(c.expectRate));
-            EXPECT_EQ(rig.profile.values.sectorsCount,
-                      static_cast<std::uint32_t>(rig.settings().sectorsChoice));
-        }
+        using Saved = std::optional<std::uint32_t>;
+        EXPECT_EQ(rig.profile.values.dataRate, c.adopted ? Saved(c.expectRate) : Saved());
+        EXPECT_EQ(rig.profile.values.sectorsCount,
+                  c.adopted ? Saved(rig.settings().sectorsChoice) : Saved());
         if (!found) {
             EXPECT_EQ(rig.view.status(StatusMain),
                       "No format on track found or sectors layouts was not recognized. Try with "
@@ -142,10 +141,9 @@ TEST(Profile, AcceptRules) {
         EXPECT_EQ(settings.dataRate, c.expectRate);
         EXPECT_EQ(settings.sectorsPerTrack, c.expectSpt);
         EXPECT_EQ(store.writes, c.writes);
-        if (!c.exists) { // created with the defaults
-            EXPECT_EQ(store.values.dataRate, 1u);
-            EXPECT_EQ(store.values.sectorsCount, 2u);
-        }
+        // An existing profile is left as it is, a missing one created with the defaults.
+        EXPECT_EQ(store.values.dataRate, c.exists ? c.rate : 1u);
+        EXPECT_EQ(store.values.sectorsCount, c.exists ? c.sectors : 2u);
     }
 }
 
