@@ -98,8 +98,8 @@ TEST(DiskRead, FilesByFault) {
         EXPECT_EQ(rig.image(), image);
         EXPECT_EQ(rig.fileText(".map"), c.map);
         EXPECT_EQ(rig.fileText(".log"), c.log);
-        for (const char* bad : {"\r", " \n", "\n\n"})      // one line per attempt, whatever the
-            EXPECT_EQ(c.log.find(bad), std::string::npos); // system's message table holds
+        for (const char* split : {"\r", " \n", "\n\n"})      // one line per attempt, whatever the
+            EXPECT_EQ(c.log.find(split), std::string::npos); // system's message table holds
         for (const Bytes& content : bad) {
             std::string dump;
             ASSERT_TRUE(sectorDumpName(dump, rig.request.basePath, kCrcErrorDump, 0, 0, 1,
