@@ -1,5 +1,6 @@
 // An OperationView that records what an operation showed and answers its
-// questions from a script. Safe to use from a worker and a ticker thread.
+// questions from a script. Safe to use from a worker and a ticker thread:
+// every field is read and written under the lock.
 #pragma once
 
 #include "drive/OperationView.h"
@@ -13,61 +14,73 @@
 
 namespace dorvane::test {
 
-class RecordingView : public OperationView {
+class RecordingView : public QuietView {
 public:
-    void setStatus(int part, const std::string& text) override;
-    void repaintMap() override { bump(repaints_); }
-    void repaintWindow() override { bump(repaints_); }
+    void setStatus(int part, const std::string& text) override {
+        locked([&] { status_.at(static_cast<std::size_t>(part)).push_back(text); });
+        if (onStatus)
+            onStatus(part, text);
+    }
     int shownSlot() const override { return get(shown_); }
-    void selectSlot(int head) override;
+    void selectSlot(int head) override {
+        locked([&] { selected_.push_back(shown_ = head); });
+    }
     void enableControls(bool enabled) override { push(enables_, enabled); }
     void setButtonCaption(int button, const std::string& caption) override {
         push(captions_, std::make_pair(button, caption));
     }
     void setTaskbarState(TaskbarState state) override { push(taskbar_, state); }
-    void setTaskbarValue(int done, int total) override { set(taskbarValue_, {done, total}); }
-    bool confirm(const std::string& caption, const std::string& text) override;
-    bool interruptRequested() override { return onInterruptPoll ? onInterruptPoll() : false; }
-    void settingsChanged() override { bump(settingsChanges_); }
+    bool confirm(const std::string& caption, const std::string& text) override {
+        if (onConfirm)
+            onConfirm(text);
+        return locked([&] {
+            questions_.push_back(caption + "|" + text);
+            const bool ok = answers_.empty() || answers_.front();
+            if (!answers_.empty())
+                answers_.pop_front();
+            return ok;
+        });
+    }
+    bool interruptRequested() override { return onInterruptPoll && onInterruptPoll(); }
 
     // Answers to the next questions, in order; without one the answer is OK.
     void answer(bool ok) { push(answers_, ok); }
-    // Called before each confirm question is answered (for example to put a
-    // diskette into the virtual drive).
+    // Called before each confirm question is answered (to put a diskette in, say).
     std::function<void(const std::string& text)> onConfirm;
     // Called at each interrupt poll; returns whether the key is down.
     std::function<bool()> onInterruptPoll;
     // Called at each status change (to cancel at a given point, say).
     std::function<void(int part, const std::string& text)> onStatus;
 
-    std::string status(int part) const;
-    std::vector<std::string> statusHistory(int part) const;
+    std::vector<std::string> statusHistory(int part) const {
+        return get(status_).at(static_cast<std::size_t>(part));
+    }
+    std::string status(int part) const {
+        const std::vector<std::string> history = statusHistory(part);
+        return history.empty() ? std::string() : history.back();
+    }
     std::vector<std::string> questions() const { return get(questions_); } // "caption|text"
     std::vector<TaskbarState> taskbarStates() const { return get(taskbar_); }
-    std::pair<int, int> lastTaskbarValue() const { return get(taskbarValue_); }
     std::vector<bool> enableCalls() const { return get(enables_); }
-    std::vector<std::string> captions(int button) const;
+    std::vector<std::string> captions(int button) const {
+        std::vector<std::string> result;
+        for (const auto& [id, caption] : get(captions_))
+            if (id == button)
+                result.push_back(caption);
+        return result;
+    }
     std::vector<int> selectedSlots() const { return get(selected_); }
-    int repaints() const { return get(repaints_); }
-    int settingsChanges() const { return get(settingsChanges_); }
 
 private:
-    // Every field is read and written under the lock.
-    template <class T> T get(const T& field) const {
+    template <class F> auto locked(F f) const -> decltype(f()) {
         std::lock_guard<std::mutex> lock(mutex_);
-        return field;
+        return f();
     }
-    template <class T> void set(T& field, const T& value) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        field = value;
+    template <class T> T get(const T& field) const {
+        return locked([&] { return field; });
     }
     template <class C, class V> void push(C& field, V&& value) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        field.push_back(std::forward<V>(value));
-    }
-    void bump(int& field) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++field;
+        locked([&] { field.push_back(std::forward<V>(value)); });
     }
 
     mutable std::mutex mutex_;
@@ -75,13 +88,10 @@ private:
     std::deque<bool> answers_;
     std::vector<std::string> questions_;
     std::vector<TaskbarState> taskbar_;
-    std::pair<int, int> taskbarValue_{0, 0};
     std::vector<bool> enables_;
     std::vector<std::pair<int, std::string>> captions_;
     std::vector<int> selected_;
     int shown_ = 0;
-    int repaints_ = 0;
-    int settingsChanges_ = 0;
 };
 
 } // namespace dorvane::test

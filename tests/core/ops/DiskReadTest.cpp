@@ -1,5 +1,5 @@
 // The whole-disk read end to end on the virtual drive: the image, map, log and
-// dump files byte for byte, the legends and the final texts; the log's message texts.
+// dump files byte for byte, the legends and the final texts.
 #include "drive/SectorDump.h"
 #include "drive/SystemMessage.h"
 #include "model/Crc32.h"
@@ -22,46 +22,45 @@ std::string mapWith(std::size_t at, const std::string& part) {
     return std::string(800, '3').replace(at, part.size(), part);
 }
 
-// The log lines of attempts `first`..`last` on one sector of head 0.
-std::string attempts(int track, int sector, int first, int last, int retries, int error) {
+// The log lines of attempts `first`..`last` at one sector of head 0, or with
+// sector 0 of the seeks to its track.
+std::string logLines(int track, int sector, int first, int last, int retries, int error) {
     std::string lines;
-    for (int attempt = first; attempt <= last; ++attempt)
-        lines += "Head 0, Track " + std::to_string(track) + ", sector " + std::to_string(sector) +
-                 ", " + (attempt == 0 ? "probe " : "retry ") + std::to_string(attempt) + " of " +
-                 std::to_string(retries) + ", error " + std::to_string(error) + " - " +
-                 systemMessageText(static_cast<std::uint32_t>(error)) + "\n";
+    for (int a = first; a <= last; ++a)
+        lines += "Head 0, Track " + std::to_string(track) + ", " +
+                 (sector ? "sector " + std::to_string(sector) + (a ? ", retry " : ", probe ") +
+                               std::to_string(a) + " of " + std::to_string(retries) + ", error "
+                         : "attempt " + std::to_string(a) + ", warning ") +
+                 std::to_string(error) + " - " + systemMessageText(std::uint32_t(error)) + "\n";
     return lines;
 }
 
-std::string seekLines(int track, int count) {
-    std::string lines;
-    for (int attempt = 1; attempt <= count; ++attempt)
-        lines += "Head 0, Track " + std::to_string(track) + ", attempt " + std::to_string(attempt) +
-                 ", warning 25 - " + systemMessageText(kErrorSeek) + "\n";
-    return lines;
-}
-
-// Faults on a side of patterned data, then the image, map and log byte for
-// byte. The image keeps what the last attempt read: the bad bytes of a sector
-// that never reads (one dump per distinct content), the filler for a track never found.
+// Faults on a side of patterned data, then the image, map and log byte for byte.
+// The image keeps what the last attempt read: the bad bytes of a sector that
+// never reads (one dump per distinct content), the filler for a track never found.
 TEST(DiskRead, FilesByFault) {
     struct Case {
         const char* name;
         int retries;
         std::function<void(OpsRig&, Bytes& image)> fault; // and what the image then holds
         std::string map, log;
-        int dumped;       // the sector with dumps of its bad bytes, or -1
-        int crcReads = 0; // its reads that met the CRC error, one dump per distinct content
-    };
-    const auto crc = [](OpsRig& rig, Bytes& image) {
-        rig.sector(7, 0, 10).permanentCrc = true;
-        const Bytes bad = corruptedData(rig.sector(7, 0, 10), rig.settings().retries);
-        std::copy(bad.begin(), bad.end(), image.begin() + 79 * 512);
+        int crcReads = 0; // of track 0, sector 1; one dump per distinct content
     };
     const Case cases[] = {
-        {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), "", -1},
-        {"CRC, no retries", 0, crc, mapWith(79, "5"), attempts(7, 10, 0, 0, 0, 23), 79, 1},
-        {"CRC, two retries", 2, crc, mapWith(79, "5"), attempts(7, 10, 0, 2, 2, 23), 79, 3},
+        {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), ""},
+        // The "Retry:" box stays editable: a new value counts from the next attempt;
+        // five reads of bad bytes, three distinct contents.
+        {"retries raised to 4 during the read", 2,
+         [](OpsRig& rig, Bytes& image) {
+             rig.sector(0, 0, 1).permanentCrc = true;
+             const Bytes bad = corruptedData(rig.sector(0, 0, 1), 4);
+             std::copy(bad.begin(), bad.end(), image.begin());
+             rig.view.onStatus = [&rig](int part, const std::string& text) {
+                 if (part == StatusResult && text == "Result: 23")
+                     rig.settings().retries = 4;
+             };
+         },
+         mapWith(0, "5"), logLines(0, 1, 0, 0, 2, 23) + logLines(0, 1, 1, 4, 4, 23), 5},
         // Good after two CRC errors; not found seven times, then read on
         // attempt 8; read on attempt 9 (Bad, 9 >= 9).
         {"read after retries", 9,
@@ -73,16 +72,16 @@ TEST(DiskRead, FilesByFault) {
              rig.sector(0, 0, 3).failError = kErrorIdMarkNotFound;
          },
          mapWith(0, "445"),
-         attempts(0, 1, 0, 1, 9, 23) + attempts(0, 2, 0, 6, 9, 27) + attempts(0, 3, 0, 7, 9, 1122),
-         0, 2},
+         logLines(0, 1, 0, 1, 9, 23) + logLines(0, 2, 0, 6, 9, 27) + logLines(0, 3, 0, 7, 9, 1122),
+         2},
         {"seek after two failures", 9, [](OpsRig& rig, Bytes&) { rig.disk->seekFailures[6] = 2; },
-         mapWith(0, ""), seekLines(6, 2), -1},
+         mapWith(0, ""), logLines(6, 0, 1, 2, 0, 25)},
         {"track never reached", 9,
          [](OpsRig& rig, Bytes& image) {
              rig.disk->seekFailures[6] = -1;
              std::fill_n(image.begin() + 60 * 512, 5120, 0xE5);
          },
-         mapWith(60, std::string(10, '5')), seekLines(6, kSeekAttempts), -1},
+         mapWith(60, std::string(10, '5')), logLines(6, 0, 1, kSeekAttempts, 0, 25)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,19 +91,18 @@ TEST(DiskRead, FilesByFault) {
         Bytes image = patterned(kSide, 2);
         rig.insert(image);
         c.fault(rig, image);
-        const int t = c.dumped / 10, r = c.dumped % 10 + 1;
         std::vector<Bytes> bad;
         for (int k = 0; k < c.crcReads; ++k)
-            bad.push_back(corruptedData(rig.sector(t, 0, r), k));
+            bad.push_back(corruptedData(rig.sector(0, 0, 1), k));
         EXPECT_TRUE(rig.read());
         EXPECT_EQ(rig.image(), image);
         EXPECT_EQ(rig.fileText(".map"), c.map);
         EXPECT_EQ(rig.fileText(".log"), c.log);
-        for (const char* bad : {"\r", " \n", "\n\n"})      // one line per attempt, whatever the
-            EXPECT_EQ(c.log.find(bad), std::string::npos); // system's message table holds
+        for (const char* split : {"\r", " \n", "\n\n"})      // one line per attempt, whatever the
+            EXPECT_EQ(c.log.find(split), std::string::npos); // system's message table holds
         for (const Bytes& content : bad) {
             std::string dump;
-            ASSERT_TRUE(sectorDumpName(dump, rig.request.basePath, kCrcErrorDump, 0, t, r,
+            ASSERT_TRUE(sectorDumpName(dump, rig.request.basePath, kCrcErrorDump, 0, 0, 1,
                                        crc32Sector(content.data())));
             EXPECT_EQ(readAll(dump), content);
         }
@@ -116,14 +114,13 @@ TEST(DiskRead, FilesByFault) {
     }
 }
 
-// Whenever Cancel comes, the image holds exactly the sectors the map has a
-// character for, and nothing after them.
+// Whenever Cancel comes, and at every step of the worker (its status texts) where
+// a process could be killed, the image holds exactly one sector per map character.
 TEST(DiskRead, CancelKeepsImageAndMapInStep) {
     struct Case {
         int cancelAt;       // progress at which Cancel is pressed, or
-        const char* result; // the result text at which it is pressed
-        int nth;
-        int written;
+        const char* result; // the result text at which it is pressed the nth time
+        int nth, written;
         char last; // map character of the last sector written
         long logLines;
     };
@@ -138,24 +135,17 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
         OpsRig rig;
         const Bytes image = patterned(kSide, 4);
         rig.insert(image);
-        if (c.result == std::string("Result: 23"))
-            rig.sector(2, 0, 6).permanentCrc = true;
-        if (c.result == std::string("Result: 25"))
-            rig.disk->seekFailures[2] = -1;
+        rig.sector(2, 0, 6).permanentCrc = c.result == std::string("Result: 23");
+        rig.disk->seekFailures[2] = c.result == std::string("Result: 25") ? -1 : 0;
         rig.view.cancelAt = c.cancelAt;
-        rig.view.cancelOn = c.result;
-        rig.view.cancelNth = c.nth;
-        // A process killed at any step leaves one map character per image sector.
-        // The steps are the worker's status texts; the elapsed-time ticker
-        // (part 5) runs on its own thread, beside the writes of a side.
-        int outOfStep = 0;
-        rig.view.onStatus = [&](int part, const std::string&) {
-            if (part == StatusElapsed)
-                return;
+        int outOfStep = 0, nth = c.nth;
+        rig.view.onStatus = [&](int part, const std::string& text) {
+            if (part == StatusResult && *c.result && text == c.result && --nth == 0)
+                rig.state.requestCancel();
             std::error_code noImage, noMap;
             const auto image = std::filesystem::file_size(rig.request.path, noImage);
             const auto map = std::filesystem::file_size(rig.dir.file("disk.map"), noMap);
-            outOfStep += !noImage && !noMap && image != map * 512;
+            outOfStep += part != StatusElapsed && !noImage && !noMap && image != map * 512;
         };
         EXPECT_FALSE(rig.read());
         EXPECT_EQ(outOfStep, 0);
@@ -168,46 +158,6 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), c.logLines);
         EXPECT_EQ(rig.view.status(StatusMain),
                   "Ready. Reading to " + rig.request.path + " cancelled");
-    }
-}
-
-// Head 1 only, both heads (0 then 1 on each track) and Step+ (the seek to
-// cylinder 2t, the command block naming t): the image byte for byte, and every
-// read addressing its side.
-TEST(DiskRead, HeadsAndDoubleStep) {
-    struct Case {
-        HeadChoice heads;
-        bool stepPlus;
-    };
-    for (const Case c : {Case{Head1, false}, Case{BothHeads, false}, Case{Head0, true}}) {
-        OpsRig rig;
-        rig.settings().chooseHeads(c.heads);
-        rig.settings().setStepPlus(c.stepPlus);
-        const DiskSettings& s = rig.settings();
-        const Bytes image = patterned(static_cast<std::size_t>(s.tracks * s.sideCount) * 5120, 6);
-        rig.insert(image);
-        markRecords(rig.session->slot(0), 0, 30, Bad, false);
-        EXPECT_TRUE(rig.read());
-        EXPECT_EQ(rig.image(), image);
-        EXPECT_EQ(rig.session->record(0, 0, 0).legend, c.heads == Head1 ? Bad : Good);
-        const std::vector<VirtualDrive::Call> seeks = rig.callsOf(CTL_SEEK);
-        const std::vector<VirtualDrive::Call> reads = rig.callsOf(CTL_READ_DATA);
-        ASSERT_EQ(reads.size(), image.size() / 512);
-        for (std::size_t i = 0; i < reads.size(); ++i) {
-            const auto t = static_cast<std::uint8_t>(i / 10 / s.sideCount);
-            const auto h = static_cast<std::uint8_t>(s.firstHead + i / 10 % s.sideCount);
-            const auto r = static_cast<std::uint8_t>(i % 10 + 1);
-            ASSERT_EQ(reads[i].input, (Bytes{0x40, h, t, h, r, 2, std::uint8_t(r + 1), 0x10, 0xFF}))
-                << i;
-            if (r == 1) {
-                ASSERT_EQ(seeks.at(i / 10).input,
-                          (Bytes{std::uint8_t(t * (c.stepPlus ? 2 : 1)), h}));
-            }
-        }
-        EXPECT_EQ(seeks.back().input, (Bytes{0, 0})); // back to track 0
-        if (c.heads == Head1) {                       // the map shows the side read
-            EXPECT_EQ(rig.view.selectedSlots(), std::vector<int>{1});
-        }
     }
 }
 
@@ -226,45 +176,24 @@ TEST(DiskRead, ImageNamedLikeItsMapOrLogKeepsTheSectors) {
     }
 }
 
+// A base path whose derived names do not fit 259 characters: the read goes on
+// without map, log or dumps, and its status text, cut to its buffer, keeps the note.
 TEST(DiskRead, OverlongNamesSkipDumpsAndTheReadGoesOn) {
     OpsRig rig;
-    // A base path whose derived names do not fit 259 characters.
     const std::string name = std::string(246, 'n') + ".dsk";
     rig.request.choose(rig.dir.file(name));
     ASSERT_GT(rig.request.basePath.size() + 4, 259u);
     rig.insert(patterned(kSide, 15));
-    rig.settings().retries = 1;
     rig.sector(0, 0, 2).permanentCrc = true;
     EXPECT_TRUE(rig.read());
     EXPECT_EQ(rig.session->record(0, 79, 9).legend, Good);
-    // At most the image (where the system takes such a long path): no map, log or dump.
-    for (const std::string& entry : rig.dir.names())
+    for (const std::string& entry : rig.dir.names()) // at most the image
         EXPECT_EQ(entry, name);
-    // The status text is cut to its buffer, never longer, and keeps its note
-    // of the files left out.
     const std::string status = rig.view.status(StatusMain);
     EXPECT_LE(utf16Length(status), 259u);
     const std::string note = " (not written in full: map, log)";
     ASSERT_GT(status.size(), note.size());
     EXPECT_EQ(status.substr(status.size() - note.size()), note);
-}
-
-// The "Retry:" box stays editable during a read: a new value takes effect at
-// the next attempt, in the log line and in the verdict.
-TEST(DiskRead, RetriesChangedDuringTheReadTakeEffectAtOnce) {
-    OpsRig rig;
-    rig.insert(patterned(kSide, 9));
-    rig.sector(0, 0, 1).permanentCrc = true;
-    rig.settings().retries = 2;
-    rig.view.onStatus = [&](int part, const std::string& text) {
-        if (part == StatusResult && text == "Result: 23")
-            rig.settings().retries = 4;
-    };
-    EXPECT_TRUE(rig.read());
-    const std::string log = rig.fileText(".log");
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 5); // attempts 0..4
-    EXPECT_NE(log.find("sector 1, retry 4 of 4, error 23"), std::string::npos);
-    EXPECT_EQ(rig.fileText(".map")[0], '5');
 }
 
 } // namespace

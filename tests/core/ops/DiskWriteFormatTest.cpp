@@ -1,6 +1,7 @@
 // The disk write and the format on the virtual drive: what reaches the
 // diskette byte for byte, the command blocks, the legends, cancellation, and
 // write-then-read round trips for each layout.
+#include "drive/TrackScan.h"
 #include "tests/core/ops/OpsRig.h"
 
 #include <gtest/gtest.h>
@@ -13,90 +14,70 @@ namespace {
 using namespace test;
 namespace fs = std::filesystem;
 
-TEST(DiskWrite, ShortFileMarksTheRestNotFoundAndFinishes) {
-    OpsRig rig;
-    rig.insertBlank();
-    // Three whole track sides and half of the fourth.
-    const Bytes file = patterned(3 * 5120 + 2560, 32);
-    EXPECT_TRUE(rig.write(file));
-    EXPECT_EQ(rig.disk->sectorData(2, 0, 10), slice(file, 3 * 5120 - 512, 512));
-    EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // never written
-    EXPECT_EQ(rig.legendsOf(0, Good), 30);
-    EXPECT_EQ(rig.legendsOf(0, NotFound), 770);
-    EXPECT_EQ(rig.view.status(StatusMain), "Ready. Writing from " + rig.request.path + " finished");
-    EXPECT_EQ(rig.view.taskbarStates().back(), TaskbarState::Paused);
+// A file that ends inside a side leaves the rest NotFound and the write goes on
+// to its end; a failed seek marks its side Warning, write protection the rest Bad.
+TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
+    struct Case {
+        bool format, shortFile;
+        int good, notFound, bad, warning;
+        TaskbarState last;
+    };
+    for (const Case c : {Case{false, true, 30, 770, 0, 0, TaskbarState::Paused},
+                         Case{false, false, 0, 0, 790, 10, TaskbarState::Error},
+                         Case{true, false, 0, 0, 790, 10, TaskbarState::Error}}) {
+        SCOPED_TRACE(c.format * 2 + c.shortFile);
+        OpsRig rig;
+        rig.insertBlank();
+        rig.disk->seekFailures[2] = c.shortFile ? 0 : 1;
+        rig.disk->writeProtected = !c.shortFile;
+        const Bytes file = patterned(c.shortFile ? 3 * 5120 + 2560 : kSide, 32); // 3.5 sides
+        EXPECT_TRUE(c.format ? rig.format() : rig.write(file));
+        EXPECT_EQ(rig.legendsOf(0, Good), c.good);
+        EXPECT_EQ(rig.legendsOf(0, NotFound), c.notFound);
+        EXPECT_EQ(rig.legendsOf(0, Bad), c.bad);
+        EXPECT_EQ(rig.legendsOf(0, Warning), c.warning);
+        EXPECT_EQ(rig.session->record(0, 2, 9).legend, c.shortFile ? Good : Warning);
+        EXPECT_EQ(rig.disk->sectorData(2, 0, 10),
+                  c.shortFile ? slice(file, 3 * 5120 - 512, 512) : Bytes(512, 0xF6));
+        EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // never written
+        EXPECT_EQ(rig.view.taskbarStates().back(), c.last);
+        EXPECT_EQ(rig.view.status(StatusMain),
+                  c.format ? "Ready. Formatting media finished"
+                           : "Ready. Writing from " + rig.request.path + " finished");
+    }
 }
 
-// Head 0, head 1, head 0, ...: the commands and IDs name the side, the tab
-// follows it. Cancel stops the write after the track, the format after the side.
+// Head 0, head 1, head 0, ...: the tab follows the side. Cancel stops the write
+// after the track, the format after the side.
 TEST(DiskWriteFormat, BothHeadsInOrderAndCancel) {
     for (const bool format : {false, true}) {
         OpsRig rig;
         rig.settings().chooseHeads(BothHeads);
         rig.insertBlank();
         rig.view.cancelAt = 50; // in the middle of track 2 (head 0 done, head 1 next)
-        const Bytes file = patterned(2 * kSide, 35);
-        EXPECT_FALSE(format ? rig.format() : rig.write(file));
+        EXPECT_FALSE(format ? rig.format() : rig.write(patterned(2 * kSide, 35)));
         const auto calls = rig.callsOf(format ? CTL_FORMAT_TRACK : CTL_WRITE_DATA);
-        ASSERT_EQ(calls.size(), format ? 5u : 6u);
-        for (std::size_t i = 0; i < calls.size(); ++i) {
-            const Bytes& in = calls[i].input;
-            EXPECT_EQ((Bytes{in[1], in[format ? 6 : 2], in[format ? 7 : 3]}),
-                      (Bytes{std::uint8_t(i % 2), std::uint8_t(i / 2), std::uint8_t(i % 2)}));
-        }
+        EXPECT_EQ(calls.size(), format ? 5u : 6u);
         EXPECT_EQ(rig.legendsOf(0, format ? Formatted : Good), 30);
         EXPECT_EQ(rig.legendsOf(1, format ? Formatted : Good), format ? 20 : 30);
         std::vector<int> slots{1, 0, 1, 0, 1}; // selected at each change of side
         slots.resize(calls.size() - 1);
         EXPECT_EQ(rig.view.selectedSlots(), slots);
-        // The file's second track side is track 0 of head 1, its third track 1 of head 0.
-        const Bytes filler(512, rig.settings().fillerByte);
-        EXPECT_EQ(rig.disk->sectorData(0, 1, 1), format ? filler : slice(file, 5120, 512));
-        EXPECT_EQ(rig.disk->sectorData(1, 0, 1), format ? filler : slice(file, 10240, 512));
         EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // after the cancel
-    }
-}
-
-TEST(DiskFormat, Rx50SideCommands) {
-    OpsRig rig;
-    rig.settings().fillerByte = 0xE5;
-    EXPECT_TRUE(rig.format());
-    const std::vector<VirtualDrive::Call> formats = rig.callsOf(CTL_FORMAT_TRACK);
-    ASSERT_EQ(formats.size(), 80u);
-    Bytes expected{0x40, 0, 2, 10, 0x10, 0xE5};
-    for (int r = 1; r <= 10; ++r)
-        expected.insert(expected.end(), {33, 0, static_cast<std::uint8_t>(r), 2});
-    EXPECT_EQ(formats[33].input, expected);
-    EXPECT_EQ(rig.legendsOf(0, Formatted), 800);
-    EXPECT_EQ(rig.disk->sectorData(79, 0, 10), Bytes(512, 0xE5));
-    EXPECT_EQ(rig.view.status(StatusMain), "Ready. Formatting media finished");
-}
-
-// A failed seek marks its side Warning; write protection marks the rest Bad.
-TEST(DiskWriteFormat, FailuresMarkTheirSides) {
-    for (const bool format : {false, true}) {
-        OpsRig rig;
-        rig.insertBlank();
-        rig.disk->seekFailures[2] = 1;
-        rig.disk->writeProtected = true;
-        EXPECT_TRUE(format ? rig.format() : rig.write(patterned(kSide, 37)));
-        EXPECT_EQ(rig.legendsOf(0, Bad), 790) << format;
-        EXPECT_EQ(rig.legendsOf(0, Warning), 10) << format;
-        EXPECT_EQ(rig.session->record(0, 2, 9).legend, Warning) << format;
-        EXPECT_EQ(rig.view.taskbarStates().back(), TaskbarState::Error) << format;
     }
 }
 
 // Cancel in "Checklist warning": nothing reaches or leaves the diskette.
 TEST(DiskOperations, CancelInTheChecklist) {
-    for (int operation = 0; operation < 3; ++operation) {
+    for (int operation = 0; operation < 4; ++operation) {
         OpsRig rig;
-        rig.insert(patterned(kSide, 13));
         rig.disk->present = false;
         rig.view.answer(false);
+        MemoryProfile profile;
         const bool ok = operation == 0   ? rig.read()
                         : operation == 1 ? rig.write(patterned(kSide, 36))
-                                         : rig.format();
+                        : operation == 2 ? rig.format()
+                                         : scanTrack(rig.ctx, rig.drive, profile, {}).found;
         EXPECT_FALSE(ok);
         EXPECT_EQ(rig.view.questions(),
                   std::vector<std::string>{
@@ -104,58 +85,90 @@ TEST(DiskOperations, CancelInTheChecklist) {
         EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size() + rig.callsOf(CTL_WRITE_DATA).size() +
                       rig.callsOf(CTL_FORMAT_TRACK).size(),
                   0u);
-        EXPECT_EQ(rig.view.enableCalls(), (std::vector<bool>{false, true}));
-        const char* expected[] = {"Ready. Reading to ", "Ready. Writing from ",
-                                  "Ready. Formatting media"};
-        const std::string path = operation < 2 ? rig.request.path + " " : " ";
-        EXPECT_EQ(rig.view.status(StatusMain), expected[operation] + path + "cancelled");
+        EXPECT_EQ(rig.view.enableCalls(), // the scan leaves the controls alone
+                  (operation < 3 ? std::vector<bool>{false, true} : std::vector<bool>{}));
+        const std::string expected[] = {"Ready. Reading to " + rig.request.path + " cancelled",
+                                        "Ready. Writing from " + rig.request.path + " cancelled",
+                                        "Ready. Formatting media cancelled",
+                                        "An unexpected error while diskette discovering occurred"};
+        EXPECT_EQ(rig.view.status(StatusMain), expected[operation]);
         if (operation == 0) { // the read leaves its image and map, empty, and no log
             EXPECT_EQ(rig.dir.names(), (std::vector<std::string>{"disk.dsk", "disk.map"}));
             EXPECT_EQ(rig.image().size() + rig.fileText(".map").size(), 0u);
         }
+        if (operation == 3) {
+            EXPECT_EQ(rig.view.status(StatusResult), "Result: NO");
+        }
     }
 }
 
-// Format, write from a read-only file, read back: the image returns byte for byte.
-TEST(DiskWrite, RoundTripEveryLayout) {
+// Format, write from a read-only file and read back each layout, head 1 alone,
+// both heads and Step+ (the read seeks cylinder 2t, its commands name track t).
+TEST(DiskOperations, RoundTripEveryLayout) {
     struct Layout {
-        int choice;
-        int rate;
+        int choice, rate;
         HeadChoice heads;
+        bool stepPlus;
     };
-    for (const Layout layout : {Layout{2, Rate300, Head0}, Layout{1, Rate250, BothHeads},
-                                Layout{3, Rate500, Head1}, Layout{4, Rate500, Head0}}) {
+    for (const Layout layout :
+         {Layout{2, Rate300, Head0, true}, Layout{1, Rate250, BothHeads, false},
+          Layout{3, Rate500, Head1, false}, Layout{4, Rate500, Head0, false}}) {
         OpsRig rig;
         rig.settings().chooseSectors(layout.choice);
         rig.settings().chooseHeads(layout.heads);
+        rig.settings().setStepPlus(layout.stepPlus);
         rig.settings().dataRate = layout.rate;
+        rig.settings().fillerByte = 0xE5;
         const DiskSettings& s = rig.settings();
-        SCOPED_TRACE(s.sectorsPerTrack);
+        const int n = s.sectorsPerTrack, step = layout.stepPlus ? 2 : 1;
+        SCOPED_TRACE(n);
         ASSERT_TRUE(rig.format());
-        const Bytes file =
-            patterned(static_cast<std::size_t>(s.tracks) * s.sideCount * s.bytesPerTrack,
-                      40 + static_cast<unsigned>(layout.choice));
+        EXPECT_EQ(rig.legendsOf(s.firstHead, Formatted), s.sectorsPerSide);
+        EXPECT_EQ(rig.disk->sectorData(s.tracks - 1, s.firstHead, n), Bytes(512, 0xE5)); // filler
+        const Bytes file = patterned(std::size_t(s.tracks * s.sideCount * n) * 512,
+                                     40 + static_cast<unsigned>(layout.choice));
         writeAll(rig.request.path, file);
+        const auto formats = rig.callsOf(CTL_FORMAT_TRACK);
+        ASSERT_EQ(formats.size(), std::size_t(s.tracks * s.sideCount));
         rig.drive.clearCalls();
         fs::permissions(pathFromUtf8(rig.request.path), fs::perms::owner_read);
         ASSERT_TRUE(writeDisk(rig.ctx, rig.drive, rig.request));
         fs::permissions(pathFromUtf8(rig.request.path), fs::perms::owner_all);
         EXPECT_EQ(rig.legendsOf(s.firstHead, Good), s.sectorsPerSide);
-        if (layout.choice == 2) { // RX50: one command per track side, seek to the track
+        if (layout.choice == 2) { // RX50: one command per track side, IDs naming track t
+            Bytes format{0x40, 0, 2, 10, 0x10, 0xE5};
+            for (int r = 1; r <= 10; ++r)
+                format.insert(format.end(), {33, 0, static_cast<std::uint8_t>(r), 2});
+            EXPECT_EQ(formats[33].input, format);
             EXPECT_EQ(rig.callsOf(CTL_WRITE_DATA).at(7).input,
                       (Bytes{0x40, 0, 7, 0, 1, 2, 11, 0x10, 0xFF}));
-            EXPECT_EQ(rig.callsOf(CTL_SEEK).at(7).input, (Bytes{7, 0, 0, 0}));
+            EXPECT_EQ(rig.callsOf(CTL_SEEK).at(7).input, (Bytes{7, 0, 0, 0})); // also with Step+
         }
-        if (layout.heads == Head1) { // head 1 takes the file's first block
-            EXPECT_EQ(rig.disk->sectorData(0, 1, 1), slice(file, 0, 512));
-            EXPECT_EQ(rig.legendsOf(0, Empty), s.sectorsPerSide);
-        }
+        // The first side chosen (head 1 alone too) takes the file's first block.
+        EXPECT_EQ(rig.disk->sectorData(0, s.firstHead, 1), slice(file, 0, 512));
 
+        if (layout.stepPlus) // the diskette as a 40-track drive writes it: track t on cylinder 2t
+            rig.insert(file);
+        rig.drive.clearCalls();
         rig.request.choose(rig.dir.file("back.dsk"));
         ASSERT_TRUE(rig.read());
         EXPECT_EQ(rig.image(), file);
-        EXPECT_EQ(rig.fileText(".map"),
-                  std::string(static_cast<std::size_t>(s.sideCount * s.sectorsPerSide), '3'));
+        EXPECT_EQ(rig.fileText(".map"), std::string(file.size() / 512, '3'));
+        EXPECT_EQ(rig.legendsOf(1 - s.firstHead, Empty),
+                  s.sideCount == 1 ? int(s.sectorsPerSide) : 0);
+        const auto seeks = rig.callsOf(CTL_SEEK), reads = rig.callsOf(CTL_READ_DATA);
+        std::size_t i = 0, side = 0;
+        for (std::uint8_t t = 0; t < s.tracks; ++t)
+            for (std::uint8_t h = s.firstHead; h < s.firstHead + s.sideCount; ++h, ++side) {
+                ASSERT_EQ(seeks.at(side).input, (Bytes{std::uint8_t(t * step), h})) << side;
+                for (std::uint8_t r = 1; r <= n; ++r)
+                    ASSERT_EQ(reads.at(i++).input,
+                              (Bytes{0x40, h, t, h, r, 2, std::uint8_t(r + 1), 0x10, 0xFF}))
+                        << side;
+            }
+        EXPECT_EQ(i, reads.size());
+        EXPECT_EQ(seeks.back().input, (Bytes{0, 0}));                   // back to track 0
+        EXPECT_EQ(rig.view.shownSlot(), s.firstHead + s.sideCount - 1); // the last side read
     }
 }
 

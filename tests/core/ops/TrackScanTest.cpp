@@ -1,6 +1,5 @@
-// The track scan on the virtual drive: the passes over the rates, the result
-// texts, the adopt rule and the profile it saves; tracks with unusual IDs. The
-// profile's accept rules, and the file store the command line uses.
+// The track scan on the virtual drive: the passes over the rates, the result texts,
+// the adopt rule; the profile's accept rules and the file store the command line uses.
 #include "drive/TrackScan.h"
 #include "model/DiskSettings.h"
 #include "settings/FileProfileStore.h"
@@ -23,9 +22,7 @@ struct ScanRig : OpsRig {
         track.sectors.clear();
         for (const int n : numbers) {
             VirtualSector sector;
-            sector.id =
-                SectorIdEntry{static_cast<std::uint8_t>(cylinder), 0, static_cast<std::uint8_t>(n),
-                              static_cast<std::uint8_t>(size)};
+            sector.id = {std::uint8_t(cylinder), 0, std::uint8_t(n), std::uint8_t(size)};
             sector.data.assign(std::size_t{128} << size, 0);
             track.sectors.push_back(sector);
         }
@@ -33,31 +30,12 @@ struct ScanRig : OpsRig {
     ScanOutcome scan(int track, int first, int last, bool a, bool b) {
         return scanTrack(ctx, drive, profile, ScanRequest{0, track, first, last, a, b});
     }
-    std::vector<int> ratesTried() const {
-        std::vector<int> rates;
-        for (const VirtualDrive::Call& call : callsOf(CTL_RATE_SELECT))
-            rates.push_back(call.input.at(0));
-        return rates;
-    }
 };
 
-TEST(TrackScan, BlankTrackAtThreeRates) {
-    ScanRig rig;
-    EXPECT_FALSE(rig.scan(5, Rate500, Rate250, true, false).found);
-    EXPECT_EQ(rig.ratesTried(), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(rig.view.statusHistory(StatusResult),
-              (std::vector<std::string>{"Result", "Result: No", "Result: No", "Result: No"}));
-    EXPECT_EQ(rig.view.status(StatusSector), "Sectors: --");
-    EXPECT_EQ(rig.view.status(StatusMain),
-              "No format on track found or sectors layouts was not recognized. Try with an "
-              "another speed rate. Ready");
-    EXPECT_EQ(rig.callsOf(CTL_SEEK).at(0).input, Bytes{5}); // the one-byte seek
-}
-
-// Asked unless an auto-accept flag is set and every ID has size code 2;
-// adopting takes the rate and the smallest layout holding the highest sector
-// (the layout stays above 18) and saves both in the profile.
-TEST(TrackScan, AdoptRule) {
+// A blank track at the three rates; a found one is asked about unless an auto-accept
+// flag is set and every ID has size code 2. Adopting takes the rate and the smallest
+// layout holding the highest sector (above 18 it stays) and saves both.
+TEST(TrackScan, PassesAndAdoptRule) {
     struct Case {
         int rate;
         std::vector<int> numbers;
@@ -66,14 +44,14 @@ TEST(TrackScan, AdoptRule) {
         std::size_t questions;
         bool adopted;
         int expectRate, expectSpt;
-        int profileWrites;
     };
     const Case cases[] = {
-        {Rate500, {1, 3, 2, 12}, 3, true, true, true, 1, true, Rate500, 15, 1},
-        {Rate250, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2, true, true, true, 0, true, Rate250, 10, 1},
-        {Rate300, {1, 19, 20}, 2, false, false, true, 1, true, Rate300, 8, 1},
-        {Rate300, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 2, false, true, true, 1, true, Rate300, 9, 1},
-        {Rate500, {1, 2, 3, 4, 5, 6, 7, 8}, 2, true, false, false, 1, false, Rate300, 8, 0},
+        {Rate250, {}, 2, true, false, true, 0, false, Rate300, 8}, // blank
+        {Rate500, {1, 3, 2, 12}, 3, true, true, true, 1, true, Rate500, 15},
+        {Rate250, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 2, true, true, true, 0, true, Rate250, 10},
+        {Rate300, {1, 19, 20}, 2, false, false, true, 1, true, Rate300, 8},
+        {Rate300, {1, 2, 3, 4, 5, 6, 7, 8, 9}, 2, false, true, true, 1, true, Rate300, 9},
+        {Rate500, {1, 2, 3, 4, 5, 6, 7, 8}, 2, true, false, false, 1, false, Rate300, 8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.numbers.size());
@@ -82,27 +60,41 @@ TEST(TrackScan, AdoptRule) {
         rig.settings().chooseSectors(0); // 8 sectors
         rig.settings().dataRate = Rate300;
         rig.view.answer(c.answer);
+        const bool found = !c.numbers.empty();
         const ScanOutcome outcome = rig.scan(2, Rate500, Rate250, c.autoA, c.autoB);
-        EXPECT_TRUE(outcome.found);
-        std::vector<int> tried; // 500, 300, 250 Kbps, no pass after the success
-        for (int rate = Rate500; rate <= c.rate; ++rate)
-            tried.push_back(rate);
-        EXPECT_EQ(rig.ratesTried(), tried);
-        EXPECT_EQ(rig.view.status(StatusSector), "Sectors: " + std::to_string(c.numbers.size()));
-        EXPECT_EQ(rig.view.questions().size(), c.questions);
-        for (const std::string& question : rig.view.questions())
-            EXPECT_EQ(question, "Data on track successfully decoded!|Update the current settings "
-                                "profile with session discovered params?");
+        EXPECT_EQ(outcome.found, found);
         EXPECT_EQ(outcome.adopted, c.adopted);
+        std::vector<int> tried; // 500, 300, 250 Kbps, no pass after the success
+        std::vector<std::string> results{"Result"};
+        for (int rate = Rate500; rate <= c.rate; ++rate) {
+            tried.push_back(rate);
+            results.push_back(found && rate == c.rate ? "Result: Yes" : "Result: No");
+        }
+        std::vector<int> rates;
+        for (const VirtualDrive::Call& call : rig.callsOf(CTL_RATE_SELECT))
+            rates.push_back(call.input.at(0));
+        EXPECT_EQ(rates, tried);
+        EXPECT_EQ(rig.view.statusHistory(StatusResult), results);
+        EXPECT_EQ(rig.callsOf(CTL_SEEK).at(0).input, Bytes{2}); // the one-byte seek
+        EXPECT_EQ(rig.view.status(StatusSector),
+                  "Sectors: " + (found ? std::to_string(c.numbers.size()) : "--"));
+        EXPECT_EQ(rig.view.questions(),
+                  std::vector<std::string>(c.questions,
+                                           "Data on track successfully decoded!|Update "
+                                           "the current settings profile with session "
+                                           "discovered params?"));
         EXPECT_EQ(rig.settings().dataRate, c.expectRate);
         EXPECT_EQ(rig.settings().sectorsPerTrack, c.expectSpt);
-        EXPECT_EQ(rig.profile.writes, c.profileWrites);
-        if (c.profileWrites) {
-            EXPECT_EQ(rig.profile.values.dataRate, static_cast<std::uint32_t>(c.expectRate));
-            EXPECT_EQ(rig.profile.values.sectorsCount,
-                      static_cast<std::uint32_t>(rig.settings().sectorsChoice));
+        EXPECT_EQ(rig.profile.writes, outcome.adopted ? 1 : 0);
+        using Saved = std::optional<std::uint32_t>;
+        EXPECT_EQ(rig.profile.values.dataRate, c.adopted ? Saved(c.expectRate) : Saved());
+        EXPECT_EQ(rig.profile.values.sectorsCount,
+                  c.adopted ? Saved(rig.settings().sectorsChoice) : Saved());
+        if (!found) {
+            EXPECT_EQ(rig.view.status(StatusMain),
+                      "No format on track found or sectors layouts was not recognized. Try with "
+                      "an another speed rate. Ready");
         }
-        EXPECT_EQ(rig.view.status(StatusResult), "Result: Yes");
     }
 }
 
@@ -122,24 +114,10 @@ TEST(TrackScan, ResultTexts) {
     const ScanOutcome outcome = rig.scan(1, Rate500, Rate500, false, false);
     ASSERT_EQ(outcome.ids.size(), 40u);
     EXPECT_EQ(rig.view.status(StatusSector), "Sectors: 40");
-    const std::string text = scanResultText(0, outcome.ids);
-    EXPECT_EQ(text.substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
+    const std::string text = scanResultText(0, outcome.ids), status = rig.view.status(StatusMain);
     EXPECT_EQ(text.substr(text.size() - 9), ", 40 [0!]");
-    EXPECT_EQ(rig.view.status(StatusMain), (text + ") sectors discovered").substr(0, 259));
-}
-
-TEST(TrackScan, CancelInTheChecklist) {
-    ScanRig empty;
-    empty.disk->present = false;
-    empty.view.answer(false);
-    EXPECT_FALSE(empty.scan(0, Rate300, Rate300, true, false).found);
-    EXPECT_EQ(empty.view.status(StatusMain),
-              "An unexpected error while diskette discovering occurred");
-    EXPECT_EQ(empty.view.status(StatusResult), "Result: NO");
-}
-
-Bytes bytesOf(const std::string& text) {
-    return Bytes(text.begin(), text.end());
+    EXPECT_EQ(status.size(), 259u);
+    EXPECT_EQ(status.substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
 }
 
 // Each value is taken when in range, else the field keeps its default; a
@@ -163,10 +141,9 @@ TEST(Profile, AcceptRules) {
         EXPECT_EQ(settings.dataRate, c.expectRate);
         EXPECT_EQ(settings.sectorsPerTrack, c.expectSpt);
         EXPECT_EQ(store.writes, c.writes);
-        if (!c.exists) {
-            EXPECT_EQ(store.values.dataRate, 1u);
-            EXPECT_EQ(store.values.sectorsCount, 2u);
-        }
+        // An existing profile is left as it is, a missing one created with the defaults.
+        EXPECT_EQ(store.values.dataRate, c.exists ? c.rate : 1u);
+        EXPECT_EQ(store.values.sectorsCount, c.exists ? c.sectors : 2u);
     }
 }
 
@@ -177,14 +154,15 @@ TEST(Profile, FileStoreTextAndDamage) {
     DiskSettings settings;
     settings.chooseSectors(4); // saving creates the file and its folders
     saveProfile(store, Rate500, settings);
-    EXPECT_EQ(readAll(path), bytesOf("DiskDataRate=0\nDiskSectorsCount=4\n"));
+    const std::string saved = "DiskDataRate=0\nDiskSectorsCount=4\n";
+    EXPECT_EQ(readAll(path), Bytes(saved.begin(), saved.end()));
 
     // Values that are not 32-bit decimal numbers are not taken; CRLF is.
     ProfileValues values;
     for (const char* bad :
          {"DiskSectorsCount=4294967296\n", "DiskSectorsCount=-1\n", "DiskSectorsCount=\n",
           "DiskSectorsCount=3x\n", "DiskDataRate=2\r\njunk\n"}) {
-        writeAll(path, bytesOf(bad));
+        writeAll(path, Bytes(bad, bad + std::string_view(bad).size()));
         ASSERT_TRUE(store.read(values));
         EXPECT_FALSE(values.sectorsCount) << bad;
     }
