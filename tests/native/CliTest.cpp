@@ -376,8 +376,6 @@ TEST(Cli, RescueAndFileCommands) {
     EXPECT_EQ(textOf(at("config/dorvane/profile")), "DiskDataRate=1\nDiskSectorsCount=2\n");
 }
 
-// Ctrl+C in the middle of a read: "cancelled", exit 1; the files keep what
-// was read, one map digit per sector in the image.
 // Ctrl+C cancels a read (status 1, "read cancelled"); a killed read leaves
 // whatever it wrote. Either way the image holds one sector per map digit and
 // every good sector as the diskette has it.
