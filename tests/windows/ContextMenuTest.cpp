@@ -2,28 +2,18 @@
 // submenus, separators, the legend and code-page bitmaps, the scan note. (The
 // middle button's clipboard text is read back after a real click on the live
 // window, in MainWindowTest.)
+#include "tests/windows/WindowRig.h"
 #include "ui/ContextMenu_win.h"
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 namespace dorvane::ui {
 namespace {
 
 struct Item {
-    const wchar_t* text; // nullptr: separator
-    int id;              // -1: submenu
+    const char* text; // nullptr: separator
+    int id;           // -1: submenu
 };
-
-std::wstring textAt(HMENU menu, int position) {
-    wchar_t text[260] = {};
-    GetMenuStringW(menu, static_cast<UINT>(position), text, 260, MF_BYPOSITION);
-    return text;
-}
 
 MENUITEMINFOW infoAt(HMENU menu, int position) {
     MENUITEMINFOW info{};
@@ -41,7 +31,7 @@ void expectItems(HMENU menu, const std::vector<Item>& items, int defaultPosition
         const MENUITEMINFOW info = infoAt(menu, i);
         EXPECT_EQ((info.fType & MFT_SEPARATOR) != 0, items[i].text == nullptr);
         if (items[i].text) {
-            EXPECT_EQ(textAt(menu, i), items[i].text);
+            EXPECT_EQ(menuText(menu, i), items[i].text);
         }
         EXPECT_EQ(static_cast<int>(GetMenuItemID(menu, i)), items[i].id);
         EXPECT_EQ((info.fState & MFS_DEFAULT) != 0, i == defaultPosition);
@@ -61,32 +51,32 @@ TEST(ContextMenu, EveryItemInItsPlace) {
     ASSERT_NE(menu, nullptr);
 
     expectItems(menu,
-                {{L"Read sector data from diskette", 40},
-                 {L"Save 512 byte sector data to file...", 41},
-                 {L"Load 512 byte sector data from file...", 42},
-                 {L"Empty 512 byte sector data with 0xA5 filler", 44},
-                 {L"Change sector legend status", -1},
-                 {L"Zero all sectors data (in current slot only)", 43},
-                 {L"Select codepage in viewer", -1},
+                {{"Read sector data from diskette", 40},
+                 {"Save 512 byte sector data to file...", 41},
+                 {"Load 512 byte sector data from file...", 42},
+                 {"Empty 512 byte sector data with 0xA5 filler", 44},
+                 {"Change sector legend status", -1},
+                 {"Zero all sectors data (in current slot only)", 43},
+                 {"Select codepage in viewer", -1},
                  {nullptr, 0},
-                 {L"Cancel, do nothing", 59},
+                 {"Cancel, do nothing", 59},
                  {nullptr, 0},
-                 {L"Scan head 1 track 37 sectors layout info with speed rate ...", -1}},
+                 {"Scan head 1 track 37 sectors layout info with speed rate ...", -1}},
                 0);
 
     HMENU legends = GetSubMenu(menu, 4);
     expectItems(legends,
-                {{L"Set sector legend to 0 (empty blank (gray))", 50},
-                 {L"Set sector legend to 1 (progress action (dark green))", 51},
-                 {L"Set sector legend to 2 (formatted (blue))", 52},
-                 {L"Set sector legend to 3 (good read/write well (green))", 53},
-                 {L"Set sector legend to 4 (warning read/write (red))", 54},
-                 {L"Set sector legend to 5 (bad fatal ret (black))", 55},
-                 {L"Set sector legend to 6 (read/write warning (red) crc)", 56},
-                 {L"Set sector legend to 7 (not found read/write warning (brown))", 57},
-                 {L"Set sector legend to 8 (unknown sector state)", 58},
+                {{"Set sector legend to 0 (empty blank (gray))", 50},
+                 {"Set sector legend to 1 (progress action (dark green))", 51},
+                 {"Set sector legend to 2 (formatted (blue))", 52},
+                 {"Set sector legend to 3 (good read/write well (green))", 53},
+                 {"Set sector legend to 4 (warning read/write (red))", 54},
+                 {"Set sector legend to 5 (bad fatal ret (black))", 55},
+                 {"Set sector legend to 6 (read/write warning (red) crc)", 56},
+                 {"Set sector legend to 7 (not found read/write warning (brown))", 57},
+                 {"Set sector legend to 8 (unknown sector state)", 58},
                  {nullptr, 0},
-                 {L"Cancel, change nothing", 59}},
+                 {"Cancel, change nothing", 59}},
                 -1);
     for (int i = 0; i < 9; ++i) {
         const MENUITEMINFOW info = infoAt(legends, i);
@@ -95,7 +85,7 @@ TEST(ContextMenu, EveryItemInItsPlace) {
     }
 
     HMENU pages = GetSubMenu(menu, 6);
-    expectItems(pages, {{L"KOI-8", 74}, {L"CP1251", 75}}, -1);
+    expectItems(pages, {{"KOI-8", 74}, {"CP1251", 75}}, -1);
     EXPECT_EQ(infoAt(pages, 0).hbmpChecked, nullptr);
     EXPECT_FALSE(infoAt(pages, 0).fState & MFS_CHECKED);
     EXPECT_EQ(infoAt(pages, 1).hbmpChecked, input.checkMark);
@@ -103,12 +93,12 @@ TEST(ContextMenu, EveryItemInItsPlace) {
 
     HMENU scan = GetSubMenu(menu, 10);
     expectItems(scan,
-                {{L"Autoscan", 70},
-                 {L"[0] 500Kbps (3.5\" 1.44 high-density)", 73},
-                 {L"[1] 300Kbps (5.25\" double-density)", 72},
-                 {L"[2] 250Kbps (3.5\" double-density)", 71},
+                {{"Autoscan", 70},
+                 {"[0] 500Kbps (3.5\" 1.44 high-density)", 73},
+                 {"[1] 300Kbps (5.25\" double-density)", 72},
+                 {"[2] 250Kbps (3.5\" double-density)", 71},
                  {nullptr, 0},
-                 {L"Note: (0!) 128, (1!) 256, (2) 512, (3!) 1024b", 0}},
+                 {"Note: (0!) 128, (1!) 256, (2) 512, (3!) 1024b", 0}},
                 0);
     EXPECT_TRUE(infoAt(scan, 5).fState & MFS_DISABLED);
 

@@ -7,6 +7,7 @@
 #include "settings/RegistryProfileStore_win.h"
 #include "ui/ControlIds.h"
 #include "ui/MainWindow_win.h"
+#include "ui/MapPainter_win.h"
 #include "ui/WinText_win.h"
 #include "ui/Worker_win.h"
 
@@ -16,6 +17,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -172,6 +174,13 @@ public:
     HWND main = nullptr;
 };
 
+// The text of a menu item by position.
+inline std::string menuText(HMENU menu, int position) {
+    wchar_t text[260] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 260, MF_BYPOSITION);
+    return narrow(text);
+}
+
 // Files dropped on the window, as the shell hands them over.
 inline HDROP dropOf(const std::vector<std::string>& names) {
     std::wstring list;
@@ -185,6 +194,51 @@ inline HDROP dropOf(const std::vector<std::string>& names) {
     memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
     return static_cast<HDROP>(memory);
+}
+
+// A 1024 x 740 32-bit memory bitmap filled with a light grey, read back by
+// pixels: what the painter, or the window's own paint, drew into it.
+struct Canvas {
+    static constexpr COLORREF kBackground = RGB(240, 240, 240);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBRUSH background = CreateSolidBrush(kBackground);
+    const std::uint32_t* pixels = nullptr; // 0x00RRGGBB, top-down
+    HBITMAP bitmap;
+    Canvas() {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = kWindowWidth;
+        info.bmiHeader.biHeight = -kWindowHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels = static_cast<const std::uint32_t*>(bits);
+        SelectObject(dc, bitmap);
+        const RECT all = {0, 0, kWindowWidth, kWindowHeight};
+        FillRect(dc, &all, background);
+    }
+    // The client area of `window` as its paint draws it.
+    explicit Canvas(HWND window) : Canvas() {
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    }
+    ~Canvas() {
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+        DeleteObject(background);
+    }
+    COLORREF at(int x, int y) const {
+        GdiFlush();
+        const std::uint32_t p = pixels[y * kWindowWidth + x];
+        return RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
+    }
+};
+
+inline COLORREF penColour(int entry) {
+    return colorOf(kLegendColours[entry].pen);
+}
+inline COLORREF brushColour(int entry) {
+    return colorOf(kLegendColours[entry].brush);
 }
 
 } // namespace dorvane::ui
