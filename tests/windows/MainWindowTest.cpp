@@ -92,7 +92,7 @@ TEST(MainWindow, StartsWithItsControls) {
     EXPECT_TRUE(window.checked(kHead0Id) && window.checked(kDriveAId));
     EXPECT_FALSE(window.checked(kHead1Id) || window.checked(kCyl81Id) ||
                  window.checked(kStepPlusId));
-    EXPECT_EQ(window.rate(), "300Kbps");
+    EXPECT_EQ(window.text(kDataRateId), "300Kbps");
     EXPECT_EQ(SendMessageW(window.item(kTabId), TCM_GETITEMCOUNT, 0, 0), 2);
     EXPECT_EQ(window.tab(), 0);
     const std::string statuses[] = {
@@ -131,7 +131,7 @@ TEST(MainWindow, TakesOnlyValidProfileValues) {
         storeValue("DiskDataRate", REG_BINARY, c.rate);
         storeValue("DiskSectorsCount", c.rate.size() == 4 ? REG_DWORD : REG_BINARY, c.sectors);
         Window window("no-diskette.dsk"); // a usable driver: no taskbar flash to wait for
-        EXPECT_EQ(window.rate(), c.shownRate);
+        EXPECT_EQ(window.text(kDataRateId), c.shownRate);
         EXPECT_EQ(window.text(kSectorsId), c.shownSectors);
     }
 }
@@ -360,7 +360,7 @@ TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
         SendMessageW(window.item(kDataRateId), CB_SETCURSEL, 0, 0);
         window.command(kDataRateId, CBN_SELCHANGE);
         SendMessageW(window.main, WM_CHAR, L' ', 0);
-        EXPECT_EQ(window.rate(), "300Kbps");
+        EXPECT_EQ(window.text(kDataRateId), "300Kbps");
         EXPECT_EQ(window.text(kSectorsId), "10 sectors");
         EXPECT_EQ(storedDword(kScratchKey, "DiskSectorsCount"), std::optional<DWORD>(2)); // saved
         EXPECT_NE(window.status(0).find(" and 10 (1 [2], 2 [2], "), std::string::npos);
@@ -473,12 +473,8 @@ TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
 
     std::vector<std::string> shown;
     window.dialogs.onMenu = [&](HMENU menu) {
-        shown = {menuText(menu, 3), menuText(menu, 10)};
-        MENUITEMINFOW item{};
-        item.cbSize = sizeof item;
-        item.fMask = MIIM_STATE;
-        GetMenuItemInfoW(GetSubMenu(menu, 6), 1, TRUE, &item);
-        shown.push_back((item.fState & MFS_CHECKED) ? "CP1251 checked" : "CP1251 unchecked");
+        const bool cp1251 = GetMenuState(GetSubMenu(menu, 6), 1, MF_BYPOSITION) & MF_CHECKED;
+        shown = {menuText(menu, 3), menuText(menu, 10), cp1251 ? "CP1251 checked" : "unchecked"};
     };
     SendMessageW(window.main, WM_RBUTTONDOWN, MK_RBUTTON, cellPoint(3, 5));
     EXPECT_EQ(window.tab(), 1); // the first click only shows head 1

@@ -141,13 +141,6 @@ public:
                      reinterpret_cast<LPARAM>(text));
         return narrow(text);
     }
-    std::string rate() const {
-        const auto entry = SendMessageW(item(kDataRateId), CB_GETCURSEL, 0, 0);
-        wchar_t text[40] = {};
-        SendMessageW(item(kDataRateId), CB_GETLBTEXT, static_cast<WPARAM>(entry),
-                     reinterpret_cast<LPARAM>(text));
-        return narrow(text);
-    }
     int tab() const { return static_cast<int>(SendMessageW(item(kTabId), TCM_GETCURSEL, 0, 0)); }
     bool checked(int id) const { return IsDlgButtonChecked(main, id) == BST_CHECKED; }
     void command(int id, UINT notification = BN_CLICKED) {

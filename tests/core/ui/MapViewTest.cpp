@@ -70,7 +70,6 @@ TEST(MapGeometry, KeysMoveThePointer) {
         {kVkShift, false, PointerMove{0, 0}},
         {kVkShift, true, PointerMove{0, 0}},
         {kVkLeft, false, std::nullopt},
-        {kVkPageDown, false, std::nullopt},
         {0x0D, true, std::nullopt},
     };
     for (const Case& c : cases)
