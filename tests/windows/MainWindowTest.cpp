@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 
 namespace dorvane::ui {
@@ -44,28 +45,27 @@ TEST(MainWindow, StartsWithItsControls) {
         int id;
         const char* text;
         int x, y, w, h;
-        bool enabled;
     };
     const Expected controls[] = {
-        {31, "Read disk...", 900, 34, 100, 20, true},
-        {30, "Write disk...", 900, 54, 100, 20, true},
-        {3, "Format", 900, 74, 100, 20, true},
-        {19, "", 900, 94, 100, 20, true},
-        {4, "Cancel", 900, 114, 100, 20, true},
-        {8, "Settings:", 900, 145, 100, 230, true},
-        {12, "Head 1", 910, 165, 70, 20, true},
-        {11, "Head 0", 910, 185, 70, 20, true},
-        {13, "Both 01", 910, 205, 70, 20, true},
-        {17, " Step+", 910, 225, 70, 20, true},
-        {10, "Drive B:", 910, 245, 70, 20, true},
-        {9, "Drive A:", 910, 265, 70, 20, true},
-        {20, "FF", 965, 300, 25, 20, true},
-        {14, " Cyl 81", 910, 321, 70, 20, true},
-        {5, "Open...", 900, 408, 100, 20, true},
-        {6, "Save as...", 900, 428, 100, 20, true},
-        {7, "10 sectors", 900, 448, 100, 20, true},
-        {15, "Legend:", 900, 480, 100, 168, true},
-        {202, "", 894, 0, 112, 27, true},
+        {31, "Read disk...", 900, 34, 100, 20},
+        {30, "Write disk...", 900, 54, 100, 20},
+        {3, "Format", 900, 74, 100, 20},
+        {19, "", 900, 94, 100, 20},
+        {4, "Cancel", 900, 114, 100, 20},
+        {8, "Settings:", 900, 145, 100, 230},
+        {12, "Head 1", 910, 165, 70, 20},
+        {11, "Head 0", 910, 185, 70, 20},
+        {13, "Both 01", 910, 205, 70, 20},
+        {17, " Step+", 910, 225, 70, 20},
+        {10, "Drive B:", 910, 245, 70, 20},
+        {9, "Drive A:", 910, 265, 70, 20},
+        {20, "FF", 965, 300, 25, 20},
+        {14, " Cyl 81", 910, 321, 70, 20},
+        {5, "Open...", 900, 408, 100, 20},
+        {6, "Save as...", 900, 428, 100, 20},
+        {7, "10 sectors", 900, 448, 100, 20},
+        {15, "Legend:", 900, 480, 100, 168},
+        {202, "", 894, 0, 112, 27},
     };
     for (const Expected& c : controls) {
         SCOPED_TRACE(c.id);
@@ -75,11 +75,9 @@ TEST(MainWindow, StartsWithItsControls) {
         GetWindowRect(control, &rect);
         MapWindowPoints(nullptr, window.main, reinterpret_cast<POINT*>(&rect), 2);
         EXPECT_EQ(window.text(c.id), c.text);
-        EXPECT_EQ(rect.left, c.x);
-        EXPECT_EQ(rect.top, c.y);
-        EXPECT_EQ(rect.right - rect.left, c.w);
-        EXPECT_EQ(rect.bottom - rect.top, c.h);
-        EXPECT_EQ(IsWindowEnabled(control) != FALSE, c.enabled);
+        EXPECT_EQ((std::array{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
+                  (std::array<LONG, 4>{c.x, c.y, c.w, c.h}));
+        EXPECT_TRUE(IsWindowEnabled(control));
     }
     EXPECT_EQ(window.text(kRetryId), "9");
     // Manual buttons: the window sets their state itself.
