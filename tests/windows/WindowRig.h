@@ -1,7 +1,7 @@
 // The in-process window rig of the Windows tests: the real window started by
 // its own start-up code with a scratch profile, dialogs answered from a
-// script, the virtual drive serving a chosen diskette, and a bounded message
-// pump to wait with.
+// script, the virtual drive serving a chosen diskette, a bounded message pump
+// to wait with, and a bitmap to read what is painted back by pixels.
 #pragma once
 
 #include "settings/RegistryProfileStore_win.h"
