@@ -453,8 +453,95 @@ TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
     EXPECT_EQ(after.x - before.x, 8);
 }
 
-// The right click with its tab guard, the menu as the window fills it, and
-// the sector commands' effects on the slot and on files.
+// A menu item: its text (none: a separator) and id (-1: a submenu).
+struct Item {
+    const char* text;
+    int id;
+};
+
+MENUITEMINFOW infoAt(HMENU menu, int position) {
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_CHECKMARKS;
+    EXPECT_TRUE(GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info));
+    return info;
+}
+
+// The items of `menu` in order, and which of them is the default.
+void expectItems(HMENU menu, const std::vector<Item>& items, int defaultPosition) {
+    ASSERT_EQ(GetMenuItemCount(menu), static_cast<int>(items.size()));
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+        SCOPED_TRACE(testing::Message() << "position " << i);
+        const MENUITEMINFOW info = infoAt(menu, i);
+        EXPECT_EQ((info.fType & MFT_SEPARATOR) != 0, items[i].text == nullptr);
+        if (items[i].text) {
+            EXPECT_EQ(menuText(menu, i), items[i].text);
+        }
+        EXPECT_EQ(static_cast<int>(GetMenuItemID(menu, i)), items[i].id);
+        EXPECT_EQ((info.fState & MFS_DEFAULT) != 0, i == defaultPosition);
+    }
+}
+
+// The context menu as the window builds it for head 1, track 3, the filler
+// A5 and CP1251: texts, command ids, default items, submenus, separators, the
+// legend and code-page bitmaps, the scan note.
+void expectContextMenu(HMENU menu) {
+    expectItems(menu,
+                {{"Read sector data from diskette", 40},
+                 {"Save 512 byte sector data to file...", 41},
+                 {"Load 512 byte sector data from file...", 42},
+                 {"Empty 512 byte sector data with 0xA5 filler", 44},
+                 {"Change sector legend status", -1},
+                 {"Zero all sectors data (in current slot only)", 43},
+                 {"Select codepage in viewer", -1},
+                 {nullptr, 0},
+                 {"Cancel, do nothing", 59},
+                 {nullptr, 0},
+                 {"Scan head 1 track 3 sectors layout info with speed rate ...", -1}},
+                0);
+
+    HMENU legends = GetSubMenu(menu, 4);
+    expectItems(legends,
+                {{"Set sector legend to 0 (empty blank (gray))", 50},
+                 {"Set sector legend to 1 (progress action (dark green))", 51},
+                 {"Set sector legend to 2 (formatted (blue))", 52},
+                 {"Set sector legend to 3 (good read/write well (green))", 53},
+                 {"Set sector legend to 4 (warning read/write (red))", 54},
+                 {"Set sector legend to 5 (bad fatal ret (black))", 55},
+                 {"Set sector legend to 6 (read/write warning (red) crc)", 56},
+                 {"Set sector legend to 7 (not found read/write warning (brown))", 57},
+                 {"Set sector legend to 8 (unknown sector state)", 58},
+                 {nullptr, 0},
+                 {"Cancel, change nothing", 59}},
+                -1);
+    for (int i = 0; i < 9; ++i) {
+        const MENUITEMINFOW info = infoAt(legends, i);
+        EXPECT_NE(info.hbmpChecked, nullptr) << i;
+        EXPECT_EQ(info.hbmpChecked, windowApp().legendBitmaps[i]) << i;
+        EXPECT_EQ(info.hbmpUnchecked, windowApp().legendBitmaps[i]) << i;
+    }
+
+    HMENU pages = GetSubMenu(menu, 6);
+    expectItems(pages, {{"KOI-8", 74}, {"CP1251", 75}}, -1);
+    EXPECT_EQ(infoAt(pages, 0).hbmpChecked, nullptr);
+    EXPECT_FALSE(infoAt(pages, 0).fState & MFS_CHECKED);
+    EXPECT_EQ(infoAt(pages, 1).hbmpChecked, windowApp().checkMarkBitmap);
+    EXPECT_TRUE(infoAt(pages, 1).fState & MFS_CHECKED);
+
+    HMENU scan = GetSubMenu(menu, 10);
+    expectItems(scan,
+                {{"Autoscan", 70},
+                 {"[0] 500Kbps (3.5\" 1.44 high-density)", 73},
+                 {"[1] 300Kbps (5.25\" double-density)", 72},
+                 {"[2] 250Kbps (3.5\" double-density)", 71},
+                 {nullptr, 0},
+                 {"Note: (0!) 128, (1!) 256, (2) 512, (3!) 1024b", 0}},
+                0);
+    EXPECT_TRUE(infoAt(scan, 5).fState & MFS_DISABLED);
+}
+
+// The right click with its tab guard, the whole menu as the window fills it,
+// and the sector commands' effects on the slot and on files.
 TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
     deleteScratchKey();
     test::TempDir dir;
@@ -465,21 +552,14 @@ TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
     window.command(kHead1Id);
     SendMessageW(window.item(kTabId), TCM_SETCURSEL, 0, 0);
 
-    std::vector<std::string> shown;
-    window.dialogs.onMenu = [&](HMENU menu) {
-        const bool cp1251 = GetMenuState(GetSubMenu(menu, 6), 1, MF_BYPOSITION) & MF_CHECKED;
-        shown = {menuText(menu, 3), menuText(menu, 10), cp1251 ? "CP1251 checked" : "unchecked"};
-    };
+    window.dialogs.onMenu = expectContextMenu;
     SendMessageW(window.main, WM_RBUTTONDOWN, MK_RBUTTON, cellPoint(3, 5));
     EXPECT_EQ(window.tab(), 1); // the first click only shows head 1
     EXPECT_EQ(window.dialogs.menus, 0);
-    window.type(kFillerId, "A5");
+    window.type(kFillerId, "A5xx"); // only two characters show
     window.command(kCp1251Command);
     SendMessageW(window.main, WM_RBUTTONDOWN, MK_RBUTTON, cellPoint(3, 5));
-    EXPECT_EQ(shown, (std::vector<std::string>{
-                         "Empty 512 byte sector data with 0xA5 filler",
-                         "Scan head 1 track 3 sectors layout info with speed rate ...",
-                         "CP1251 checked"}));
+    EXPECT_EQ(window.dialogs.menus, 1);
 
     SectorRecord& record = session.slots[1][34];
     window.command(kFillSectorCommand, 0);
