@@ -37,7 +37,6 @@ std::optional<DWORD> storedDword(const wchar_t* subkey, const char* name) {
 }
 
 TEST(MainWindow, StartsWithItsControls) {
-    deleteScratchKey();
     Window window;
     ASSERT_NE(window.main, nullptr);
     EXPECT_EQ(narrow(windowText(window.main)), "Dorvane v.2.08");
@@ -125,17 +124,16 @@ TEST(MainWindow, TakesOnlyValidProfileValues) {
                           {{2, 0}, {1, 0, 0, 0, 0, 0, 0, 0}, "300Kbps", "10 sectors"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shownRate);
-        deleteScratchKey();
+        RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
         storeValue("DiskDataRate", REG_BINARY, c.rate);
         storeValue("DiskSectorsCount", c.rate.size() == 4 ? REG_DWORD : REG_BINARY, c.sectors);
-        Window window("no-diskette.dsk"); // a usable driver: no taskbar flash to wait for
+        Window window("no-diskette.dsk", "", false); // a usable driver: no taskbar flash
         EXPECT_EQ(window.text(kDataRateId), c.shownRate);
         EXPECT_EQ(window.text(kSectorsId), c.shownSectors);
     }
 }
 
 TEST(MainWindow, SettingsControlsAndEntriesActAtOnce) {
-    deleteScratchKey();
     Window window;
     window.command(kSectorsId);
     EXPECT_EQ(window.text(kSectorsId), "15 sectors");
@@ -212,7 +210,6 @@ TEST(MainWindow, SettingsControlsAndEntriesActAtOnce) {
 }
 
 TEST(MainWindow, CommandsAskWithTheirDialogs) {
-    deleteScratchKey();
     Window window;
     window.command(kHead1Id);
     window.command(kHead0Id);
@@ -275,7 +272,6 @@ TEST(MainWindow, CommandsAskWithTheirDialogs) {
 // controls off while it runs (checked while the diskette check asks), on
 // after it; then a drop while idle.
 TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
-    deleteScratchKey();
     test::TempDir dir;
     const test::Bytes side = test::patterned(409600, 5);
     const std::string diskette = dir.file("diskette.dsk");
@@ -327,7 +323,6 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
 // The map's read-sector route with its tab guard, and the Space key's scan
 // that takes the diskette's layout without asking.
 TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
-    deleteScratchKey();
     test::TempDir dir;
     const test::Bytes sides = test::patterned(819200, 9);
     const std::string diskette = dir.file("both.dsk");
@@ -366,7 +361,6 @@ TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
 // A second start finds the first window, brings it forward and exits with 0,
 // leaving the profile as it was.
 TEST(MainWindow, SecondInstanceExitsAtOnce) {
-    deleteScratchKey();
     Window window;
     const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
     PROCESS_INFORMATION process{};
@@ -405,7 +399,6 @@ std::string clipboardText() {
 // painter tests' business); the pointer text, the clipboard and the arrow
 // keys following real mouse and key messages.
 TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
-    deleteScratchKey();
     Window window;
     Session& session = windowApp().session;
     clearSlot(session.slots[0]); // earlier windows of this process leave theirs
@@ -543,7 +536,6 @@ void expectContextMenu(HMENU menu) {
 // The right click with its tab guard, the whole menu as the window fills it,
 // and the sector commands' effects on the slot and on files.
 TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
-    deleteScratchKey();
     test::TempDir dir;
     Window window;
     Session& session = windowApp().session;
@@ -606,7 +598,6 @@ TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
 // The Tools menu: the same files as the core makes, with the messages of the
 // window (the conversions' texts themselves are the core's).
 TEST(MapWindow, ToolsMenuConvertsAndSplits) {
-    deleteScratchKey();
     test::TempDir dir;
     Window window;
     window.dialogs.onAsk = [](const std::string&) { return true; };

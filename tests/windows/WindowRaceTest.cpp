@@ -56,16 +56,10 @@ struct Stop {
 const Stop kStops[] = {{"Cancel", WM_COMMAND, MAKEWPARAM(kCancelId, BN_CLICKED)},
                        {"Esc", WM_KEYDOWN, VK_ESCAPE}};
 
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // A window on a virtual diskette with a gated device, and the files of a run.
 class RaceRig {
 public:
     RaceRig() {
-        deleteScratchKey();
         test::writeAll(dir.file("diskette.dsk"), side);
         test::writeAll(dir.file("source.dsk"), test::patterned(409600, 6));
         test::writeAll(dir.file("other.dsk"), test::patterned(512, 1));
@@ -150,7 +144,7 @@ TEST(WindowRace, CancelAndEscAtEveryCheckPoint) {
             rig.start(op.button, op.file);
             ASSERT_TRUE(rig.ended());
             EXPECT_EQ(reached, 1);
-            EXPECT_TRUE(endsWith(window.status(0), " cancelled")) << window.status(0);
+            EXPECT_TRUE(window.status(0).ends_with(" cancelled")) << window.status(0);
             EXPECT_EQ(window.busyControlsEnabled(), std::vector<bool>(busyControls().size(), true));
             EXPECT_EQ(window.text(op.button), op.caption);
             if (op.button == kReadId || op.button == kSaveId) {

@@ -27,10 +27,6 @@ namespace dorvane::ui {
 
 const wchar_t* const kScratchKey = L"SOFTWARE\\Quillmoor\\DorvaneWindowTest";
 
-inline void deleteScratchKey() {
-    RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
-}
-
 // Answers the window's dialogs from a script and records what they asked.
 class ScriptedDialogs : public DialogHost {
 public:
@@ -109,10 +105,14 @@ inline DWORD exitCodeOf(PROCESS_INFORMATION& process, bool& ended) {
 }
 
 // One window, started like the program starts it, with the virtual drive
-// serving `diskette` (none: the real driver, absent under Wine).
+// serving `diskette` (none: the real driver, absent under Wine) and a new
+// scratch profile (or the one the test left there).
 class Window {
 public:
-    explicit Window(const std::string& diskette = "", const std::string& faults = "") {
+    explicit Window(const std::string& diskette = "", const std::string& faults = "",
+                    bool newProfile = true) {
+        if (newProfile)
+            RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
         _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", widen(diskette).c_str());
         _wputenv_s(L"DORVANE_FAULT_SCRIPT", widen(faults).c_str());
         StartOptions options;
