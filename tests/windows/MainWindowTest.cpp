@@ -78,7 +78,18 @@ TEST(MainWindow, StartsWithItsControls) {
                   (std::array<LONG, 4>{c.x, c.y, c.w, c.h}));
         EXPECT_TRUE(IsWindowEnabled(control));
     }
+    // The up-down control takes the right end of the retry edit.
+    RECT retry, upDown;
+    GetWindowRect(window.item(kRetryId), &retry);
+    GetWindowRect(window.item(kRetryUpDownId), &upDown);
+    MapWindowPoints(nullptr, window.main, reinterpret_cast<POINT*>(&retry), 2);
+    MapWindowPoints(nullptr, window.main, reinterpret_cast<POINT*>(&upDown), 2);
+    EXPECT_EQ(retry.left, 954);
+    EXPECT_LT(retry.right - retry.left, 39); // narrowed for the arrows
+    EXPECT_GE(upDown.left, retry.right - 2);
+    EXPECT_LE(upDown.right, 954 + 39);
     EXPECT_EQ(window.text(kRetryId), "9");
+    EXPECT_EQ(SendMessageW(window.item(kRetryUpDownId), UDM_GETPOS32, 0, 0), 9);
     // Manual buttons: the window sets their state itself.
     for (int id : {kHead0Id, kHead1Id, kBothHeadsId, kDriveAId, kDriveBId, kCyl81Id, kStepPlusId})
         EXPECT_EQ(GetWindowLongW(window.item(id), GWL_STYLE) & BS_TYPEMASK,
@@ -225,6 +236,7 @@ TEST(MainWindow, CommandsAskWithTheirDialogs) {
     const FileDialogOptions& write = window.dialogs.fileDialogs[1];
     EXPECT_TRUE(!write.save && write.mustExist && write.hideReadOnly);
     EXPECT_EQ(write.title, "Open a dump datafile to write them on the real diskette");
+    EXPECT_EQ(write.defaultExtension, "");
     const FileDialogOptions& open = window.dialogs.fileDialogs[2];
     EXPECT_TRUE(!open.save && open.mustExist && open.title.empty());
     const FileDialogOptions& save = window.dialogs.fileDialogs[3];
@@ -233,12 +245,14 @@ TEST(MainWindow, CommandsAskWithTheirDialogs) {
     ASSERT_EQ(save.filters.size(), 3u);
     EXPECT_STREQ(save.filters[0].name, "Diskette DZ image file (*.dsk, *.dz)");
     EXPECT_STREQ(save.filters[0].pattern, "*.dsk;*.dz");
+    EXPECT_STREQ(save.filters[2].pattern, "*.*");
     ASSERT_EQ(window.dialogs.questions.size(), 1u);
     EXPECT_EQ(window.dialogs.questions[0],
               "Formatting a 5,25\" floppy confirmation|This operation will format the RX50 media "
               "in a drive and destroy all data on a diskette.\n\nContinue?");
     EXPECT_EQ(window.dialogs.icons[0], MessageIcon::None);
     EXPECT_FALSE(windowApp().state.running()); // nothing started
+    EXPECT_EQ(window.text(kReadId), "Read disk...");
 
     // Alt+"?" and Alt+"/" are the About command; a plain "?" is not.
     const HACCEL accelerators =
@@ -343,6 +357,7 @@ TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
         const SectorData read = windowApp().session.slots[1][34].data.load();
         EXPECT_EQ(test::Bytes(read.begin(), read.end()),
                   test::Bytes(sides.begin() + offset, sides.begin() + offset + 512));
+        EXPECT_EQ(window.status(0), "Ready");
 
         // Space: all rates from 500 Kbps; the 10-sector layout at 300 is taken.
         window.command(kSectorsId); // 15 sectors
@@ -432,9 +447,11 @@ TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
     SendMessageW(window.main, WM_MOUSEMOVE, 0, at(799, 100)); // off the map: no text
     EXPECT_EQ(window.status(5), "");
 
-    // 18 sectors: the hit test takes the layout of the settings.
+    // 18 sectors: the picture and the hit test take the layout of the settings.
     window.command(kSectorsId);
     window.command(kSectorsId);
+    session.slots[0][0].legend = Bad;
+    EXPECT_EQ(Canvas(window.main).at(739, 11), brushColour(Bad));
     SendMessageW(window.main, WM_MOUSEMOVE, 0, at(878, 646));
     EXPECT_EQ(window.status(5), "[b3e00:] 1439 (0) 79 : 18");
 
