@@ -29,20 +29,12 @@ int inkedLeftOfMap(const Canvas& canvas) {
     return inked;
 }
 
-MapPicture picture(int spt, int tracks) {
-    MapPicture p;
-    p.sectorsPerTrack = spt;
-    p.tracks = tracks;
-    p.background = kBackground;
-    return p;
-}
-
 TEST(MapPainter, CellsFramesCircleAndKey) {
     // Legend and the palette entry it paints with, one on every other cell.
     const std::pair<std::int32_t, int> legends[] = {{0, 0}, {1, 1}, {2, 2},  {3, 3},
                                                     {4, 4}, {5, 5}, {6, 6},  {7, 7},
                                                     {8, 8}, {9, 8}, {-1, 8}, {31, 8}};
-    MapPicture p = picture(10, 80);
+    MapPicture p; // 10 sectors, 80 tracks
     for (int i = 0; i < 12; ++i)
         p.legends[static_cast<std::size_t>(2 * i)] = legends[i].first;
     p.current = {4, 4};
@@ -76,7 +68,9 @@ TEST(MapPainter, CellsFramesCircleAndKey) {
 
 TEST(MapPainter, OriginsOfTheWideLayouts) {
     for (auto [spt, origin] : {std::pair{15, 760}, std::pair{18, 736}}) {
-        MapPicture p = picture(spt, 81);
+        MapPicture p;
+        p.sectorsPerTrack = spt;
+        p.tracks = 81;
         p.legends.fill(Good);
         Canvas canvas;
         paint(canvas, p);
@@ -110,7 +104,8 @@ void paintViewerByHand(HDC dc, const MapPicture& p) {
 }
 
 TEST(MapPainter, ViewerDrawsWhatOneCallPerByteWould) {
-    MapPicture p = picture(10, 80);
+    MapPicture p; // 10 sectors, 80 tracks
+    p.background = kBackground;
     p.current = {0, 1};
     for (std::size_t i = 0; i < p.bytes.size(); ++i)
         p.bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
