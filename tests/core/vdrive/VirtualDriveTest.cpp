@@ -1,12 +1,17 @@
-// The virtual drive on its own: what each control answers, with which bytes and
-// error codes, and how its clock runs; its diskettes from ImageDisk files, fault
-// scripts and the demo.
+// The virtual drive on its own: what each control answers and how its clock runs;
+// its diskettes from ImageDisk files, fault scripts, the demo and the environment;
+// the start-up probe.
 #include "drive/DemoDiskette.h"
 #include "drive/DeviceSelection.h"
+#include "drive/DriverProbe.h"
 #include "files/ImageDiskWriter.h"
+#include "model/Paths.h"
 #include "tests/core/vdrive/VirtualRig.h"
+#include "tests/support/TextFiles.h"
 
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <numeric>
 
@@ -317,6 +322,90 @@ TEST(DemoDiskette, LoadsAsItsSectorImage) {
     const Bytes boot = sector(10), directory = sector(12);
     EXPECT_EQ(std::string(boot.begin(), boot.begin() + 21), "DORVANE DEMO DISKETTE");
     EXPECT_EQ(std::string(directory.begin() + 32, directory.begin() + 44), "README.TXT  ");
+}
+
+// A fault script over 1 MiB makes an empty drive, the description saying why; 1 MiB
+// exactly applies. A diskette file replaced between two operations is a diskette
+// changed in the drive: the next device reads it, its change line up until the check.
+TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
+    TempDir dir;
+    const std::string diskette = dir.file("disk.dsk");
+    writeAll(diskette, patterned(512, 3));
+    setVariable(kVirtualDriveVariable, diskette);
+    const std::string full(std::size_t{1} << 20, '#'); // one long comment
+    for (const bool over : {true, false}) {
+        const std::string script = dir.file(over ? "big.txt" : "full.txt");
+        const std::string text = over ? full + "\n" : full;
+        writeAll(script, Bytes(text.begin(), text.end()));
+        setVariable(kFaultScriptVariable, script);
+        std::string description;
+        auto device = makeFloppyDevice(&description);
+        EXPECT_EQ(description,
+                  "Virtual drive A: " + diskette +
+                      (over ? " (" + script + " is larger than 1 MiB, too large for a fault script)"
+                            : ""));
+        ASSERT_TRUE(device->open("\\\\.\\fdraw0"));
+        EXPECT_EQ(FloppyController(*device).mediaPresent(), !over);
+    }
+
+    setVariable(kFaultScriptVariable, "");
+    for (int k = 0; k < 3; ++k) {
+        if (k < 2) {
+            writeAll(diskette, patterned(512, 20 + k));
+            const auto written = std::filesystem::last_write_time(pathFromUtf8(diskette));
+            std::filesystem::last_write_time(pathFromUtf8(diskette),
+                                             written + std::chrono::seconds(10 * k));
+        }
+        auto device = makeFloppyDevice(nullptr);
+        auto* drive = dynamic_cast<VirtualDrive*>(device.get());
+        ASSERT_NE(drive, nullptr);
+        EXPECT_EQ(drive->changeLine(0), k == 1) << k;
+        ASSERT_TRUE(drive->open("\\\\.\\fdraw0"));
+        FloppyController fdc(*drive);
+        EXPECT_TRUE(fdc.mediaPresent() && !drive->changeLine(0));
+        Bytes first(512);
+        ASSERT_TRUE(fdc.rateSelect(Rate300) &&
+                    fdc.readData(sectorCommand(0, 0, 1, 2, 0x10), first.data(), 512));
+        EXPECT_EQ(first, patterned(512, k == 0 ? 20 : 21)) << k;
+    }
+    setVariable(kVirtualDriveVariable, "");
+}
+
+// The start-up probe: what each driver, version and controller comes to, the device
+// closed after it.
+TEST(DriverProbe, OutcomesAndTheirTexts) {
+    const std::string ready =
+        "Ready: 'fdrawcmd.sys' low-level floppy filter driver successfully detected";
+    const std::string missing =
+        "Warning: The 'fdrawcmd.sys' driver is not installed or floppy disabled in BIOS setup";
+    const std::string failed = "Failed to initialise floppy controller";
+    const std::string mismatch =
+        "The installed fdrawcmd.sys is not compatible with this utility: Major version mismatch";
+    const struct {
+        const char* what;
+        void (*setUp)(VirtualDrive&);
+        bool usable;
+        std::string text;
+        std::size_t calls; // the version, then the reset if the version fits
+    } cases[] = {
+        {"as installed", [](VirtualDrive&) {}, true, ready, 2},
+        {"no driver", [](VirtualDrive& d) { d.setDriverInstalled(false); }, false, missing, 0},
+        {"1.0.0.0", [](VirtualDrive& d) { d.setDriverVersion(0x01000000); }, true, ready, 2},
+        {"0.ff", [](VirtualDrive& d) { d.setDriverVersion(0x00FF010B); }, false, mismatch, 1},
+        {"1.1", [](VirtualDrive& d) { d.setDriverVersion(0x0101010B); }, false, mismatch, 1},
+        {"version 0", [](VirtualDrive& d) { d.setDriverVersion(0); }, false, missing, 1},
+        {"controller", [](VirtualDrive& d) { d.setControllerFails(true); }, false, failed, 2},
+        {"no drive A:", [](VirtualDrive& d) { d.setDriveInstalled(0, false); }, false, failed, 1},
+    };
+    for (const auto& c : cases) {
+        VirtualDrive drive(std::make_shared<VirtualDiskette>());
+        c.setUp(drive);
+        const ProbeResult result = probeDriver(drive, "\\\\.\\fdraw0");
+        EXPECT_EQ(result.usable, c.usable) << c.what;
+        EXPECT_EQ(result.statusText, c.text) << c.what;
+        EXPECT_FALSE(drive.isOpen()) << c.what;
+        EXPECT_EQ(drive.calls().size(), c.calls) << c.what;
+    }
 }
 
 } // namespace
