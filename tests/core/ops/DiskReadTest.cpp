@@ -312,30 +312,23 @@ TEST(SectorRead, DumpNamesAndTheSecondHead) {
     EXPECT_EQ(rig.dir.names().size(), 1u);
 }
 
-// A failed seek: no read, the record keeps its data.
-TEST(SectorRead, NothingReadWithoutTheTrack) {
+// A failed seek: the sector read reads nothing, the record keeps its data. A bad
+// ID, an ID without data and a bad data field on one track, met by the sector read
+// and the scan (it lists all but the bad ID); the disk read's table has them too.
+TEST(FaultsInOperations, SectorReadAndScan) {
     SectorRig rig;
     rig.disk->seekFailures[8] = 1;
     rig.session->record(0, 8, 0).data.fill(0x5A);
     rig.read(8, 0, 1);
     EXPECT_EQ(recordBytes(rig.session->record(0, 8, 0)), Bytes(512, 0x5A));
     EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
-}
 
-// A bad ID, an ID without data and a bad data field on one track, met by the
-// single-sector read and the scan (it lists all but the bad ID); the whole-disk
-// read meets them in its own table.
-TEST(FaultsInOperations, SectorReadAndScan) {
-    OpsRig rig;
-    CurrentFolder here{rig.dir.path()}; // where the single-sector read leaves its dumps
     rig.settings().retries = 5;
-    rig.insert(patterned(kSide, 6));
     rig.sector(3, 0, 4).idCrc = true;
     rig.sector(3, 0, 2).noData = true;
     rig.sector(3, 0, 10).permanentCrc = true;
     for (const int sector : {4, 2}) {
-        ASSERT_TRUE(rig.state.tryStart());
-        readSector(rig.ctx, rig.drive, 3, 0, sector);
+        rig.read(3, 0, sector);
         EXPECT_EQ(rig.session->record(0, 3, sector - 1).legend, Bad) << sector;
         EXPECT_EQ(rig.view.status(StatusResult), sector == 4 ? "Result: 23" : "Result: 1122");
     }
@@ -350,31 +343,25 @@ TEST(FaultsInOperations, SectorReadAndScan) {
     EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 5, 6, 7, 8, 9, 10}));
 }
 
-// An empty drive, and one not there: the check asks again after OK, the change line
-// up. A diskette put in then is what the read reads, the line cleared; Cancel reads nothing.
+// An empty drive: the check asks again after OK, the change line up; a diskette put
+// in then is what the read reads, the line cleared.
 TEST(FaultsInOperations, EmptyDriveAndChangedDiskette) {
+    OpsRig rig;
+    rig.insert(patterned(kSide, 9));
+    rig.drive.changeDiskette(0, nullptr);
     const Bytes second = patterned(kSide, 10);
-    for (const bool installed : {true, false}) {
-        SCOPED_TRACE(installed ? "empty drive" : "no drive A:");
-        OpsRig rig;
-        rig.insert(patterned(kSide, 9));
-        rig.drive.changeDiskette(0, nullptr);
-        rig.drive.setDriveInstalled(0, installed);
-        rig.view.answer(true);
-        rig.view.answer(installed);
-        rig.view.onConfirm = [&](const std::string&) {
-            EXPECT_TRUE(rig.drive.changeLine(0));
-            if (installed && rig.view.questions().size() == 1)
-                rig.drive.changeDiskette(0, rx50Side(second));
-        };
-        EXPECT_EQ(rig.read(), installed);
-        const std::string text =
-            installed ? "Diskette is not inserted in a floppy drive" : "Floppy drive is not found";
-        EXPECT_EQ(rig.view.questions(), std::vector<std::string>(2, "Checklist warning|" + text));
-        EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), installed ? 800u : 0u);
-        EXPECT_EQ(rig.drive.changeLine(0), !installed);
-        EXPECT_EQ(rig.image(), installed ? second : Bytes());
-    }
+    rig.view.onConfirm = [&](const std::string&) {
+        EXPECT_TRUE(rig.drive.changeLine(0));
+        if (rig.view.questions().size() == 1)
+            rig.drive.changeDiskette(0, rx50Side(second));
+    };
+    EXPECT_TRUE(rig.read());
+    EXPECT_EQ(rig.view.questions(),
+              std::vector<std::string>(
+                  2, "Checklist warning|Diskette is not inserted in a floppy drive"));
+    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 800u);
+    EXPECT_FALSE(rig.drive.changeLine(0));
+    EXPECT_EQ(rig.image(), second);
 }
 
 } // namespace

@@ -69,11 +69,13 @@ TEST(DiskWriteFormat, BothHeadsInOrderAndCancel) {
     }
 }
 
-// Cancel in "Checklist warning": nothing reaches or leaves the diskette.
+// Cancel in "Checklist warning" (no drive A: for the write, an empty drive for the
+// others): nothing reaches or leaves the diskette.
 TEST(DiskOperations, CancelInTheChecklist) {
     for (int operation = 0; operation < 4; ++operation) {
         OpsRig rig;
         rig.disk->present = false;
+        rig.drive.setDriveInstalled(0, operation != 1);
         rig.view.answer(false);
         MemoryProfile profile;
         const bool ok = operation == 0   ? rig.read()
@@ -81,9 +83,9 @@ TEST(DiskOperations, CancelInTheChecklist) {
                         : operation == 2 ? rig.format()
                                          : scanTrack(rig.ctx, rig.drive, profile, {}).found;
         EXPECT_FALSE(ok);
-        EXPECT_EQ(rig.view.questions(),
-                  std::vector<std::string>{
-                      "Checklist warning|Diskette is not inserted in a floppy drive"});
+        const std::string missing = operation == 1 ? "Floppy drive is not found"
+                                                   : "Diskette is not inserted in a floppy drive";
+        EXPECT_EQ(rig.view.questions(), std::vector<std::string>{"Checklist warning|" + missing});
         EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size() + rig.callsOf(CTL_WRITE_DATA).size() +
                       rig.callsOf(CTL_FORMAT_TRACK).size(),
                   0u);
