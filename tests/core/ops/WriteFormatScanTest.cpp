@@ -1,6 +1,5 @@
-// The write, the format and the track scan on the virtual drive: what reaches the
-// diskette byte for byte, the command blocks, legends, texts, cancellation and round
-// trips for each layout; the scan's adopt rule and the profile it saves.
+// Write, format and track scan on the virtual drive: the diskette byte for byte, command
+// blocks, legends, texts, cancellation, round trips; the adopt rule and the profile.
 #include "drive/TrackScan.h"
 #include "model/DiskSettings.h"
 #include "settings/FileProfileStore.h"
@@ -196,9 +195,8 @@ struct ScanRig : OpsRig {
     }
 };
 
-// A blank track at the three rates; a found one is asked about unless an auto-accept
-// flag is set and every ID has size code 2. Adopting takes the rate and the smallest
-// layout holding the highest sector (above 18 it stays) and saves both.
+// A blank track at the three rates; a found one is asked about unless auto-accepted with
+// size codes 2. Adopting saves the rate and the smallest layout holding the highest sector.
 TEST(TrackScan, PassesAndAdoptRule) {
     struct Case {
         int rate;
@@ -262,8 +260,7 @@ TEST(TrackScan, PassesAndAdoptRule) {
     }
 }
 
-// Size codes other than 2 are marked; more than 32 IDs are all reported, the
-// status line holding what fits its buffer.
+// Size codes other than 2 are marked; past 32 IDs all are reported, the status cut to fit.
 TEST(TrackScan, ResultTexts) {
     ScanRig rig;
     rig.recordTrack(0, Rate500, {1, 3, 2, 12}, 3);
@@ -284,8 +281,7 @@ TEST(TrackScan, ResultTexts) {
     EXPECT_EQ(status.substr(0, 30), "Speed rate [0] and 40 (1 [0!],");
 }
 
-// Each value is taken when in range, else the field keeps its default; a
-// missing profile is created with the defaults.
+// Each value is taken when in range, else the default; a missing profile is created.
 TEST(Profile, AcceptRules) {
     struct Case {
         bool exists;
@@ -305,22 +301,15 @@ TEST(Profile, AcceptRules) {
         EXPECT_EQ(settings.dataRate, c.expectRate);
         EXPECT_EQ(settings.sectorsPerTrack, c.expectSpt);
         EXPECT_EQ(store.writes, c.writes);
-        // An existing profile is left as it is, a missing one created with the defaults.
         EXPECT_EQ(store.values.dataRate, c.exists ? c.rate : 1u);
         EXPECT_EQ(store.values.sectorsCount, c.exists ? c.sectors : 2u);
     }
 }
 
 TEST(Profile, FileStoreTextAndDamage) {
-    TempDir dir;
-    const std::string path = dir.file("config/dorvane/profile");
+    TempDir dir; // the file as saved is the command line's test (its profile)
+    const std::string path = dir.file("profile");
     FileProfileStore store(path);
-    DiskSettings settings;
-    settings.chooseSectors(4); // saving creates the file and its folders
-    saveProfile(store, Rate500, settings);
-    const std::string saved = "DiskDataRate=0\nDiskSectorsCount=4\n";
-    EXPECT_EQ(readAll(path), Bytes(saved.begin(), saved.end()));
-
     // Values that are not 32-bit decimal numbers are not taken; CRLF is.
     ProfileValues values;
     for (const char* bad :
@@ -333,7 +322,7 @@ TEST(Profile, FileStoreTextAndDamage) {
     EXPECT_EQ(values.dataRate, 2u); // the last file's
 
     // A folder where a file stands: nothing can be created there, silently.
-    FileProfileStore blocked(dir.file("config/dorvane/profile/x"));
+    FileProfileStore blocked(dir.file("profile/x"));
     DiskSettings kept;
     kept.dataRate = Rate250;
     loadProfile(blocked, kept);

@@ -1,6 +1,5 @@
-// The virtual drive on its own: what each control answers and how its clock runs;
-// its diskettes from ImageDisk files, fault scripts, the demo and the environment;
-// the start-up probe.
+// The virtual drive on its own: each control's answers, its clock, its diskettes from
+// ImageDisk files, fault scripts, the demo and the environment; the start-up probe.
 #include "drive/DemoDiskette.h"
 #include "drive/DeviceSelection.h"
 #include "drive/DriverProbe.h"
@@ -248,8 +247,7 @@ TEST(VirtualDiskette, WritesAndLoadsAnImageDiskFile) {
     auto disk = std::make_shared<VirtualDiskette>();
     std::string problem;
     ASSERT_TRUE(VirtualDiskette::fromImageDisk(path, *disk, problem)) << problem;
-    // Per track its rate code and density, then its IDs in physical order as
-    // recorded, marked d deleted, c data error, n no data.
+    // Per track: rate code, density, IDs in physical order (d deleted, c data error, n no data).
     std::string marks;
     for (const VirtualTrack* track : {&disk->track(1, 0), &disk->track(3, 1)}) {
         marks += std::to_string(track->dataRate) + (track->fm ? "FM " : "MFM ");
@@ -317,16 +315,14 @@ TEST(DemoDiskette, LoadsAsItsSectorImage) {
     auto sector = [&](int index) { return disk->sectorData(index / 10, 0, index % 10 + 1); };
     for (int i = 0; i < 800; ++i)
         ASSERT_EQ(sector(i), Bytes(image.begin() + i * 512, image.begin() + (i + 1) * 512)) << i;
-    // Logical block 0 (track 1, sector 1) and the directory in block 1 (track
-    // 1, sector 3) say what they are.
+    // Block 0 (track 1, sector 1) and the directory (block 1: track 1, sector 3).
     const Bytes boot = sector(10), directory = sector(12);
     EXPECT_EQ(std::string(boot.begin(), boot.begin() + 21), "DORVANE DEMO DISKETTE");
     EXPECT_EQ(std::string(directory.begin() + 32, directory.begin() + 44), "README.TXT  ");
 }
 
-// A fault script over 1 MiB makes an empty drive, the description saying why; 1 MiB
-// exactly applies. A diskette file replaced between two operations is a diskette
-// changed in the drive: the next device reads it, its change line up until the check.
+// A fault script over 1 MiB makes an empty drive, saying why; 1 MiB applies. A diskette
+// file replaced between two devices is changed: the next reads it, its change line up.
 TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
     TempDir dir;
     const std::string diskette = dir.file("disk.dsk");
@@ -371,8 +367,7 @@ TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
     setVariable(kVirtualDriveVariable, "");
 }
 
-// The start-up probe: what each driver, version and controller comes to, the device
-// closed after it.
+// The start-up probe: each driver, version and controller, the device closed after.
 TEST(DriverProbe, OutcomesAndTheirTexts) {
     const std::string ready =
         "Ready: 'fdrawcmd.sys' low-level floppy filter driver successfully detected";
