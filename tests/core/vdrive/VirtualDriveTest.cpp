@@ -321,27 +321,32 @@ TEST(DemoDiskette, LoadsAsItsSectorImage) {
     EXPECT_EQ(std::string(directory.begin() + 32, directory.begin() + 44), "README.TXT  ");
 }
 
-// A fault script over 1 MiB makes an empty drive, saying why; 1 MiB applies. A diskette
-// file replaced between two devices is changed: the next reads it, its change line up.
+// A script with a bad line or over 1 MiB makes an empty drive, saying why; 1 MiB applies.
+// A diskette file replaced between two devices is changed: the next reads it, line up.
 TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
     TempDir dir;
     const std::string diskette = dir.file("disk.dsk");
     writeAll(diskette, patterned(512, 3));
     setVariable(kVirtualDriveVariable, diskette);
     const std::string full(std::size_t{1} << 20, '#'); // one long comment
-    for (const bool over : {true, false}) {
-        const std::string script = dir.file(over ? "big.txt" : "full.txt");
-        const std::string text = over ? full + "\n" : full;
-        writeAll(script, Bytes(text.begin(), text.end()));
+    const struct {
+        const char* name;
+        std::string text, problem; // no problem: the script applies
+    } scripts[] = {
+        {"bad.txt", "crc 0 0 1\nweak 0 1\n", ", line 2: expected: weak HEAD CYLINDER SECTOR"},
+        {"big.txt", full + "\n", " is larger than 1 MiB, too large for a fault script"},
+        {"full.txt", full, ""},
+    };
+    for (const auto& c : scripts) {
+        const std::string script = dir.file(c.name);
+        writeAll(script, Bytes(c.text.begin(), c.text.end()));
         setVariable(kFaultScriptVariable, script);
         std::string description;
         auto device = makeFloppyDevice(&description);
-        EXPECT_EQ(description,
-                  "Virtual drive A: " + diskette +
-                      (over ? " (" + script + " is larger than 1 MiB, too large for a fault script)"
-                            : ""));
+        EXPECT_EQ(description, "Virtual drive A: " + diskette +
+                                   (c.problem.empty() ? "" : " (" + script + c.problem + ")"));
         ASSERT_TRUE(device->open("\\\\.\\fdraw0"));
-        EXPECT_EQ(FloppyController(*device).mediaPresent(), !over);
+        EXPECT_EQ(FloppyController(*device).mediaPresent(), c.problem.empty());
     }
 
     setVariable(kFaultScriptVariable, "");
