@@ -1,6 +1,5 @@
-// An OperationView that records what an operation showed and answers its
-// questions from a script. Safe to use from a worker and a ticker thread:
-// every field is read and written under the lock.
+// An OperationView recording what an operation showed and answering its questions
+// from a script; every field under the lock (a worker and a ticker thread use it).
 #pragma once
 
 #include "drive/OperationView.h"

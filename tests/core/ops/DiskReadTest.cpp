@@ -1,10 +1,13 @@
-// The whole-disk read end to end on the virtual drive: the image, map, log and
-// dump files byte for byte, the legends and the final texts.
+// The whole-disk and single-sector reads on the virtual drive: image, map, log and
+// dump files byte for byte, legends and final texts; faults, an empty or changed drive.
 #include "drive/SectorDump.h"
+#include "drive/SectorRead.h"
 #include "drive/SystemMessage.h"
+#include "drive/TrackScan.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "tests/core/ops/OpsRig.h"
+#include "tests/core/vdrive/VirtualRig.h"
 
 #include <gtest/gtest.h>
 
@@ -35,21 +38,20 @@ std::string logLines(int track, int sector, int first, int last, int retries, in
     return lines;
 }
 
-// Faults on a side of patterned data, then the image, map and log byte for byte.
-// The image keeps what the last attempt read: the bad bytes of a sector that
-// never reads (one dump per distinct content), the filler for a track never found.
+// Faults on patterned data, then the files byte for byte. The image keeps the last
+// attempt's bad bytes (one dump per distinct content), the filler for a track never found.
 TEST(DiskRead, FilesByFault) {
     struct Case {
         const char* name;
         int retries;
         std::function<void(OpsRig&, Bytes& image)> fault; // and what the image then holds
         std::string map, log;
-        int crcReads = 0; // of track 0, sector 1; one dump per distinct content
+        int crcReads = 0;    // of track 0, sector 1; one dump per distinct content
+        int fillerDumps = 0; // a bad ID leaves the filler, dumped once
     };
     const Case cases[] = {
         {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), ""},
-        // The "Retry:" box stays editable: a new value counts from the next attempt;
-        // five reads of bad bytes, three distinct contents.
+        // A new "Retry:" value counts from the next attempt; five bad reads, three contents.
         {"retries raised to 4 during the read", 2,
          [](OpsRig& rig, Bytes& image) {
              rig.sector(0, 0, 1).permanentCrc = true;
@@ -61,8 +63,7 @@ TEST(DiskRead, FilesByFault) {
              };
          },
          mapWith(0, "5"), logLines(0, 1, 0, 0, 2, 23) + logLines(0, 1, 1, 4, 4, 23), 5},
-        // Good after two CRC errors; not found seven times, then read on
-        // attempt 8; read on attempt 9 (Bad, 9 >= 9).
+        // Read on attempts 3, 8 and 9 (Bad, 9 >= 9).
         {"read after retries", 9,
          [](OpsRig& rig, Bytes&) {
              rig.sector(0, 0, 1).failuresLeft = 2;
@@ -74,6 +75,14 @@ TEST(DiskRead, FilesByFault) {
          mapWith(0, "445"),
          logLines(0, 1, 0, 1, 9, 23) + logLines(0, 2, 0, 6, 9, 27) + logLines(0, 3, 0, 7, 9, 1122),
          2},
+        {"bad ID and ID without data", 9,
+         [](OpsRig& rig, Bytes& image) {
+             rig.sector(3, 0, 4).idCrc = true;
+             rig.sector(3, 0, 2).noData = true;
+             std::fill_n(image.begin() + 31 * 512, 512, 0xE5);
+             std::fill_n(image.begin() + 33 * 512, 512, 0xE5);
+         },
+         mapWith(31, "535"), logLines(3, 2, 0, 9, 9, 1122) + logLines(3, 4, 0, 9, 9, 23), 0, 1},
         {"seek after two failures", 9, [](OpsRig& rig, Bytes&) { rig.disk->seekFailures[6] = 2; },
          mapWith(0, ""), logLines(6, 0, 1, 2, 0, 25)},
         {"track never reached", 9,
@@ -107,10 +116,10 @@ TEST(DiskRead, FilesByFault) {
             EXPECT_EQ(readAll(dump), content);
         }
         // The image, the map, the log only when there is one, the distinct dumps.
-        EXPECT_EQ(rig.dir.names().size(), 2u + !c.log.empty() + std::min(c.crcReads, 3));
+        EXPECT_EQ(rig.dir.names().size(),
+                  2u + !c.log.empty() + std::min(c.crcReads, 3) + c.fillerDumps);
         EXPECT_EQ(rig.view.status(StatusMain),
                   "Ready. Reading to " + rig.request.path + " finished");
-        EXPECT_EQ(rig.drive.headCylinder(), 0); // ends back on cylinder 0
     }
 }
 
@@ -161,10 +170,10 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
     }
 }
 
-// An image named like its own map or log ("disk.map", "disk.log") is the file
-// the read writes: the map's characters must not land in it, and the empty log
-// must not be deleted with it.
-TEST(DiskRead, ImageNamedLikeItsMapOrLogKeepsTheSectors) {
+// An image named like its own map or log: neither the map's characters nor the removal
+// of the empty log may touch it. Derived names over 259 characters: the read goes on
+// without map, log or dumps, and its status text, cut to its buffer, keeps the note.
+TEST(DiskRead, ImageNamesTheDerivedFilesCannotTake) {
     for (const char* name : {"disk.map", "disk.log"}) {
         SCOPED_TRACE(name);
         OpsRig rig;
@@ -174,11 +183,6 @@ TEST(DiskRead, ImageNamedLikeItsMapOrLogKeepsTheSectors) {
         EXPECT_TRUE(rig.read());
         EXPECT_EQ(rig.image(), image);
     }
-}
-
-// A base path whose derived names do not fit 259 characters: the read goes on
-// without map, log or dumps, and its status text, cut to its buffer, keeps the note.
-TEST(DiskRead, OverlongNamesSkipDumpsAndTheReadGoesOn) {
     OpsRig rig;
     const std::string name = std::string(246, 'n') + ".dsk";
     rig.request.choose(rig.dir.file(name));
@@ -194,6 +198,165 @@ TEST(DiskRead, OverlongNamesSkipDumpsAndTheReadGoesOn) {
     const std::string note = " (not written in full: map, log)";
     ASSERT_GT(status.size(), note.size());
     EXPECT_EQ(status.substr(status.size() - note.size()), note);
+}
+
+struct SectorRig : OpsRig {
+    CurrentFolder here{dir.path()};
+    Bytes disketteImage = patterned(kSide, 21);
+
+    SectorRig() {
+        insert(disketteImage);
+        session->imageName = "pro";
+    }
+    void read(int track, int head, int sector) {
+        ASSERT_TRUE(state.tryStart()); // the map sets the flag before it asks
+        readSector(ctx, drive, track, head, sector);
+        EXPECT_FALSE(state.running());
+    }
+    Bytes dump(const char* kind, int track, int sector, const Bytes& data) const {
+        std::string name;
+        EXPECT_TRUE(sectorDumpName(name, "pro", kind, 0, track, sector, crc32Sector(data.data())));
+        return readAll(dir.file(name));
+    }
+};
+
+// The legend by the attempt that read, the recovery after the 11th and 21st failed
+// reads, the interrupt key; each distinct bad content is dumped, and the sector read.
+TEST(SectorRead, LegendByAttempts) {
+    struct Case {
+        int retries, failures; // -1: a CRC error on every read
+        std::uint32_t error;
+        int interruptAt; // the poll at which the interrupt key is down, or 0
+        int legend;
+        const char* result;
+        std::string calls; // from the first read on: r read, s seek, c recalibrate
+        int crcDumps;      // one per distinct content of the bad data field
+    };
+    const std::string eleven(11, 'r');
+    const Case cases[] = {
+        {9, 0, kErrorCrc, 0, Good, "Result: OK", "r", 0},
+        {9, 2, kErrorCrc, 0, Warning, "Result: OK", "rrr", 2},
+        {3, 2, kErrorCrc, 0, Bad, "Result: 0", "rrr", 2},
+        {0, 1, kErrorSectorNotFound, 0, Bad, "Result: 27", "r", 0},
+        {15, 11, kErrorCrc, 0, Warning, "Result: OK", eleven + "scsr", 3},
+        {20, -1, kErrorCrc, 0, Bad, "Result: 23", eleven + "scs" + std::string(10, 'r') + "scs", 3},
+        {20, -1, kErrorCrc, 3, Bad, "Result: 23", "rrr", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.calls);
+        SectorRig rig;
+        rig.settings().retries = c.retries;
+        VirtualSector& sector = rig.sector(30, 0, 7);
+        sector.permanentCrc = c.failures < 0;
+        sector.failuresLeft = std::max(c.failures, 0);
+        sector.failError = c.error;
+        int polls = 0;
+        rig.view.onInterruptPoll = [&] { return ++polls == c.interruptAt; };
+        std::vector<Bytes> bad; // what the CRC-error reads return; three contents in turn
+        for (int k = 0; k < c.crcDumps; ++k)
+            bad.push_back(corruptedData(sector, k));
+        const bool readAtLast = c.failures >= 0 && c.error == kErrorCrc;
+        const Bytes good = slice(rig.disketteImage, (30 * 10 + 6) * 512, 512);
+        rig.read(30, 0, 7);
+        EXPECT_EQ(rig.session->record(0, 30, 6).legend, c.legend);
+        EXPECT_EQ(rig.view.status(StatusResult), c.result);
+        EXPECT_EQ(rig.view.status(StatusSector), "Sector: 7");
+        std::string calls;
+        for (const VirtualDrive::Call& call : rig.drive.calls())
+            if (!calls.empty() || call.code == CTL_READ_DATA)
+                calls += call.code == CTL_READ_DATA ? 'r' : call.code == CTL_SEEK ? 's' : 'c';
+        EXPECT_EQ(calls, c.calls);
+        if (c.calls.find('s') != std::string::npos) {
+            const std::vector<VirtualDrive::Call> seeks = rig.callsOf(CTL_SEEK);
+            EXPECT_EQ(seeks.at(1).input, Bytes{30});
+            EXPECT_EQ(seeks.at(2).input, (Bytes{30, 0}));
+        }
+        EXPECT_EQ(rig.drive.headCylinder(), 30);
+        EXPECT_EQ(rig.dir.names().size(), std::size_t(c.crcDumps + readAtLast));
+        if (readAtLast) {
+            EXPECT_EQ(recordBytes(rig.session->record(0, 30, 6)), good);
+            EXPECT_EQ(rig.dump(kSuccessDump, 30, 7, good), good);
+        }
+        if (c.interruptAt) {
+            EXPECT_EQ(recordBytes(rig.session->record(0, 30, 6)), Bytes(512, 0));
+        }
+        for (const Bytes& content : bad)
+            EXPECT_EQ(rig.dump(kErrorCrcDump, 30, 7, content), content);
+    }
+}
+
+TEST(SectorRead, DumpNamesAndTheSecondHead) {
+    SectorRig rig;
+    rig.settings().chooseHeads(BothHeads);
+    const Bytes image = patterned(2 * kSide, 22);
+    rig.insert(image);
+    rig.session->imageName.clear();
+    rig.read(0, 1, 10);
+    const Bytes data = slice(image, 19 * 512, 512);
+    std::string name;
+    ASSERT_TRUE(sectorDumpName(name, "", kSuccessDump, 1, 0, 10, crc32Sector(data.data())));
+    EXPECT_EQ(readAll(rig.dir.file(name)), data);
+    ASSERT_TRUE(sectorDumpName(name, "C:\\disks\\pro", kCrcErrorDump, 1, 79, 10, 0xB2AA7578));
+    EXPECT_EQ(name, "C:\\disks\\pro_crc_error_Head1_Track79_Sector10_B2AA7578.dat");
+    EXPECT_EQ(rig.view.status(StatusTrack), "Cyl: 0");
+    EXPECT_EQ(rig.view.selectedSlots(), std::vector<int>{1});
+    // A prefix too long for the dump's name: the sector is read, no dump written.
+    rig.session->imageName = std::string(250, 'p');
+    rig.read(0, 0, 1);
+    EXPECT_EQ(rig.session->record(0, 0, 0).legend, Good);
+    EXPECT_EQ(rig.dir.names().size(), 1u);
+}
+
+// A failed seek: the sector read reads nothing, the record keeps its data. A bad
+// ID, an ID without data and a bad data field on one track, met by the sector read
+// and the scan (it lists all but the bad ID); the disk read's table has them too.
+TEST(FaultsInOperations, SectorReadAndScan) {
+    SectorRig rig;
+    rig.disk->seekFailures[8] = 1;
+    rig.session->record(0, 8, 0).data.fill(0x5A);
+    rig.read(8, 0, 1);
+    EXPECT_EQ(recordBytes(rig.session->record(0, 8, 0)), Bytes(512, 0x5A));
+    EXPECT_TRUE(rig.callsOf(CTL_READ_DATA).empty());
+
+    rig.settings().retries = 5;
+    rig.sector(3, 0, 4).idCrc = true;
+    rig.sector(3, 0, 2).noData = true;
+    rig.sector(3, 0, 10).permanentCrc = true;
+    for (const int sector : {4, 2}) {
+        rig.read(3, 0, sector);
+        EXPECT_EQ(rig.session->record(0, 3, sector - 1).legend, Bad) << sector;
+        EXPECT_EQ(rig.view.status(StatusResult), sector == 4 ? "Result: 23" : "Result: 1122");
+    }
+    MemoryProfile profile;
+    rig.view.answer(false);
+    const ScanOutcome outcome =
+        scanTrack(rig.ctx, rig.drive, profile, ScanRequest{0, 3, Rate300, Rate300, false, false});
+    ASSERT_TRUE(outcome.found);
+    std::vector<int> numbers;
+    for (const SectorIdEntry& id : outcome.ids)
+        numbers.push_back(id.sector);
+    EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 5, 6, 7, 8, 9, 10}));
+}
+
+// An empty drive: the check asks again after OK, the change line up; a diskette put
+// in then is what the read reads, the line cleared.
+TEST(FaultsInOperations, EmptyDriveAndChangedDiskette) {
+    OpsRig rig;
+    rig.insert(patterned(kSide, 9));
+    rig.drive.changeDiskette(0, nullptr);
+    const Bytes second = patterned(kSide, 10);
+    rig.view.onConfirm = [&](const std::string&) {
+        EXPECT_TRUE(rig.drive.changeLine(0));
+        if (rig.view.questions().size() == 1)
+            rig.drive.changeDiskette(0, rx50Side(second));
+    };
+    EXPECT_TRUE(rig.read());
+    EXPECT_EQ(rig.view.questions(),
+              std::vector<std::string>(
+                  2, "Checklist warning|Diskette is not inserted in a floppy drive"));
+    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 800u);
+    EXPECT_FALSE(rig.drive.changeLine(0));
+    EXPECT_EQ(rig.image(), second);
 }
 
 } // namespace

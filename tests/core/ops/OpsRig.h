@@ -1,6 +1,5 @@
-// What the operation tests share: a session, the busy flag, a recording view
-// that can press Cancel, a virtual drive holding a diskette made from a raw
-// image, and a folder for the operation's files.
+// What the operation tests share: a session, the busy flag, a view that can press
+// Cancel, a virtual drive holding a diskette, and a folder for the operation's files.
 #pragma once
 
 #include "drive/Buttons.h"
@@ -54,8 +53,7 @@ struct OpsRig {
 
     DiskSettings& settings() { return session->settings; }
 
-    // Puts the sector-order `image` on the diskette with the current geometry
-    // and head range (recorded at cylinder 2t with Step+).
+    // The sector-order `image` as the current settings record it (track t on 2t with Step+).
     void insert(const Bytes& image, int rate = Rate300) {
         const DiskSettings& s = session->settings;
         *disk = VirtualDiskette::fromRaw(image, s.tracks, s.sectorsPerTrack, s.sideCount, rate,
@@ -130,8 +128,7 @@ public:
     }
 };
 
-// Runs the test's body with `folder` as the current folder (the single-sector
-// dumps land there).
+// The current folder for the test's body (the single-sector dumps land there).
 class CurrentFolder {
 public:
     explicit CurrentFolder(const std::string& folder) : saved_(std::filesystem::current_path()) {
