@@ -105,12 +105,6 @@ TEST(Text, FitsTheBuffer) {
     const std::string cut = formatText("%s", cyrillic.c_str());
     EXPECT_EQ(utf16Length(cut), 259u);
     EXPECT_EQ(cut.size(), 518u);
-
-    std::string name;
-    EXPECT_FALSE(formatName(name, "%s.log", longPath.c_str()));
-    EXPECT_TRUE(name.empty());
-    EXPECT_TRUE(formatName(name, "%s_Head%i.dsk", "disk", 1));
-    EXPECT_EQ(name, "disk_Head1.dsk");
 }
 
 // Known places; each way undoes the other over every block, so neither loses
