@@ -183,32 +183,26 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
     EXPECT_TRUE(f.view.enableCalls().back());
 }
 
-// Output track t of head h is input track 2t + h, zeros past the input's end.
+// Output track t of head h is input track 2t + h, zeros past the input's end:
+// a single-sided file at 9 sectors ends 4096 bytes into input track 88.
 TEST(ImageFiles, SplitAndDroppedFiles) {
     test::TempDir dir;
     DiskSettings settings;
+    settings.chooseSectors(1);
+    const std::size_t track = 4608;
+    const Bytes input = test::patterned(409600, 5);
+    test::writeAll(dir.file("ss.dsk"), input);
     OperationRequest request;
-    // The single-sided file at 9 sectors ends 4096 bytes into input track 88.
-    const struct {
-        std::string base;
-        int sectorsChoice;
-        std::size_t bytes, track;
-    } cases[] = {{"ds", 2, 819200, 5120}, {"ss", 1, 409600, 4608}};
-    for (const auto& c : cases) {
-        settings.chooseSectors(c.sectorsChoice);
-        const Bytes input = test::patterned(c.bytes, 5);
-        test::writeAll(dir.file(c.base + ".dsk"), input);
-        request.choose(dir.file(c.base + ".dsk"));
-        EXPECT_TRUE(splitImage(settings, request)) << c.base;
-        for (int head = 0; head < 2; ++head) {
-            Bytes expected(80 * c.track, 0);
-            for (std::size_t i = 0; i < expected.size(); ++i) {
-                const std::size_t from = (i / c.track * 2 + head) * c.track + i % c.track;
-                expected[i] = from < input.size() ? input[from] : 0;
-            }
-            const std::string name = c.base + "_Head" + std::to_string(head) + ".dsk";
-            EXPECT_EQ(test::readAll(dir.file(name)), expected) << name;
+    request.choose(dir.file("ss.dsk"));
+    EXPECT_TRUE(splitImage(settings, request));
+    for (int head = 0; head < 2; ++head) {
+        Bytes expected(80 * track, 0);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const std::size_t from = (i / track * 2 + head) * track + i % track;
+            expected[i] = from < input.size() ? input[from] : 0;
         }
+        EXPECT_EQ(test::readAll(dir.file("ss_Head" + std::to_string(head) + ".dsk")), expected)
+            << head;
     }
 
     request.choose(dir.file("none.dsk"));
