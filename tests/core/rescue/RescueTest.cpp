@@ -184,33 +184,28 @@ TEST(Verify, CatchesASectorTheDisketteDoesNotKeep) {
     EXPECT_EQ(rig.legendsOf(0, Good), 799);
 }
 
+// A two-sided diskette of 9 sectors at 250 kbit/s and an unformatted one;
+// adopting takes the layout found into the settings and the profile.
 TEST(Detect, SaysWhatTheDisketteIs) {
-    const struct {
-        std::shared_ptr<VirtualDiskette> disk;
-        std::string text, options;
-        int sectors;
-    } cases[] = {
-        {std::make_shared<VirtualDiskette>(
-             VirtualDiskette::fromRaw(patterned(2 * 80 * 9 * 512), 80, 9, 2, Rate250)),
-         "80 tracks, 9 sectors of 512 bytes, 250 kbit/s MFM, two sides",
-         "--rate 250 --sectors 9 --head both", 9},
-        {std::make_shared<VirtualDiskette>(),
-         "No sector IDs at 500, 300 or 250 kbit/s MFM: the diskette is unformatted, or not "
+    const std::pair<std::string, std::string> cases[] = {
+        {"80 tracks, 9 sectors of 512 bytes, 250 kbit/s MFM, two sides",
+         "--rate 250 --sectors 9 --head both"},
+        {"No sector IDs at 500, 300 or 250 kbit/s MFM: the diskette is unformatted, or not "
          "recorded in MFM",
-         "", 0},
-    };
-    for (const auto& c : cases) {
+         ""}};
+    for (const auto& [text, options] : cases) {
         OpsRig rig;
-        VirtualDrive drive(c.disk);
+        const bool found = !options.empty();
+        if (found)
+            *rig.disk = VirtualDiskette::fromRaw(patterned(2 * 80 * 9 * 512), 80, 9, 2, Rate250);
         MemoryProfile profile;
-        const DetectedFormat found = detectFormat(rig.ctx, drive);
-        EXPECT_EQ(found.description, c.text);
-        EXPECT_EQ(rig.view.status(StatusMain), c.text);
-        EXPECT_EQ(found.options, c.options);
-        // Adopting takes the layout found into the settings and the profile.
-        EXPECT_EQ(adoptDetected(found, rig.settings(), profile), c.sectors != 0);
-        EXPECT_EQ(rig.settings().sectorsPerTrack, c.sectors ? c.sectors : 10);
-        EXPECT_EQ(profile.writes, c.sectors != 0);
+        const DetectedFormat format = detectFormat(rig.ctx, rig.drive);
+        EXPECT_EQ(format.description, text);
+        EXPECT_EQ(rig.view.status(StatusMain), text);
+        EXPECT_EQ(format.options, options);
+        EXPECT_EQ(adoptDetected(format, rig.settings(), profile), found);
+        EXPECT_EQ(rig.settings().sectorsPerTrack, found ? 9 : 10);
+        EXPECT_EQ(profile.writes, found ? 1 : 0);
     }
 }
 
@@ -243,14 +238,11 @@ TEST(ImageDiskOfRead, RecordsMatchTheMap) {
 
     for (const ImageDiskFile* file : {&fromRead, &fromImage}) {
         ASSERT_EQ(file->tracks.size(), 80u);
-        int dataErrors = 0, unavailable = 0;
         for (const ImageDiskTrack& track : file->tracks) {
             ASSERT_EQ(track.mode, 4); // 300 kbit/s MFM
             ASSERT_EQ(track.sectors.size(), 10u);
             for (const ImageDiskSector& s : track.sectors) {
                 const std::size_t i = track.cylinder * 10u + s.number - 1;
-                dataErrors += isDataErrorType(s.type);
-                unavailable += imageDiskAddressMark(s.type) == 0;
                 ASSERT_EQ(imageDiskAddressMark(s.type) == 0 || isDataErrorType(s.type),
                           map[i] == '5')
                     << i;
@@ -259,8 +251,6 @@ TEST(ImageDiskOfRead, RecordsMatchTheMap) {
                 }
             }
         }
-        EXPECT_EQ(dataErrors, 1);
-        EXPECT_EQ(unavailable, 2);
         EXPECT_EQ(renderImageDisk(*file).raw.size(), kSide); // imd2raw takes it
     }
     EXPECT_EQ(map[0], '4');
