@@ -51,18 +51,14 @@ Bytes utf16(const std::string& text) {
 struct Converted {
     ConversionResult result;
     Bytes report, raw;
-    bool rawExists = false;
+    bool rawExists;
 };
 
 Converted convert(const test::TempDir& dir, const Bytes& imd) {
     test::writeAll(dir.file("d.imd"), imd);
-    Converted c;
-    c.result = convertImageDisk(dir.file("d.imd"), dir.file("d"));
-    c.report = test::readAll(dir.file("d.txt"));
-    c.rawExists = test::exists(dir.file("d.raw"));
-    if (c.rawExists)
-        c.raw = test::readAll(dir.file("d.raw"));
-    return c;
+    const ConversionResult result = convertImageDisk(dir.file("d.imd"), dir.file("d"));
+    return {result, test::readAll(dir.file("d.txt")), test::readAll(dir.file("d.raw")),
+            test::exists(dir.file("d.raw"))};
 }
 
 TEST(ImageDiskParse, MapsAndLimits) {
