@@ -18,21 +18,6 @@ namespace {
 
 using namespace test;
 
-// A side of patterned data with sectors that take several passes of 10
-// attempts (the default retries), its read cancelled after `at` sectors.
-Bytes cancelledRead(OpsRig& rig, unsigned seed, int at) {
-    const Bytes data = patterned(kSide, seed);
-    rig.insert(data);
-    rig.sector(3, 0, 4).failuresLeft = 25;
-    rig.sector(9, 0, 7).failuresLeft = 14;
-    rig.sector(9, 0, 7).failError = kErrorSectorNotFound;
-    rig.sector(61, 0, 10).failuresLeft = 31;
-    rig.view.cancelAt = at;
-    EXPECT_FALSE(rig.read());
-    rig.view.cancelAt = -1;
-    return data;
-}
-
 RereadResult reread(OpsRig& rig, std::function<bool()> writeAllowed = {}) {
     rig.request.button = kReadButton;
     rig.request.caption = "Read disk...";
@@ -59,7 +44,15 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
         for (int n : {0, 1, 2, 3, 120, 402}) { // the re-read has 402 sectors to read
             SCOPED_TRACE(testing::Message() << (cancel ? "cancel at step " : "write ") << n);
             OpsRig rig;
-            const Bytes data = cancelledRead(rig, 8, 400);
+            const Bytes data = patterned(kSide, 8);
+            rig.insert(data);
+            rig.sector(3, 0, 4).failuresLeft = 25; // each takes passes of 10 attempts
+            rig.sector(9, 0, 7).failuresLeft = 14;
+            rig.sector(9, 0, 7).failError = kErrorSectorNotFound;
+            rig.sector(61, 0, 10).failuresLeft = 31;
+            rig.view.cancelAt = 400;
+            EXPECT_FALSE(rig.read());
+            rig.view.cancelAt = -1;
             const std::string map0 = rig.fileText(".map"), log0 = rig.fileText(".log");
 
             int writes = 0, steps = 0;
@@ -133,8 +126,41 @@ TEST(VirtualDriveClock, SpeedByRateReadIdAndTracksThatFit) {
     }
 }
 
+// The ImageDisk file of a read and the one made from its image and map: 80
+// tracks of ten 300 kbit/s MFM records, a data-error or unavailable record
+// wherever the map says bad, the image's bytes in every other.
+void expectImageDiskFilesMatchTheMap(OpsRig& rig, const std::vector<SectorOutcome>& outcomes) {
+    const std::string map = rig.fileText(".map");
+    const Bytes image = rig.image();
+    std::uint32_t error = 0;
+    ASSERT_TRUE(convertImageToImageDisk(rig.request, rig.settings(), rig.dir.file("d.imd"), error));
+    const Bytes imd = readAll(rig.dir.file("d.imd"));
+    const ImageDiskFile fromImage = parseImageDisk(imd.data(), imd.size());
+    const Bytes encoded =
+        encodeImageDisk(imageDiskOfRead(outcomes, rig.settings(), imageDiskHeader(0, "test")));
+    const ImageDiskFile fromRead = parseImageDisk(encoded.data(), encoded.size());
+    for (const ImageDiskFile* file : {&fromRead, &fromImage}) {
+        ASSERT_EQ(file->tracks.size(), 80u);
+        for (const ImageDiskTrack& track : file->tracks) {
+            ASSERT_EQ(track.mode, 4);
+            ASSERT_EQ(track.sectors.size(), 10u);
+            for (const ImageDiskSector& s : track.sectors) {
+                const std::size_t i = track.cylinder * 10u + s.number - 1;
+                ASSERT_EQ(imageDiskAddressMark(s.type) == 0 || isDataErrorType(s.type),
+                          map[i] == '5')
+                    << i;
+                if (imageDiskAddressMark(s.type) != 0) {
+                    ASSERT_EQ(s.data, slice(image, i * 512, 512)) << i;
+                }
+            }
+        }
+        EXPECT_EQ(renderImageDisk(*file).raw.size(), kSide); // imd2raw takes it
+    }
+}
+
 // Clean and faulty diskettes: the track-at-once read leaves the same image,
-// map, log and dumps as the per-sector read, and asks READ ID once per side.
+// map, log and dumps as the per-sector read, and asks READ ID once per side;
+// its ImageDisk files agree with its map.
 TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
     const std::pair<bool, int> cases[] = {{false, 9}, {true, 9}, {true, 0}}; // faulty, retries
     for (const auto& [faulty, retries] : cases) {
@@ -155,18 +181,22 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
                 rig.disk->seekFailures[30] = 2;
             }
             rig.request.button = kReadButton;
-            EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request, ReadOptions{pace, nullptr}));
+            std::vector<SectorOutcome> outcomes;
+            EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request, ReadOptions{pace, &outcomes}));
             const int p = pace == ReadPace::TrackAtOnce;
             files[p] = rig.dir.names();
             for (const char* extension : {".dsk", ".map", ".log"})
                 texts[p].push_back(rig.fileText(extension));
             EXPECT_EQ(rig.callsOf(CTL_READ_ID).size(), p ? 80u : 0u);
+            if (p)
+                expectImageDiskFilesMatchTheMap(rig, outcomes);
         }
         EXPECT_EQ(files[0], files[1]);
         EXPECT_EQ(texts[0][0].size(), kSide);
         for (int k = 0; k < 3; ++k)
             EXPECT_EQ(texts[0][k], texts[1][k]) << "retries " << retries << ", file " << k;
         EXPECT_EQ(texts[0][1] == std::string(800, '3'), texts[0][2].empty()); // clean: no log
+        EXPECT_EQ(texts[0][1].substr(0, 1), faulty && retries ? "4" : (faulty ? "5" : "3"));
     }
 }
 
@@ -207,53 +237,6 @@ TEST(Detect, SaysWhatTheDisketteIs) {
         EXPECT_EQ(rig.settings().sectorsPerTrack, found ? 9 : 10);
         EXPECT_EQ(profile.writes, found ? 1 : 0);
     }
-}
-
-// A read with a lasting CRC error, two sectors never read and one read after
-// retries: the ImageDisk file of the read and the one made from its image and
-// map hold data-error or unavailable records where the map says bad.
-TEST(ImageDiskOfRead, RecordsMatchTheMap) {
-    OpsRig rig;
-    rig.settings().retries = 4;
-    rig.insert(patterned(kSide, 11));
-    rig.sector(7, 0, 10).permanentCrc = true;
-    rig.sector(20, 0, 5).noData = true;
-    rig.sector(0, 0, 1).failuresLeft = 2;
-    auto& sectors = rig.disk->track(12, 0).sectors;
-    sectors.erase(sectors.begin() + 3);
-    std::vector<SectorOutcome> outcomes;
-    rig.request.button = kReadButton;
-    ASSERT_TRUE(
-        readDisk(rig.ctx, rig.drive, rig.request, ReadOptions{ReadPace::TrackAtOnce, &outcomes}));
-    const std::string map = rig.fileText(".map");
-    const Bytes image = rig.image();
-
-    std::uint32_t error = 0;
-    ASSERT_TRUE(convertImageToImageDisk(rig.request, rig.settings(), rig.dir.file("d.imd"), error));
-    const Bytes imd = readAll(rig.dir.file("d.imd"));
-    const ImageDiskFile fromImage = parseImageDisk(imd.data(), imd.size());
-    const Bytes encoded =
-        encodeImageDisk(imageDiskOfRead(outcomes, rig.settings(), imageDiskHeader(0, "test")));
-    const ImageDiskFile fromRead = parseImageDisk(encoded.data(), encoded.size());
-
-    for (const ImageDiskFile* file : {&fromRead, &fromImage}) {
-        ASSERT_EQ(file->tracks.size(), 80u);
-        for (const ImageDiskTrack& track : file->tracks) {
-            ASSERT_EQ(track.mode, 4); // 300 kbit/s MFM
-            ASSERT_EQ(track.sectors.size(), 10u);
-            for (const ImageDiskSector& s : track.sectors) {
-                const std::size_t i = track.cylinder * 10u + s.number - 1;
-                ASSERT_EQ(imageDiskAddressMark(s.type) == 0 || isDataErrorType(s.type),
-                          map[i] == '5')
-                    << i;
-                if (imageDiskAddressMark(s.type) != 0) {
-                    ASSERT_EQ(s.data, slice(image, i * 512, 512)) << i;
-                }
-            }
-        }
-        EXPECT_EQ(renderImageDisk(*file).raw.size(), kSide); // imd2raw takes it
-    }
-    EXPECT_EQ(map[0], '4');
 }
 
 } // namespace
