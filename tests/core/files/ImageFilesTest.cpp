@@ -95,7 +95,9 @@ TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
         EXPECT_EQ(std::string(map.begin(), map.begin() + 11), "012345678A3");
 
         test::writeAll(g.dir.file("disk.map"), map);
-        const OperationRequest load = g.load("disk.dsk", image);
+        Bytes longer = image; // bytes past the head range are ignored
+        longer.resize(image.size() + 300, 0x55);
+        const OperationRequest load = g.load("disk.dsk", longer);
         EXPECT_EQ(g.view.statusHistory(StatusMain),
                   (std::vector<std::string>{"Loading from file: " + load.path,
                                             "Ready. Loading from " + load.path + " finished"}));
@@ -105,23 +107,20 @@ TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
     }
 }
 
-TEST(ImageFiles, ShortLongAndMapEndingEarly) {
+// 81 tracks from a file of 800 sectors and 100 bytes (a partial sector is
+// discarded) with a map of 500 digits: the map's legends, then the image's.
+TEST(ImageFiles, ShortFileAndMapEndingEarly) {
     Fixture f;
+    f.session->settings.setCyl81(true);
+    f.session->record(0, 80, 0).data.fill(0x77); // cleared before the load
     f.view.selectSlot(1);
-    test::writeAll(f.dir.file("long.map"), Bytes(500, '5'));
-    f.load("long.dsk", test::patterned(410000));
+    test::writeAll(f.dir.file("short.map"), Bytes(500, '5'));
+    const Bytes bytes = test::patterned(409700);
+    f.load("short.dsk", bytes);
     EXPECT_EQ(f.view.selectedSlots().back(), 0); // the head's tab is shown
     for (int i = 0; i < 800; ++i)
-        EXPECT_EQ(f.legend(0, i / 10, i % 10), i < 500 ? Bad : Good) << i;
-
-    // 81 tracks: track 80's first sector has 100 bytes, discarded.
-    Fixture g;
-    g.session->settings.setCyl81(true);
-    g.session->record(0, 80, 0).data.fill(0x77); // cleared before the load
-    const Bytes bytes = test::patterned(409700);
-    g.load("short.dsk", bytes);
-    g.expectSector(0, 79, 9, slice(bytes, 799), Good);
-    g.expectSector(0, 80, 0, Bytes(512, 0), NotFound);
+        f.expectSector(0, i / 10, i % 10, slice(bytes, i), i < 500 ? Bad : Good);
+    f.expectSector(0, 80, 0, Bytes(512, 0), NotFound);
 }
 
 // A missing image, a busy flag, an image that cannot be created and one named
