@@ -158,6 +158,7 @@ TEST(ImageDiskConversion, RefusedInputs) {
 // reading outside it (ASan watches); random bytes are the fuzzer's.
 TEST(ImageDiskConversion, EveryPrefixOfASeed) {
     const Bytes seed = test::readAll(DORVANE_TEST_DATA "/imd/all-types-maps.imd");
+    ASSERT_GT(seed.size(), 100u);
     for (std::size_t n = 0; n <= seed.size(); ++n) {
         const ImageDiskOutputs out = renderImageDisk(parse(Bytes(seed.begin(), seed.begin() + n)));
         ASSERT_GE(out.report.size(), 2u) << n;
