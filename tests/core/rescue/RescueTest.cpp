@@ -113,6 +113,7 @@ TEST(VirtualDriveClock, SpeedByRateReadIdAndTracksThatFit) {
         EXPECT_EQ(next.id.sector, sector % 10 + 1);
         sector = next.id.sector;
     }
+    EXPECT_EQ((Bytes{next.id.cylinder, next.id.head, next.id.sizeCode}), (Bytes{0, 0, 2}));
     EXPECT_NEAR(static_cast<double>(rig.drive.clockMicros() - at), 166'666, 10);
     EXPECT_EQ(rig.error(rig.fdc.readId(1, first)), kErrorIdMarkNotFound);
 
