@@ -1,4 +1,3 @@
-#include "model/Crc32.h"
 #include "model/DiskSettings.h"
 #include "model/Image.h"
 #include "model/Interleave.h"
@@ -8,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -47,16 +44,12 @@ TEST(ImageSlots, AddressingFollowsTheLayout) {
     session->settings.setCyl81(true);
     EXPECT_EQ(&session->record(0, 80, 17), &session->slots[0][1457]); // the last record
 
-    // Track 1 sector 1 under 9 sectors is what track 0 sector 10 was under 10.
-    session->settings.chooseSectors(2);
-    SectorRecord& t0s10 = session->record(0, 0, 9);
-    session->settings.chooseSectors(1);
-    EXPECT_EQ(&session->record(0, 1, 0), &t0s10);
+    session->settings.chooseSectors(1); // 9 sectors: track 1 sector 1 is the tenth record
     EXPECT_EQ(&session->record(0, 1, 0), &session->slots[0][9]);
 }
 
-// A sector's bytes come back in their order whichever way they are read, the
-// legends copied for a paint are the slot's, and clearing a slot leaves the other.
+// A sector's bytes come back in their order, the legends copied for a paint
+// are the slot's, and clearing a slot leaves the other.
 TEST(ImageSlots, BytesLegendsAndClearing) {
     auto session = std::make_unique<Session>();
     SectorData bytes;
@@ -65,11 +58,9 @@ TEST(ImageSlots, BytesLegendsAndClearing) {
     SectorRecord& record = session->slots[1][3];
     record.data.store(bytes);
     record.legend = 17;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-        ASSERT_EQ(record.data[i], bytes[i]) << i;
+    EXPECT_EQ(record.data[300], bytes[300]);
     const SlotLegends legends = legendsOf(session->slots[1]);
-    EXPECT_EQ(legends[3], 17);
-    EXPECT_EQ(legends[2], Empty);
+    EXPECT_EQ(std::make_pair(legends[3], legends[2]), std::make_pair(17, int(Empty)));
 
     fillSector(session->slots[0][5], 0xAA);
     setLegend(session->slots[0][5], Bad);
@@ -77,20 +68,15 @@ TEST(ImageSlots, BytesLegendsAndClearing) {
     EXPECT_EQ(session->slots[0][5].data[511], 0);
     EXPECT_EQ(session->slots[0][5].legend, Empty);
     EXPECT_EQ(record.data.load(), bytes);
-    EXPECT_EQ(record.legend, 17);
-    // Legends out of range have a text too.
-    EXPECT_STREQ(legendText(17), "unknown sector state");
-    EXPECT_STREQ(legendText(-4), "unknown sector state");
+    EXPECT_STREQ(legendText(-4), "unknown sector state"); // out of range
 }
 
 TEST(Paths, BaseOfAPath) {
     const std::pair<const char*, const char*> bases[] = {
         {"C:\\disks\\pro.system.dsk", "C:\\disks\\pro.system"},
         {"C:\\disk.s\\image", "C:\\disk.s\\image"},
-        {"/home/u/rx.50/disk", "/home/u/rx.50/disk"},
         {"/home/u/rx.50/disk.dz", "/home/u/rx.50/disk"},
         {"disk.", "disk"},
-        {"plain", "plain"},
     };
     for (const auto& [path, base] : bases)
         EXPECT_EQ(basePathOf(path), base) << path;
@@ -112,52 +98,21 @@ TEST(Text, FitsTheBuffer) {
     const std::string cut = formatText("%s", cyrillic.c_str());
     EXPECT_EQ(utf16Length(cut), 259u);
     EXPECT_EQ(cut.size(), 518u);
-
-    std::string name;
-    EXPECT_FALSE(formatName(name, "%s.log", longPath.c_str()));
-    EXPECT_TRUE(name.empty());
-    EXPECT_TRUE(formatName(name, "%s_Head%i.dsk", "disk", 1));
-    EXPECT_EQ(name, "disk_Head1.dsk");
 }
 
-TEST(Interleave, WorkedValues) {
+// Known places; each way undoes the other over every block, so neither loses
+// or repeats one, and track 0 is logical track 79 whatever the tracks.
+TEST(Interleave, WorkedValuesAndInverse) {
     const std::pair<int, int> toIndex[] = {{0, 10},    {1, 12},  {4, 18},  {5, 11},
                                            {9, 19},    {10, 22}, {19, 21}, {20, 34},
                                            {789, 795}, {790, 8}, {799, 7}};
     for (auto [lbn, index] : toIndex)
         EXPECT_EQ(lbnToSectorIndex(lbn), index) << "LBN " << lbn;
-
-    const std::pair<int, int> toLbn[] = {{0, 791}, {1, 796}, {5, 798}, {9, 795},   {10, 0},
-                                         {11, 5},  {12, 1},  {20, 14}, {790, 782}, {799, 786}};
-    for (auto [index, lbn] : toLbn)
-        EXPECT_EQ(sectorIndexToLbn(index, 10, 80), lbn) << "index " << index;
-    // Track 0 is logical track 79 whatever the tracks.
+    for (int lbn = 0; lbn < 800; ++lbn)
+        for (int tracks : {80, 81})
+            EXPECT_EQ(sectorIndexToLbn(lbnToSectorIndex(lbn), 10, tracks), lbn) << lbn;
     EXPECT_EQ(sectorIndexToLbn(0, 10, 40), 791);
-    EXPECT_EQ(sectorIndexToLbn(0, 10, 81), 791);
-}
-
-// Each way undoes the other over every block, so neither loses or repeats one.
-TEST(Interleave, BothDirectionsAreInverseOverAllBlocks) {
-    for (int lbn = 0; lbn < 800; ++lbn) {
-        const int index = lbnToSectorIndex(lbn);
-        EXPECT_EQ(sectorIndexToLbn(index, 10, 80), lbn) << lbn;
-        EXPECT_EQ(sectorIndexToLbn(index, 10, 81), lbn) << lbn;
-    }
     EXPECT_GE(sectorIndexToLbn(17, 18, 80), 0); // another layout still reads inside the table
-}
-
-TEST(Crc32, KnownSectors) {
-    const std::pair<int, std::uint32_t> fills[] = {
-        {0x00, 0xB2AA7578u}, {0xFF, 0xBD7BC39Fu}, {0xE5, 0x2CF10A1Au}, {-1, 0x1C613576u}};
-    for (const auto& [fill, crc] : fills) {
-        std::array<std::uint8_t, 512> sector{};
-        for (std::size_t i = 0; i < sector.size(); ++i)
-            sector[i] = static_cast<std::uint8_t>(fill < 0 ? i : static_cast<std::size_t>(fill));
-        EXPECT_EQ(crc32Sector(sector.data()), crc) << fill;
-    }
-    const char* check = "123456789";
-    EXPECT_EQ(crc32Bytes(reinterpret_cast<const std::uint8_t*>(check), std::strlen(check)),
-              0xCBF43926u);
 }
 
 } // namespace

@@ -70,74 +70,57 @@ Bytes slice(const Bytes& bytes, std::size_t sector, std::size_t size = 512) {
 }
 
 // Saved track by track, each head of the range, each sector, with one map digit
-// per sector; loaded back into a cleared session, the data and the legends
-// (0..8 and 17 as they were) come back.
+// per sector; loaded back into a cleared session, data and legends come back.
 TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
-    for (const HeadChoice heads : {Head0, BothHeads}) {
+    for (const int sides : {1, 2}) {
         Fixture f, g;
-        f.session->settings.chooseHeads(heads);
-        g.session->settings.chooseHeads(heads);
+        f.session->settings.chooseHeads(sides == 2 ? BothHeads : Head0);
+        g.session->settings.chooseHeads(sides == 2 ? BothHeads : Head0);
         const auto legendOf = [](int i) { return i < 9 ? i : (i == 9 ? 17 : Good); };
-        Bytes expected;
-        for (int track = 0; track < 80; ++track)
-            for (int head = 0; head <= (heads == BothHeads ? 1 : 0); ++head)
-                for (int index = 0; index < 10; ++index) {
-                    const Bytes bytes = test::patterned(512, unsigned(expected.size() / 512));
-                    SectorRecord& r = f.session->record(head, track, index);
-                    r.data.store(bytes.data());
-                    r.legend = legendOf(int(expected.size() / 512));
-                    expected.insert(expected.end(), bytes.begin(), bytes.end());
-                }
+        const Bytes expected = test::patterned(sides * 409600); // distinct sectors
+        // File sector i is track i / 10 / sides, head i / 10 % sides, sector i % 10.
+        for (int i = 0; i < sides * 800; ++i) {
+            SectorRecord& r = f.session->record(i / 10 % sides, i / 10 / sides, i % 10);
+            r.data.store(slice(expected, i).data());
+            r.legend = legendOf(i);
+        }
         const OperationRequest save = f.save("disk.dsk");
         EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " finished");
         EXPECT_EQ(f.view.captions(kSaveButton),
                   (std::vector<std::string>{"Saving...", "Save as..."}));
         const Bytes image = test::readAll(save.path);
-        EXPECT_EQ(image, expected) << heads;
+        EXPECT_EQ(image, expected) << sides;
         const Bytes map = test::readAll(f.dir.file("disk.map"));
         ASSERT_EQ(map.size(), expected.size() / 512);
         EXPECT_EQ(std::string(map.begin(), map.begin() + 11), "012345678A3");
 
         test::writeAll(g.dir.file("disk.map"), map);
-        const OperationRequest load = g.load("disk.dsk", image);
+        Bytes longer = image; // bytes past the head range are ignored
+        longer.resize(image.size() + 300, 0x55);
+        const OperationRequest load = g.load("disk.dsk", longer);
         EXPECT_EQ(g.view.statusHistory(StatusMain),
                   (std::vector<std::string>{"Loading from file: " + load.path,
                                             "Ready. Loading from " + load.path + " finished"}));
         EXPECT_EQ(g.view.captions(kOpenButton).back(), "Open...");
-        int i = 0;
-        for (int track = 0; track < 80; ++track)
-            for (int head = 0; head <= (heads == BothHeads ? 1 : 0); ++head)
-                for (int index = 0; index < 10; ++index, ++i)
-                    g.expectSector(head, track, index, slice(image, i), legendOf(i));
+        for (int i = 0; i < sides * 800; ++i)
+            g.expectSector(i / 10 % sides, i / 10 / sides, i % 10, slice(image, i), legendOf(i));
     }
 }
 
-TEST(ImageFiles, ShortLongAndMapEndingEarly) {
+// 81 tracks from a file of 800 sectors and 100 bytes (a partial sector is
+// discarded) with a map of 500 digits: the map's legends, then the image's.
+TEST(ImageFiles, ShortFileAndMapEndingEarly) {
     Fixture f;
+    f.session->settings.setCyl81(true);
+    f.session->record(0, 80, 0).data.fill(0x77); // cleared before the load
     f.view.selectSlot(1);
-    test::writeAll(f.dir.file("long.map"), Bytes(500, '5'));
-    f.load("long.dsk", test::patterned(410000));
+    test::writeAll(f.dir.file("short.map"), Bytes(500, '5'));
+    const Bytes bytes = test::patterned(409700);
+    f.load("short.dsk", bytes);
     EXPECT_EQ(f.view.selectedSlots().back(), 0); // the head's tab is shown
     for (int i = 0; i < 800; ++i)
-        EXPECT_EQ(f.legend(0, i / 10, i % 10), i < 500 ? Bad : Good) << i;
-
-    // 81 tracks: track 80's first sector has 100 bytes, discarded.
-    Fixture g;
-    g.session->settings.setCyl81(true);
-    g.session->record(0, 80, 0).data.fill(0x77); // cleared before the load
-    const Bytes bytes = test::patterned(409700);
-    g.load("short.dsk", bytes);
-    g.expectSector(0, 79, 9, slice(bytes, 799), Good);
-    g.expectSector(0, 80, 0, Bytes(512, 0), NotFound);
-
-    // A single-sided file loaded as "Both 01" fills tracks 0..39 of both slots.
-    Fixture h;
-    h.session->settings.chooseHeads(BothHeads);
-    const Bytes single = test::patterned(409600, 3);
-    h.load("ss.dsk", single);
-    h.expectSector(1, 0, 0, slice(single, 10), Good);
-    h.expectSector(1, 39, 9, slice(single, 799), Good);
-    h.expectSector(0, 40, 0, Bytes(512, 0), NotFound);
+        f.expectSector(0, i / 10, i % 10, slice(bytes, i), i < 500 ? Bad : Good);
+    f.expectSector(0, 80, 0, Bytes(512, 0), NotFound);
 }
 
 // A missing image, a busy flag, an image that cannot be created and one named
@@ -199,32 +182,26 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
     EXPECT_TRUE(f.view.enableCalls().back());
 }
 
-// Output track t of head h is input track 2t + h, zeros past the input's end.
+// Output track t of head h is input track 2t + h, zeros past the input's end:
+// a single-sided file at 9 sectors ends 4096 bytes into input track 88.
 TEST(ImageFiles, SplitAndDroppedFiles) {
     test::TempDir dir;
     DiskSettings settings;
+    settings.chooseSectors(1);
+    const std::size_t track = 4608;
+    const Bytes input = test::patterned(409600, 5);
+    test::writeAll(dir.file("ss.dsk"), input);
     OperationRequest request;
-    // The single-sided file at 9 sectors ends 4096 bytes into input track 88.
-    const struct {
-        std::string base;
-        int sectorsChoice;
-        std::size_t bytes, track;
-    } cases[] = {{"ds", 2, 819200, 5120}, {"ss", 1, 409600, 4608}};
-    for (const auto& c : cases) {
-        settings.chooseSectors(c.sectorsChoice);
-        const Bytes input = test::patterned(c.bytes, 5);
-        test::writeAll(dir.file(c.base + ".dsk"), input);
-        request.choose(dir.file(c.base + ".dsk"));
-        EXPECT_TRUE(splitImage(settings, request)) << c.base;
-        for (int head = 0; head < 2; ++head) {
-            Bytes expected(80 * c.track, 0);
-            for (std::size_t i = 0; i < expected.size(); ++i) {
-                const std::size_t from = (i / c.track * 2 + head) * c.track + i % c.track;
-                expected[i] = from < input.size() ? input[from] : 0;
-            }
-            const std::string name = c.base + "_Head" + std::to_string(head) + ".dsk";
-            EXPECT_EQ(test::readAll(dir.file(name)), expected) << name;
+    request.choose(dir.file("ss.dsk"));
+    EXPECT_TRUE(splitImage(settings, request));
+    for (int head = 0; head < 2; ++head) {
+        Bytes expected(80 * track, 0);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const std::size_t from = (i / track * 2 + head) * track + i % track;
+            expected[i] = from < input.size() ? input[from] : 0;
         }
+        EXPECT_EQ(test::readAll(dir.file("ss_Head" + std::to_string(head) + ".dsk")), expected)
+            << head;
     }
 
     request.choose(dir.file("none.dsk"));
@@ -242,10 +219,9 @@ TEST(ImageFiles, SplitAndDroppedFiles) {
     EXPECT_EQ(session->currentImageBase, dir.file("ss"));
 }
 
-// Each output block is the input's block at its known place (LBN 0 on track 1
-// sector 1, LBN 1 two sectors on, LBN 10 skewed by two, LBN 790 on track 0),
-// the input padded with zeros; each block the input lacks wholly or partly is
-// a read warning, and bytes past its 800th block are ignored.
+// Each output block is the input's block at its known place, the input padded
+// with zeros; each block the input lacks wholly or partly is a read warning,
+// and bytes past its 800th block are ignored.
 TEST(LbnConversion, BothDirectionsShortEmptyAndLongInputs) {
     test::TempDir dir;
     const struct {
@@ -255,7 +231,7 @@ TEST(LbnConversion, BothDirectionsShortEmptyAndLongInputs) {
         int warned;
         std::vector<std::pair<std::size_t, std::size_t>> outputAtInput;
     } cases[] = {
-        {"disk", false, 409600, 0, {{10, 0}, {12, 1}, {22, 10}, {795, 789}, {8, 790}, {7, 799}}},
+        {"disk", false, 409600, 0, {{10, 0}, {12, 1}, {8, 790}, {7, 799}}},
         // Sector-order tracks 0..39: LBN 0 and 799 are there, LBN 789 (track 79) not.
         {"half", true, 204800, 400, {{0, 10}, {799, 7}, {789, 795}}},
         // LBN block 0 whole, block 1 cut after 488 bytes.
@@ -282,10 +258,8 @@ TEST(LbnConversion, BothDirectionsShortEmptyAndLongInputs) {
         for (const auto& [at, source] : c.outputAtInput)
             EXPECT_EQ(slice(output, at), slice(input, source)) << c.base << " block " << at;
     }
-    // Back to LBN order under another name: identical to the first input, so
-    // no block was lost or written twice.
-    test::writeAll(dir.file("copy.dsk"), test::readAll(dir.file("disk.dsk")));
-    EXPECT_TRUE(convertSectorOrderToLbn(dir.file("copy.dsk"), dir.file("copy")).success);
+    // Back to LBN order: identical to the first input, no block lost or written twice.
+    EXPECT_TRUE(convertSectorOrderToLbn(dir.file("disk.dsk"), dir.file("copy")).success);
     EXPECT_EQ(test::readAll(dir.file("copy.img")), test::patterned(409600, 2));
 }
 
@@ -293,9 +267,8 @@ TEST(LbnConversion, FailuresNeverDestroyTheInput) {
     test::TempDir dir;
     const ConversionResult missing =
         convertLbnToSectorOrder(dir.file("none.img"), dir.file("none"));
-    EXPECT_FALSE(missing.success);
-    EXPECT_EQ(missing.caption, "Bad processing");
-    EXPECT_EQ(missing.icon, ResultIcon::Exclamation);
+    EXPECT_TRUE(!missing.success && missing.caption == "Bad processing" &&
+                missing.icon == ResultIcon::Exclamation);
     EXPECT_EQ(missing.text,
               "Open input file\n" + dir.file("none.img") + "\nFAILED!\nSystem error code: 2");
     EXPECT_FALSE(test::exists(dir.file("none.dsk")));
