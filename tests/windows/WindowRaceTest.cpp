@@ -235,10 +235,8 @@ TEST(WindowRace, ClosingDuringAReadEndsTheProcess) {
     }
     if (shown)
         PostMessageW(main, WM_CLOSE, 0, 0);
-    bool ended = false;
-    const DWORD code = exitCodeOf(process, ended);
+    const DWORD code = exitCodeOf(process);
     EXPECT_TRUE(reading); // so the window was shown and asked
-    EXPECT_TRUE(ended);
     EXPECT_EQ(code, 0u) << std::hex << code;
 }
 
