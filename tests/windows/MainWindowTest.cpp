@@ -33,7 +33,7 @@ std::optional<DWORD> storedDword(const wchar_t* subkey, const char* name) {
     return value;
 }
 
-TEST(MainWindow, StartsWithItsControls) {
+TEST(MainWindow, StartsWithItsControlsAndOnlyOnce) {
     Window window;
     ASSERT_NE(window.main, nullptr);
     EXPECT_EQ(narrow(windowText(window.main)), "Dorvane v.2.08");
@@ -113,6 +113,14 @@ TEST(MainWindow, StartsWithItsControls) {
     GetMenuStringW(menu, kSplitCommand, item, 80, MF_BYCOMMAND);
     EXPECT_STREQ(item, L"Convert DS images to SS tracks separately");
     EXPECT_EQ(GetMenuItemCount(menu), 4);
+
+    // A second start finds this window and exits with 0, the profile left as it was.
+    const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(startDorvane(process));
+    EXPECT_EQ(exitCodeOf(process), 0u); // 99: it started a window of its own
+    EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
+    EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
 }
 
 TEST(MainWindow, TakesOnlyValidProfileValues) {
@@ -351,18 +359,6 @@ TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
         EXPECT_TRUE(window.dialogs.questions.empty());
     }
     SetCurrentDirectoryW(previous);
-}
-
-// A second start finds the first window, brings it forward and exits with 0,
-// leaving the profile as it was.
-TEST(MainWindow, SecondInstanceExitsAtOnce) {
-    Window window;
-    const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(startDorvane(process));
-    EXPECT_EQ(exitCodeOf(process), 0u); // 99: it started a window of its own
-    EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
-    EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
 }
 
 // ---------------------------------------------------------------- the map
