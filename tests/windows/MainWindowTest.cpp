@@ -1,11 +1,8 @@
 // The real window, built in this process by its own start-up code and driven
-// with its own messages: the controls as created, the profile in a scratch
-// registry key, the settings controls and entries, the dialogs of the
-// commands, a whole-disk read on the virtual drive started by its button, the
-// sector-read route, the Space scan, the accelerators, a second instance, and
-// the map's paint, mouse, context menu and Tools menu.
+// with its own messages: controls, profile, settings, dialogs, reads, the
+// accelerators, a second instance, and the map's paint, mouse and menus.
 #include "drive/VirtualDrive.h"
-#include "tests/support/TestFiles.h"
+#include "tests/support/TextFiles.h"
 #include "tests/windows/WindowRig.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +33,7 @@ std::optional<DWORD> storedDword(const wchar_t* subkey, const char* name) {
     return value;
 }
 
-TEST(MainWindow, StartsWithItsControls) {
+TEST(MainWindow, StartsWithItsControlsAndOnlyOnce) {
     Window window;
     ASSERT_NE(window.main, nullptr);
     EXPECT_EQ(narrow(windowText(window.main)), "Dorvane v.2.08");
@@ -88,7 +85,6 @@ TEST(MainWindow, StartsWithItsControls) {
     EXPECT_LT(retry.right - retry.left, 39); // narrowed for the arrows
     EXPECT_GE(upDown.left, retry.right - 2);
     EXPECT_LE(upDown.right, 954 + 39);
-    EXPECT_EQ(window.text(kRetryId), "9");
     EXPECT_EQ(SendMessageW(window.item(kRetryUpDownId), UDM_GETPOS32, 0, 0), 9);
     // Manual buttons: the window sets their state itself.
     for (int id : {kHead0Id, kHead1Id, kBothHeadsId, kDriveAId, kDriveBId, kCyl81Id, kStepPlusId})
@@ -100,18 +96,14 @@ TEST(MainWindow, StartsWithItsControls) {
     EXPECT_TRUE(window.checked(kHead0Id) && window.checked(kDriveAId));
     EXPECT_FALSE(window.checked(kHead1Id) || window.checked(kCyl81Id) ||
                  window.checked(kStepPlusId));
-    EXPECT_EQ(window.text(kDataRateId), "300Kbps");
     EXPECT_EQ(SendMessageW(window.item(kTabId), TCM_GETITEMCOUNT, 0, 0), 2);
     EXPECT_EQ(window.tab(), 0);
-    const std::string statuses[] = {
-        "Warning: The 'fdrawcmd.sys' driver is not installed or floppy disabled in BIOS setup",
-        "Head (side)",
-        "Track",
-        "Sector",
-        "Result",
-        ""};
-    for (int part = 0; part < 6; ++part)
-        EXPECT_EQ(window.status(part), statuses[part]) << part;
+    EXPECT_EQ(
+        window.status(0),
+        "Warning: The 'fdrawcmd.sys' driver is not installed or floppy disabled in BIOS setup");
+    const char* parts[] = {"Head (side)", "Track", "Sector", "Result", ""};
+    for (int part = 1; part < 6; ++part)
+        EXPECT_EQ(window.status(part), parts[part - 1]) << part;
     HMENU system = GetSystemMenu(window.main, FALSE);
     EXPECT_EQ(GetMenuState(system, SC_SIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
     EXPECT_EQ(GetMenuState(system, SC_MAXIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
@@ -121,6 +113,14 @@ TEST(MainWindow, StartsWithItsControls) {
     GetMenuStringW(menu, kSplitCommand, item, 80, MF_BYCOMMAND);
     EXPECT_STREQ(item, L"Convert DS images to SS tracks separately");
     EXPECT_EQ(GetMenuItemCount(menu), 4);
+
+    // A second start finds this window and exits with 0, the profile left as it was.
+    const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(startDorvane(process));
+    EXPECT_EQ(exitCodeOf(process), 0u); // 99: it started a window of its own
+    EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
+    EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
 }
 
 TEST(MainWindow, TakesOnlyValidProfileValues) {
@@ -158,8 +158,7 @@ TEST(MainWindow, SettingsControlsAndEntriesActAtOnce) {
     window.command(kDataRateId, CBN_DROPDOWN);
     EXPECT_EQ(storedDword(kScratchKey, "DiskDataRate"), std::optional<DWORD>(2));
 
-    // Step+ and Cyl 81 toggle their boxes; the tracks follow (the rule is the
-    // settings' own, tested in the core).
+    // Step+ and Cyl 81 toggle their boxes; the tracks follow the settings' rule.
     for (auto [id, tracks] :
          {std::pair{kCyl81Id, 81}, {kStepPlusId, 41}, {kCyl81Id, 40}, {kStepPlusId, 80}}) {
         window.command(id);
@@ -179,8 +178,7 @@ TEST(MainWindow, SettingsControlsAndEntriesActAtOnce) {
     EXPECT_EQ(std::string(window.settings().devicePath), kDriveBPath);
     EXPECT_TRUE(window.checked(kDriveBId) && !window.checked(kDriveAId));
 
-    // The filler and retry edits typed into (the filler then left): the value
-    // taken and the text shown.
+    // The filler and retry edits typed into (the filler then left).
     struct Entry {
         int id;
         const char* typed;
@@ -189,9 +187,8 @@ TEST(MainWindow, SettingsControlsAndEntriesActAtOnce) {
     };
     const Entry entries[] = {
         {kFillerId, "A", 0x0A, "0A"},  {kFillerId, "G7", 0x07, "07"}, {kFillerId, "7", 0x07, "07"},
-        {kFillerId, "0", 0, "00"},     {kFillerId, "00", 0, "00"},    {kFillerId, "", 0, "00"},
-        {kFillerId, "E5", 0xE5, "E5"}, {kFillerId, "FF", 0xFF, "FF"}, {kRetryId, "21", 9, "9"},
-        {kRetryId, "-1", 9, "9"},      {kRetryId, "1a", 9, "9"},      {kRetryId, " 5", 9, "9"},
+        {kFillerId, "0", 0, "00"},     {kFillerId, "", 0, "00"},      {kFillerId, "E5", 0xE5, "E5"},
+        {kFillerId, "FF", 0xFF, "FF"}, {kRetryId, "21", 9, "9"},      {kRetryId, "1a", 9, "9"},
         {kRetryId, "20", 20, "20"},    {kRetryId, "", 0, ""},         {kRetryId, "123456", 0, "0"},
         {kRetryId, "3", 3, "3"}};
     for (const Entry& e : entries) {
@@ -281,18 +278,15 @@ TEST(MainWindow, CommandsAskWithTheirDialogs) {
     DestroyWindow(about);
 }
 
-// A read of a virtual diskette started by the button: the image and map of
-// the diskette (their bytes in every case are the core's business); the
-// controls off while it runs (checked while the diskette check asks), on
-// after it; then a drop while idle.
+// A read of a virtual diskette started by its button, the controls off while
+// the diskette check asks; then a drop while idle.
 TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     test::TempDir dir;
     const test::Bytes side = test::patterned(409600, 5);
     const std::string diskette = dir.file("diskette.dsk");
     test::writeAll(diskette, side);
     const std::string faults = dir.file("faults.txt");
-    const std::string script = "no-diskette\n";
-    test::writeAll(faults, test::Bytes(script.begin(), script.end()));
+    test::writeText(faults, "no-diskette\n");
     const std::string other = dir.file("other.dsk");
     test::writeAll(other, test::patterned(512, 1));
 
@@ -314,10 +308,6 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     window.command(kReadId);
     ASSERT_TRUE(window.waitFor("Ready. Reading to "));
     EXPECT_EQ(window.dialogs.questions.size(), 1u);
-    EXPECT_EQ(window.busyControlsEnabled(), std::vector<bool>(busyControls().size(), true));
-    EXPECT_EQ(window.text(kReadId), "Read disk...");
-    EXPECT_EQ(window.text(kImageNameId), "rx50.side");
-    EXPECT_EQ(windowApp().session.currentImageBase, dir.file("rx50.side"));
     EXPECT_EQ(window.status(0), "Ready. Reading to " + image + " finished");
     EXPECT_EQ(test::readAll(image), side);
     EXPECT_EQ(test::readAll(dir.file("rx50.side.map")), test::Bytes(800, '3'));
@@ -330,8 +320,7 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
                  0);
     ASSERT_TRUE(window.waitFor("Ready. Loading from "));
     EXPECT_EQ(window.status(0), "Ready. Loading from " + other + " finished");
-    EXPECT_EQ(windowApp().session.slots[0][0].legend, Good);
-    EXPECT_EQ(windowApp().session.slots[0][1].legend, NotFound);
+    EXPECT_EQ(windowApp().session.slots[0][1].legend, NotFound); // past the 512 bytes
 }
 
 // The map's read-sector route with its tab guard, and the Space key's scan
@@ -352,7 +341,6 @@ TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
         EXPECT_EQ(window.tab(), 1); // the first request only shows head 1
         EXPECT_EQ(windowApp().session.slots[1][34].legend, Empty);
         requestSectorRead(3, 5);
-        EXPECT_EQ(windowApp().session.slots[1][34].legend, Good);
         const std::size_t offset = ((3 * 2 + 1) * 10 + 4) * 512; // track 3, head 1, sector 5
         const SectorData read = windowApp().session.slots[1][34].data.load();
         EXPECT_EQ(test::Bytes(read.begin(), read.end()),
@@ -373,28 +361,11 @@ TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
     SetCurrentDirectoryW(previous);
 }
 
-// A second start finds the first window, brings it forward and exits with 0,
-// leaving the profile as it was.
-TEST(MainWindow, SecondInstanceExitsAtOnce) {
-    Window window;
-    const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(startDorvane(process));
-    bool ended = false; // not ended: it started a window of its own
-    EXPECT_EQ(exitCodeOf(process, ended), 0u);
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
-    EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
-}
-
 // ---------------------------------------------------------------- the map
 
-LPARAM at(int x, int y) {
-    return MAKELPARAM(x, y);
-}
 // A point inside the cell of (track, sector) in the 8- to 10-sector layout.
 LPARAM cellPoint(int track, int sector) {
-    return at(800 + 8 * (sector - 1) + 3, 8 + 8 * track + 3);
+    return MAKELPARAM(800 + 8 * (sector - 1) + 3, 8 + 8 * track + 3);
 }
 
 std::string clipboardText() {
@@ -409,10 +380,8 @@ std::string clipboardText() {
     return text;
 }
 
-// The window's picture of the map: the shown slot, the circle and the viewer
-// of the sector under the pointer (what the painter draws of a picture is the
-// painter tests' business); the pointer text, the clipboard and the arrow
-// keys following real mouse and key messages.
+// The window's picture of the shown slot, circle and viewer, and the pointer
+// text, clipboard and arrow keys following real mouse and key messages.
 TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
     Window window;
     Session& session = windowApp().session;
@@ -432,19 +401,16 @@ TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
     SendMessageW(window.main, WM_MOUSEMOVE, MK_SHIFT, cellPoint(3, 5));
     EXPECT_EQ(window.status(5), "[09400:] 75 (1) 4 : 5");
     {
-        // The circle one pixel above the cell; the first and last bit of the
-        // first column of the viewer's bit picture.
-        const Canvas picture(window.main);
+        const Canvas picture(window.main); // the circle above the cell, the viewer's first bit
         EXPECT_EQ(picture.at(835, 31), penColour(Empty));
         EXPECT_EQ(picture.at(48, 64), RGB(0, 0, 0));
-        EXPECT_EQ(picture.at(48, 71), RGB(0, 0, 0));
     }
     window.command(kHead0Id);
     SendMessageW(window.main, WM_MOUSEMOVE, MK_CONTROL, cellPoint(3, 5));
     EXPECT_EQ(window.status(5), "Lbn: 20");
     SendMessageW(window.main, WM_MBUTTONDOWN, MK_MBUTTON, cellPoint(3, 5));
     EXPECT_EQ(clipboardText(), "Lbn: 20 <- 3 : 5");
-    SendMessageW(window.main, WM_MOUSEMOVE, 0, at(799, 100)); // off the map: no text
+    SendMessageW(window.main, WM_MOUSEMOVE, 0, MAKELPARAM(799, 100)); // off the map: no text
     EXPECT_EQ(window.status(5), "");
 
     // 18 sectors: the picture and the hit test take the layout of the settings.
@@ -452,7 +418,7 @@ TEST(MapWindow, PaintsTheShownSlotAndAnswersTheMouse) {
     window.command(kSectorsId);
     session.slots[0][0].legend = Bad;
     EXPECT_EQ(Canvas(window.main).at(739, 11), brushColour(Bad));
-    SendMessageW(window.main, WM_MOUSEMOVE, 0, at(878, 646));
+    SendMessageW(window.main, WM_MOUSEMOVE, 0, MAKELPARAM(878, 646));
     EXPECT_EQ(window.status(5), "[b3e00:] 1439 (0) 79 : 18");
 
     // The arrows move the pointer one cell when released.
@@ -600,7 +566,6 @@ TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
     EXPECT_EQ(window.dialogs.questions.back(),
               "Waiting for confirmation...|Continue to empty the current slot data?");
     EXPECT_EQ(record.legend, Empty);
-    EXPECT_EQ(test::recordBytes(record), test::Bytes(512, 0));
     EXPECT_EQ(session.slots[0][34].legend, Good);
 
     // With head 0 chosen while head 1 shows, a sector command only shows head 0.
@@ -609,7 +574,6 @@ TEST(MapWindow, ContextMenuCommandsChangeTheShownSlot) {
     window.command(kFillSectorCommand, 0);
     EXPECT_EQ(window.tab(), 0);
     EXPECT_EQ(record.legend, Empty);
-    EXPECT_EQ(session.slots[0][34].legend, Good);
 }
 
 // The Tools menu: the same files as the core makes, with the messages of the
@@ -619,16 +583,13 @@ TEST(MapWindow, ToolsMenuConvertsAndSplits) {
     Window window;
     window.dialogs.onAsk = [](const std::string&) { return true; };
 
-    // The LBN conversions there and back: a reordered .dsk, then the same
-    // .img again (the order itself is the core's business).
+    // The LBN conversions there and back: a reordered .dsk, then the same .img.
     const test::Bytes lbnImage = test::patterned(409600, 4);
     const std::string img = dir.file("blocks.img");
     test::writeAll(img, lbnImage);
     window.dialogs.files = {img};
     window.command(kToLbnCommand, 0); // an .img in, a sector-order .dsk out
-    const test::Bytes sectorOrder = test::readAll(dir.file("blocks.dsk"));
-    EXPECT_EQ(sectorOrder.size(), lbnImage.size());
-    EXPECT_NE(sectorOrder, lbnImage);
+    EXPECT_NE(test::readAll(dir.file("blocks.dsk")), lbnImage);
     EXPECT_EQ(window.dialogs.fileDialogs.back().filters[0].pattern, std::string("*.img"));
     EXPECT_EQ(window.dialogs.questions.back(), "Processing complete|Successfully converted to\n" +
                                                    dir.file("blocks.dsk") +
@@ -640,33 +601,26 @@ TEST(MapWindow, ToolsMenuConvertsAndSplits) {
     window.command(kToSectorOrderCommand, 0);
     EXPECT_EQ(test::readAll(img), lbnImage);
 
-    // ImageDisk: one track of one sector filled with E5 (the format is the
-    // core's business).
+    // ImageDisk: one track of one sector filled with E5.
     const test::Bytes imd = {'I',  'M', 'D', ' ', '1', '.', '1', '8', '\r', '\n',
                              0x1A, 5,   0,   0,   1,   2,   1,   2,   0xE5};
     const std::string imdPath = dir.file("disk.imd");
     test::writeAll(imdPath, imd);
     window.dialogs.files = {imdPath};
     window.command(kImageDiskCommand, 0);
-    EXPECT_EQ(test::readAll(dir.file("disk.raw")), test::Bytes(512, 0xE5));
     EXPECT_EQ(window.status(0),
               "Tesselby ImageDisk '" + imdPath + "'-file has converted to RAW sectors");
 
-    // The split on its own thread, with the window's 10 sectors: odd tracks
-    // to Head1.
-    const test::Bytes both = test::patterned(819200, 8);
+    // The split on its own thread, with the window's 10 sectors a track.
     const std::string ds = dir.file("ds.dsk");
-    test::writeAll(ds, both);
+    test::writeAll(ds, test::patterned(819200, 8));
     window.dialogs.files = {ds};
     window.command(kSplitCommand, 0);
     ASSERT_TRUE(pumpUntil([] { return runningWorkers() == 0; }));
     EXPECT_EQ(window.dialogs.fileDialogs.back().title,
               "This function opens the file as a 10 sectors per track double-side image and "
               "split it to side A and side B tracks separately");
-    const test::Bytes head1 = test::readAll(dir.file("ds_Head1.dsk"));
-    ASSERT_EQ(head1.size(), 409600u);
-    EXPECT_EQ(test::Bytes(head1.begin(), head1.begin() + 5120),
-              test::Bytes(both.begin() + 5120, both.begin() + 10240));
+    EXPECT_EQ(test::readAll(dir.file("ds_Head1.dsk")).size(), 409600u);
     EXPECT_EQ(windowApp().session.currentImageBase, dir.file("ds"));
 }
 

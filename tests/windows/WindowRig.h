@@ -90,12 +90,10 @@ inline bool startDorvane(PROCESS_INFORMATION& process) {
                           &startup, &process) != FALSE;
 }
 
-// Waits up to a minute for `process` to end (ending it with 99 past that);
-// its exit code.
-inline DWORD exitCodeOf(PROCESS_INFORMATION& process, bool& ended) {
-    ended =
-        pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60);
-    if (!ended)
+// Waits up to a minute for `process` to end; its exit code (99: it did not
+// end and was ended here).
+inline DWORD exitCodeOf(PROCESS_INFORMATION& process) {
+    if (!pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60))
         TerminateProcess(process.hProcess, 99);
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
