@@ -126,6 +126,7 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
     writeText(at("one-crc.dsk.faults"), "crc 0 0 3\n");
     writeText(at("protected.dsk.faults"), "write-protect\n");
     writeText(at("extra.faults"), "crc 0 0 5\n");
+    writeText(at("bad.faults"), "crc 0 0 5\nbogus\n");
     test::writeAll(at("half.dsk"), Bytes(204800, 7));
     const Bytes image = test::patterned(409600, 33), map(800, '3');
     for (const char* name : {"p.dsk", "held.dsk"})
@@ -200,7 +201,9 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          0},
         {"read " + longName, disk, 2, "", "longer than the 259 characters", at(longName), 0},
         {"read x.dsk", at("fifo.dsk"), 1, "", "no diskette in drive A:", at("x.dsk"), 0},
-        // An extra fault script that cannot be read stops the read the same way.
+        // An extra fault script with a bad line, or that cannot be read, stops the read.
+        {"read x.dsk", disk, 1, "", "no diskette in drive A: (bad.faults, line 2: unknown fault",
+         at("x.dsk"), 0, "DORVANE_FAULT_SCRIPT=bad.faults"},
         {"read x.dsk", disk, 1, "",
          "read: no diskette in drive A: (cannot read fifo.dsk: " + systemErrorText(110),
          at("x.dsk"), 0, "DORVANE_FAULT_SCRIPT=fifo.dsk"},

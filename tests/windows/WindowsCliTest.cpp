@@ -63,13 +63,13 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     const std::string diskette = dir.file("дискета.dsk");
     test::writeAll(diskette, test::patterned(409600, 61));
     test::writeText(diskette + ".faults", "crc 0 0 3\n");
-    const std::string target = dir.file("копия.dsk");
+    const std::string target = dir.file("копия \xE2\x98\x85.dsk"); // Cyrillic and a star
     // One sector not good: the read ran to its end, exit 3.
     ASSERT_EQ(runCli(dir, diskette, "read \"" + target + "\" --retries 0"), 3u)
         << test::textOf(lastOutput);
     EXPECT_EQ(test::readAll(target).size(), 409600u);
-    EXPECT_EQ(test::textOf(dir.file("копия.map")), "335" + std::string(797, '3'));
-    EXPECT_EQ(test::textOf(dir.file("копия.log")),
+    EXPECT_EQ(test::textOf(dir.file("копия \xE2\x98\x85.map")), "335" + std::string(797, '3'));
+    EXPECT_EQ(test::textOf(dir.file("копия \xE2\x98\x85.log")),
               logLineBytes("Head 0, Track 0, sector 3, probe 0 of 0, error 23 - " +
                            systemMessageText(23) + "\n"));
     // Outside ASCII a character takes one byte of the code page (or its replacement), never
@@ -86,6 +86,7 @@ TEST(FdrawcmdDevice, RealBackendWithoutTheDriver) {
     EXPECT_TRUE(description.empty());
     ASSERT_NE(dynamic_cast<FdrawcmdDevice*>(device.get()), nullptr);
     EXPECT_FALSE(device->open("\\\\.\\fdraw0"));
+    EXPECT_FALSE(device->isOpen());
     EXPECT_FALSE(FloppyController(*device).mediaPresent());
     EXPECT_EQ(device->lastError(), 6u); // ERROR_INVALID_HANDLE
 }
