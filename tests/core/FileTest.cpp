@@ -6,9 +6,10 @@
 namespace dorvane {
 namespace {
 
-// Under a name outside ASCII: written, read back short at its end, and
-// replaced (emptied) by a second create.
-TEST(File, CreateWriteReadAndReplace) {
+// Under a name outside ASCII a file is written, read back short at its end and emptied by a
+// second create. A missing file opens as nothing with its reason; a folder is no file, and
+// two spellings of one path are one file.
+TEST(File, CreateReadReplaceAndMissing) {
     test::TempDir dir;
     const std::string path = dir.file("\xD0\xB4\xD0\xB8\xD1\x81\xD0\xBA.dsk"); // "диск.dsk"
     EXPECT_EQ(File(path, kCreateShared).write("abcdef", 6), 6u);
@@ -19,12 +20,6 @@ TEST(File, CreateWriteReadAndReplace) {
     EXPECT_EQ(in.read(buffer, 10), 0u);
     in.close();
     EXPECT_EQ(File(path, kCreateShared).size(), 0u);
-}
-
-// A missing file opens as nothing with its reason; a folder is no file, and
-// two spellings of one path are one file.
-TEST(File, MissingFilesAndFolders) {
-    test::TempDir dir;
     File missing(dir.file("nothing.dsk"), kReadShared);
     EXPECT_FALSE(missing.isOpen());
     EXPECT_EQ(missing.error(), kErrorFileNotFoundCode);
