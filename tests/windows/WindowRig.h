@@ -1,7 +1,6 @@
-// The in-process window rig of the Windows tests: the real window started by
-// its own start-up code with a scratch profile, dialogs answered from a
-// script, the virtual drive serving a chosen diskette, a bounded message pump
-// to wait with, and a bitmap to read what is painted back by pixels.
+// The in-process window rig of the Windows tests: the real window started by its own start-up code
+// with a scratch profile, dialogs answered from a script, the virtual drive serving a chosen
+// diskette, a bounded message pump, and a bitmap to read what is painted back by pixels.
 #pragma once
 
 #include "settings/RegistryProfileStore_win.h"
@@ -47,8 +46,7 @@ public:
     }
     bool askOkCancel(const std::string& caption, const std::string& text,
                      MessageIcon icon) override {
-        questions.push_back(caption + "|" + text);
-        icons.push_back(icon);
+        tell(caption, text, icon);
         return onAsk && onAsk(questions.back());
     }
     void tell(const std::string& caption, const std::string& text, MessageIcon icon) override {
@@ -90,10 +88,11 @@ inline bool startDorvane(PROCESS_INFORMATION& process) {
                           &startup, &process) != FALSE;
 }
 
-// Waits up to a minute for `process` to end; its exit code (99: it did not
-// end and was ended here).
-inline DWORD exitCodeOf(PROCESS_INFORMATION& process) {
-    if (!pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60))
+// Waits up to `seconds` for `process` to end; its exit code (99: it did not end and was ended
+// here).
+inline DWORD exitCodeOf(PROCESS_INFORMATION& process, int seconds = 60) {
+    if (!pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; },
+                   seconds))
         TerminateProcess(process.hProcess, 99);
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
@@ -102,9 +101,8 @@ inline DWORD exitCodeOf(PROCESS_INFORMATION& process) {
     return code;
 }
 
-// One window, started like the program starts it, with the virtual drive
-// serving `diskette` (none: the real driver, absent under Wine) and a new
-// scratch profile (or the one the test left there).
+// One window, started like the program starts it, with the virtual drive serving `diskette` (none:
+// the real driver, absent under Wine) and a new scratch profile (or the one the test left there).
 class Window {
 public:
     explicit Window(const std::string& diskette = "", const std::string& faults = "",
@@ -146,8 +144,7 @@ public:
                      reinterpret_cast<LPARAM>(item(id)));
     }
     void type(int id, const std::string& text) { SetWindowTextW(item(id), widen(text).c_str()); }
-    // Until the operation started by a command has ended with a part-0 text
-    // beginning with `finalText`.
+    // Until the operation started by a command has ended, its part-0 text starting `finalText`.
     bool waitFor(const std::string& finalText) {
         return pumpUntil(
             [&] { return status(0).rfind(finalText, 0) == 0 && runningWorkers() == 0; });
@@ -165,7 +162,6 @@ public:
     HWND main = nullptr;
 };
 
-// The text of a menu item by position.
 inline std::string menuText(HMENU menu, int position) {
     wchar_t text[260] = {};
     GetMenuStringW(menu, static_cast<UINT>(position), text, 260, MF_BYPOSITION);
@@ -187,8 +183,8 @@ inline HDROP dropOf(const std::vector<std::string>& names) {
     return static_cast<HDROP>(memory);
 }
 
-// A 1024 x 740 32-bit memory bitmap filled with a light grey, read back by
-// pixels: what the painter, or the window's own paint, drew into it.
+// A 1024 x 740 32-bit memory bitmap filled with a light grey, read back by pixels: what the
+// painter, or the window's own paint, drew into it.
 struct Canvas {
     static constexpr COLORREF kBackground = RGB(240, 240, 240);
     HDC dc = CreateCompatibleDC(nullptr);
