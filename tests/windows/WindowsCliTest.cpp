@@ -1,13 +1,12 @@
-// dorvane-cli.exe as a Windows process: names outside the ANSI code page reach it as UTF-8
-// and the read's log is in the code page. Then the real backend without fdrawcmd.sys.
+// dorvane-cli.exe as a Windows process: names outside the ANSI code page reach it as UTF-8 and the
+// read's log is in the code page. Then the real backend without fdrawcmd.sys.
 #include "drive/DeviceSelection.h"
 #include "drive/FdrawcmdDevice.h"
 #include "drive/FloppyController.h"
 #include "drive/SystemMessage.h"
 #include "model/Paths.h"
 #include "tests/support/TextFiles.h"
-
-#include <windows.h>
+#include "tests/windows/WindowRig.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +16,12 @@
 namespace dorvane {
 namespace {
 
-// The last run's stdout and stderr: a file per run, as under Wine a finished child's handle
-// can close late and keep a reused name from opening.
+// The last run's stdout and stderr: a file per run, as under Wine a finished child's handle can
+// close late and keep a reused name from opening.
 std::string lastOutput;
 
-// Runs dorvane-cli.exe with `arguments` (UTF-8, quoted), the virtual drive serving `diskette`
-// and the profile in `dir`; the exit code.
+// Runs dorvane-cli.exe with `arguments` (UTF-8, quoted), the virtual drive serving `diskette` and
+// the profile in `dir`; the exit code.
 DWORD runCli(const test::TempDir& dir, const std::string& diskette, const std::string& arguments) {
     std::string exe = DORVANE_CLI_EXE; // Wine maps "/" to Z:
     if (!exe.empty() && exe[0] == '/')
@@ -44,20 +43,14 @@ DWORD runCli(const test::TempDir& dir, const std::string& diskette, const std::s
     PROCESS_INFORMATION process{};
     DWORD code = 0xFFFFFFFF;
     if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                       nullptr, &startup, &process)) {
-        if (WaitForSingleObject(process.hProcess, 120000) != WAIT_OBJECT_0)
-            TerminateProcess(process.hProcess, 99); // a bounded wait: a hung run fails
-        GetExitCodeProcess(process.hProcess, &code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
+                       nullptr, &startup, &process))
+        code = ui::exitCodeOf(process, 120); // a bounded wait: a hung run fails
     CloseHandle(out);
     test::setVariable(kVirtualDriveVariable, "");
     return code;
 }
 
-// The diskette and the target both named outside the ANSI code page; the log
-// in the ANSI code page.
+// The diskette and the target both named outside the ANSI code page; the log in the ANSI code page.
 TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     test::TempDir dir;
     const std::string diskette = dir.file("дискета.dsk");
@@ -72,14 +65,13 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     EXPECT_EQ(test::textOf(dir.file("копия \xE2\x98\x85.log")),
               logLineBytes("Head 0, Track 0, sector 3, probe 0 of 0, error 23 - " +
                            systemMessageText(23) + "\n"));
-    // Outside ASCII a character takes one byte of the code page (or its replacement), never
-    // its two UTF-8 bytes.
+    // Outside ASCII a character takes one code-page byte (or its replacement), never two UTF-8
+    // ones.
     const std::string converted = logLineBytes("Z\xC3\xA4h\n");
     EXPECT_TRUE(converted.size() == 4 && converted[0] == 'Z' && converted[3] == '\n') << converted;
 }
 
-// No variable: the real backend serves and nothing opens (the window shows
-// what its probe says).
+// No variable: the real backend serves and nothing opens (the window shows what its probe says).
 TEST(FdrawcmdDevice, RealBackendWithoutTheDriver) {
     std::string description = "left over";
     auto device = makeFloppyDevice(&description);
