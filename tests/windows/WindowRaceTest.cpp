@@ -1,5 +1,5 @@
-// The window raced by its own messages while its workers run: Cancel, Esc,
-// back-to-back commands, a drop, and the close of a separate dorvane.exe.
+// The window raced by its own messages while its workers run: Cancel, Esc, back-to-back commands, a
+// drop, and the close of a separate dorvane.exe.
 #include "drive/FloppyDevice.h"
 #include "tests/support/TestFiles.h"
 #include "tests/windows/WindowRig.h"
@@ -13,9 +13,8 @@
 namespace dorvane::ui {
 namespace {
 
-// Passes every call on to the window's device and runs `atGate` on the
-// worker's thread at its `gateAt`-th control call: the same check point on
-// every run. Set up while no worker runs.
+// Passes every call on to the window's device and runs `atGate` on the worker's thread at its
+// `gateAt`-th control call: the same check point on every run. Set up while no worker runs.
 class GatedDevice : public FloppyDevice {
 public:
     FloppyDevice* inner = nullptr;
@@ -35,8 +34,8 @@ public:
     std::uint32_t lastError() const override { return inner->lastError(); }
 };
 
-// The file operations reach no device: their check point is the taskbar reset
-// the worker sends before its first sector, caught on the window's thread.
+// The file operations reach no device: their check point is the taskbar reset the worker sends
+// before its first sector, caught on the window's thread.
 std::function<void()> atTaskbarReset;
 WNDPROC windowProcOfMain = nullptr;
 
@@ -90,9 +89,8 @@ struct Operation {
     const char* file; // named in its dialog (none for the format)
     int calls;        // its device calls on the whole diskette (0: a file operation)
 };
-// A read: the diskette check, the rate, per track a seek and 10 sectors, the
-// seek back. A write or a format: the check, the rate, the recalibration, per
-// track a seek and a side.
+// A read: the diskette check, the rate, per track a seek and 10 sectors, the seek back. A write or
+// a format: the check, the rate, the recalibration, per track a seek and a side.
 const Operation kOperations[] = {
     {kReadId, "Read disk...", "read.dsk", 2 + 80 * 11 + 1},
     {kWriteId, "Write disk...", "source.dsk", 3 + 80 * 2},
@@ -101,10 +99,9 @@ const Operation kOperations[] = {
     {kSaveId, "Save as...", "saved.dsk", 0},
 };
 
-// Cancel or Esc (taking turns) at the start of every operation and, in the
-// drive operations, at the diskette check, a seek (after a recalibration), a
-// sector or side, and near the end: "cancelled" with the controls back, a
-// read or save leaving 512 image bytes per map digit, a drop ignored.
+// Cancel or Esc (taking turns) at the start of every operation and, in the drive operations, at the
+// diskette check, a seek (after a recalibration), a sector or side, and near the end: "cancelled"
+// with the controls back, a read or save leaving 512 image bytes per map digit, a drop ignored.
 TEST(WindowRace, CancelAndEscAtEveryCheckPoint) {
     RaceRig rig;
     Window& window = *rig.window;
@@ -150,9 +147,8 @@ TEST(WindowRace, CancelAndEscAtEveryCheckPoint) {
     }
 }
 
-// A second command right after a read (before its worker may have taken the
-// busy flag) or from its check point does nothing; the read runs as if alone
-// until cancelled, its files the diskette's first sectors.
+// A second command right after a read (before its worker may have taken the busy flag) or from its
+// check point does nothing; the read runs alone until cancelled, its files the first sectors.
 TEST(WindowRace, TwoCommandsBackToBackNeverRunTogether) {
     RaceRig rig;
     Window& window = *rig.window;
@@ -187,8 +183,7 @@ TEST(WindowRace, TwoCommandsBackToBackNeverRunTogether) {
         }
 }
 
-// A dorvane.exe reading in real time, closed during the read: it ends with
-// its normal code, not an exception's.
+// A dorvane.exe reading in real time, closed during the read, ends with its normal code.
 TEST(WindowRace, ClosingDuringAReadEndsTheProcess) {
     test::TempDir dir;
     const std::string diskette = dir.file("diskette.dsk");
@@ -201,8 +196,7 @@ TEST(WindowRace, ClosingDuringAReadEndsTheProcess) {
     _wputenv_s(L"DORVANE_VIRTUAL_SPEED", L"");
     ASSERT_TRUE(started);
 
-    // Its window, the read's file dialog answered, the read's status: every
-    // wait bounded, the process closed anyway.
+    // Its window, its read's dialog answered, its status: every wait bounded, the process closed.
     const auto textOf = [](HWND window) {
         wchar_t text[300] = {};
         SendMessageTimeoutW(window, WM_GETTEXT, 300, reinterpret_cast<LPARAM>(text), SMTO_BLOCK,
