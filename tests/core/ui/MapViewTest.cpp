@@ -1,5 +1,4 @@
-// The map's hit test, pointer and clipboard texts, key moves, and the viewer's
-// characters and checksum.
+// The map's hit test, pointer and clipboard texts, key moves; the viewer's characters, checksum.
 #include "ui/MapGeometry.h"
 #include "ui/ViewerText.h"
 

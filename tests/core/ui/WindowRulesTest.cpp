@@ -1,6 +1,5 @@
-// The window's rules that need no window: where it goes on the desktop and
-// which map row the Space key scans. (The entries are driven through the live
-// window in the Windows suite.)
+// The window's rules that need no window: where it goes on the desktop and which map row the Space
+// key scans. (The entries are driven through the live window in the Windows suite.)
 #include "ui/WindowRules.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +18,7 @@ TEST(WindowRules, PlacesTheWindowByTheWorkArea) {
                           {1280, 1024, 128, 142}};
     for (const Case& c : cases) {
         const Point origin = windowOrigin(c.right, c.bottom);
-        EXPECT_EQ(origin.x, c.x) << c.right;
-        EXPECT_EQ(origin.y, c.y) << c.bottom;
+        EXPECT_EQ(std::pair(origin.x, origin.y), std::pair(c.x, c.y)) << c.right << "x" << c.bottom;
     }
 }
 
