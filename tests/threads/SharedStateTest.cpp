@@ -1,8 +1,7 @@
-// A whole-disk read on a worker while this thread does what the window does
-// meanwhile: paints the slot from copies of its legends and of a sector's
-// bytes, edits the retry count, refills the file request with a dropped file
-// and presses Cancel. Built under ThreadSanitizer as well, where any access
-// the two threads make without synchronisation fails the run.
+// A whole-disk read on a worker while this thread does what the window does meanwhile: paints the
+// slot from copies of its legends and of a sector's bytes, edits the retry count, refills the file
+// request with a dropped file and presses Cancel. Built under ThreadSanitizer as well, where any
+// access the two threads make without synchronisation fails the run.
 #include "files/ImageFiles.h"
 #include "tests/core/ops/OpsRig.h"
 
@@ -30,8 +29,8 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     rig.request.button = kReadButton;
     rig.request.caption = "Read disk...";
     rig.session->fileRequest = rig.request;
-    // The worker waits at the start of track 40 until this thread has acted,
-    // so that the cancel lands at a known track. Every wait is bounded.
+    // The worker waits at the start of track 40 until this thread has acted, so that the cancel
+    // lands at a known track. Every wait is bounded.
     std::mutex mutex;
     std::condition_variable opened;
     bool open = false;
@@ -50,8 +49,8 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
         finished = readDisk(rig.ctx, rig.drive, request);
     });
 
-    // What the window's paint copies: every legend and the bytes of the
-    // sector being read, under the layout of the settings.
+    // What the window's paint copies: every legend and the bytes of the sector being read, under
+    // the layout of the settings.
     const auto paint = [&] {
         [[maybe_unused]] const SlotLegends legends = legendsOf(rig.session->slot(0));
         const int at =
@@ -77,8 +76,8 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
         paint();
     worker.join();
 
-    // Cancelled at the start of track 40: the first 40 tracks went to the
-    // files, named from the request the worker started with.
+    // Cancelled at the start of track 40: the first 40 tracks went to the files, named from the
+    // request the worker started with.
     EXPECT_FALSE(finished);
     EXPECT_EQ(rig.view.status(StatusMain), "Ready. Reading to " + rig.request.path + " cancelled");
     EXPECT_EQ(rig.image(), slice(disk, 0, 400 * kSectorBytes));
