@@ -1,5 +1,4 @@
-// The map and the viewer painted through the double buffer into a memory bitmap and read back by
-// pixels.
+// The map and the viewer painted through the double buffer into a bitmap, read back by pixels.
 #include "tests/windows/WindowRig.h"
 
 #include <gtest/gtest.h>
