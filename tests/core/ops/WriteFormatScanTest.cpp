@@ -218,8 +218,7 @@ TEST(TrackScan, PassesAndAdoptRule) {
         rig.view.answer(c.answer);
         const bool found = !c.numbers.empty();
         const ScanOutcome outcome = rig.scan(2, Rate500, Rate250, c.autoA, c.autoB);
-        EXPECT_EQ(outcome.found, found);
-        EXPECT_EQ(outcome.adopted, c.adopted);
+        EXPECT_EQ(std::tuple(outcome.found, outcome.adopted), std::tuple(found, c.adopted));
         std::vector<int> tried; // 500, 300, 250 Kbps, no pass after the success
         std::vector<std::string> results{"Result"};
         for (int rate = Rate500; rate <= c.rate; ++rate) {
