@@ -3,7 +3,6 @@
 #include "drive/SectorDump.h"
 #include "drive/SectorRead.h"
 #include "drive/SystemMessage.h"
-#include "drive/TrackScan.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "tests/core/ops/OpsRig.h"
@@ -36,6 +35,14 @@ std::string logLines(int track, int sector, int first, int last, int retries, in
                          : "attempt " + std::to_string(a) + ", warning ") +
                  std::to_string(error) + " - " + systemMessageText(std::uint32_t(error)) + "\n";
     return lines;
+}
+
+// The dump of this kind of `content` beside `base` (relative names: the current folder).
+Bytes dumpOf(const std::string& base, const char* kind, int head, int track, int sector,
+             const Bytes& content) {
+    std::string name;
+    EXPECT_TRUE(sectorDumpName(name, base, kind, head, track, sector, crc32Sector(content.data())));
+    return readAll(name);
 }
 
 // Faults on patterned data, then the files byte for byte. The image keeps the last
@@ -100,20 +107,15 @@ TEST(DiskRead, FilesByFault) {
         Bytes image = patterned(kSide, 2);
         rig.insert(image);
         c.fault(rig, image);
-        std::vector<Bytes> bad;
-        for (int k = 0; k < c.crcReads; ++k)
-            bad.push_back(corruptedData(rig.sector(0, 0, 1), k));
         EXPECT_TRUE(rig.read());
         EXPECT_EQ(rig.image(), image);
         EXPECT_EQ(rig.fileText(".map"), c.map);
         EXPECT_EQ(rig.fileText(".log"), c.log);
         for (const char* split : {"\r", " \n", "\n\n"})      // one line per attempt, whatever the
             EXPECT_EQ(c.log.find(split), std::string::npos); // system's message table holds
-        for (const Bytes& content : bad) {
-            std::string dump;
-            ASSERT_TRUE(sectorDumpName(dump, rig.request.basePath, kCrcErrorDump, 0, 0, 1,
-                                       crc32Sector(content.data())));
-            EXPECT_EQ(readAll(dump), content);
+        for (int k = 0; k < c.crcReads; ++k) {               // what the kth bad read returned
+            const Bytes content = corruptedData(rig.sector(0, 0, 1), k);
+            EXPECT_EQ(dumpOf(rig.request.basePath, kCrcErrorDump, 0, 0, 1, content), content);
         }
         // The image, the map, the log only when there is one, the distinct dumps.
         EXPECT_EQ(rig.dir.names().size(),
@@ -195,9 +197,7 @@ TEST(DiskRead, ImageNamesTheDerivedFilesCannotTake) {
         EXPECT_EQ(entry, name);
     const std::string status = rig.view.status(StatusMain);
     EXPECT_LE(utf16Length(status), 259u);
-    const std::string note = " (not written in full: map, log)";
-    ASSERT_GT(status.size(), note.size());
-    EXPECT_EQ(status.substr(status.size() - note.size()), note);
+    EXPECT_TRUE(status.ends_with(" (not written in full: map, log)")) << status;
 }
 
 struct SectorRig : OpsRig {
@@ -212,11 +212,6 @@ struct SectorRig : OpsRig {
         ASSERT_TRUE(state.tryStart()); // the map sets the flag before it asks
         readSector(ctx, drive, track, head, sector);
         EXPECT_FALSE(state.running());
-    }
-    Bytes dump(const char* kind, int track, int sector, const Bytes& data) const {
-        std::string name;
-        EXPECT_TRUE(sectorDumpName(name, "pro", kind, 0, track, sector, crc32Sector(data.data())));
-        return readAll(dir.file(name));
     }
 };
 
@@ -252,9 +247,6 @@ TEST(SectorRead, LegendByAttempts) {
         sector.failError = c.error;
         int polls = 0;
         rig.view.onInterruptPoll = [&] { return ++polls == c.interruptAt; };
-        std::vector<Bytes> bad; // what the CRC-error reads return; three contents in turn
-        for (int k = 0; k < c.crcDumps; ++k)
-            bad.push_back(corruptedData(sector, k));
         const bool readAtLast = c.failures >= 0 && c.error == kErrorCrc;
         const Bytes good = slice(rig.disketteImage, (30 * 10 + 6) * 512, 512);
         rig.read(30, 0, 7);
@@ -275,13 +267,15 @@ TEST(SectorRead, LegendByAttempts) {
         EXPECT_EQ(rig.dir.names().size(), std::size_t(c.crcDumps + readAtLast));
         if (readAtLast) {
             EXPECT_EQ(recordBytes(rig.session->record(0, 30, 6)), good);
-            EXPECT_EQ(rig.dump(kSuccessDump, 30, 7, good), good);
+            EXPECT_EQ(dumpOf("pro", kSuccessDump, 0, 30, 7, good), good);
         }
         if (c.interruptAt) {
             EXPECT_EQ(recordBytes(rig.session->record(0, 30, 6)), Bytes(512, 0));
         }
-        for (const Bytes& content : bad)
-            EXPECT_EQ(rig.dump(kErrorCrcDump, 30, 7, content), content);
+        for (int k = 0; k < c.crcDumps; ++k) { // three contents in turn
+            const Bytes content = corruptedData(sector, k);
+            EXPECT_EQ(dumpOf("pro", kErrorCrcDump, 0, 30, 7, content), content);
+        }
     }
 }
 
@@ -293,9 +287,8 @@ TEST(SectorRead, DumpNamesAndTheSecondHead) {
     rig.session->imageName.clear();
     rig.read(0, 1, 10);
     const Bytes data = slice(image, 19 * 512, 512);
+    EXPECT_EQ(dumpOf("", kSuccessDump, 1, 0, 10, data), data);
     std::string name;
-    ASSERT_TRUE(sectorDumpName(name, "", kSuccessDump, 1, 0, 10, crc32Sector(data.data())));
-    EXPECT_EQ(readAll(rig.dir.file(name)), data);
     ASSERT_TRUE(sectorDumpName(name, "C:\\disks\\pro", kCrcErrorDump, 1, 79, 10, 0xB2AA7578));
     EXPECT_EQ(name, "C:\\disks\\pro_crc_error_Head1_Track79_Sector10_B2AA7578.dat");
     EXPECT_EQ(rig.view.status(StatusTrack), "Cyl: 0");
@@ -327,10 +320,8 @@ TEST(FaultsInOperations, SectorReadAndScan) {
         EXPECT_EQ(rig.session->record(0, 3, sector - 1).legend, Bad) << sector;
         EXPECT_EQ(rig.view.status(StatusResult), sector == 4 ? "Result: 23" : "Result: 1122");
     }
-    MemoryProfile profile;
     rig.view.answer(false);
-    const ScanOutcome outcome =
-        scanTrack(rig.ctx, rig.drive, profile, ScanRequest{0, 3, Rate300, Rate300, false, false});
+    const ScanOutcome outcome = rig.scan(3, Rate300, Rate300);
     ASSERT_TRUE(outcome.found);
     std::vector<int> numbers;
     for (const SectorIdEntry& id : outcome.ids)

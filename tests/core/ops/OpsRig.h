@@ -7,6 +7,7 @@
 #include "drive/DiskRead.h"
 #include "drive/DiskWrite.h"
 #include "drive/Progress.h"
+#include "drive/TrackScan.h"
 #include "drive/VirtualDrive.h"
 #include "model/Paths.h"
 #include "model/Session.h"
@@ -35,6 +36,25 @@ public:
     }
 };
 
+// A profile kept in memory.
+class MemoryProfile : public ProfileStore {
+public:
+    bool exists = false;
+    ProfileValues values;
+    int writes = 0;
+    bool read(ProfileValues& out) override {
+        if (exists)
+            out = values;
+        return exists;
+    }
+    void write(std::uint32_t dataRate, std::uint32_t sectorsCount) override {
+        exists = true;
+        values.dataRate = dataRate;
+        values.sectorsCount = sectorsCount;
+        ++writes;
+    }
+};
+
 struct OpsRig {
     std::unique_ptr<Session> session = std::make_unique<Session>();
     OperationState state;
@@ -44,6 +64,7 @@ struct OpsRig {
     OperationContext ctx{*session, state, view};
     TempDir dir;
     OperationRequest request;
+    MemoryProfile profile; // the scan's
 
     OpsRig() {
         state.driverUnusable = false;
@@ -85,6 +106,10 @@ struct OpsRig {
         return writeDisk(ctx, drive, request);
     }
     bool format() { return formatDisk(ctx, drive); }
+    ScanOutcome scan(int track, int first = Rate500, int last = Rate250, bool a = false,
+                     bool b = false) {
+        return scanTrack(ctx, drive, profile, ScanRequest{0, track, first, last, a, b});
+    }
 
     Bytes image() const { return readAll(request.path); }
     // The text of the file beside the image with this extension (".map", ".log").
@@ -106,25 +131,6 @@ struct OpsRig {
         for (int i = 0; i < session->settings.sectorsPerSide; ++i)
             count += session->slot(head)[static_cast<std::size_t>(i)].legend == code;
         return count;
-    }
-};
-
-// A profile kept in memory.
-class MemoryProfile : public ProfileStore {
-public:
-    bool exists = false;
-    ProfileValues values;
-    int writes = 0;
-    bool read(ProfileValues& out) override {
-        if (exists)
-            out = values;
-        return exists;
-    }
-    void write(std::uint32_t dataRate, std::uint32_t sectorsCount) override {
-        exists = true;
-        values.dataRate = dataRate;
-        values.sectorsCount = sectorsCount;
-        ++writes;
     }
 };
 

@@ -1,13 +1,14 @@
 // Write, format and track scan on the virtual drive: the diskette byte for byte, command
 // blocks, legends, texts, cancellation, round trips; the adopt rule and the profile.
-#include "drive/TrackScan.h"
 #include "model/DiskSettings.h"
 #include "settings/FileProfileStore.h"
 #include "tests/core/ops/OpsRig.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <tuple>
 
 namespace dorvane {
 namespace {
@@ -20,12 +21,12 @@ namespace fs = std::filesystem;
 TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
     struct Case {
         bool format, shortFile;
-        int good, notFound, bad, warning;
+        std::array<int, 4> legends; // Good, NotFound, Bad, Warning
         TaskbarState last;
     };
-    for (const Case c : {Case{false, true, 30, 770, 0, 0, TaskbarState::Paused},
-                         Case{false, false, 0, 0, 790, 10, TaskbarState::Error},
-                         Case{true, false, 0, 0, 790, 10, TaskbarState::Error}}) {
+    for (const Case c : {Case{false, true, {30, 770, 0, 0}, TaskbarState::Paused},
+                         Case{false, false, {0, 0, 790, 10}, TaskbarState::Error},
+                         Case{true, false, {0, 0, 790, 10}, TaskbarState::Error}}) {
         SCOPED_TRACE(c.format * 2 + c.shortFile);
         OpsRig rig;
         rig.insertBlank();
@@ -33,10 +34,9 @@ TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
         rig.disk->writeProtected = !c.shortFile;
         const Bytes file = patterned(c.shortFile ? 3 * 5120 + 2560 : kSide, 32); // 3.5 sides
         EXPECT_TRUE(c.format ? rig.format() : rig.write(file));
-        EXPECT_EQ(rig.legendsOf(0, Good), c.good);
-        EXPECT_EQ(rig.legendsOf(0, NotFound), c.notFound);
-        EXPECT_EQ(rig.legendsOf(0, Bad), c.bad);
-        EXPECT_EQ(rig.legendsOf(0, Warning), c.warning);
+        EXPECT_EQ((std::array{rig.legendsOf(0, Good), rig.legendsOf(0, NotFound),
+                              rig.legendsOf(0, Bad), rig.legendsOf(0, Warning)}),
+                  c.legends);
         EXPECT_EQ(rig.session->record(0, 2, 9).legend, c.shortFile ? Good : Warning);
         EXPECT_EQ(rig.disk->sectorData(2, 0, 10),
                   c.shortFile ? slice(file, 3 * 5120 - 512, 512) : Bytes(512, 0xF6));
@@ -75,11 +75,10 @@ TEST(DiskOperations, CancelInTheChecklist) {
         rig.disk->present = false;
         rig.drive.setDriveInstalled(0, operation != 1);
         rig.view.answer(false);
-        MemoryProfile profile;
         const bool ok = operation == 0   ? rig.read()
                         : operation == 1 ? rig.write(patterned(kSide, 36))
                         : operation == 2 ? rig.format()
-                                         : scanTrack(rig.ctx, rig.drive, profile, {}).found;
+                                         : rig.scan(0).found;
         EXPECT_FALSE(ok);
         const std::string missing = operation == 1 ? "Floppy drive is not found"
                                                    : "Diskette is not inserted in a floppy drive";
@@ -175,8 +174,6 @@ TEST(DiskOperations, RoundTripEveryLayout) {
 }
 
 struct ScanRig : OpsRig {
-    MemoryProfile profile;
-
     // Track `cylinder` of head 0 recorded at `rate` with these sector numbers.
     void recordTrack(int cylinder, int rate, const std::vector<int>& numbers, int size = 2) {
         VirtualTrack& track = disk->track(cylinder, 0);
@@ -188,9 +185,6 @@ struct ScanRig : OpsRig {
             sector.data.assign(std::size_t{128} << size, 0);
             track.sectors.push_back(sector);
         }
-    }
-    ScanOutcome scan(int track, int first, int last, bool a, bool b) {
-        return scanTrack(ctx, drive, profile, ScanRequest{0, track, first, last, a, b});
     }
 };
 
@@ -224,8 +218,7 @@ TEST(TrackScan, PassesAndAdoptRule) {
         rig.view.answer(c.answer);
         const bool found = !c.numbers.empty();
         const ScanOutcome outcome = rig.scan(2, Rate500, Rate250, c.autoA, c.autoB);
-        EXPECT_EQ(outcome.found, found);
-        EXPECT_EQ(outcome.adopted, c.adopted);
+        EXPECT_EQ(std::tuple(outcome.found, outcome.adopted), std::tuple(found, c.adopted));
         std::vector<int> tried; // 500, 300, 250 Kbps, no pass after the success
         std::vector<std::string> results{"Result"};
         for (int rate = Rate500; rate <= c.rate; ++rate) {
@@ -245,8 +238,8 @@ TEST(TrackScan, PassesAndAdoptRule) {
                                            "Data on track successfully decoded!|Update "
                                            "the current settings profile with session "
                                            "discovered params?"));
-        EXPECT_EQ(rig.settings().dataRate, c.expectRate);
-        EXPECT_EQ(rig.settings().sectorsPerTrack, c.expectSpt);
+        EXPECT_EQ((std::tuple<int, int>(rig.settings().dataRate, rig.settings().sectorsPerTrack)),
+                  std::tuple(c.expectRate, c.expectSpt));
         EXPECT_EQ(rig.profile.writes, outcome.adopted ? 1 : 0);
         using Saved = std::optional<std::uint32_t>;
         EXPECT_EQ(rig.profile.values.dataRate, c.adopted ? Saved(c.expectRate) : Saved());
@@ -298,9 +291,9 @@ TEST(Profile, AcceptRules) {
         store.values.sectorsCount = c.sectors;
         DiskSettings settings;
         loadProfile(store, settings);
-        EXPECT_EQ(settings.dataRate, c.expectRate);
-        EXPECT_EQ(settings.sectorsPerTrack, c.expectSpt);
-        EXPECT_EQ(store.writes, c.writes);
+        EXPECT_EQ(
+            (std::tuple<int, int, int>(settings.dataRate, settings.sectorsPerTrack, store.writes)),
+            std::tuple(c.expectRate, c.expectSpt, c.writes));
         EXPECT_EQ(store.values.dataRate, c.exists ? c.rate : 1u);
         EXPECT_EQ(store.values.sectorsCount, c.exists ? c.sectors : 2u);
     }
