@@ -88,8 +88,7 @@ TEST(Paths, BaseOfAPath) {
 TEST(Text, FitsTheBuffer) {
     const std::string longPath(400, 'x');
     const std::string shown = formatText("Reading the whole media to: %s", longPath.c_str());
-    EXPECT_EQ(shown.size(), 259u);
-    EXPECT_EQ(shown.rfind("Reading the whole media to: xxx", 0), 0u);
+    EXPECT_EQ(shown, "Reading the whole media to: " + std::string(231, 'x'));
 
     // Cut on a character boundary: 'ж' is two bytes of UTF-8 but one UTF-16 unit.
     std::string cyrillic;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -131,9 +132,8 @@ TEST(ImageFiles, FailuresLeaveFilesAlone) {
     // A missing image: the head's slot is emptied, no final text.
     const OperationRequest missing = f.request("none.dsk", kOpenButton);
     loadImage(f.ctx, missing);
-    EXPECT_EQ(f.legend(0, 0, 0), Empty);
-    EXPECT_EQ(f.view.status(StatusMain), "Loading from file: " + missing.path);
-    EXPECT_FALSE(f.state.running());
+    EXPECT_EQ(std::tuple(f.legend(0, 0, 0), f.view.status(StatusMain), f.state.running()),
+              std::tuple(int(Empty), "Loading from file: " + missing.path, false));
 
     ASSERT_TRUE(f.state.tryStart()); // busy: nothing happens at all
     f.save("busy.dsk");
@@ -177,9 +177,8 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
             f.state.requestCancel();
     };
     const OperationRequest load = f.load("full.dsk", test::patterned(409600));
-    EXPECT_EQ(f.view.status(StatusMain), "Ready. Loading from " + load.path + " cancelled");
-    EXPECT_EQ(f.legend(0, 0, 0), Empty);
-    EXPECT_TRUE(f.view.enableCalls().back());
+    EXPECT_EQ(std::tuple(f.view.status(StatusMain), f.legend(0, 0, 0), f.view.enableCalls().back()),
+              std::tuple("Ready. Loading from " + load.path + " cancelled", int(Empty), true));
 }
 
 // Output track t of head h is input track 2t + h, zeros past the input's end:
@@ -214,9 +213,9 @@ TEST(ImageFiles, SplitAndDroppedFiles) {
     EXPECT_FALSE(chooseDroppedImage(*session, {dir.path(), dir.file("gone.dsk")}, kOpenButton));
     EXPECT_TRUE(chooseDroppedImage(*session, {dir.path(), dir.file("ss.dsk"), dir.file("ds.dsk")},
                                    kOpenButton));
-    EXPECT_EQ(session->fileRequest.path, dir.file("ss.dsk"));
-    EXPECT_EQ(session->fileRequest.caption, "Open...");
-    EXPECT_EQ(session->currentImageBase, dir.file("ss"));
+    EXPECT_EQ(std::tuple(session->fileRequest.path, session->fileRequest.caption,
+                         session->currentImageBase),
+              std::tuple(dir.file("ss.dsk"), "Open...", dir.file("ss")));
 }
 
 // Each output block is the input's block at its known place, the input padded
@@ -277,16 +276,15 @@ TEST(LbnConversion, FailuresNeverDestroyTheInput) {
     const Bytes original = test::patterned(409600, 4);
     test::writeAll(dir.file("same.dsk"), original);
     const ConversionResult same = convertLbnToSectorOrder(dir.file("same.dsk"), dir.file("same"));
-    EXPECT_FALSE(same.success);
-    EXPECT_NE(same.text.find("input file"), std::string::npos);
+    EXPECT_TRUE(!same.success && same.text.find("input file") != std::string::npos) << same.text;
     EXPECT_EQ(test::readAll(dir.file("same.dsk")), original);
 
     // The output cannot be created (it is a folder).
     test::writeAll(dir.file("f.img"), original);
     std::filesystem::create_directory(pathFromUtf8(dir.file("f.dsk")));
     const ConversionResult folder = convertLbnToSectorOrder(dir.file("f.img"), dir.file("f"));
-    EXPECT_FALSE(folder.success);
-    EXPECT_EQ(folder.text.rfind("Create output file\n", 0), 0u);
+    EXPECT_TRUE(!folder.success && folder.text.rfind("Create output file\n", 0) == 0)
+        << folder.text;
 }
 
 } // namespace

@@ -25,16 +25,6 @@ RereadResult reread(OpsRig& rig, std::function<bool()> writeAllowed = {}) {
                       RereadOptions{ReadPace::TrackAtOnce, std::move(writeAllowed)});
 }
 
-// Re-reads until the map is all good, at most `passes` times; the passes made.
-int rereadUntilGood(OpsRig& rig, int passes) {
-    int made = 0;
-    while (made < passes && rig.fileText(".map") != std::string(800, '3')) {
-        EXPECT_TRUE(reread(rig).finished);
-        ++made;
-    }
-    return made;
-}
-
 // After a read cancelled at sector 400, a re-read stopped at its n-th file write
 // (a full disk) or its n-th sector (Cancel), or not stopped (n = 0): every
 // sector marked good or warning holds the diskette's data, what was good stays
@@ -77,13 +67,15 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
                     ASSERT_EQ(map[i], '3') << i;
                 }
             }
-            // Unstopped, 31 failures take three passes, the fourth reads after
-            // a retry, the fifth at once.
-            const int passes = rereadUntilGood(rig, 6);
+            // Re-read until the map is all good. Unstopped, 31 failures take three passes, the
+            // fourth reads after a retry, the fifth at once.
+            int passes = 0;
+            for (; passes < 6 && rig.fileText(".map") != std::string(800, '3'); ++passes)
+                EXPECT_TRUE(reread(rig).finished);
             EXPECT_TRUE(n == 0 ? passes == 4 : passes <= 5) << passes;
             EXPECT_EQ(rig.image(), data);
-            EXPECT_EQ(rig.fileText(".log").compare(0, log0.size(), log0), 0);
-            EXPECT_GT(rig.fileText(".log").size(), log0.size());
+            const std::string log = rig.fileText(".log");
+            EXPECT_TRUE(log.size() > log0.size() && log.compare(0, log0.size(), log0) == 0) << log;
             EXPECT_EQ(rig.dir.names().size(), 3u + 2 * 3); // image, map, log; 3 dumps per CRC
             EXPECT_EQ(rig.legendsOf(0, Good), 800);
         }
@@ -210,9 +202,9 @@ TEST(Verify, CatchesASectorTheDisketteDoesNotKeep) {
     rig.request.button = kWriteButton;
     WriteVerify verify;
     EXPECT_TRUE(writeDisk(rig.ctx, rig.drive, rig.request, &verify));
-    EXPECT_EQ(verify.mismatches.size(), 1u);
-    EXPECT_EQ(rig.session->record(0, 5, 2).legend, Bad);
-    EXPECT_EQ(rig.legendsOf(0, Good), 799);
+    EXPECT_EQ(std::tuple(verify.mismatches.size(), int(rig.session->record(0, 5, 2).legend),
+                         rig.legendsOf(0, Good)),
+              std::tuple(1u, int(Bad), 799));
 }
 
 // A two-sided diskette of 9 sectors at 250 kbit/s and an unformatted one;
@@ -231,12 +223,11 @@ TEST(Detect, SaysWhatTheDisketteIs) {
             *rig.disk = VirtualDiskette::fromRaw(patterned(2 * 80 * 9 * 512), 80, 9, 2, Rate250);
         MemoryProfile profile;
         const DetectedFormat format = detectFormat(rig.ctx, rig.drive);
-        EXPECT_EQ(format.description, text);
-        EXPECT_EQ(rig.view.status(StatusMain), text);
-        EXPECT_EQ(format.options, options);
-        EXPECT_EQ(adoptDetected(format, rig.settings(), profile), found);
-        EXPECT_EQ(rig.settings().sectorsPerTrack, found ? 9 : 10);
-        EXPECT_EQ(profile.writes, found ? 1 : 0);
+        EXPECT_EQ(std::tuple(format.description, rig.view.status(StatusMain), format.options),
+                  std::tuple(text, text, options));
+        const bool adopted = adoptDetected(format, rig.settings(), profile);
+        EXPECT_EQ(std::tuple(adopted, rig.settings().sectorsPerTrack, profile.writes),
+                  std::tuple(found, found ? 9 : 10, found ? 1 : 0));
     }
 }
 
