@@ -150,9 +150,7 @@ int runRead(const std::vector<std::string>& args) {
     if (const int status = prepare(readCommand, args, 1, run))
         return status;
     Session& session = *run.session;
-    OperationRequest& request = fileRequest(run, kReadButton, "Read disk...");
-    session.currentImageBase = request.basePath;
-    session.imageName = imageNameOf(request.path);
+    OperationRequest& request = readRequest(run);
 
     // An image named like its own map or log is written as the image only.
     const auto besideImage = [&](const char* extension) {

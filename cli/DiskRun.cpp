@@ -115,6 +115,13 @@ OperationRequest& fileRequest(DiskRun& run, int button, const char* caption) {
     return request;
 }
 
+OperationRequest& readRequest(DiskRun& run) {
+    OperationRequest& request = fileRequest(run, kReadButton, "Read disk...");
+    run.session->currentImageBase = request.basePath;
+    run.session->imageName = imageNameOf(request.path);
+    return request;
+}
+
 int sectorsStatus(bool allGood) {
     return allGood ? ExitOk : ExitIncomplete;
 }

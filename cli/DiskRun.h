@@ -57,6 +57,10 @@ bool unusable(const std::string& path, FileMode mode, const char* what);
 // names say where the files are.
 OperationRequest& fileRequest(DiskRun& run, int button, const char* caption);
 
+// The read's request for the image named on the command line; the session's
+// image base and name follow it, as "Read disk..." sets them in the window.
+OperationRequest& readRequest(DiskRun& run);
+
 // The exit status of a run that reached its end: 0 when every sector is good.
 int sectorsStatus(bool allGood);
 

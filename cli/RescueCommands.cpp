@@ -74,9 +74,7 @@ int runReread(const std::vector<std::string>& args) {
     if (const int status = prepare(rereadCommand, args, 1, run))
         return status;
     Session& session = *run.session;
-    OperationRequest& request = fileRequest(run, kReadButton, "Read disk...");
-    session.currentImageBase = request.basePath;
-    session.imageName = imageNameOf(request.path);
+    OperationRequest& request = readRequest(run);
     const std::string mapPath = request.basePath + ".map";
     const std::string logPath = request.basePath + ".log";
 
