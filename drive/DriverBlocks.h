@@ -20,9 +20,24 @@ constexpr std::uint32_t CTL_ID_SCAN = 0x0022E400;
 // The controller's READ ID: in flags and head (an IdScanRequest), out the
 // seven result bytes of the ID passing the head (a ReadIdResult).
 constexpr std::uint32_t CTL_READ_ID = 0x0022E028;
+// The seven result bytes (ST0 ST1 ST2 C H R N) of the last controller command
+// the driver issued: after a failed read or write, where and why it stopped.
+constexpr std::uint32_t CTL_GET_RESULT = 0x0022E404;
+// Microseconds per revolution, measured anew at every call (driver 1.0.1.10).
+constexpr std::uint32_t CTL_GET_TRACK_TIME = 0x0022E460;
+// A scan with the time from the index of each ID (a TimedScanHeader, entries).
+constexpr std::uint32_t CTL_TIMED_SCAN = 0x0022E454;
+// ST3 of a head: write protection, track 0, two sides.
+constexpr std::uint32_t CTL_DRIVE_STATUS = 0x0022E010;
+constexpr std::uint32_t CTL_DISK_CHECK = 0x0022E420;
+constexpr std::uint32_t CTL_MOTOR_TIMEOUT = 0x0022E40C;
+constexpr std::uint32_t CTL_HEAD_SETTLE_TIME = 0x0022E42C;
 
 // The version a compatible driver reports in its high 16 bits.
 constexpr std::uint32_t kDriverMajorVersion = 0x0100;
+// The first driver (1.0.1.10) that knows CTL_MEDIA_PRESENT and CTL_GET_TRACK_TIME;
+// an older one answers them with an error whether or not a diskette is in.
+constexpr std::uint32_t kDriverMinimumVersion = 0x0100010A;
 
 constexpr std::uint8_t kFlagMfm = 0x40;
 constexpr std::uint8_t kSizeCode512 = 2;
@@ -37,10 +52,15 @@ constexpr std::uint32_t kErrorNotReady = 21;
 constexpr std::uint32_t kErrorCrc = 23;
 constexpr std::uint32_t kErrorSeek = 25;
 constexpr std::uint32_t kErrorSectorNotFound = 27;
+constexpr std::uint32_t kErrorGeneralFailure = 31;
+constexpr std::uint32_t kErrorInvalidParameter = 87;
 constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+constexpr std::uint32_t kErrorNoMedia = 1112; // the driver's answer for an empty drive
 constexpr std::uint32_t kErrorIoDevice = 1117;
 constexpr std::uint32_t kErrorIdMarkNotFound = 1122;
 constexpr std::uint32_t kErrorWrongCylinder = 1123;
+constexpr std::uint32_t kErrorControllerUnknown = 1124;
+constexpr std::uint32_t kErrorControllerRegisters = 1125;
 
 #pragma pack(push, 1)
 
@@ -101,6 +121,45 @@ struct ReadIdResult {
     SectorIdEntry id; // C H R N
 };
 static_assert(sizeof(ReadIdResult) == 7);
+
+// The controller's result phase as CTL_GET_RESULT returns it. After a failed
+// multi-sector read R is the sector the controller stopped at.
+struct ControllerResult {
+    std::uint8_t st0, st1, st2;
+    SectorIdEntry id; // C H R N
+};
+static_assert(sizeof(ControllerResult) == 7);
+
+// Status register bits of the result phase.
+constexpr std::uint8_t kSt0AbnormalMask = 0xC0; // interrupt code: 00 normal
+constexpr std::uint8_t kSt1EndOfCylinder = 0x80;
+constexpr std::uint8_t kSt1DataError = 0x20; // CRC in an ID or data field
+constexpr std::uint8_t kSt1Overrun = 0x10;
+constexpr std::uint8_t kSt1NoData = 0x04;
+constexpr std::uint8_t kSt1NotWritable = 0x02;
+constexpr std::uint8_t kSt1MissingAddressMark = 0x01;
+constexpr std::uint8_t kSt2ControlMark = 0x40; // a deleted data mark was met
+constexpr std::uint8_t kSt2DataFieldError = 0x20;
+constexpr std::uint8_t kSt2WrongCylinder = 0x10;
+constexpr std::uint8_t kSt2BadCylinder = 0x02;
+constexpr std::uint8_t kSt2MissingDataMark = 0x01;
+constexpr std::uint8_t kSt3WriteProtected = 0x40;
+constexpr std::uint8_t kSt3TrackZero = 0x10;
+constexpr std::uint8_t kSt3TwoSided = 0x08;
+
+// What CTL_TIMED_SCAN returns before its entries.
+struct TimedScanHeader {
+    std::uint8_t count;
+    std::uint8_t firstSeen;       // index in the list of the first ID seen
+    std::uint32_t revolutionMicros;
+};
+static_assert(sizeof(TimedScanHeader) == 6);
+
+struct TimedScanEntry {
+    std::uint32_t micros; // from the index to the end of the ID field
+    SectorIdEntry id;
+};
+static_assert(sizeof(TimedScanEntry) == 8);
 
 struct SpecifyBlock {
     std::uint8_t stepRateHeadUnload; // 0x0F: step rate 0, head unload 15

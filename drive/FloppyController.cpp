@@ -4,15 +4,18 @@
 
 namespace dorvane {
 
+namespace {
+std::uint32_t littleEndian32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+} // namespace
+
 bool FloppyController::driverVersion(std::uint32_t& version) {
     std::uint8_t bytes[4] = {};
     std::size_t returned = 0;
     const bool ok = device_.control(CTL_DRIVER_VERSION, nullptr, 0, bytes, sizeof bytes, &returned);
-    version = ok ? static_cast<std::uint32_t>(bytes[0]) |
-                       static_cast<std::uint32_t>(bytes[1]) << 8 |
-                       static_cast<std::uint32_t>(bytes[2]) << 16 |
-                       static_cast<std::uint32_t>(bytes[3]) << 24
-                 : 0;
+    version = ok ? littleEndian32(bytes) : 0;
     return ok;
 }
 
@@ -89,6 +92,29 @@ bool FloppyController::formatTrack(const FormatTrackBlock& block,
 bool FloppyController::idScan(const IdScanRequest& request, std::uint8_t* result,
                               std::size_t size) {
     return device_.control(CTL_ID_SCAN, &request, sizeof request, result, size);
+}
+
+bool FloppyController::result(ControllerResult& result) {
+    result = ControllerResult{};
+    return device_.control(CTL_GET_RESULT, nullptr, 0, &result, sizeof result);
+}
+
+bool FloppyController::trackTime(std::uint32_t& micros) {
+    std::uint8_t bytes[4] = {};
+    const bool ok = device_.control(CTL_GET_TRACK_TIME, nullptr, 0, bytes, sizeof bytes);
+    micros = ok ? littleEndian32(bytes) : 0;
+    return ok;
+}
+
+bool FloppyController::timedScan(const IdScanRequest& request, std::uint8_t* result,
+                                 std::size_t size) {
+    return device_.control(CTL_TIMED_SCAN, &request, sizeof request, result, size);
+}
+
+bool FloppyController::driveStatus(int head, std::uint8_t& st3) {
+    const std::uint8_t in = static_cast<std::uint8_t>(head);
+    st3 = 0;
+    return device_.control(CTL_DRIVE_STATUS, &in, 1, &st3, 1);
 }
 
 SeekBlock seekBlockFor(int track, int head, bool doubleStep) {

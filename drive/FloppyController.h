@@ -26,9 +26,9 @@ public:
     bool seekCylinder(std::uint8_t cylinder); // the cylinder byte alone
     bool seekTrack32(std::uint32_t track);    // 32-bit little-endian: cylinder, head 0
     bool readData(const SectorCommandBlock& block, std::uint8_t* buffer, std::size_t size);
-    // A read of several sectors (R to the end-of-track sector, as far as the
-    // buffer goes): `returned` gets the bytes the driver says it transferred,
-    // also when the read stopped at a failing sector.
+    // A read of several sectors, R up to but not including the end-of-track
+    // field (the driver transfers eot - R sectors): `returned` gets the bytes
+    // the driver says it transferred, always 0 when the call fails.
     bool readSectors(const SectorCommandBlock& block, std::uint8_t* buffer, std::size_t size,
                      std::size_t& returned);
     // The ID passing the head now on `head` (flags 0x40: MFM).
@@ -37,6 +37,17 @@ public:
     bool formatTrack(const FormatTrackBlock& block, const std::vector<SectorIdEntry>& ids);
     // `result` must hold 1 + 4 x n bytes for n IDs; the count is its first byte.
     bool idScan(const IdScanRequest& request, std::uint8_t* result, std::size_t size);
+
+    // The result phase of the last controller command the driver issued; ask
+    // at once after the failing call, before anything else reaches the drive.
+    bool result(ControllerResult& result);
+    // Microseconds per revolution of the diskette in the drive (1.0.1.10 on).
+    bool trackTime(std::uint32_t& micros);
+    // Each ID of the track with its time from the index; `result` must hold a
+    // TimedScanHeader and room for TimedScanEntry x n.
+    bool timedScan(const IdScanRequest& request, std::uint8_t* result, std::size_t size);
+    // ST3 of `head`: write protection, track 0.
+    bool driveStatus(int head, std::uint8_t& st3);
 
     std::uint32_t lastError() const { return device_.lastError(); }
     FloppyDevice& device() { return device_; }

@@ -22,7 +22,6 @@ namespace dorvane {
 
 // System error codes only the virtual drive produces.
 constexpr std::uint32_t kErrorInvalidHandle = 6;
-constexpr std::uint32_t kErrorInvalidParameter = 87;
 
 // The version the virtual control device reports.
 constexpr std::uint32_t kVirtualDriverVersion = 0x0100010B;
