@@ -265,7 +265,8 @@ void addEntry(Walk& walk, const std::vector<std::uint8_t>& data, std::size_t at,
 
 void walkDirectory(Walk& walk, int number, int sequence, const std::string& label, int depth) {
     if (!walk.directoriesSeen.insert(number).second) {
-        walk.problem("directory [" + label + "] is listed twice");
+        walk.problem(formatText("directory [%s] is file %d, read already: not followed",
+                                label.c_str(), number));
         return;
     }
     Header header;

@@ -98,6 +98,34 @@ TEST(Cpm86, ListsAndExtractsAsCpmtools) {
     EXPECT_EQ(findFile(catalog, "3:NOTES.DOC")->path, "user3/NOTES.DOC");
 }
 
+// Structures pointing back at themselves or off the volume are reported,
+// and what they would lead to is left out.
+TEST(CorruptVolumes, AreReportedNotFollowed) {
+    Bytes rt11 = test::readAll(kData + "rt11/rt11.img");
+    rt11[6 * 512 + 2] = 1; // segment 1's next link: itself
+    const Catalog looped = rt11FileSystem().read(Volume::fromBlocks(rt11));
+    ASSERT_EQ(looped.problems.size(), 1u);
+    EXPECT_EQ(looped.problems[0], "directory segment link 1 is out of range or loops");
+
+    Bytes dos =
+        Volume::fromSectors(test::readAll(kData + "msdos.dsk"), BlockOrder::Rainbow).blocks();
+    const int readme = 2; // README.TXT's first cluster: the FAT entry at byte 3 points back to it
+    dos[20 * 512 + 3] = static_cast<std::uint8_t>(readme);
+    dos[20 * 512 + 4] &= 0xF0;
+    const Catalog chained = rainbowDosFileSystem().read(Volume::fromBlocks(dos));
+    EXPECT_EQ(findFile(chained, "README.TXT"), nullptr);
+    EXPECT_NE(std::find(chained.problems.begin(), chained.problems.end(),
+                        "README.TXT: its cluster chain is corrupt"),
+              chained.problems.end());
+
+    Bytes cpm =
+        Volume::fromSectors(test::readAll(kData + "cpm86.dsk"), BlockOrder::Rainbow).blocks();
+    cpm[20 * 512 + 16] = 250; // past the last block, 194
+    const Catalog offVolume = cpm86FileSystem().read(Volume::fromBlocks(cpm));
+    ASSERT_EQ(offVolume.problems.size(), 1u);
+    EXPECT_EQ(offVolume.problems[0], "directory entry 0 is corrupt");
+}
+
 struct Fixture {
     std::string file;
     BlockOrder order; // the order the file is in
