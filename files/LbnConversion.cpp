@@ -2,7 +2,6 @@
 
 #include "files/File.h"
 #include "model/Image.h"
-#include "model/Interleave.h"
 #include "model/Text.h"
 
 #include <algorithm>
@@ -41,7 +40,7 @@ ConversionResult badProcessing(std::string text) {
 
 // Direction of a run: true reads LBN order and writes sector order (208).
 ConversionResult convertRx50(const std::string& path, const std::string& basePath,
-                             bool toSectorOrder) {
+                             bool toSectorOrder, BlockOrder order) {
     // No "no buffering": it needs sector-aligned buffers and offsets, which
     // gain nothing here. Write-through keeps the promise that the converted
     // image is on the disk when the success message shows.
@@ -82,7 +81,8 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
     // wait for the disk.
     std::vector<std::uint8_t> out(kImageBytes);
     for (int lbn = 0; lbn < kBlocks; ++lbn) {
-        const auto sectorBlock = static_cast<std::size_t>(lbnToSectorIndex(lbn)) * kSectorBytes;
+        const auto sectorBlock =
+            static_cast<std::size_t>(blockToSectorIndex(order, lbn)) * kSectorBytes;
         const auto lbnBlock = static_cast<std::size_t>(lbn) * kSectorBytes;
         const std::size_t from = toSectorOrder ? lbnBlock : sectorBlock;
         const std::size_t to = toSectorOrder ? sectorBlock : lbnBlock;
@@ -102,12 +102,14 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
 
 } // namespace
 
-ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath) {
-    return convertRx50(path, basePath, true);
+ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath,
+                                         BlockOrder order) {
+    return convertRx50(path, basePath, true, order);
 }
 
-ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath) {
-    return convertRx50(path, basePath, false);
+ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath,
+                                         BlockOrder order) {
+    return convertRx50(path, basePath, false, order);
 }
 
 } // namespace dorvane
