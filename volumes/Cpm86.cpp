@@ -98,7 +98,7 @@ VolumeFile fileOf(const FileKey& key, std::vector<Extent>& extents) {
     const auto& [user, name] = key;
     VolumeFile file;
     file.name = user == 0 ? name : std::to_string(user) + ":" + name;
-    file.path = user == 0 ? name : "user" + std::to_string(user) + "/" + name;
+    file.path = (user == 0 ? "" : "user" + std::to_string(user) + "/") + fields::safeName(name);
     file.exactBytes = true;
     const Extent& last = extents.back();
     file.bytes = (static_cast<std::uint64_t>(last.number) * kRecordsPerExtent +

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstring>
 
 namespace dorvane::fields {
 
@@ -44,6 +45,16 @@ std::string text(const Volume& volume, int block, long offset, int length) {
         out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
     }
     return trimmed(out);
+}
+
+std::string safeName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..")
+        return "_";
+    std::string safe = name;
+    for (char& c : safe)
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("<>:\"/\\|?*", c) != nullptr)
+            c = '_';
+    return safe;
 }
 
 std::string dateText(int day, int month, int year) {

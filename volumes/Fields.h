@@ -19,6 +19,11 @@ std::string trimmed(const std::string& text);
 // removed; bytes outside printable ASCII read as '?'.
 std::string text(const Volume& volume, int block, long offset, int length);
 
+// A name as one component of a host path: characters no file system of the
+// host takes ('/', '\\', ':', '*', ...) and control characters become '_',
+// and "." or ".." becomes "_".
+std::string safeName(const std::string& name);
+
 // "07-Dec-2026"; empty when the day or month is out of range.
 std::string dateText(int day, int month, int year);
 // 1..12 for "JAN".."DEC" (either case), else 0.

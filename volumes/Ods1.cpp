@@ -249,11 +249,12 @@ void addEntry(Walk& walk, const std::vector<std::uint8_t>& data, std::size_t at,
     const std::string leaf = nameOf(volume, header.block, header.ident) +
                              formatText(";%o", static_cast<unsigned>(version) & 0xFFFFu);
     file.name = "[" + label + "]" + leaf;
-    std::string folder = label;
-    for (char& c : folder)
-        if (c == '.')
-            c = '/';
-    file.path = folder + "/" + leaf;
+    std::string folder;
+    for (std::size_t start = 0, dot = 0; dot != std::string::npos; start = dot + 1) {
+        dot = label.find('.', start);
+        folder += fields::safeName(label.substr(start, dot - start)) + "/";
+    }
+    file.path = folder + fields::safeName(leaf);
     file.date = identDate(volume, header.block, header.ident + 25);
     if (!fileBlocks(walk, number, header, file.blocks)) {
         walk.problem(file.name + ": its retrieval pointers are corrupt");

@@ -115,7 +115,7 @@ void addEntry(Walk& walk, int block, long at, const std::string& folder, int dep
             walk.catalog.label = fields::text(volume, block, at, 11);
         return;
     }
-    const std::string path = folder.empty() ? name : folder + "/" + name;
+    const std::string path = (folder.empty() ? "" : folder + "/") + fields::safeName(name);
     std::vector<int> blocks;
     if (!chain(volume, volume.word(block, at + 26), blocks)) {
         walk.problem(path + ": its cluster chain is corrupt");

@@ -80,7 +80,7 @@ bool oneKind(std::uint16_t status) {
 void addFile(Walk& walk, int block, long entry, int length) {
     VolumeFile file;
     file.name = fileName(walk.volume, block, entry);
-    file.path = file.name;
+    file.path = fields::safeName(file.name);
     file.bytes = static_cast<std::uint64_t>(length) * kVolumeBlockBytes;
     file.date = dateOf(walk.volume.word(block, entry + 12));
     for (int i = 0; i < length; ++i)
