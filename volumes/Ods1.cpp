@@ -7,6 +7,7 @@
 #include "model/Text.h"
 #include "volumes/Fields.h"
 
+#include <algorithm>
 #include <set>
 
 namespace dorvane {
@@ -78,6 +79,7 @@ struct Walk {
     Catalog catalog;
     std::vector<int> indexBlocks; // INDEXF.SYS by VBN - 1
     std::set<int> directoriesSeen;
+    std::set<int> listed; // file numbers met in the directories
     int directories = 0;
 
     void problem(const std::string& text) { catalog.problems.push_back(text); }
@@ -214,6 +216,17 @@ std::string directoryLabel(const std::string& parent, const std::string& name) {
 
 void walkDirectory(Walk& walk, int number, int sequence, const std::string& label, int depth);
 
+// Blocks held by something that is no listed file, one area per run.
+void addAreas(Walk& walk, const std::string& name, const std::vector<int>& blocks) {
+    std::vector<VolumeArea>& areas = walk.catalog.areas;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        if (i > 0 && areas.back().first + areas.back().count == blocks[i])
+            ++areas.back().count;
+        else
+            areas.push_back({name, blocks[i], 1});
+    }
+}
+
 std::uint16_t wordAt(const std::vector<std::uint8_t>& data, std::size_t at) {
     return static_cast<std::uint16_t>(data[at] | data[at + 1] << 8);
 }
@@ -261,6 +274,7 @@ void addEntry(Walk& walk, const std::vector<std::uint8_t>& data, std::size_t at,
         return;
     }
     setLength(volume, header, file);
+    walk.listed.insert(number);
     walk.catalog.files.push_back(std::move(file));
 }
 
@@ -279,6 +293,7 @@ void walkDirectory(Walk& walk, int number, int sequence, const std::string& labe
         return;
     }
     ++walk.directories;
+    addAreas(walk, "directory [" + label + "]", directory.blocks);
     setLength(walk.volume, header, directory);
     std::vector<std::uint8_t> data;
     for (const int block : directory.blocks)
@@ -288,8 +303,29 @@ void walkDirectory(Walk& walk, int number, int sequence, const std::string& labe
         addEntry(walk, data, at, label, depth);
 }
 
+bool inUse(const Walk& walk, int number) {
+    const int bit = number - 1;
+    const int block = static_cast<int>(walk.home.bitmap) + bit / 4096;
+    return (walk.volume.byte(block, bit % 4096 / 8) >> (bit % 8) & 1) != 0;
+}
+
+// The files in use that no directory lists still hold their blocks: each
+// primary header marked in the index bitmap and not met in a directory.
+void addUnlisted(Walk& walk) {
+    const int last = std::min(walk.home.maxFiles, 4096 * walk.home.bitmapBlocks);
+    for (int number = 1; number <= last; ++number) {
+        if (!inUse(walk, number) || walk.listed.count(number) || walk.directoriesSeen.count(number))
+            continue;
+        Header header;
+        std::vector<int> blocks;
+        if (readHeader(walk, number, header) && walk.volume.byte(header.block, header.map) == 0 &&
+            fileBlocks(walk, number, header, blocks))
+            addAreas(walk, formatText("file %d, in no directory", number), blocks);
+    }
+}
+
 Walk walkVolume(const Volume& volume, bool& found) {
-    Walk walk{volume, {}, {}, {}, {}, 0};
+    Walk walk{volume, {}, {}, {}, {}, {}, 0};
     walk.catalog.system = "Files-11 ODS-1";
     found = findHome(volume, walk.home);
     if (!found) {
@@ -304,6 +340,7 @@ Walk walkVolume(const Volume& volume, bool& found) {
         return walk;
     }
     walkDirectory(walk, kMasterDirectory, kMasterDirectory, "0,0", 0);
+    addUnlisted(walk);
     return walk;
 }
 

@@ -184,6 +184,10 @@ Ods1Builder rsxVolume() {
     b.header({10, 10, "BIG", "DAT", 3, {{100, 2}}, 6, 0, 3, 0, 1});
     b.header({11, 11, "DEEP", "TXT", 1, {{70, 1}}, 1, 200, 2, 0, 0, "15MAR85"});
     b.header({17, 17, "HELLO", "TXT", 1, {{50, 2}}, 2, 100});
+    b.header({5, 5, "LOST", "DAT", 1, {{80, 2}}, 3, 0}); // in no directory
+    for (const int number : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 17})
+        b.image()[static_cast<std::size_t>(Ods1Builder::kBitmap * 512 + (number - 1) / 8)] |=
+            static_cast<std::uint8_t>(1 << ((number - 1) % 8));
     b.directory(21, {{1, 1, "INDEXF", "SYS", 1},
                      {2, 2, "BITMAP", "SYS", 1},
                      {3, 3, "BADBLK", "SYS", 1},
@@ -236,6 +240,10 @@ TEST(Ods1, ListsABuiltVolume) {
     ASSERT_NE(index, nullptr);
     EXPECT_EQ(index->blocks.size(), 21u);
     EXPECT_EQ(findFile(catalog, "[0,0]BADBLK.SYS;1")->bytes, 0u);
+
+    EXPECT_EQ(whatHolds(catalog, 81), "the file 5, in no directory");
+    EXPECT_EQ(whatHolds(catalog, 22), "the directory [1,2]");
+    EXPECT_EQ(whatHolds(catalog, 100), "block 3 of [1,2]BIG.DAT;3");
 
     ASSERT_EQ(catalog.problems.size(), 2u);
     EXPECT_NE(catalog.problems[0].find("OLD.TXT: file header 12 is missing or stale"),
