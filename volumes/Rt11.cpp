@@ -134,6 +134,8 @@ void walkSegments(Walk& walk) {
     int total = 0, highest = 0;
     if (!checkHeader(walk, total, highest))
         return;
+    // The first file starts past the directory at least.
+    walk.start = walk.firstSegment + kSegmentBlocks * total;
     std::bitset<kMaxSegments + 1> seen;
     for (int number = 1; number != 0;) {
         if (number > total || number > highest || seen[static_cast<std::size_t>(number)]) {
@@ -163,8 +165,6 @@ Walk walkVolume(const Volume& volume) {
     walk.catalog.areas.push_back({"boot block", 0, 1});
     walk.catalog.areas.push_back({"home block", kHomeBlock, 1});
     walk.catalog.areas.push_back({"reserved blocks", 2, 4});
-    // The first file starts past the directory at least.
-    walk.start = walk.firstSegment;
     walkSegments(walk);
     return walk;
 }
@@ -183,11 +183,12 @@ public:
         result.score = (signature ? 40 : 0) + (directory ? 20 : 0) + (clean ? 40 : 0);
         if (!directory)
             result.score = signature ? 20 : 0;
-        result.evidence = formatText(
-            "%s; directory at block %d: %d segments, %d entries, %zu files%s",
-            signature ? "home block system ID DECRT11A" : "no RT-11 system ID in the home block",
-            walk.firstSegment, walk.segments, walk.entries, walk.catalog.files.size(),
-            clean ? "" : ", corrupt");
+        result.evidence =
+            formatText("%s; directory at block %d: %d segments, %d entries, %zu files%s",
+                       signature ? "RT-11 system ID in the home block"
+                                 : "no RT-11 system ID in the home block",
+                       walk.firstSegment, walk.segments, walk.entries, walk.catalog.files.size(),
+                       clean ? "" : ", corrupt");
         return result;
     }
 
