@@ -154,9 +154,10 @@ public:
             result.score = walk.invalid == 0 ? 20 : 0;
         else
             result.score = clean ? 90 : std::max(0, 60 - 10 * walk.invalid);
-        result.evidence = formatText("directory at block 20: %d entries in use, %d corrupt, "
-                                     "%zu files",
-                                     walk.entries, walk.invalid, walk.catalog.files.size());
+        result.evidence =
+            formatText("directory at block 20: %d entries in use, %d corrupt, "
+                       "%d files",
+                       walk.entries, walk.invalid, static_cast<int>(walk.catalog.files.size()));
         return result;
     }
 

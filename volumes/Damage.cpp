@@ -41,8 +41,8 @@ std::string describeBadSectors(const Catalog& catalog, BlockOrder order,
         if (part != "free space" || std::find(parts.begin(), parts.end(), part) == parts.end())
             parts.push_back(part);
     }
-    std::string text =
-        formatText("%zu sector%s bad:", badSectors.size(), badSectors.size() == 1 ? "" : "s");
+    std::string text = formatText("%d sector%s bad:", static_cast<int>(badSectors.size()),
+                                  badSectors.size() == 1 ? "" : "s");
     for (std::size_t i = 0; i < parts.size(); ++i)
         text += (i == 0 ? " " : ", ") + parts[i];
     return text;

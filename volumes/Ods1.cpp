@@ -362,10 +362,11 @@ public:
         }
         const bool clean = walk.catalog.problems.empty();
         result.score = 60 + (walk.directories > 0 ? 20 : 0) + (clean ? 20 : 0);
-        result.evidence = formatText("home block DECFILE11A at block %d, checksums good; %d "
-                                     "directories, %zu files%s",
-                                     walk.home.block, walk.directories, walk.catalog.files.size(),
-                                     clean ? "" : ", corrupt");
+        result.evidence =
+            formatText("home block DECFILE11A at block %d, checksums good; %d "
+                       "directories, %d files%s",
+                       walk.home.block, walk.directories,
+                       static_cast<int>(walk.catalog.files.size()), clean ? "" : ", corrupt");
         return result;
     }
 

@@ -202,9 +202,9 @@ public:
         if (walk.invalid > 0)
             result.score = std::max(10, result.score - 10 * walk.invalid);
         result.evidence =
-            formatText("FAT media byte %02X, %s; root directory: %zu files%s", volume.byte(kFat, 0),
-                       agree ? "both FATs agree" : "FATs differ", walk.catalog.files.size(),
-                       clean ? "" : ", corrupt");
+            formatText("FAT media byte %02X, %s; root directory: %d files%s", volume.byte(kFat, 0),
+                       agree ? "both FATs agree" : "FATs differ",
+                       static_cast<int>(walk.catalog.files.size()), clean ? "" : ", corrupt");
         return result;
     }
 

@@ -184,11 +184,11 @@ public:
         if (!directory)
             result.score = signature ? 20 : 0;
         result.evidence =
-            formatText("%s; directory at block %d: %d segments, %d entries, %zu files%s",
+            formatText("%s; directory at block %d: %d segments, %d entries, %d files%s",
                        signature ? "RT-11 system ID in the home block"
                                  : "no RT-11 system ID in the home block",
-                       walk.firstSegment, walk.segments, walk.entries, walk.catalog.files.size(),
-                       clean ? "" : ", corrupt");
+                       walk.firstSegment, walk.segments, walk.entries,
+                       static_cast<int>(walk.catalog.files.size()), clean ? "" : ", corrupt");
         return result;
     }
 
