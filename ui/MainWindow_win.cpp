@@ -143,6 +143,13 @@ void chooseFor(OperationRequest& request, const std::string& path) {
     app().session.currentImageBase = request.basePath;
 }
 
+// The chosen image may replace an existing image or map only when the user
+// says so.
+bool mayReplace(const std::string& path, const char* caption) {
+    const std::string question = replaceQuestion(path, basePathOf(path));
+    return question.empty() || app().dialogs->askYesNo(caption, question);
+}
+
 void onReadDisk() {
     if (operationUnderWay())
         return;
@@ -150,7 +157,8 @@ void onReadDisk() {
     synchroniseTab();
     prepareRequest(session.fileRequest, kReadId, "Read disk...");
     std::string path;
-    if (app().dialogs->chooseFile(readDiskDialog(session.imageName), path)) {
+    if (app().dialogs->chooseFile(readDiskDialog(session.imageName), path) &&
+        mayReplace(path, "Read disk...")) {
         chooseFor(session.fileRequest, path);
         session.imageName = imageNameOf(path);
         setText(kImageNameId, session.imageName);
@@ -208,7 +216,7 @@ void onSaveAs() {
     Session& session = app().session;
     prepareRequest(session.saveRequest, kSaveId, "Save as...");
     std::string path;
-    if (app().dialogs->chooseFile(saveAsDialog(), path)) {
+    if (app().dialogs->chooseFile(saveAsDialog(), path) && mayReplace(path, "Save as...")) {
         chooseFor(session.saveRequest, path);
         startSave(session.saveRequest);
     }

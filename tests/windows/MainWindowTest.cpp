@@ -318,6 +318,40 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     EXPECT_EQ(windowApp().session.slots[0][1].legend, NotFound); // past the 512 bytes
 }
 
+// Read disk and Save as never replace an earlier image or its map without a Yes.
+TEST(MainWindow, AsksBeforeReplacingAnImageOrItsMap) {
+    test::TempDir dir;
+    const std::string diskette = dir.file("diskette.dsk");
+    test::writeAll(diskette, test::patterned(409600, 3));
+    const std::string image = dir.file("earlier.dsk");
+    const test::Bytes earlier = test::patterned(1024, 8);
+    test::writeAll(image, earlier);
+    Window window(diskette);
+    std::string answer = "No";
+    window.dialogs.onAsk = [&](const std::string&) { return answer == "Yes"; };
+
+    window.dialogs.files.push_back(image);
+    window.command(kReadId);
+    EXPECT_EQ(window.dialogs.questions.back(),
+              "Read disk...|" + image + " already exists. Replace it?");
+    EXPECT_EQ(test::readAll(image), earlier);
+    EXPECT_EQ(window.text(kReadId), "Read disk...");
+
+    const std::string mapOnly = dir.file("maponly.dsk");
+    test::writeText(dir.file("maponly.map"), "5");
+    window.dialogs.files.push_back(mapOnly);
+    window.command(kSaveId);
+    EXPECT_EQ(window.dialogs.questions.back(),
+              "Save as...|" + dir.file("maponly.map") + " already exists. Replace it?");
+    EXPECT_EQ(test::readAll(dir.file("maponly.map")), test::Bytes{'5'});
+
+    answer = "Yes";
+    window.dialogs.files.push_back(image);
+    window.command(kReadId);
+    ASSERT_TRUE(window.waitFor("Ready. Reading to "));
+    EXPECT_EQ(test::readAll(image).size(), 409600u);
+}
+
 // The map's read-sector route with its tab guard, and the Space key's scan that takes the
 // diskette's layout without asking.
 TEST(MainWindow, ReadsASectorAndScansTheTrackUnderThePointer) {
