@@ -423,10 +423,12 @@ void showCursor(HCURSOR cursor) {
     app().lastCursor = cursor;
 }
 
-LRESULT onSetCursor() {
+// While an operation runs: the wait cursor. Idle: the arrow over the map and
+// the viewer (the client area), whatever shape the pointer had on its way in.
+LRESULT onSetCursor(LPARAM lParam) {
     if (!app().state.cancelled())
         showCursor(app().waitCursor);
-    else if (app().lastCursor == app().waitCursor)
+    else if (app().lastCursor == app().waitCursor || LOWORD(lParam) == HTCLIENT)
         showCursor(app().arrowCursor);
     return 0;
 }
@@ -576,7 +578,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_SIZE:
         return onSize(window, wParam);
     case WM_SETCURSOR:
-        return onSetCursor();
+        return onSetCursor(lParam);
     case WM_NCMOUSEMOVE:
         return onNonClientMouseMove();
     case WM_NOTIFY:
@@ -827,9 +829,10 @@ HWND startMainWindow(const StartOptions& options, bool* otherInstance) {
     const std::wstring className = loadString(a.instance, kClassNameString);
 
     if (HWND running = FindWindowW(className.c_str(), nullptr)) {
+        // A minimised first window comes back to its size and place.
         HWND popup = GetLastActivePopup(running);
         if (IsIconic(popup))
-            ShowWindow(popup, SW_SHOW);
+            ShowWindow(popup, SW_RESTORE);
         SetForegroundWindow(running);
         if (otherInstance)
             *otherInstance = true;

@@ -114,11 +114,20 @@ TEST(MainWindow, StartsWithItsControlsAndOnlyOnce) {
     EXPECT_STREQ(item, L"Convert DS images to SS tracks separately");
     EXPECT_EQ(GetMenuItemCount(menu), 4);
 
-    // A second start finds this window and exits with 0, the profile left as it was.
+    // Idle, the pointer over the map gets the arrow whatever it had before.
+    SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
+    SendMessageW(window.main, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.main),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+
+    // A second start finds this window, restores it from the taskbar and exits with 0, the
+    // profile left as it was.
+    ShowWindow(window.main, SW_MINIMIZE);
     const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(startDorvane(process));
     EXPECT_EQ(exitCodeOf(process), 0u); // 99: it started a window of its own
+    EXPECT_FALSE(IsIconic(window.main));
     EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
     EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
 }
