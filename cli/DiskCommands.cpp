@@ -1,6 +1,7 @@
 // The diskette commands: read, write, format, scan and sector. They reach the
-// real driver on Windows, or the virtual drive wherever DORVANE_VIRTUAL_DRIVE
-// names a diskette file, and run the same operations as the window's buttons.
+// device of their environment (the program's: the real driver on Windows, or
+// the virtual drive wherever DORVANE_VIRTUAL_DRIVE names a diskette file) and
+// run the same operations as the window's buttons.
 // Beyond the window, everything that can fail is checked before a file is
 // touched: the outputs (never replaced without --force), the driver, the
 // drive and its diskette.
@@ -350,7 +351,7 @@ int runScan(const CommandCall& call) {
               scanResultText(found.rate, found.ids).c_str());
     if (found.adopted)
         print(*run.env.out, "Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-              sectorsChoiceLabel(settings.sectorsChoice), profileLocation().c_str());
+              sectorsChoiceLabel(settings.sectorsChoice), run.env.profileLocation.c_str());
     if (!found.found) {
         printFailure(formatText("scan: no sector IDs found on track %d, head %d", request.track,
                                 request.head));

@@ -8,7 +8,6 @@
 #include "cli/Command.h"
 #include "cli/DriveOptions.h"
 #include "cli/Interrupt.h"
-#include "cli/Profile.h"
 #include "cli/TerminalView.h"
 #include "cli/WatchedDevice.h"
 #include "drive/Progress.h"

@@ -8,7 +8,6 @@
 #include "cli/Console.h"
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
-#include "cli/Profile.h"
 #include "cli/Report.h"
 #include "files/Conversion.h"
 #include "files/File.h"
