@@ -10,8 +10,17 @@ namespace dorvane::cli {
 
 struct CliEnvironment;
 
+// MinGW's printf checks follow the Microsoft runtime's; the program uses the
+// standard ones (%zu, %llu) of its own stdio.
+#ifdef __MINGW32__
+#define DORVANE_PRINT_FORMAT gnu_printf
+#else
+#define DORVANE_PRINT_FORMAT printf
+#endif
+
 // printf-style text to `stream`, whole (never cut).
-void print(std::ostream& stream, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void print(std::ostream& stream, const char* format, ...)
+    __attribute__((format(DORVANE_PRINT_FORMAT, 2, 3)));
 
 // The streams of the run in progress; outside a run, the process's own.
 std::ostream& runOutput();
