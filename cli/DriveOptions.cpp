@@ -78,7 +78,7 @@ struct Option {
     const char* name;
     unsigned set;
     Takes takes;
-    const char* missing;
+    const char* missing = ""; // for the options that take a value
     std::string (*apply)(const std::string& value, DiskSettings& settings, DriveOptions& options);
     const char* help;
 };
@@ -203,53 +203,147 @@ std::string applyVerify(const std::string&, DiskSettings&, DriveOptions& options
 
 // Every option, in the order of the help.
 const Option kOptions[] = {
-    {"--drive", DriveSettings, Takes::Value, "--drive takes A or B", applyDrive,
-     "  --drive A|B        the drive (default A)"},
-    {"--head", DriveSettings, Takes::Value, "--head needs 0, 1 or both", applyHead,
-     "  --head 0|1|both    the side(s): head 0, head 1, or both, head 0 then\n"
-     "                     head 1 on each track (default 0)"},
-    {"--rate", DriveSettings, Takes::Value, "--rate takes 500, 300 or 250", applyRate,
-     "  --rate 500|300|250 the data rate in kbit/s (default: the profile's,\n"
-     "                     300 when none is saved; RX50 is 300 in a 1.2 MB drive)"},
-    {"--sectors", DriveSettings, Takes::Value, "--sectors takes 8, 9, 10, 15 or 18", applySectors,
-     "  --sectors 8|9|10|15|18\n"
-     "                     sectors per track (default: the profile's, 10 when\n"
-     "                     none is saved)"},
-    {"--retries", DriveSettings, Takes::Value, "--retries takes 0 to 20", applyRetries,
-     "  --retries N        attempts after the first, 0 to 20 (default 9)"},
-    {"--cyl81", DriveSettings, Takes::Nothing, "", applyCyl81,
-     "  --cyl81            one track more than the 80 (or 40), for diskettes\n"
-     "                     recorded past the last track (default off)"},
-    {"--step", DriveSettings, Takes::Nothing, "", applyStep,
-     "  --step             double step: 40 tracks on every other cylinder, for\n"
-     "                     40-track diskettes in an 80-track drive (default off)"},
-    {"--filler", DriveSettings, Takes::Value, "--filler takes two hexadecimal digits", applyFiller,
-     "  --filler HH        the byte, two hex digits, that stands for data\n"
-     "                     that could not be read or written (default FF)"},
-    {"--track", TrackOption, Takes::Value, "--track takes a track number", applyTrack,
-     "  --track N          the track (default 0 for scan)"},
-    {"--sector", SectorOption, Takes::Value, "--sector takes a sector number", applySector,
-     "  --sector N         the sector number, from 1"},
-    {"--adopt", AdoptOption, Takes::Nothing, "", applyAdopt,
-     "  --adopt            take the discovered layout into the profile"},
-    {"--name", NameOption, Takes::Value, "--name needs a prefix", applyName,
-     "  --name PREFIX      the prefix of the dump files (default none)"},
-    {"--yes", YesOption, Takes::Nothing, "", applyYes,
-     "  --yes              do not ask; needed without a terminal"},
-    {"--force", ForceOption, Takes::Nothing, "", applyForce,
-     "  --force            replace output files that exist"},
-    {"--fast", FastOption, Takes::Nothing, "", applyFast,
-     "  --fast             read each track side in about one revolution (READ ID,\n"
-     "                     then two multi-sector reads), per sector with retries\n"
-     "                     only where those fail (default off for read, on for\n"
-     "                     reread)"},
-    {"--imd", ImdOption, Takes::ImdValue, "", applyImd,
-     "  --imd [FILE.imd]   also write an ImageDisk file of the read: FILE.imd, or\n"
-     "                     BASE.imd beside the image when no name ending in .imd\n"
-     "                     follows"},
-    {"--verify", VerifyOption, Takes::Nothing, "", applyVerify,
-     "  --verify           read every track side back after writing it and\n"
-     "                     compare; mismatching sectors are listed (exit 3)"},
+    {
+        .name = "--drive",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--drive takes A or B",
+        .apply = applyDrive,
+        .help = "  --drive A|B        the drive (default A)",
+    },
+    {
+        .name = "--head",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--head needs 0, 1 or both",
+        .apply = applyHead,
+        .help = "  --head 0|1|both    the side(s): head 0, head 1, or both, head 0 then\n"
+                "                     head 1 on each track (default 0)",
+    },
+    {
+        .name = "--rate",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--rate takes 500, 300 or 250",
+        .apply = applyRate,
+        .help = "  --rate 500|300|250 the data rate in kbit/s (default: the profile's,\n"
+                "                     300 when none is saved; RX50 is 300 in a 1.2 MB drive)",
+    },
+    {
+        .name = "--sectors",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--sectors takes 8, 9, 10, 15 or 18",
+        .apply = applySectors,
+        .help = "  --sectors 8|9|10|15|18\n"
+                "                     sectors per track (default: the profile's, 10 when\n"
+                "                     none is saved)",
+    },
+    {
+        .name = "--retries",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--retries takes 0 to 20",
+        .apply = applyRetries,
+        .help = "  --retries N        attempts after the first, 0 to 20 (default 9)",
+    },
+    {
+        .name = "--cyl81",
+        .set = DriveSettings,
+        .takes = Takes::Nothing,
+        .apply = applyCyl81,
+        .help = "  --cyl81            one track more than the 80 (or 40), for diskettes\n"
+                "                     recorded past the last track (default off)",
+    },
+    {
+        .name = "--step",
+        .set = DriveSettings,
+        .takes = Takes::Nothing,
+        .apply = applyStep,
+        .help = "  --step             double step: 40 tracks on every other cylinder, for\n"
+                "                     40-track diskettes in an 80-track drive (default off)",
+    },
+    {
+        .name = "--filler",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--filler takes two hexadecimal digits",
+        .apply = applyFiller,
+        .help = "  --filler HH        the byte, two hex digits, that stands for data\n"
+                "                     that could not be read or written (default FF)",
+    },
+    {
+        .name = "--track",
+        .set = TrackOption,
+        .takes = Takes::Value,
+        .missing = "--track takes a track number",
+        .apply = applyTrack,
+        .help = "  --track N          the track (default 0 for scan)",
+    },
+    {
+        .name = "--sector",
+        .set = SectorOption,
+        .takes = Takes::Value,
+        .missing = "--sector takes a sector number",
+        .apply = applySector,
+        .help = "  --sector N         the sector number, from 1",
+    },
+    {
+        .name = "--adopt",
+        .set = AdoptOption,
+        .takes = Takes::Nothing,
+        .apply = applyAdopt,
+        .help = "  --adopt            take the discovered layout into the profile",
+    },
+    {
+        .name = "--name",
+        .set = NameOption,
+        .takes = Takes::Value,
+        .missing = "--name needs a prefix",
+        .apply = applyName,
+        .help = "  --name PREFIX      the prefix of the dump files (default none)",
+    },
+    {
+        .name = "--yes",
+        .set = YesOption,
+        .takes = Takes::Nothing,
+        .apply = applyYes,
+        .help = "  --yes              do not ask; needed without a terminal",
+    },
+    {
+        .name = "--force",
+        .set = ForceOption,
+        .takes = Takes::Nothing,
+        .apply = applyForce,
+        .help = "  --force            replace output files that exist",
+    },
+    {
+        .name = "--fast",
+        .set = FastOption,
+        .takes = Takes::Nothing,
+        .apply = applyFast,
+        .help = "  --fast             read each track side in about one revolution (READ ID,\n"
+                "                     then two multi-sector reads), per sector with retries\n"
+                "                     only where those fail (default off for read, on for\n"
+                "                     reread)",
+    },
+    {
+        .name = "--imd",
+        .set = ImdOption,
+        .takes = Takes::ImdValue,
+        .apply = applyImd,
+        .help = "  --imd [FILE.imd]   also write an ImageDisk file of the read: FILE.imd, or\n"
+                "                     BASE.imd beside the image when no name ending in .imd\n"
+                "                     follows",
+    },
+    {
+        .name = "--verify",
+        .set = VerifyOption,
+        .takes = Takes::Nothing,
+        .apply = applyVerify,
+        .help = "  --verify           read every track side back after writing it and\n"
+                "                     compare; mismatching sectors are listed (exit 3)",
+    },
 };
 
 const Option* findOption(const std::string& name) {
