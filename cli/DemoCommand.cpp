@@ -1,37 +1,26 @@
 // dorvane-cli make-demo FILE: writes the demo diskette (an ImageDisk file of one
 // RX50 side) and its fault script FILE.faults beside it, for the virtual drive.
-#include "cli/Command.h"
+#include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
 #include "drive/DemoDiskette.h"
 #include "model/DiskSettings.h"
 
-#include <cstdio>
+#include <ostream>
 
 namespace dorvane::cli {
 
-namespace {
-
-int makeDemo(const std::vector<std::string>& args);
-
-const Command kMakeDemo{"make-demo",
-                        "make-demo FILE [--force]",
-                        "write a demo diskette (ImageDisk) and its FILE.faults script",
-                        makeDemo,
-                        ForceOption,
-                        "Then DORVANE_VIRTUAL_DRIVE=FILE dorvane-cli read demo.dsk reads it, "
-                        "with a few\nslow and bad sectors.\n"};
-
-int makeDemo(const std::vector<std::string>& args) {
+int runMakeDemo(const CommandCall& call) {
     DiskSettings unused;
     DriveOptions options;
-    const std::string problem = parseOptions(args, ForceOption, unused, options);
+    const std::string problem = parseOptions(call.args, ForceOption, unused, options);
     if (!problem.empty())
-        return usageError(kMakeDemo, problem);
+        return usageError(call, problem);
     if (options.positional.size() != 1)
-        return usageError(kMakeDemo, options.positional.empty() ? "make-demo needs a file name"
-                                                                : "make-demo takes one file name");
+        return usageError(call, options.positional.empty() ? "make-demo needs a file name"
+                                                           : "make-demo takes one file name");
     const std::string& path = options.positional[0];
     PlannedOutputs outputs(options.force);
     outputs.add(path);
@@ -43,12 +32,8 @@ int makeDemo(const std::vector<std::string>& args) {
         printCoreFailure(error);
         return ExitFailure;
     }
-    std::printf("Wrote %s and %s.faults\n", path.c_str(), path.c_str());
+    print(*call.env.out, "Wrote %s and %s.faults\n", path.c_str(), path.c_str());
     return ExitOk;
 }
-
-const CommandRegistration registration(kMakeDemo);
-
-} // namespace
 
 } // namespace dorvane::cli

@@ -1,9 +1,12 @@
 // The diskette commands: read, write, format, scan and sector. They reach the
-// real driver on Windows, or the virtual drive wherever DORVANE_VIRTUAL_DRIVE
-// names a diskette file, and run the same operations as the window's buttons.
+// device of their environment (the program's: the real driver on Windows, or
+// the virtual drive wherever DORVANE_VIRTUAL_DRIVE names a diskette file) and
+// run the same operations as the window's buttons.
 // Beyond the window, everything that can fail is checked before a file is
 // touched: the outputs (never replaced without --force), the driver, the
 // drive and its diskette.
+#include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/DiskRun.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
@@ -27,81 +30,14 @@
 #include "model/Session.h"
 #include "model/Text.h"
 
-#include <cstdio>
 #include <ctime>
 #include <memory>
+#include <optional>
+#include <ostream>
 
 namespace dorvane::cli {
 
 namespace {
-
-int runRead(const std::vector<std::string>& args);
-int runWrite(const std::vector<std::string>& args);
-int runFormat(const std::vector<std::string>& args);
-int runScan(const std::vector<std::string>& args);
-int runSector(const std::vector<std::string>& args);
-
-const Command readCommand{
-    "read",
-    "read IMAGE [--fast] [--imd [FILE.imd]] [--force] " DORVANE_DRIVE_OPTIONS,
-    "read the diskette into IMAGE, with .map, .log and CRC dumps",
-    runRead,
-    DriveSettings | ForceOption | FastOption | ImdOption,
-    "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
-    "BASE.map (a digit per sector), BASE.log (every failed attempt) and a .dat file\n"
-    "for every attempt that ended in a CRC error (dorvane-cli --help tells them).\n"
-    "IMAGE, BASE.map and BASE.log are never replaced without --force. At the end a\n"
-    "summary counts the sectors and lists those that are not good with their last\n"
-    "error. Ctrl+C stops the read; the files keep what was read.\n"
-    "--fast reads each track side in about one revolution; its files are the same.\n"
-    "--imd also writes an ImageDisk file of the read: each sector's ID, the data\n"
-    "rate and mode, the data of good sectors, the last bytes read of CRC errors,\n"
-    "and the sectors that never read marked unavailable.\n"};
-const Command writeCommand{
-    "write",
-    "write IMAGE [--verify] [--yes] [--force] " DORVANE_DRIVE_OPTIONS,
-    "write the sector-order image IMAGE onto the diskette",
-    runWrite,
-    DriveSettings | YesOption | ForceOption | VerifyOption,
-    "Replaces everything on the diskette with IMAGE, track by track. Asks first (or\n"
-    "needs --yes without a terminal). IMAGE must be as large as the chosen geometry\n"
-    "(409,600 bytes for one RX50 side, 819,200 for both); --force writes another\n"
-    "size (what it lacks is not written). Stops at once on a write-protected\n"
-    "diskette or an empty drive. With --verify every track side is read back right\n"
-    "after it is written and compared; the sectors that do not come back as\n"
-    "written are listed, and make the exit status 3.\n"};
-const Command formatCommand{"format",
-                            "format [--yes] " DORVANE_DRIVE_OPTIONS,
-                            "format the diskette with the chosen geometry",
-                            runFormat,
-                            DriveSettings | YesOption,
-                            "Formats every track of the chosen side(s), filled with the filler "
-                            "byte.\nAsks first (or needs --yes without a terminal).\n"};
-const Command scanCommand{
-    "scan",
-    "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
-    "list a track's sector IDs; --adopt saves the layout found",
-    runScan,
-    DriveSettings | TrackOption | AdoptOption,
-    "Tries the data rates 500, 300 and 250 kbit/s (only --rate when given) and lists\n"
-    "the sector IDs found. With --adopt the rate and sectors per track found are\n"
-    "saved in the profile, which the other commands start from.\n"};
-const Command sectorCommand{
-    "sector",
-    "sector --track T --sector S [--name PREFIX] [OPTIONS]",
-    "read one sector into PREFIX_success_... (and CRC dumps)",
-    runSector,
-    DriveSettings | TrackOption | SectorOption | NameOption,
-    "Reads one sector of one side (--head 0 or 1; not both), with retries, and\n"
-    "writes its bytes to PREFIX_success_HeadH_TrackT_SectorS_CRC.dat in the current\n"
-    "folder, and every attempt with a CRC error to PREFIX_errorcrc_... . Exits 0\n"
-    "when the data was read, whatever the number of attempts.\n"};
-
-const CommandRegistration registerRead(readCommand);
-const CommandRegistration registerWrite(writeCommand);
-const CommandRegistration registerFormat(formatCommand);
-const CommandRegistration registerScan(scanCommand);
-const CommandRegistration registerSector(sectorCommand);
 
 // After a read: a map or log that was planned but not written in full is
 // named with the reason (the log's length is known only to the read, whose
@@ -145,90 +81,92 @@ bool writeReadImageDisk(const std::string& path, const std::vector<SectorOutcome
     return true;
 }
 
-int runRead(const std::vector<std::string>& args) {
-    DiskRun run;
-    if (const int status = prepare(readCommand, args, 1, run))
-        return status;
-    Session& session = *run.session;
-    OperationRequest& request = readRequest(run);
+// The files a read writes beside its image; an empty path is not written.
+struct ReadFiles {
+    explicit ReadFiles(bool force) : outputs(force) {}
 
-    // An image named like its own map or log is written as the image only.
-    const auto besideImage = [&](const char* extension) {
-        const std::string path = request.basePath + extension;
-        return path == request.path || sameFile(path, request.path) ? std::string() : path;
-    };
-    const std::string mapPath = besideImage(".map");
-    const std::string logPath = besideImage(".log");
-    PlannedOutputs outputs(run.options.force);
-    outputs.add(request.path);
-    for (const std::string& path : {mapPath, logPath})
+    std::string mapPath, logPath, imdPath;
+    PlannedOutputs outputs;
+};
+
+// The map or log of `request`, or empty for an image named like it: the image
+// is then written as the image only.
+std::string besideImage(const OperationRequest& request, const char* extension) {
+    const std::string path = request.basePath + extension;
+    return path == request.path || sameFile(path, request.path) ? std::string() : path;
+}
+
+// The read's files, named and checked before any is touched: none replaced
+// without --force, none held by another program. Returns 0 to go on, or the
+// exit status.
+int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRequest& request,
+                  ReadFiles& files) {
+    files.mapPath = besideImage(request, ".map");
+    files.logPath = besideImage(request, ".log");
+    files.outputs.add(request.path);
+    for (const std::string& path : {files.mapPath, files.logPath})
         if (!path.empty())
-            outputs.add(path);
-    outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
-    std::string imdPath;
-    if (run.options.imd) {
-        imdPath =
-            run.options.imd->empty() ? request.basePath + ".imd" : absolutePathOf(*run.options.imd);
-        if (imdPath == request.path || sameFile(imdPath, request.path))
-            return usageError(readCommand, "the ImageDisk file would be the image itself");
-        outputs.add(imdPath);
+            files.outputs.add(path);
+    files.outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
+    if (const std::optional<std::string>& imd = run.options.imd) {
+        files.imdPath = imd->empty() ? request.basePath + ".imd" : absolutePathOf(*imd);
+        if (files.imdPath == request.path || sameFile(files.imdPath, request.path))
+            return usageError(call, "the ImageDisk file would be the image itself");
+        files.outputs.add(files.imdPath);
     }
-    if (const int status = outputs.check())
+    if (const int status = files.outputs.check())
         return status;
-    if (unusable(request.path, kCreateShared, "read") ||
-        (!mapPath.empty() && unusable(mapPath, kCreateShared, "read")) ||
-        (!logPath.empty() && unusable(logPath, kCreateShared, "read")) ||
-        (!imdPath.empty() && unusable(imdPath, kCreateShared, "read")))
-        return ExitFailure;
-    if (const int status = checkDrive(run, "read"))
-        return status;
+    for (const std::string& path : {request.path, files.mapPath, files.logPath, files.imdPath})
+        if (!path.empty() && unusable(path, kCreateShared, "read"))
+            return ExitFailure;
+    return ExitOk;
+}
 
-    OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state);
-    std::vector<SectorOutcome> outcomes;
-    const bool finished =
-        readDisk(ctx, *run.device, request,
-                 ReadOptions{run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector,
-                             imdPath.empty() ? nullptr : &outcomes});
-    run.view->endProgress();
-    const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
-    if (sectors == 0) {
-        // Nothing was read: no empty files are left behind.
-        outputs.removeEmptyNew();
-        printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
-        return ExitFailure;
-    }
+// Where the read's files are, those that were written.
+void printReadFiles(std::ostream& out, const OperationRequest& request, const ReadFiles& files,
+                    const std::string& imdCounts) {
+    print(out, "Image: %s\n", request.path.c_str());
+    if (!files.mapPath.empty() && fileExists(files.mapPath))
+        print(out, "Map: %s\n", files.mapPath.c_str());
+    if (!files.logPath.empty() && fileExists(files.logPath))
+        print(out, "Log: %s\n", files.logPath.c_str());
+    if (!imdCounts.empty())
+        print(out, "ImageDisk: %s (%s)\n", files.imdPath.c_str(), imdCounts.c_str());
+}
+
+// No sector of the read showed an ID mark.
+bool noIdMarkAnywhere(const DriveHistory& history) {
+    for (const auto& [key, seen] : history)
+        if (seen.lastOk || seen.lastError != kErrorIdMarkNotFound)
+            return false;
+    return true;
+}
+
+// What a read that got `sectors` came to: its files checked in full, the
+// summary, where the files are, and the exit status.
+int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& files,
+                bool finished, std::uint64_t sectors, const std::vector<SectorOutcome>& outcomes) {
     const DriveHistory history = run.device->history();
     bool anyFailure = false;
     for (const auto& [key, seen] : history)
         anyFailure = anyFailure || seen.lastError != 0;
     const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "read");
     std::string imdCounts;
-    const bool imdOk = imdPath.empty() || writeReadImageDisk(imdPath, outcomes, session, imdCounts);
-    const bool filesOk = checkReadFiles(request, mapPath, logPath, anyFailure, sectors,
+    const bool imdOk = files.imdPath.empty() ||
+                       writeReadImageDisk(files.imdPath, outcomes, *run.session, imdCounts);
+    const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, anyFailure, sectors,
                                         run.view->status(StatusMain)) &&
                          dumpsOk && imdOk;
-    const bool allGood = printReadSummary(session, history);
-    std::printf("Image: %s\n", request.path.c_str());
-    if (!mapPath.empty() && fileExists(mapPath))
-        std::printf("Map: %s\n", mapPath.c_str());
-    if (!logPath.empty() && fileExists(logPath))
-        std::printf("Log: %s\n", logPath.c_str());
-    if (!imdCounts.empty())
-        std::printf("ImageDisk: %s (%s)\n", imdPath.c_str(), imdCounts.c_str());
+    const bool allGood = printReadSummary(*run.session, history);
+    printReadFiles(*run.env.out, request, files, imdCounts);
     if (!finished || !filesOk) {
         if (!finished)
             printFailure(run.userCancelled() ? "read cancelled" : "read stopped");
         return ExitFailure;
     }
-    if (!allGood) {
-        bool noneRead = true;
-        for (const auto& [key, seen] : history)
-            noneRead = noneRead && !seen.lastOk && seen.lastError == kErrorIdMarkNotFound;
-        if (noneRead)
-            printFailure("read: no sector had an ID mark: a wrong --rate or --head, or an "
-                         "unformatted diskette?");
-    }
+    if (!allGood && noIdMarkAnywhere(history))
+        printFailure("read: no sector had an ID mark: a wrong --rate or --head, or an "
+                     "unformatted diskette?");
     return sectorsStatus(allGood);
 }
 
@@ -257,120 +195,18 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
 // The window's confirmation, asked when someone is there to answer it.
 // Without a terminal nobody can answer: the command then needs --yes, so a
 // script never destroys a diskette by accident.
-int confirmed(DiskRun& run, const Command& command, const char* what, const std::string& caption,
+int confirmed(DiskRun& run, const CommandCall& call, const char* what, const std::string& caption,
               const std::string& text) {
     if (run.options.yes)
         return ExitOk;
     if (!run.interactive)
-        return usageError(command, std::string(what) +
-                                       " destroys all data on the diskette: without a terminal "
-                                       "to confirm, give --yes");
+        return usageError(call, std::string(what) +
+                                    " destroys all data on the diskette: without a terminal "
+                                    "to confirm, give --yes");
     if (run.view->confirm(caption, text))
         return ExitOk;
     printFailure(std::string(what) + " cancelled");
     return ExitFailure;
-}
-
-int runWrite(const std::vector<std::string>& args) {
-    DiskRun run;
-    if (const int status = prepare(writeCommand, args, 1, run))
-        return status;
-    OperationRequest& request = fileRequest(run, kWriteButton, "Write disk...");
-    if (!checkInput(request.path) || unusable(request.path, kReadExclusive, "write"))
-        return ExitFailure;
-    const DiskSettings& settings = run.settings();
-    const std::uint64_t expected =
-        static_cast<std::uint64_t>(settings.progressTotal()) * kSectorBytes;
-    const std::uint64_t size = File(request.path, kReadShared).size();
-    if (size != expected && !run.options.force) {
-        printFailure(formatText("write: %s holds %llu bytes; %d tracks of %d sectors on %s take "
-                                "%llu: nothing written (--force writes it anyway)",
-                                request.path.c_str(), static_cast<unsigned long long>(size),
-                                settings.tracks.load(), settings.sectorsPerTrack.load(),
-                                settings.sideCount == 2 ? "both sides" : "one side",
-                                static_cast<unsigned long long>(expected)));
-        return ExitFailure;
-    }
-    run.session->currentImageBase = request.basePath;
-    if (const int status =
-            confirmed(run, writeCommand, "write", "Writing a 5,25\" floppy confirmation",
-                      "This operation will write " + request.path + " to the diskette in drive " +
-                          run.drive() + " and replace all data on it.\n\nContinue?"))
-        return status;
-    if (const int status = checkDrive(run, "write"))
-        return status;
-
-    OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state);
-    WriteVerify verify;
-    const bool finished =
-        writeDisk(ctx, *run.device, request, run.options.verify ? &verify : nullptr);
-    const int status = sideOutcome(run, finished, Good, "written", "write");
-    if (!run.options.verify || status == ExitFailure)
-        return status;
-    return printVerifySummary(run.settings(), verify) ? status : ExitIncomplete;
-}
-
-int runFormat(const std::vector<std::string>& args) {
-    DiskRun run;
-    if (const int status = prepare(formatCommand, args, 0, run))
-        return status;
-    if (const int status =
-            confirmed(run, formatCommand, "format", "Formatting a 5,25\" floppy confirmation",
-                      "This operation will format the RX50 media in a drive and destroy all "
-                      "data on a diskette.\n\nContinue?"))
-        return status;
-    if (const int status = checkDrive(run, "format"))
-        return status;
-    OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state);
-    const bool finished = formatDisk(ctx, *run.device);
-    return sideOutcome(run, finished, Formatted, "formatted", "format");
-}
-
-int runScan(const std::vector<std::string>& args) {
-    DiskRun run;
-    if (const int status = prepare(scanCommand, args, 0, run))
-        return status;
-    const DriveOptions& options = run.options;
-    const DiskSettings& settings = run.settings();
-    ScanRequest request;
-    request.head = settings.firstHead;
-    request.track = options.track.value_or(0);
-    if (request.track >= settings.tracks)
-        return usageError(scanCommand, "--track is beyond the last track");
-    request.firstRate = options.rate ? *options.rate : Rate500;
-    request.lastRate = options.rate ? *options.rate : Rate250;
-    // Like the Space key: silent adoption of a 512-byte layout with --adopt;
-    // any other layout is asked about (and taken with --adopt when nobody can
-    // be asked).
-    request.autoAcceptA = true;
-    request.autoAcceptB = options.adopt;
-    run.view->setAdoptAnswer(options.adopt);
-    if (const int status = checkDrive(run, "scan"))
-        return status;
-
-    OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state);
-    run.device->stopOnInterrupt();
-    const ScanOutcome found = scanTrack(ctx, *run.device, *run.profile, request);
-    if (InterruptCancels::interrupted()) {
-        printFailure("scan cancelled");
-        return ExitFailure;
-    }
-    std::printf("%s  %s  %s\n", run.view->status(StatusSector).c_str(),
-                run.view->status(StatusResult).c_str(), run.view->status(StatusHead).c_str());
-    if (found.ids.size() > 32 || utf16Length(run.view->status(StatusMain)) >= kTextCapacity - 1)
-        std::printf("%s) sectors discovered\n", scanResultText(found.rate, found.ids).c_str());
-    if (found.adopted)
-        std::printf("Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-                    sectorsChoiceLabel(settings.sectorsChoice), profileLocation().c_str());
-    if (!found.found) {
-        printFailure(formatText("scan: no sector IDs found on track %d, head %d", request.track,
-                                request.head));
-        return ExitFailure;
-    }
-    return ExitOk;
 }
 
 // The sector's good bytes went to their dump in full; a dump cut short is
@@ -390,19 +226,153 @@ bool checkSuccessDump(const std::string& prefix, int head, int track, int sector
     return false;
 }
 
-int runSector(const std::vector<std::string>& args) {
-    DiskRun run;
-    if (const int status = prepare(sectorCommand, args, 0, run))
+} // namespace
+
+int runRead(const CommandCall& call) {
+    DiskRun run(call.env);
+    if (const int status = prepare(call, 1, run))
+        return status;
+    OperationRequest& request = readRequest(run);
+    ReadFiles files(run.options.force);
+    if (const int status = planReadFiles(call, run, request, files))
+        return status;
+    if (const int status = checkDrive(run, "read"))
+        return status;
+
+    OperationContext ctx = run.context();
+    InterruptCancels cancels(run.state, run.env.catchCtrlC);
+    std::vector<SectorOutcome> outcomes;
+    const bool finished =
+        readDisk(ctx, *run.device, request,
+                 ReadOptions{run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector,
+                             files.imdPath.empty() ? nullptr : &outcomes});
+    run.view->endProgress();
+    const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
+    if (sectors == 0) {
+        // Nothing was read: no empty files are left behind.
+        files.outputs.removeEmptyNew();
+        printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
+        return ExitFailure;
+    }
+    return readOutcome(run, request, files, finished, sectors, outcomes);
+}
+
+int runWrite(const CommandCall& call) {
+    DiskRun run(call.env);
+    if (const int status = prepare(call, 1, run))
+        return status;
+    OperationRequest& request = fileRequest(run, kWriteButton, "Write disk...");
+    if (!checkInput(request.path) || unusable(request.path, kReadExclusive, "write"))
+        return ExitFailure;
+    const DiskSettings& settings = run.settings();
+    const std::uint64_t expected =
+        static_cast<std::uint64_t>(settings.progressTotal()) * kSectorBytes;
+    const std::uint64_t size = File(request.path, kReadShared).size();
+    if (size != expected && !run.options.force) {
+        printFailure(formatText("write: %s holds %llu bytes; %d tracks of %d sectors on %s take "
+                                "%llu: nothing written (--force writes it anyway)",
+                                request.path.c_str(), static_cast<unsigned long long>(size),
+                                settings.tracks.load(), settings.sectorsPerTrack.load(),
+                                settings.sideCount == 2 ? "both sides" : "one side",
+                                static_cast<unsigned long long>(expected)));
+        return ExitFailure;
+    }
+    run.session->currentImageBase = request.basePath;
+    if (const int status =
+            confirmed(run, call, "write", "Writing a 5,25\" floppy confirmation",
+                      "This operation will write " + request.path + " to the diskette in drive " +
+                          run.drive() + " and replace all data on it.\n\nContinue?"))
+        return status;
+    if (const int status = checkDrive(run, "write"))
+        return status;
+
+    OperationContext ctx = run.context();
+    InterruptCancels cancels(run.state, run.env.catchCtrlC);
+    WriteVerify verify;
+    const bool finished =
+        writeDisk(ctx, *run.device, request, run.options.verify ? &verify : nullptr);
+    const int status = sideOutcome(run, finished, Good, "written", "write");
+    if (!run.options.verify || status == ExitFailure)
+        return status;
+    return printVerifySummary(run.settings(), verify) ? status : ExitIncomplete;
+}
+
+int runFormat(const CommandCall& call) {
+    DiskRun run(call.env);
+    if (const int status = prepare(call, 0, run))
+        return status;
+    if (const int status =
+            confirmed(run, call, "format", "Formatting a 5,25\" floppy confirmation",
+                      "This operation will format the RX50 media in a drive and destroy all "
+                      "data on a diskette.\n\nContinue?"))
+        return status;
+    if (const int status = checkDrive(run, "format"))
+        return status;
+    OperationContext ctx = run.context();
+    InterruptCancels cancels(run.state, run.env.catchCtrlC);
+    const bool finished = formatDisk(ctx, *run.device);
+    return sideOutcome(run, finished, Formatted, "formatted", "format");
+}
+
+int runScan(const CommandCall& call) {
+    DiskRun run(call.env);
+    if (const int status = prepare(call, 0, run))
+        return status;
+    const DriveOptions& options = run.options;
+    const DiskSettings& settings = run.settings();
+    ScanRequest request;
+    request.head = settings.firstHead;
+    request.track = options.track.value_or(0);
+    if (request.track >= settings.tracks)
+        return usageError(call, "--track is beyond the last track");
+    request.firstRate = options.rate ? *options.rate : Rate500;
+    request.lastRate = options.rate ? *options.rate : Rate250;
+    // Like the Space key: silent adoption of a 512-byte layout with --adopt;
+    // any other layout is asked about (and taken with --adopt when nobody can
+    // be asked).
+    request.autoAcceptA = true;
+    request.autoAcceptB = options.adopt;
+    run.view->setAdoptAnswer(options.adopt);
+    if (const int status = checkDrive(run, "scan"))
+        return status;
+
+    OperationContext ctx = run.context();
+    InterruptCancels cancels(run.state, run.env.catchCtrlC);
+    run.device->stopOnInterrupt();
+    const ScanOutcome found = scanTrack(ctx, *run.device, *run.profile, request);
+    if (InterruptCancels::interrupted()) {
+        printFailure("scan cancelled");
+        return ExitFailure;
+    }
+    print(*run.env.out, "%s  %s  %s\n", run.view->status(StatusSector).c_str(),
+          run.view->status(StatusResult).c_str(), run.view->status(StatusHead).c_str());
+    if (found.ids.size() > 32 || utf16Length(run.view->status(StatusMain)) >= kTextCapacity - 1)
+        print(*run.env.out, "%s) sectors discovered\n",
+              scanResultText(found.rate, found.ids).c_str());
+    if (found.adopted)
+        print(*run.env.out, "Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
+              sectorsChoiceLabel(settings.sectorsChoice), run.env.profileLocation.c_str());
+    if (!found.found) {
+        printFailure(formatText("scan: no sector IDs found on track %d, head %d", request.track,
+                                request.head));
+        return ExitFailure;
+    }
+    return ExitOk;
+}
+
+int runSector(const CommandCall& call) {
+    DiskRun run(call.env);
+    if (const int status = prepare(call, 0, run))
         return status;
     const DriveOptions& options = run.options;
     Session& session = *run.session;
     const DiskSettings& settings = session.settings;
     if (!options.track || !options.sector)
-        return usageError(sectorCommand, "--track and --sector are needed");
+        return usageError(call, "--track and --sector are needed");
     if (settings.headChoice == BothHeads)
-        return usageError(sectorCommand, "--head takes 0 or 1 here");
+        return usageError(call, "--head takes 0 or 1 here");
     if (*options.track >= settings.tracks || *options.sector > settings.sectorsPerTrack)
-        return usageError(sectorCommand, "no such sector in the chosen geometry");
+        return usageError(call, "no such sector in the chosen geometry");
     session.imageName = options.name.value_or("");
     PlannedOutputs outputs(true);
     outputs.addName(longestDumpName(session.imageName, kErrorCrcDump));
@@ -412,17 +382,17 @@ int runSector(const std::vector<std::string>& args) {
         return status;
 
     OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state);
+    InterruptCancels cancels(run.state, run.env.catchCtrlC);
     if (!run.state.tryStart()) // the map sets the flag before it asks for a read
         return ExitFailure;
     const int head = settings.firstHead;
     readSector(ctx, *run.device, *options.track, head, *options.sector);
     const SectorRecord& record = session.record(head, *options.track, *options.sector - 1);
-    std::printf("%s  %s  %s  %s\n", run.view->status(StatusHead).c_str(),
-                run.view->status(StatusTrack).c_str(), run.view->status(StatusSector).c_str(),
-                run.view->status(StatusResult).c_str());
+    print(*run.env.out, "%s  %s  %s  %s\n", run.view->status(StatusHead).c_str(),
+          run.view->status(StatusTrack).c_str(), run.view->status(StatusSector).c_str(),
+          run.view->status(StatusResult).c_str());
     const std::int32_t legend = record.legend;
-    std::printf("Legend %d: %s\n", static_cast<int>(legend), legendText(legend));
+    print(*run.env.out, "Legend %d: %s\n", static_cast<int>(legend), legendText(legend));
     if (InterruptCancels::interrupted()) {
         printFailure("sector cancelled");
         return ExitFailure;
@@ -433,7 +403,8 @@ int runSector(const std::vector<std::string>& args) {
     const SectorHistory seen = found != history.end() ? found->second : SectorHistory{};
     const bool dumpsOk = checkCrcDumps(*run.device, session.imageName, kErrorCrcDump, "sector");
     if (seen.lastOk) {
-        std::printf("Read after %d attempt%s\n", seen.attempts, seen.attempts == 1 ? "" : "s");
+        print(*run.env.out, "Read after %d attempt%s\n", seen.attempts,
+              seen.attempts == 1 ? "" : "s");
         return checkSuccessDump(session.imageName, head, *options.track, *options.sector,
                                 run.device->lastGoodData(key)) &&
                        dumpsOk
@@ -446,7 +417,5 @@ int runSector(const std::vector<std::string>& args) {
         printFailure(formatText("sector: not read in %d attempts", seen.attempts), seen.lastError);
     return ExitFailure;
 }
-
-} // namespace
 
 } // namespace dorvane::cli

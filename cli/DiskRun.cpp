@@ -1,38 +1,31 @@
 #include "cli/DiskRun.h"
 
+#include "cli/Console.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
 #include "drive/Buttons.h"
-#include "drive/DeviceSelection.h"
 #include "drive/DisketteCheck.h"
 #include "drive/DriverProbe.h"
 #include "drive/FloppyController.h"
 #include "drive/SectorDump.h"
 #include "model/Paths.h"
 
-#include <cstdio>
-
 namespace dorvane::cli {
 
 namespace {
 
-// Someone is there to answer questions.
-bool interactive() {
-    return isTerminal(stdin) && isTerminal(stdout);
-}
-
 // The notice that the virtual drive serves, naming the drive the command
 // uses; and why that drive has no diskette, when it has none.
 void noticeVirtualDrive(DiskRun& run, const std::string& description) {
-    const std::string diskette = environmentValue(kVirtualDriveVariable);
+    const std::string& diskette = run.env.virtualDiskette;
     if (run.drive() == "B:") {
-        std::fprintf(stderr,
-                     "dorvane-cli: Virtual drive B: empty (the virtual diskette %s is in "
-                     "drive A:)\n",
-                     diskette.c_str());
+        print(*run.env.err,
+              "dorvane-cli: Virtual drive B: empty (the virtual diskette %s is in "
+              "drive A:)\n",
+              diskette.c_str());
         return;
     }
-    std::fprintf(stderr, "dorvane-cli: %s\n", description.c_str());
+    print(*run.env.err, "dorvane-cli: %s\n", description.c_str());
     const std::string plain = "Virtual drive A: " + diskette;
     if (!fileExists(diskette))
         run.noDisketteHint = " (diskette file not found: " + diskette + ")";
@@ -42,23 +35,25 @@ void noticeVirtualDrive(DiskRun& run, const std::string& description) {
 
 } // namespace
 
-int prepare(const Command& command, const std::vector<std::string>& args, std::size_t positional,
-            DiskRun& run) {
+int prepare(const CommandCall& call, std::size_t positional, DiskRun& run) {
     DriveOptions& options = run.options;
-    run.profile = openProfileStore();
+    CliEnvironment& env = run.env;
+    run.profile = env.openProfile();
     loadProfile(*run.profile, run.session->settings);
     run.session->settings.recomputeGeometry();
-    const std::string problem = parseOptions(args, command.options, run.session->settings, options);
+    const std::string problem =
+        parseOptions(call.args, call.command.options, run.session->settings, options);
     if (!problem.empty())
-        return usageError(command, problem);
+        return usageError(call, problem);
     if (options.positional.size() != positional)
-        return usageError(command, positional ? "one FILE is needed" : "unexpected argument");
+        return usageError(call, positional ? "one FILE is needed" : "unexpected argument");
 
-    run.interactive = interactive();
-    run.view = std::make_unique<TerminalView>(stdout, isTerminal(stdout), run.interactive);
+    run.interactive = env.interactive;
+    run.view = std::make_unique<TerminalView>(*env.out, env.progressBar, env.interactive,
+                                              env.columns, env.in);
     std::string virtualDescription;
-    run.device = std::make_unique<WatchedDevice>(makeFloppyDevice(&virtualDescription), run.state,
-                                                 *run.view);
+    run.device =
+        std::make_unique<WatchedDevice>(env.makeDevice(&virtualDescription), run.state, *run.view);
     if (!virtualDescription.empty())
         noticeVirtualDrive(run, virtualDescription);
     const ProbeResult probe = probeDriver(*run.device, run.session->settings.devicePath);

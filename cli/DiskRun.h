@@ -4,10 +4,10 @@
 // the CRC dumps a run was to write.
 #pragma once
 
+#include "cli/CliEnvironment.h"
 #include "cli/Command.h"
 #include "cli/DriveOptions.h"
 #include "cli/Interrupt.h"
-#include "cli/Profile.h"
 #include "cli/TerminalView.h"
 #include "cli/WatchedDevice.h"
 #include "drive/Progress.h"
@@ -22,6 +22,9 @@ namespace dorvane::cli {
 
 // Everything one diskette command works with.
 struct DiskRun {
+    explicit DiskRun(CliEnvironment& environment) : env(environment) {}
+
+    CliEnvironment& env;
     std::unique_ptr<Session> session = std::make_unique<Session>();
     OperationState state;
     std::unique_ptr<TerminalView> view;
@@ -38,10 +41,9 @@ struct DiskRun {
     bool userCancelled() const { return InterruptCancels::interrupted() || view->answeredCancel(); }
 };
 
-// Loads the profile, applies the options, reaches the drive and probes the
-// driver. Returns 0 to go on, or the exit status.
-int prepare(const Command& command, const std::vector<std::string>& args, std::size_t positional,
-            DiskRun& run);
+// Loads the profile, applies the options, makes the environment's device and
+// probes the driver. Returns 0 to go on, or the exit status.
+int prepare(const CommandCall& call, std::size_t positional, DiskRun& run);
 
 // The driver, the drive and its diskette, before any file is touched. With a
 // terminal the diskette can still be inserted, as in the window's checklist.

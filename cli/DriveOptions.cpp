@@ -62,155 +62,353 @@ std::vector<std::string> splitAssignments(const std::vector<std::string>& args) 
     return out;
 }
 
+namespace {
+
+// What follows an option on the command line.
+enum class Takes {
+    Nothing,  // a switch
+    Value,    // the next word, whatever it is
+    ImdValue, // the next word when it names a .imd file
+};
+
+// One option: its name, the OptionSet it belongs to, what it takes, what to
+// say when its value is missing, how its value is applied (an empty text, or
+// what is wrong with it), and its help.
+struct Option {
+    const char* name;
+    unsigned set;
+    Takes takes;
+    const char* missing = ""; // for the options that take a value
+    std::string (*apply)(const std::string& value, DiskSettings& settings, DriveOptions& options);
+    const char* help;
+};
+
+std::string applyDrive(const std::string& value, DiskSettings& settings, DriveOptions&) {
+    if (value == "A" || value == "a")
+        settings.chooseDrive(0);
+    else if (value == "B" || value == "b")
+        settings.chooseDrive(1);
+    else
+        return "--drive takes A or B";
+    return {};
+}
+
+std::string applyHead(const std::string& value, DiskSettings&, DriveOptions& options) {
+    if (value == "0" || value == "1")
+        options.head = value[0] - '0';
+    else if (value == "both")
+        options.head = 2;
+    else
+        return "--head takes 0, 1 or both";
+    return {};
+}
+
+std::string applyRate(const std::string& value, DiskSettings&, DriveOptions& options) {
+    if (value == "500")
+        options.rate = Rate500;
+    else if (value == "300")
+        options.rate = Rate300;
+    else if (value == "250")
+        options.rate = Rate250;
+    else
+        return "--rate takes 500, 300 or 250";
+    return {};
+}
+
+std::string applySectors(const std::string& value, DiskSettings& settings, DriveOptions&) {
+    for (int choice = kSectorsChoices - 1; choice >= 0; --choice)
+        if (value == std::to_string(sectorsForChoice(choice))) {
+            settings.chooseSectors(choice);
+            return {};
+        }
+    return "--sectors takes 8, 9, 10, 15 or 18";
+}
+
+std::string applyRetries(const std::string& value, DiskSettings& settings, DriveOptions&) {
+    int number = 0;
+    if (!parseInt(value, 0, 20, number))
+        return "--retries takes 0 to 20";
+    settings.retries = number;
+    return {};
+}
+
+std::string applyCyl81(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.cyl81 = true;
+    return {};
+}
+
+std::string applyStep(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.step = true;
+    return {};
+}
+
+std::string applyFiller(const std::string& value, DiskSettings& settings, DriveOptions&) {
+    int number = 0;
+    if (!parseHexByte(value, number))
+        return "--filler takes two hexadecimal digits";
+    settings.fillerByte = static_cast<std::uint8_t>(number);
+    return {};
+}
+
+std::string applyTrack(const std::string& value, DiskSettings&, DriveOptions& options) {
+    int number = 0;
+    if (!parseInt(value, 0, kMaxTracks - 1, number))
+        return "--track takes a track number";
+    options.track = number;
+    return {};
+}
+
+std::string applySector(const std::string& value, DiskSettings&, DriveOptions& options) {
+    int number = 0;
+    if (!parseInt(value, 1, kMaxSectorsPerTrack, number))
+        return "--sector takes a sector number";
+    options.sector = number;
+    return {};
+}
+
+std::string applyAdopt(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.adopt = true;
+    return {};
+}
+
+std::string applyName(const std::string& value, DiskSettings&, DriveOptions& options) {
+    options.name = value;
+    return {};
+}
+
+std::string applyYes(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.yes = true;
+    return {};
+}
+
+std::string applyForce(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.force = true;
+    return {};
+}
+
+std::string applyFast(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.fast = true;
+    return {};
+}
+
+std::string applyImd(const std::string& value, DiskSettings&, DriveOptions& options) {
+    options.imd = value; // empty: beside the image
+    return {};
+}
+
+std::string applyVerify(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.verify = true;
+    return {};
+}
+
+// Every option, in the order of the help.
+const Option kOptions[] = {
+    {
+        .name = "--drive",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--drive takes A or B",
+        .apply = applyDrive,
+        .help = "  --drive A|B        the drive (default A)",
+    },
+    {
+        .name = "--head",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--head needs 0, 1 or both",
+        .apply = applyHead,
+        .help = "  --head 0|1|both    the side(s): head 0, head 1, or both, head 0 then\n"
+                "                     head 1 on each track (default 0)",
+    },
+    {
+        .name = "--rate",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--rate takes 500, 300 or 250",
+        .apply = applyRate,
+        .help = "  --rate 500|300|250 the data rate in kbit/s (default: the profile's,\n"
+                "                     300 when none is saved; RX50 is 300 in a 1.2 MB drive)",
+    },
+    {
+        .name = "--sectors",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--sectors takes 8, 9, 10, 15 or 18",
+        .apply = applySectors,
+        .help = "  --sectors 8|9|10|15|18\n"
+                "                     sectors per track (default: the profile's, 10 when\n"
+                "                     none is saved)",
+    },
+    {
+        .name = "--retries",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--retries takes 0 to 20",
+        .apply = applyRetries,
+        .help = "  --retries N        attempts after the first, 0 to 20 (default 9)",
+    },
+    {
+        .name = "--cyl81",
+        .set = DriveSettings,
+        .takes = Takes::Nothing,
+        .apply = applyCyl81,
+        .help = "  --cyl81            one track more than the 80 (or 40), for diskettes\n"
+                "                     recorded past the last track (default off)",
+    },
+    {
+        .name = "--step",
+        .set = DriveSettings,
+        .takes = Takes::Nothing,
+        .apply = applyStep,
+        .help = "  --step             double step: 40 tracks on every other cylinder, for\n"
+                "                     40-track diskettes in an 80-track drive (default off)",
+    },
+    {
+        .name = "--filler",
+        .set = DriveSettings,
+        .takes = Takes::Value,
+        .missing = "--filler takes two hexadecimal digits",
+        .apply = applyFiller,
+        .help = "  --filler HH        the byte, two hex digits, that stands for data\n"
+                "                     that could not be read or written (default FF)",
+    },
+    {
+        .name = "--track",
+        .set = TrackOption,
+        .takes = Takes::Value,
+        .missing = "--track takes a track number",
+        .apply = applyTrack,
+        .help = "  --track N          the track (default 0 for scan)",
+    },
+    {
+        .name = "--sector",
+        .set = SectorOption,
+        .takes = Takes::Value,
+        .missing = "--sector takes a sector number",
+        .apply = applySector,
+        .help = "  --sector N         the sector number, from 1",
+    },
+    {
+        .name = "--adopt",
+        .set = AdoptOption,
+        .takes = Takes::Nothing,
+        .apply = applyAdopt,
+        .help = "  --adopt            take the discovered layout into the profile",
+    },
+    {
+        .name = "--name",
+        .set = NameOption,
+        .takes = Takes::Value,
+        .missing = "--name needs a prefix",
+        .apply = applyName,
+        .help = "  --name PREFIX      the prefix of the dump files (default none)",
+    },
+    {
+        .name = "--yes",
+        .set = YesOption,
+        .takes = Takes::Nothing,
+        .apply = applyYes,
+        .help = "  --yes              do not ask; needed without a terminal",
+    },
+    {
+        .name = "--force",
+        .set = ForceOption,
+        .takes = Takes::Nothing,
+        .apply = applyForce,
+        .help = "  --force            replace output files that exist",
+    },
+    {
+        .name = "--fast",
+        .set = FastOption,
+        .takes = Takes::Nothing,
+        .apply = applyFast,
+        .help = "  --fast             read each track side in about one revolution (READ ID,\n"
+                "                     then two multi-sector reads), per sector with retries\n"
+                "                     only where those fail (default off for read, on for\n"
+                "                     reread)",
+    },
+    {
+        .name = "--imd",
+        .set = ImdOption,
+        .takes = Takes::ImdValue,
+        .apply = applyImd,
+        .help = "  --imd [FILE.imd]   also write an ImageDisk file of the read: FILE.imd, or\n"
+                "                     BASE.imd beside the image when no name ending in .imd\n"
+                "                     follows",
+    },
+    {
+        .name = "--verify",
+        .set = VerifyOption,
+        .takes = Takes::Nothing,
+        .apply = applyVerify,
+        .help = "  --verify           read every track side back after writing it and\n"
+                "                     compare; mismatching sectors are listed (exit 3)",
+    },
+};
+
+const Option* findOption(const std::string& name) {
+    for (const Option& option : kOptions)
+        if (name == option.name)
+            return &option;
+    return nullptr;
+}
+
+// Takes the value `option` needs from the words after `at`, moving `at` past
+// it. False when a value it needs is missing.
+bool takeValue(const Option& option, const std::vector<std::string>& args, std::size_t& at,
+               std::string& value) {
+    const bool more = at + 1 < args.size();
+    switch (option.takes) {
+    case Takes::Nothing:
+        return true;
+    case Takes::Value:
+        if (!more)
+            return false;
+        value = args[++at];
+        return true;
+    case Takes::ImdValue:
+        // A following name ending in .imd is the file, anything else is the
+        // next argument.
+        if (more && endsWithImd(args[at + 1]))
+            value = args[++at];
+        return true;
+    }
+    return false;
+}
+
+// The settings that follow from the options once all are read.
+void applyToSettings(const DriveOptions& options, DiskSettings& settings) {
+    settings.setCyl81(options.cyl81);
+    settings.setStepPlus(options.step);
+    if (options.rate)
+        settings.dataRate = *options.rate;
+    if (options.head)
+        settings.chooseHeads(static_cast<HeadChoice>(*options.head));
+}
+
+} // namespace
+
 std::string optionsHelp(unsigned set) {
-    struct Line {
-        unsigned set;
-        const char* text;
-    };
-    static const Line lines[] = {
-        {DriveSettings, "  --drive A|B        the drive (default A)"},
-        {DriveSettings, "  --head 0|1|both    the side(s): head 0, head 1, or both, head 0 then\n"
-                        "                     head 1 on each track (default 0)"},
-        {DriveSettings,
-         "  --rate 500|300|250 the data rate in kbit/s (default: the profile's,\n"
-         "                     300 when none is saved; RX50 is 300 in a 1.2 MB drive)"},
-        {DriveSettings, "  --sectors 8|9|10|15|18\n"
-                        "                     sectors per track (default: the profile's, 10 when\n"
-                        "                     none is saved)"},
-        {DriveSettings, "  --retries N        attempts after the first, 0 to 20 (default 9)"},
-        {DriveSettings, "  --cyl81            one track more than the 80 (or 40), for diskettes\n"
-                        "                     recorded past the last track (default off)"},
-        {DriveSettings,
-         "  --step             double step: 40 tracks on every other cylinder, for\n"
-         "                     40-track diskettes in an 80-track drive (default off)"},
-        {DriveSettings, "  --filler HH        the byte, two hex digits, that stands for data\n"
-                        "                     that could not be read or written (default FF)"},
-        {TrackOption, "  --track N          the track (default 0 for scan)"},
-        {SectorOption, "  --sector N         the sector number, from 1"},
-        {AdoptOption, "  --adopt            take the discovered layout into the profile"},
-        {NameOption, "  --name PREFIX      the prefix of the dump files (default none)"},
-        {YesOption, "  --yes              do not ask; needed without a terminal"},
-        {ForceOption, "  --force            replace output files that exist"},
-        {FastOption, "  --fast             read each track side in about one revolution (READ ID,\n"
-                     "                     then two multi-sector reads), per sector with retries\n"
-                     "                     only where those fail (default off for read, on for\n"
-                     "                     reread)"},
-        {ImdOption, "  --imd [FILE.imd]   also write an ImageDisk file of the read: FILE.imd, or\n"
-                    "                     BASE.imd beside the image when no name ending in .imd\n"
-                    "                     follows"},
-        {VerifyOption, "  --verify           read every track side back after writing it and\n"
-                       "                     compare; mismatching sectors are listed (exit 3)"},
-    };
     std::string text;
-    for (const Line& line : lines)
-        if (set & line.set)
-            text += std::string(line.text) + "\n";
+    for (const Option& option : kOptions)
+        if (set & option.set)
+            text += std::string(option.help) + "\n";
     return text;
 }
 
 std::string parseOptions(const std::vector<std::string>& rawArgs, unsigned extras,
                          DiskSettings& settings, DriveOptions& options) {
     const std::vector<std::string> args = splitAssignments(rawArgs);
-    bool cyl81 = false;
-    bool step = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        std::string text;
-        int number = 0;
-        static const char* const driveOptions[] = {"--head",  "--retries", "--rate",   "--sectors",
-                                                   "--cyl81", "--step",    "--filler", "--drive"};
-        if (!(extras & DriveSettings))
-            for (const char* option : driveOptions)
-                if (arg == option)
-                    return "unknown option " + arg;
-        if (arg == "--head") {
-            if (!value(text))
-                return "--head needs 0, 1 or both";
-            if (text == "0" || text == "1")
-                options.head = text[0] - '0';
-            else if (text == "both")
-                options.head = 2;
-            else
-                return "--head takes 0, 1 or both";
-        } else if (arg == "--retries") {
-            if (!value(text) || !parseInt(text, 0, 20, number))
-                return "--retries takes 0 to 20";
-            settings.retries = number;
-        } else if (arg == "--rate") {
-            if (!value(text))
-                return "--rate takes 500, 300 or 250";
-            if (text == "500")
-                options.rate = Rate500;
-            else if (text == "300")
-                options.rate = Rate300;
-            else if (text == "250")
-                options.rate = Rate250;
-            else
-                return "--rate takes 500, 300 or 250";
-        } else if (arg == "--sectors") {
-            if (!value(text))
-                return "--sectors takes 8, 9, 10, 15 or 18";
-            int choice = -1;
-            for (int c = 0; c < kSectorsChoices; ++c)
-                if (text == std::to_string(sectorsForChoice(c)))
-                    choice = c;
-            if (choice < 0)
-                return "--sectors takes 8, 9, 10, 15 or 18";
-            settings.chooseSectors(choice);
-        } else if (arg == "--cyl81") {
-            cyl81 = true;
-        } else if (arg == "--step") {
-            step = true;
-        } else if (arg == "--filler") {
-            if (!value(text) || !parseHexByte(text, number))
-                return "--filler takes two hexadecimal digits";
-            settings.fillerByte = static_cast<std::uint8_t>(number);
-        } else if (arg == "--drive") {
-            if (!value(text))
-                return "--drive takes A or B";
-            if (text == "A" || text == "a")
-                settings.chooseDrive(0);
-            else if (text == "B" || text == "b")
-                settings.chooseDrive(1);
-            else
-                return "--drive takes A or B";
-        } else if (arg == "--track" && (extras & TrackOption)) {
-            if (!value(text) || !parseInt(text, 0, kMaxTracks - 1, number))
-                return "--track takes a track number";
-            options.track = number;
-        } else if (arg == "--sector" && (extras & SectorOption)) {
-            if (!value(text) || !parseInt(text, 1, kMaxSectorsPerTrack, number))
-                return "--sector takes a sector number";
-            options.sector = number;
-        } else if (arg == "--adopt" && (extras & AdoptOption)) {
-            options.adopt = true;
-        } else if (arg == "--yes" && (extras & YesOption)) {
-            options.yes = true;
-        } else if (arg == "--name" && (extras & NameOption)) {
-            if (!value(text))
-                return "--name needs a prefix";
-            options.name = text;
-        } else if (arg == "--fast" && (extras & FastOption)) {
-            options.fast = true;
-        } else if (arg == "--verify" && (extras & VerifyOption)) {
-            options.verify = true;
-        } else if (arg == "--imd" && (extras & ImdOption)) {
-            // The value is optional: a following name ending in .imd is the
-            // file, anything else is the next argument.
-            const std::string next = i + 1 < args.size() ? args[i + 1] : std::string();
-            if (endsWithImd(next))
-                options.imd = args[++i];
-            else
-                options.imd = std::string();
-        } else if (arg == "--force" && (extras & ForceOption)) {
-            options.force = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
+        const Option* option = findOption(arg);
+        if (option && (extras & option->set)) {
+            std::string value;
+            if (!takeValue(*option, args, i, value))
+                return option->missing;
+            if (std::string problem = option->apply(value, settings, options); !problem.empty())
+                return problem;
+        } else if (option || (arg.size() > 1 && arg[0] == '-')) {
             return "unknown option " + arg;
         } else if (arg.empty()) {
             return "an empty file name";
@@ -218,12 +416,7 @@ std::string parseOptions(const std::vector<std::string>& rawArgs, unsigned extra
             options.positional.push_back(arg);
         }
     }
-    settings.setCyl81(cyl81);
-    settings.setStepPlus(step);
-    if (options.rate)
-        settings.dataRate = *options.rate;
-    if (options.head)
-        settings.chooseHeads(static_cast<HeadChoice>(*options.head));
+    applyToSettings(options, settings);
     return {};
 }
 

@@ -1,5 +1,7 @@
 // The options every diskette command takes (the drive settings) and the few
 // some of them take beyond those, parsed into the settings and a DriveOptions.
+// One table in DriveOptions.cpp names each option with its set, its value,
+// how it is applied and its help: it drives both the parsing and the help.
 // Parsed by hand: the program depends on nothing beyond the standard library,
 // and a dozen options with fixed value lists need no parser library.
 #pragma once
@@ -49,6 +51,8 @@ struct DriveOptions {
     bool force = false;
     bool fast = false;
     bool verify = false;
+    bool cyl81 = false;
+    bool step = false;
     std::optional<std::string> name;
     // --imd: the ImageDisk file to write; empty when it goes beside the image.
     std::optional<std::string> imd;

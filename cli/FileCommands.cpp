@@ -4,10 +4,10 @@
 // replaced without --force, inputs that are no regular file are refused, a
 // size that is not one RX50 side or two is named with what was done with it,
 // and every output not written in full is a failure.
-#include "cli/Command.h"
+#include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
-#include "cli/Profile.h"
 #include "cli/Report.h"
 #include "files/Conversion.h"
 #include "files/File.h"
@@ -20,6 +20,7 @@
 #include "model/Text.h"
 
 #include <cstdio>
+#include <ostream>
 
 namespace dorvane::cli {
 
@@ -45,13 +46,14 @@ struct FileRun {
 // Parses FILE [--force] (and the options in `extras`), checks the input and
 // the outputs named by `extensions` (appended to the base). Returns 0 to go
 // on, or the exit status.
-int prepareFiles(const Command& command, const std::vector<std::string>& args, unsigned extras,
-                 DiskSettings& settings, const std::vector<std::string>& extensions, FileRun& run) {
-    const std::string problem = parseOptions(args, extras | ForceOption, settings, run.options);
+int prepareFiles(const CommandCall& call, unsigned extras, DiskSettings& settings,
+                 const std::vector<std::string>& extensions, FileRun& run) {
+    const std::string problem =
+        parseOptions(call.args, extras | ForceOption, settings, run.options);
     if (!problem.empty())
-        return usageError(command, problem);
+        return usageError(call, problem);
     if (run.options.positional.size() != 1)
-        return usageError(command,
+        return usageError(call,
                           run.options.positional.empty() ? "FILE is needed" : "one FILE only");
     run.request = requestFor(run.options.positional[0]);
     PlannedOutputs outputs(run.options.force);
@@ -76,11 +78,11 @@ std::string bytesText(std::uint64_t size) {
 
 // The LBN conversions: the window's result text, then what the command line
 // adds about the size and the output.
-int convertLbn(const Command& command, const std::vector<std::string>& args, bool toSectorOrder) {
+int convertLbn(const CommandCall& call, bool toSectorOrder) {
     DiskSettings settings;
     FileRun run;
     const char* extension = toSectorOrder ? ".dsk" : ".img";
-    if (const int status = prepareFiles(command, args, NoExtra, settings, {extension}, run))
+    if (const int status = prepareFiles(call, NoExtra, settings, {extension}, run))
         return status;
     if (!toSectorOrder && run.size == 2 * kRx50SideBytes && !run.options.force) {
         printFailure(run.request.path + " holds " + bytesText(run.size) +
@@ -107,7 +109,7 @@ int convertLbn(const Command& command, const std::vector<std::string>& args, boo
                      whyNotWritten(output));
         return ExitFailure;
     }
-    std::printf("%s\n", result.text.c_str());
+    print(*call.env.out, "%s\n", result.text.c_str());
     if (run.size == kRx50SideBytes)
         return ExitOk;
     if (run.size < kRx50SideBytes)
@@ -121,73 +123,20 @@ int convertLbn(const Command& command, const std::vector<std::string>& args, boo
     return ExitIncomplete;
 }
 
-int runToLbn(const std::vector<std::string>& args);
-int runToSectorOrder(const std::vector<std::string>& args);
-int runImd2Raw(const std::vector<std::string>& args);
-int runSplit(const std::vector<std::string>& args);
-int runToImd(const std::vector<std::string>& args);
+} // namespace
 
-const Command kToLbn{"to-lbn",
-                     "to-lbn FILE [--force]",
-                     "sector-order image (.dsk) to an LBN image beside it (.img)",
-                     runToLbn,
-                     ForceOption,
-                     "FILE is one RX50 side in sector order (409,600 bytes); BASE.img gets its\n"
-                     "800 blocks in logical order. A double-sided image is refused: split it.\n"};
-const Command kToSectorOrder{"to-sector-order",
-                             "to-sector-order FILE [--force]",
-                             "LBN image (.img) to a sector-order image beside it (.dsk)",
-                             runToSectorOrder,
-                             ForceOption,
-                             "FILE holds 800 blocks in logical order (409,600 bytes); BASE.dsk "
-                             "gets them in\nthe RX50's sector order.\n"};
-const Command kImd2Raw{"imd2raw",
-                       "imd2raw FILE [--force]",
-                       "ImageDisk file to a sector dump (.raw) and a report (.txt)",
-                       runImd2Raw,
-                       ForceOption,
-                       "BASE.raw gets every sector of every track record in file order, "
-                       "BASE.txt a\nreport (UTF-16). A file cut short is converted as far as "
-                       "it goes (exit 3).\n"};
-const Command kSplit{"split",
-                     "split FILE [--sectors N] [--tracks N] [--force]",
-                     "a double-sided image to BASE_Head0.dsk and BASE_Head1.dsk",
-                     runSplit,
-                     ForceOption,
-                     "FILE holds both sides track by track (head 0, then head 1). The sectors\n"
-                     "per track come from the profile, like the window (--sectors 8|9|10|15|18\n"
-                     "overrides); --tracks 40|41|80|81 (default 80).\n"};
-
-const Command kToImd{
-    "to-imd",
-    "to-imd IMAGE [--imd FILE.imd] [--force] " DORVANE_DRIVE_OPTIONS,
-    "an image and its map to an ImageDisk file (BASE.imd)",
-    runToImd,
-    DriveSettings | ImdOption,
-    "IMAGE and BASE.map as a read left them, in the geometry of the drive options\n"
-    "(the profile's by default), become BASE.imd (or FILE.imd): sectors marked 3\n"
-    "or 4 as normal records, those marked 5 whose CRC dump lies beside the image\n"
-    "as data-error records, all others as unavailable. Exit 3 when some sector is\n"
-    "not a normal record, or the map is missing.\n"};
-
-const CommandRegistration registerToLbn(kToLbn);
-const CommandRegistration registerToSectorOrder(kToSectorOrder);
-const CommandRegistration registerImd2Raw(kImd2Raw);
-const CommandRegistration registerSplit(kSplit);
-const CommandRegistration registerToImd(kToImd);
-
-int runToLbn(const std::vector<std::string>& args) {
-    return convertLbn(kToLbn, args, false);
+int runToLbn(const CommandCall& call) {
+    return convertLbn(call, false);
 }
 
-int runToSectorOrder(const std::vector<std::string>& args) {
-    return convertLbn(kToSectorOrder, args, true);
+int runToSectorOrder(const CommandCall& call) {
+    return convertLbn(call, true);
 }
 
-int runImd2Raw(const std::vector<std::string>& args) {
+int runImd2Raw(const CommandCall& call) {
     DiskSettings settings;
     FileRun run;
-    if (const int status = prepareFiles(kImd2Raw, args, NoExtra, settings, {".txt", ".raw"}, run))
+    if (const int status = prepareFiles(call, NoExtra, settings, {".txt", ".raw"}, run))
         return status;
     // Read once here for the words: what is wrong with an input the
     // conversion refuses, and whether one it takes was cut short.
@@ -217,7 +166,7 @@ int runImd2Raw(const std::vector<std::string>& args) {
                      whyNotWritten(output));
         return ExitFailure;
     }
-    std::printf("%s\n", result.text.c_str());
+    print(*call.env.out, "%s\n", result.text.c_str());
     for (std::size_t i = 0; i < file.tracks.size(); ++i)
         if (!file.tracks[i].complete) {
             printFailure(formatText("imd2raw: %s is cut short inside track record %llu "
@@ -230,33 +179,33 @@ int runImd2Raw(const std::vector<std::string>& args) {
     return ExitOk;
 }
 
-int runSplit(const std::vector<std::string>& args) {
+int runSplit(const CommandCall& call) {
     // The sectors per track of the profile, like the window.
     DiskSettings settings;
-    loadProfile(*openProfileStore(), settings);
+    loadProfile(*call.env.openProfile(), settings);
     settings.recomputeGeometry();
     std::vector<std::string> rest;
     int tracks = 80;
-    const std::vector<std::string> words = splitAssignments(args);
+    const std::vector<std::string> words = splitAssignments(call.args);
     for (std::size_t i = 0; i < words.size(); ++i) {
         if (words[i] == "--tracks") {
             if (i + 1 >= words.size() || !parseInt(words[i + 1], 0, 999, tracks))
-                return usageError(kSplit, "--tracks needs a number");
+                return usageError(call, "--tracks needs a number");
             ++i;
         } else {
             rest.push_back(words[i]);
         }
     }
     if (tracks != 40 && tracks != 41 && tracks != 80 && tracks != 81)
-        return usageError(kSplit, "--tracks takes 40, 41, 80 or 81");
+        return usageError(call, "--tracks takes 40, 41, 80 or 81");
     // --sectors is one of the drive settings' options; the others mean
     // nothing to a split.
     for (const std::string& word : rest)
         if (word.rfind("--", 0) == 0 && word != "--sectors" && word != "--force")
-            return usageError(kSplit, "unexpected argument '" + word + "'");
+            return usageError(call, "unexpected argument '" + word + "'");
     FileRun run;
-    if (const int status =
-            prepareFiles(kSplit, rest, DriveSettings, settings, {"_Head0.dsk", "_Head1.dsk"}, run))
+    if (const int status = prepareFiles(CommandCall{call.command, rest, call.env}, DriveSettings,
+                                        settings, {"_Head0.dsk", "_Head1.dsk"}, run))
         return status;
     settings.setCyl81(tracks == 41 || tracks == 81);
     settings.setStepPlus(tracks == 40 || tracks == 41);
@@ -275,8 +224,8 @@ int runSplit(const std::vector<std::string>& args) {
         printFailure("split: cannot split " + run.request.path, error);
         return ExitFailure;
     }
-    std::printf("%s_Head0.dsk\n%s_Head1.dsk\n", run.request.basePath.c_str(),
-                run.request.basePath.c_str());
+    print(*call.env.out, "%s_Head0.dsk\n%s_Head1.dsk\n", run.request.basePath.c_str(),
+          run.request.basePath.c_str());
     if (run.size == 2 * sideBytes)
         return ExitOk;
     printFailure(run.request.path + " holds " + bytesText(run.size) + ", not two sides of " +
@@ -286,21 +235,21 @@ int runSplit(const std::vector<std::string>& args) {
     return ExitIncomplete;
 }
 
-int runToImd(const std::vector<std::string>& args) {
+int runToImd(const CommandCall& call) {
     // The geometry of the profile, like the diskette commands.
     DiskSettings settings;
-    loadProfile(*openProfileStore(), settings);
+    loadProfile(*call.env.openProfile(), settings);
     settings.recomputeGeometry();
     FileRun run;
-    if (const int status = prepareFiles(kToImd, args, DriveSettings | ImdOption, settings, {}, run))
+    if (const int status = prepareFiles(call, DriveSettings | ImdOption, settings, {}, run))
         return status;
     const OperationRequest& request = run.request;
     const std::string imdPath = run.options.imd && !run.options.imd->empty()
                                     ? absolutePathOf(*run.options.imd)
                                     : request.basePath + ".imd";
     if (imdPath == request.path || sameFile(imdPath, request.path))
-        return usageError(kToImd, "the ImageDisk file would be IMAGE itself: name another "
-                                  "with --imd FILE.imd");
+        return usageError(call, "the ImageDisk file would be IMAGE itself: name another "
+                                "with --imd FILE.imd");
     PlannedOutputs outputs(run.options.force);
     outputs.add(imdPath);
     if (const int status = outputs.check())
@@ -317,7 +266,7 @@ int runToImd(const std::vector<std::string>& args) {
         return ExitFailure;
     }
     const ImageDiskCounts counts = imageDiskCounts(file);
-    std::printf("%s (%s)\n", imdPath.c_str(), counts.text.c_str());
+    print(*call.env.out, "%s (%s)\n", imdPath.c_str(), counts.text.c_str());
     const std::string mapPath = request.basePath + ".map";
     if (!fileExists(mapPath)) {
         printFailure("to-imd: no map " + mapPath + ": every sector is unavailable",
@@ -334,7 +283,5 @@ int runToImd(const std::vector<std::string>& args) {
     return counts.dataError + counts.unavailable == 0 && run.size == expected ? ExitOk
                                                                               : ExitIncomplete;
 }
-
-} // namespace
 
 } // namespace dorvane::cli

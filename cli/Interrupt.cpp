@@ -36,13 +36,17 @@ void install(void (*handler)(int)) {
 
 } // namespace
 
-InterruptCancels::InterruptCancels(OperationState& state) {
+InterruptCancels::InterruptCancels(OperationState& state, bool catchSignal) : caught_(catchSignal) {
     wasInterrupted = false;
+    if (!caught_)
+        return;
     watched = &state;
     install(onInterrupt);
 }
 
 InterruptCancels::~InterruptCancels() {
+    if (!caught_)
+        return;
     install(SIG_DFL);
     watched = nullptr;
 }

@@ -10,13 +10,18 @@ namespace dorvane::cli {
 
 class InterruptCancels {
 public:
-    explicit InterruptCancels(OperationState& state);
+    // `catchSignal` false (a run in process) only clears the flag: nothing
+    // catches SIGINT then.
+    explicit InterruptCancels(OperationState& state, bool catchSignal = true);
     ~InterruptCancels();
     InterruptCancels(const InterruptCancels&) = delete;
     InterruptCancels& operator=(const InterruptCancels&) = delete;
 
     // Ctrl+C was pressed while this guard was in place.
     static bool interrupted();
+
+private:
+    bool caught_;
 };
 
 } // namespace dorvane::cli

@@ -1,6 +1,7 @@
 #include "cli/Outputs.h"
 
 #include "cli/Command.h"
+#include "cli/Console.h"
 #include "cli/Report.h"
 #include "files/File.h"
 #include "model/Paths.h"
@@ -35,10 +36,10 @@ bool tooLong(const std::string& path) {
 }
 
 int nameTooLong(const std::string& path) {
-    std::fprintf(stderr,
-                 "dorvane-cli: %s: the name is longer than the %d characters a file name "
-                 "can have here\n",
-                 path.c_str(), kLongestName);
+    print(runErrors(),
+          "dorvane-cli: %s: the name is longer than the %d characters a file name "
+          "can have here\n",
+          path.c_str(), kLongestName);
     return ExitUsage;
 }
 

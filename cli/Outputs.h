@@ -23,7 +23,7 @@ public:
     // dumps: their names carry their content, so they never replace another).
     void addName(const std::string& path);
 
-    // 0 to go on; else prints why on stderr and returns the exit status (2
+    // 0 to go on; else prints why on the error stream and returns the exit status (2
     // for a name too long, 1 for an output that exists or is no file).
     int check() const;
 

@@ -1,5 +1,6 @@
 #include "cli/Report.h"
 
+#include "cli/Console.h"
 #include "drive/DriverBlocks.h"
 #include "drive/SystemMessage.h"
 #include "drive/Verify.h"
@@ -15,12 +16,12 @@
 namespace dorvane::cli {
 
 void printFailure(const std::string& cause) {
-    std::fprintf(stderr, "dorvane-cli: %s\n", cause.c_str());
+    print(runErrors(), "dorvane-cli: %s\n", cause.c_str());
 }
 
 void printFailure(const std::string& cause, std::uint32_t code) {
-    std::fprintf(stderr, "dorvane-cli: %s: %s (system error %u)\n", cause.c_str(),
-                 systemMessageText(code).c_str(), static_cast<unsigned>(code));
+    print(runErrors(), "dorvane-cli: %s: %s (system error %u)\n", cause.c_str(),
+          systemMessageText(code).c_str(), static_cast<unsigned>(code));
 }
 
 void printCoreFailure(const std::string& text) {
@@ -83,14 +84,14 @@ std::string lbnText(const DiskSettings& settings, int track, int sector) {
 }
 
 void printCounts(const int* counts, const char* const* words, int count, int total) {
-    std::printf("Summary:");
+    print(runOutput(), "Summary:");
     const char* separator = " ";
     for (int i = 0; i < count; ++i)
         if (counts[i] != 0) {
-            std::printf("%s%d %s", separator, counts[i], words[i]);
+            print(runOutput(), "%s%d %s", separator, counts[i], words[i]);
             separator = ", ";
         }
-    std::printf(" (of %d sectors)\n", total);
+    print(runOutput(), " (of %d sectors)\n", total);
 }
 
 } // namespace
@@ -144,7 +145,7 @@ bool printReadSummary(const Session& session, const DriveHistory& history, bool 
             }
     printCounts(counts, kOutcomeWords, OutcomeCount, total);
     for (const std::string& line : lines)
-        std::printf("%s\n", line.c_str());
+        print(runOutput(), "%s\n", line.c_str());
     return counts[Fine] == total;
 }
 
@@ -179,20 +180,19 @@ bool printSideSummary(const Session& session, const DriveHistory& history, std::
     const char* const words[2] = {doneWord, "failed"};
     printCounts(counts, words, 2, counts[0] + counts[1]);
     for (const std::string& line : lines)
-        std::printf("%s\n", line.c_str());
+        print(runOutput(), "%s\n", line.c_str());
     return counts[1] == 0 && counts[0] > 0;
 }
 
 bool printVerifySummary(const DiskSettings& settings, const WriteVerify& verify) {
-    std::printf("Verified: %d sectors read back, %zu not as written\n", verify.sectorsVerified,
-                verify.mismatches.size());
+    print(runOutput(), "Verified: %d sectors read back, %zu not as written\n",
+          verify.sectorsVerified, verify.mismatches.size());
     for (const VerifyMismatch& m : verify.mismatches)
-        std::printf(
-            "  head %d track %d sector %d%s: %s\n", m.head, m.track, m.sector,
-            lbnText(settings, m.track, m.sector).c_str(),
-            m.error == 0
-                ? "read back other bytes"
-                : ("last error " + std::to_string(m.error) + " " + resultWord(m.error)).c_str());
+        print(runOutput(), "  head %d track %d sector %d%s: %s\n", m.head, m.track, m.sector,
+              lbnText(settings, m.track, m.sector).c_str(),
+              m.error == 0
+                  ? "read back other bytes"
+                  : ("last error " + std::to_string(m.error) + " " + resultWord(m.error)).c_str());
     return verify.mismatches.empty();
 }
 

@@ -17,9 +17,9 @@ struct WriteVerify;
 
 namespace dorvane::cli {
 
-// "dorvane-cli: CAUSE" on stderr.
+// "dorvane-cli: CAUSE" on the error stream of the run.
 void printFailure(const std::string& cause);
-// "dorvane-cli: CAUSE: SYSTEM TEXT (system error CODE)" on stderr.
+// "dorvane-cli: CAUSE: SYSTEM TEXT (system error CODE)" on the error stream.
 void printFailure(const std::string& cause, std::uint32_t code);
 
 // A failure text of the core ("...\nFAILED!\nSystem error code: 2") printed

@@ -1,6 +1,8 @@
 // The rescue commands: reread (what a read left not good, read again into the
 // same image and map) and detect (what the diskette in the drive is, and the
 // options to read it with).
+#include "cli/Commands.h"
+#include "cli/Console.h"
 #include "cli/DiskRun.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
@@ -12,42 +14,11 @@
 #include "model/Paths.h"
 #include "model/Text.h"
 
-#include <cstdio>
+#include <ostream>
 
 namespace dorvane::cli {
 
 namespace {
-
-int runReread(const std::vector<std::string>& args);
-int runDetect(const std::vector<std::string>& args);
-
-const Command rereadCommand{
-    "reread",
-    "reread IMAGE [--fast] " DORVANE_DRIVE_OPTIONS,
-    "read again the sectors of IMAGE its map does not mark good",
-    runReread,
-    DriveSettings | FastOption,
-    "IMAGE and BASE.map are what an earlier read left (the same drive options).\n"
-    "Every sector whose map digit is not 3 is read again with retries; one that\n"
-    "now reads goes into IMAGE in place, and only then its digit into the map.\n"
-    "BASE.log is appended to, and each CRC error read gets its dump beside the\n"
-    "earlier ones. Stopped at any moment (Ctrl+C, a killed process, a full disk),\n"
-    "IMAGE and BASE.map stay consistent: run it again to go on. Each track side\n"
-    "is read in about one revolution (--fast, always on here), then per sector\n"
-    "what failed. The summary and the exit status are those of read.\n"};
-const Command detectCommand{
-    "detect",
-    "detect [--adopt] [--drive A|B]",
-    "tell what the diskette is and the options to read it with",
-    runDetect,
-    DriveSettings | AdoptOption,
-    "Reads the sector IDs of a few tracks on both heads at 500, 300 and 250 kbit/s\n"
-    "and says what the diskette holds, then the options of read for it. With\n"
-    "--adopt the rate, sectors per track, heads and tracks found become the\n"
-    "profile, which the other commands start from.\n"};
-
-const CommandRegistration registerReread(rereadCommand);
-const CommandRegistration registerDetect(detectCommand);
 
 // The image and the map are opened for update in place, never created.
 constexpr FileMode kUpdateShared{Access::ReadWrite, Share::Read, Creation::OpenExisting, false};
@@ -69,9 +40,11 @@ bool fitsGeometry(const std::string& path, std::uint64_t units, std::uint64_t un
     return false;
 }
 
-int runReread(const std::vector<std::string>& args) {
-    DiskRun run;
-    if (const int status = prepare(rereadCommand, args, 1, run))
+} // namespace
+
+int runReread(const CommandCall& call) {
+    DiskRun run(call.env);
+    if (const int status = prepare(call, 1, run))
         return status;
     Session& session = *run.session;
     OperationRequest& request = readRequest(run);
@@ -103,7 +76,7 @@ int runReread(const std::vector<std::string>& args) {
         return status;
 
     OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state);
+    InterruptCancels cancels(run.state, run.env.catchCtrlC);
     const RereadResult result = rereadDisk(ctx, *run.device, request, RereadOptions{});
     run.view->endProgress();
     if (!result.imageOpened) {
@@ -113,10 +86,11 @@ int runReread(const std::vector<std::string>& args) {
     const DriveHistory history = run.device->history();
     const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "reread");
     const bool allGood = printReadSummary(session, history, true);
-    std::printf("Re-read: %d sectors, %d of them now read\n", result.attempted, result.recovered);
-    std::printf("Image: %s\nMap: %s\n", request.path.c_str(), mapPath.c_str());
+    print(*run.env.out, "Re-read: %d sectors, %d of them now read\n", result.attempted,
+          result.recovered);
+    print(*run.env.out, "Image: %s\nMap: %s\n", request.path.c_str(), mapPath.c_str());
     if (fileExists(logPath) && logPath != request.path)
-        std::printf("Log: %s\n", logPath.c_str());
+        print(*run.env.out, "Log: %s\n", logPath.c_str());
     if (result.fileFailed) {
         printFailure("reread stopped: " + request.path + " or its map could not be written; " +
                          "what was read before is kept",
@@ -130,14 +104,14 @@ int runReread(const std::vector<std::string>& args) {
     return dumpsOk ? sectorsStatus(allGood) : ExitFailure;
 }
 
-int runDetect(const std::vector<std::string>& args) {
-    DiskRun run;
-    if (const int status = prepare(detectCommand, args, 0, run))
+int runDetect(const CommandCall& call) {
+    DiskRun run(call.env);
+    if (const int status = prepare(call, 0, run))
         return status;
     if (const int status = checkDrive(run, "detect"))
         return status;
     OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state);
+    InterruptCancels cancels(run.state, run.env.catchCtrlC);
     run.device->stopOnInterrupt();
     // The description goes out as the main status line.
     const DetectedFormat format = detectFormat(ctx, *run.device);
@@ -150,7 +124,7 @@ int runDetect(const std::vector<std::string>& args) {
                                   : "detect: no sector IDs found");
         return ExitFailure;
     }
-    std::printf("Read it with: dorvane-cli read IMAGE %s\n", format.options.c_str());
+    print(*run.env.out, "Read it with: dorvane-cli read IMAGE %s\n", format.options.c_str());
     if (!run.options.adopt)
         return ExitOk;
     if (!adoptDetected(format, run.session->settings, *run.profile)) {
@@ -159,11 +133,9 @@ int runDetect(const std::vector<std::string>& args) {
         return ExitFailure;
     }
     const DiskSettings& settings = run.settings();
-    std::printf("Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-                sectorsChoiceLabel(settings.sectorsChoice), profileLocation().c_str());
+    print(*run.env.out, "Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
+          sectorsChoiceLabel(settings.sectorsChoice), run.env.profileLocation.c_str());
     return ExitOk;
 }
-
-} // namespace
 
 } // namespace dorvane::cli

@@ -1,5 +1,6 @@
 #include "cli/TerminalView.h"
 
+#include "cli/Console.h"
 #include "cli/Report.h"
 #include "drive/DisketteCheck.h"
 #include "drive/TrackScan.h"
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <istream>
+#include <ostream>
 
 namespace dorvane::cli {
 
@@ -73,9 +76,10 @@ std::string progressLine(int done, int total, const std::string* parts, int part
     return line;
 }
 
-TerminalView::TerminalView(std::FILE* out, bool progressBar, bool interactive)
-    : out_(out), progressBar_(progressBar), interactive_(interactive),
-      width_(progressBar ? terminalColumns() : 80) {}
+TerminalView::TerminalView(std::ostream& out, bool progressBar, bool interactive, std::size_t width,
+                           std::istream* answers)
+    : out_(&out), answers_(answers), progressBar_(progressBar), interactive_(interactive),
+      width_(width) {}
 
 void TerminalView::setStopReason(const std::string& reason) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -105,8 +109,8 @@ void TerminalView::setStatus(int part, const std::string& text) {
         if (barShown_)
             clearLine();
         barShown_ = false;
-        std::fprintf(out_, "%s\n", shown.c_str());
-        std::fflush(out_);
+        print(*out_, "%s\n", shown.c_str());
+        out_->flush();
     } else if (part == StatusElapsed && progressBar_ && barShown_ && changed) {
         drawBar();
     }
@@ -139,9 +143,9 @@ void TerminalView::setTaskbarValue(int done, int total) {
     const int tenth = total > 0 ? done * 10 / total : 0;
     if (tenth != lastTenth_) {
         lastTenth_ = tenth;
-        std::fprintf(out_, "%d of %d sectors (%d%%)%s%s\n", done, total, tenth * 10,
-                     status_[StatusElapsed].empty() ? "" : ", ", status_[StatusElapsed].c_str());
-        std::fflush(out_);
+        print(*out_, "%d of %d sectors (%d%%)%s%s\n", done, total, tenth * 10,
+              status_[StatusElapsed].empty() ? "" : ", ", status_[StatusElapsed].c_str());
+        out_->flush();
     }
 }
 
@@ -160,20 +164,20 @@ void TerminalView::drawBar() {
     if (line.size() < lineLength_)
         line.append(lineLength_ - line.size(), ' ');
     lineLength_ = length;
-    std::fprintf(out_, "\r%s", line.c_str());
-    std::fflush(out_);
+    print(*out_, "\r%s", line.c_str());
+    out_->flush();
 }
 
 void TerminalView::clearLine() {
-    std::fprintf(out_, "\r%s\r", std::string(lineLength_, ' ').c_str());
+    print(*out_, "\r%s\r", std::string(lineLength_, ' ').c_str());
     lineLength_ = 0;
 }
 
 void TerminalView::endProgress() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (barShown_) {
-        std::fputs("\n", out_);
-        std::fflush(out_);
+        *out_ << "\n";
+        out_->flush();
         barShown_ = false;
     }
 }
@@ -183,26 +187,26 @@ bool TerminalView::confirm(const std::string& caption, const std::string& text) 
     bool ok;
     if (!interactive_) {
         ok = caption == kAdoptCaption && adoptAnswer_;
-        std::fprintf(out_, "%s: %s\n  (no terminal to ask: answered %s)\n", caption.c_str(),
-                     text.c_str(), ok ? "OK" : "Cancel");
+        print(*out_, "%s: %s\n  (no terminal to ask: answered %s)\n", caption.c_str(), text.c_str(),
+              ok ? "OK" : "Cancel");
     } else if (caption == kAdoptCaption && adoptAnswer_) {
         ok = true;
     } else {
         if (barShown_)
-            std::fputs("\n", out_);
+            *out_ << "\n";
         barShown_ = false;
-        std::fprintf(out_, "%s: %s [O]K/[C]ancel? ", caption.c_str(), text.c_str());
-        std::fflush(out_);
+        print(*out_, "%s: %s [O]K/[C]ancel? ", caption.c_str(), text.c_str());
+        out_->flush();
         // The ticker may write meanwhile: the answer is awaited unlocked.
         lock.unlock();
-        char answer[64] = {};
+        std::string answer;
         // End of input or an interrupted read counts as Cancel.
-        ok = std::fgets(answer, sizeof answer, stdin) != nullptr &&
+        ok = answers_ != nullptr && std::getline(*answers_, answer) && !answer.empty() &&
              (answer[0] == 'o' || answer[0] == 'O' || answer[0] == 'y' || answer[0] == 'Y');
         lock.lock();
         answeredCancel_ = answeredCancel_ || !ok;
     }
-    std::fflush(out_);
+    out_->flush();
     return ok;
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <iosfwd>
 #include <mutex>
 #include <string>
 
@@ -29,10 +30,12 @@ class TerminalView : public OperationView {
 public:
     // `progressBar`: redraw one status line in place (stdout is a terminal);
     // else progress goes out as a plain line every tenth of the work.
-    // `interactive`: questions are asked on the terminal; else they are
-    // answered from `answerWhenNotInteractive` (Cancel for the diskette
-    // checklist, the --adopt choice for the scan's question).
-    TerminalView(std::FILE* out, bool progressBar, bool interactive);
+    // `interactive`: questions are asked on `out` and answered from
+    // `answers` (none: Cancel); else they are answered here (Cancel for the
+    // diskette checklist, the --adopt choice for the scan's question).
+    // `width`: the columns the progress line keeps within.
+    TerminalView(std::ostream& out, bool progressBar, bool interactive, std::size_t width = 80,
+                 std::istream* answers = nullptr);
 
     void setStatus(int part, const std::string& text) override;
     void repaintMap() override {}
@@ -65,7 +68,8 @@ private:
     void drawBar();
     void clearLine();
 
-    std::FILE* out_;
+    std::ostream* out_;
+    std::istream* answers_;
     bool progressBar_;
     bool interactive_;
     bool adoptAnswer_ = false;

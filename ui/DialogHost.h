@@ -22,6 +22,8 @@ public:
     // An OK/Cancel message box; true for OK.
     virtual bool askOkCancel(const std::string& caption, const std::string& text,
                              MessageIcon icon) = 0;
+    // A Yes/No message box with a warning; true for Yes.
+    virtual bool askYesNo(const std::string& caption, const std::string& text) = 0;
     // A message box with OK alone.
     virtual void tell(const std::string& caption, const std::string& text, MessageIcon icon) = 0;
     // The modal About box; returns when it closes.

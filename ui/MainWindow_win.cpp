@@ -143,6 +143,13 @@ void chooseFor(OperationRequest& request, const std::string& path) {
     app().session.currentImageBase = request.basePath;
 }
 
+// The chosen image may replace an existing image or map only when the user
+// says so.
+bool mayReplace(const std::string& path, const char* caption) {
+    const std::string question = replaceQuestion(path, basePathOf(path));
+    return question.empty() || app().dialogs->askYesNo(caption, question);
+}
+
 void onReadDisk() {
     if (operationUnderWay())
         return;
@@ -150,7 +157,8 @@ void onReadDisk() {
     synchroniseTab();
     prepareRequest(session.fileRequest, kReadId, "Read disk...");
     std::string path;
-    if (app().dialogs->chooseFile(readDiskDialog(session.imageName), path)) {
+    if (app().dialogs->chooseFile(readDiskDialog(session.imageName), path) &&
+        mayReplace(path, "Read disk...")) {
         chooseFor(session.fileRequest, path);
         session.imageName = imageNameOf(path);
         setText(kImageNameId, session.imageName);
@@ -208,7 +216,7 @@ void onSaveAs() {
     Session& session = app().session;
     prepareRequest(session.saveRequest, kSaveId, "Save as...");
     std::string path;
-    if (app().dialogs->chooseFile(saveAsDialog(), path)) {
+    if (app().dialogs->chooseFile(saveAsDialog(), path) && mayReplace(path, "Save as...")) {
         chooseFor(session.saveRequest, path);
         startSave(session.saveRequest);
     }
@@ -415,10 +423,12 @@ void showCursor(HCURSOR cursor) {
     app().lastCursor = cursor;
 }
 
-LRESULT onSetCursor() {
+// While an operation runs: the wait cursor. Idle: the arrow over the map and
+// the viewer (the client area), whatever shape the pointer had on its way in.
+LRESULT onSetCursor(LPARAM lParam) {
     if (!app().state.cancelled())
         showCursor(app().waitCursor);
-    else if (app().lastCursor == app().waitCursor)
+    else if (app().lastCursor == app().waitCursor || LOWORD(lParam) == HTCLIENT)
         showCursor(app().arrowCursor);
     return 0;
 }
@@ -568,7 +578,7 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_SIZE:
         return onSize(window, wParam);
     case WM_SETCURSOR:
-        return onSetCursor();
+        return onSetCursor(lParam);
     case WM_NCMOUSEMOVE:
         return onNonClientMouseMove();
     case WM_NOTIFY:
@@ -819,9 +829,10 @@ HWND startMainWindow(const StartOptions& options, bool* otherInstance) {
     const std::wstring className = loadString(a.instance, kClassNameString);
 
     if (HWND running = FindWindowW(className.c_str(), nullptr)) {
+        // A minimised first window comes back to its size and place.
         HWND popup = GetLastActivePopup(running);
         if (IsIconic(popup))
-            ShowWindow(popup, SW_SHOW);
+            ShowWindow(popup, SW_RESTORE);
         SetForegroundWindow(running);
         if (otherInstance)
             *otherInstance = true;

@@ -68,6 +68,11 @@ bool SystemDialogs::askOkCancel(const std::string& caption, const std::string& t
                        MB_OKCANCEL | iconFlags(icon)) == IDOK;
 }
 
+bool SystemDialogs::askYesNo(const std::string& caption, const std::string& text) {
+    return MessageBoxW(owner_, widen(text).c_str(), widen(caption).c_str(),
+                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+}
+
 void SystemDialogs::tell(const std::string& caption, const std::string& text, MessageIcon icon) {
     MessageBoxW(owner_, widen(text).c_str(), widen(caption).c_str(), MB_OK | iconFlags(icon));
 }

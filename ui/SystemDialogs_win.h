@@ -18,6 +18,7 @@ public:
     bool chooseFile(const FileDialogOptions& options, std::string& path) override;
     bool askOkCancel(const std::string& caption, const std::string& text,
                      MessageIcon icon) override;
+    bool askYesNo(const std::string& caption, const std::string& text) override;
     void tell(const std::string& caption, const std::string& text, MessageIcon icon) override;
     void showAbout() override;
     void trackMenu(HMENU menu, int screenX, int screenY) override;

@@ -1,5 +1,6 @@
 #include "ui/WindowRules.h"
 
+#include "files/File.h"
 #include "model/Text.h"
 #include "ui/Look.h"
 
@@ -180,6 +181,17 @@ const char* const kFormatCaption = "Formatting a 5,25\" floppy confirmation";
 int trackUnderPointer(int clientY, int tracks) {
     const int track = (clientY - kMapTop) / kCellPitch;
     return track < 0 ? 0 : track > tracks - 1 ? tracks - 1 : track;
+}
+
+std::string replaceQuestion(const std::string& imagePath, const std::string& basePath) {
+    // An earlier reading of a failing diskette may be the better one: it is
+    // never replaced without a word.
+    std::string existing;
+    if (fileExists(imagePath))
+        existing = imagePath;
+    else if (fileExists(basePath + ".map"))
+        existing = basePath + ".map";
+    return existing.empty() ? std::string() : existing + " already exists. Replace it?";
 }
 
 } // namespace dorvane::ui

@@ -90,6 +90,11 @@ FileDialogOptions splitDialog(int sectorsPerTrack);
 FileDialogOptions lbnConversionDialog(bool fromLbn);
 FileDialogOptions imageDiskDialog();
 
+// Before Read disk or Save as write an image over one that exists: the
+// question naming the existing image (or, when only its map exists, the map),
+// empty when neither exists and nothing is asked.
+std::string replaceQuestion(const std::string& imagePath, const std::string& basePath);
+
 extern const char* const kFormatQuestion; // "This operation will format ..."
 extern const char* const kFormatCaption;  // "Formatting a 5,25" floppy confirmation"
 

@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <sys/wait.h>
@@ -397,7 +398,7 @@ TEST(Cli, ProgressLineFitsTheTerminal) {
 TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
     OperationState state;
     ASSERT_TRUE(state.tryStart());
-    cli::TerminalView view(stderr, false, false);
+    cli::TerminalView view(std::cerr, false, false);
     cli::WatchedDevice device(
         std::make_unique<VirtualDrive>(std::make_shared<VirtualDiskette>(
             VirtualDiskette::fromRaw(test::patterned(409600), 80, 10, 1, Rate300))),

@@ -114,11 +114,20 @@ TEST(MainWindow, StartsWithItsControlsAndOnlyOnce) {
     EXPECT_STREQ(item, L"Convert DS images to SS tracks separately");
     EXPECT_EQ(GetMenuItemCount(menu), 4);
 
-    // A second start finds this window and exits with 0, the profile left as it was.
+    // Idle, the pointer over the map gets the arrow whatever it had before.
+    SetCursor(LoadCursorW(nullptr, IDC_IBEAM));
+    SendMessageW(window.main, WM_SETCURSOR, reinterpret_cast<WPARAM>(window.main),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+
+    // A second start finds this window, restores it from the taskbar and exits with 0, the
+    // profile left as it was.
+    ShowWindow(window.main, SW_MINIMIZE);
     const std::optional<DWORD> before = storedDword(kProfileKey, "DiskDataRate");
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(startDorvane(process));
     EXPECT_EQ(exitCodeOf(process), 0u); // 99: it started a window of its own
+    EXPECT_FALSE(IsIconic(window.main));
     EXPECT_EQ(FindWindowExW(nullptr, window.main, L"DORVANE", nullptr), nullptr);
     EXPECT_EQ(storedDword(kProfileKey, "DiskDataRate"), before);
 }
@@ -316,6 +325,40 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     ASSERT_TRUE(window.waitFor("Ready. Loading from "));
     EXPECT_EQ(window.status(0), "Ready. Loading from " + other + " finished");
     EXPECT_EQ(windowApp().session.slots[0][1].legend, NotFound); // past the 512 bytes
+}
+
+// Read disk and Save as never replace an earlier image or its map without a Yes.
+TEST(MainWindow, AsksBeforeReplacingAnImageOrItsMap) {
+    test::TempDir dir;
+    const std::string diskette = dir.file("diskette.dsk");
+    test::writeAll(diskette, test::patterned(409600, 3));
+    const std::string image = dir.file("earlier.dsk");
+    const test::Bytes earlier = test::patterned(1024, 8);
+    test::writeAll(image, earlier);
+    Window window(diskette);
+    std::string answer = "No";
+    window.dialogs.onAsk = [&](const std::string&) { return answer == "Yes"; };
+
+    window.dialogs.files.push_back(image);
+    window.command(kReadId);
+    EXPECT_EQ(window.dialogs.questions.back(),
+              "Read disk...|" + image + " already exists. Replace it?");
+    EXPECT_EQ(test::readAll(image), earlier);
+    EXPECT_EQ(window.text(kReadId), "Read disk...");
+
+    const std::string mapOnly = dir.file("maponly.dsk");
+    test::writeText(dir.file("maponly.map"), "5");
+    window.dialogs.files.push_back(mapOnly);
+    window.command(kSaveId);
+    EXPECT_EQ(window.dialogs.questions.back(),
+              "Save as...|" + dir.file("maponly.map") + " already exists. Replace it?");
+    EXPECT_EQ(test::readAll(dir.file("maponly.map")), test::Bytes{'5'});
+
+    answer = "Yes";
+    window.dialogs.files.push_back(image);
+    window.command(kReadId);
+    ASSERT_TRUE(window.waitFor("Ready. Reading to "));
+    EXPECT_EQ(test::readAll(image).size(), 409600u);
 }
 
 // The map's read-sector route with its tab guard, and the Space key's scan that takes the

@@ -157,6 +157,9 @@ TEST(WindowRace, TwoCommandsBackToBackNeverRunTogether) {
             SCOPED_TRACE(std::to_string(second) + (fromCheckPoint ? " from a check point" : ""));
             window.dialogs.fileDialogs.clear();
             window.dialogs.questions.clear();
+            // A new image each time: replacing the last one would ask first.
+            DeleteFileW(widen(rig.dir.file("first.dsk")).c_str());
+            DeleteFileW(widen(rig.dir.file("first.map")).c_str());
             window.dialogs.files = {rig.dir.file("first.dsk"), rig.dir.file("other.dsk")};
             rig.gate.calls = 0;
             rig.gate.gateAt = 40;

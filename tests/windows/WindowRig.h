@@ -49,6 +49,10 @@ public:
         tell(caption, text, icon);
         return onAsk && onAsk(questions.back());
     }
+    bool askYesNo(const std::string& caption, const std::string& text) override {
+        tell(caption, text, MessageIcon::Warning);
+        return onAsk && onAsk(questions.back());
+    }
     void tell(const std::string& caption, const std::string& text, MessageIcon icon) override {
         questions.push_back(caption + "|" + text);
         icons.push_back(icon);

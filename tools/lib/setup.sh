@@ -1,6 +1,19 @@
 # Shared steps of the tools: packages, the two builds, the Wine session.
 # Sourced by tools/test, tools/run and tools/screenshot.
 
+# answer_help SCRIPT ARGS...: on -h or --help prints the script's opening
+# comment (its usage) and exits 0; otherwise returns.
+answer_help() {
+  local script=$1
+  shift
+  case "${1:-}" in
+    -h | --help)
+      sed -n '2,/^[^#]/{/^#/!q;s/^# \{0,1\}//;p}' "$script"
+      exit 0
+      ;;
+  esac
+}
+
 DORVANE_BUILD_PACKAGES=(cmake make g++ googletest)
 DORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth)
 

@@ -1,0 +1,176 @@
+// Every command of dorvane-cli, one row each: its name, usage, summary, run
+// function, options and help. A new command is a run function (declared in
+// cli/Commands.h) and a row here.
+#include "cli/Command.h"
+#include "cli/Commands.h"
+#include "cli/DriveOptions.h"
+
+namespace dorvane::cli {
+
+const std::vector<Command>& commands() {
+    static const std::vector<Command> table{
+        {
+            .name = "detect",
+            .usage = "detect [--adopt] [--drive A|B]",
+            .summary = "tell what the diskette is and the options to read it with",
+            .run = runDetect,
+            .options = DriveSettings | AdoptOption,
+            .details =
+                "Reads the sector IDs of a few tracks on both heads at 500, 300 and 250 kbit/s\n"
+                "and says what the diskette holds, then the options of read for it. With\n"
+                "--adopt the rate, sectors per track, heads and tracks found become the\n"
+                "profile, which the other commands start from.\n",
+        },
+        {
+            .name = "format",
+            .usage = "format [--yes] " DORVANE_DRIVE_OPTIONS,
+            .summary = "format the diskette with the chosen geometry",
+            .run = runFormat,
+            .options = DriveSettings | YesOption,
+            .details = "Formats every track of the chosen side(s), filled with the filler "
+                       "byte.\nAsks first (or needs --yes without a terminal).\n",
+        },
+        {
+            .name = "imd2raw",
+            .usage = "imd2raw FILE [--force]",
+            .summary = "ImageDisk file to a sector dump (.raw) and a report (.txt)",
+            .run = runImd2Raw,
+            .options = ForceOption,
+            .details = "BASE.raw gets every sector of every track record in file order, "
+                       "BASE.txt a\nreport (UTF-16). A file cut short is converted as far as "
+                       "it goes (exit 3).\n",
+        },
+        {
+            .name = "make-demo",
+            .usage = "make-demo FILE [--force]",
+            .summary = "write a demo diskette (ImageDisk) and its FILE.faults script",
+            .run = runMakeDemo,
+            .options = ForceOption,
+            .details = "Then DORVANE_VIRTUAL_DRIVE=FILE dorvane-cli read demo.dsk reads it, "
+                       "with a few\nslow and bad sectors.\n",
+        },
+        {
+            .name = "read",
+            .usage = "read IMAGE [--fast] [--imd [FILE.imd]] [--force] " DORVANE_DRIVE_OPTIONS,
+            .summary = "read the diskette into IMAGE, with .map, .log and CRC dumps",
+            .run = runRead,
+            .options = DriveSettings | ForceOption | FastOption | ImdOption,
+            .details =
+                "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
+                "BASE.map (a digit per sector), BASE.log (every failed attempt) and a .dat file\n"
+                "for every attempt that ended in a CRC error (dorvane-cli --help tells them).\n"
+                "IMAGE, BASE.map and BASE.log are never replaced without --force. At the end a\n"
+                "summary counts the sectors and lists those that are not good with their last\n"
+                "error. Ctrl+C stops the read; the files keep what was read.\n"
+                "--fast reads each track side in about one revolution; its files are the same.\n"
+                "--imd also writes an ImageDisk file of the read: each sector's ID, the data\n"
+                "rate and mode, the data of good sectors, the last bytes read of CRC errors,\n"
+                "and the sectors that never read marked unavailable.\n",
+        },
+        {
+            .name = "reread",
+            .usage = "reread IMAGE [--fast] " DORVANE_DRIVE_OPTIONS,
+            .summary = "read again the sectors of IMAGE its map does not mark good",
+            .run = runReread,
+            .options = DriveSettings | FastOption,
+            .details =
+                "IMAGE and BASE.map are what an earlier read left (the same drive options).\n"
+                "Every sector whose map digit is not 3 is read again with retries; one that\n"
+                "now reads goes into IMAGE in place, and only then its digit into the map.\n"
+                "BASE.log is appended to, and each CRC error read gets its dump beside the\n"
+                "earlier ones. Stopped at any moment (Ctrl+C, a killed process, a full disk),\n"
+                "IMAGE and BASE.map stay consistent: run it again to go on. Each track side\n"
+                "is read in about one revolution (--fast, always on here), then per sector\n"
+                "what failed. The summary and the exit status are those of read.\n",
+        },
+        {
+            .name = "scan",
+            .usage = "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
+            .summary = "list a track's sector IDs; --adopt saves the layout found",
+            .run = runScan,
+            .options = DriveSettings | TrackOption | AdoptOption,
+            .details =
+                "Tries the data rates 500, 300 and 250 kbit/s (only --rate when given) and lists\n"
+                "the sector IDs found. With --adopt the rate and sectors per track found are\n"
+                "saved in the profile, which the other commands start from.\n",
+        },
+        {
+            .name = "sector",
+            .usage = "sector --track T --sector S [--name PREFIX] [OPTIONS]",
+            .summary = "read one sector into PREFIX_success_... (and CRC dumps)",
+            .run = runSector,
+            .options = DriveSettings | TrackOption | SectorOption | NameOption,
+            .details =
+                "Reads one sector of one side (--head 0 or 1; not both), with retries, and\n"
+                "writes its bytes to PREFIX_success_HeadH_TrackT_SectorS_CRC.dat in the current\n"
+                "folder, and every attempt with a CRC error to PREFIX_errorcrc_... . Exits 0\n"
+                "when the data was read, whatever the number of attempts.\n",
+        },
+        {
+            .name = "split",
+            .usage = "split FILE [--sectors N] [--tracks N] [--force]",
+            .summary = "a double-sided image to BASE_Head0.dsk and BASE_Head1.dsk",
+            .run = runSplit,
+            .options = ForceOption,
+            .details = "FILE holds both sides track by track (head 0, then head 1). The sectors\n"
+                       "per track come from the profile, like the window (--sectors 8|9|10|15|18\n"
+                       "overrides); --tracks 40|41|80|81 (default 80).\n",
+        },
+        {
+            .name = "to-imd",
+            .usage = "to-imd IMAGE [--imd FILE.imd] [--force] " DORVANE_DRIVE_OPTIONS,
+            .summary = "an image and its map to an ImageDisk file (BASE.imd)",
+            .run = runToImd,
+            .options = DriveSettings | ImdOption,
+            .details =
+                "IMAGE and BASE.map as a read left them, in the geometry of the drive options\n"
+                "(the profile's by default), become BASE.imd (or FILE.imd): sectors marked 3\n"
+                "or 4 as normal records, those marked 5 whose CRC dump lies beside the image\n"
+                "as data-error records, all others as unavailable. Exit 3 when some sector is\n"
+                "not a normal record, or the map is missing.\n",
+        },
+        {
+            .name = "to-lbn",
+            .usage = "to-lbn FILE [--force]",
+            .summary = "sector-order image (.dsk) to an LBN image beside it (.img)",
+            .run = runToLbn,
+            .options = ForceOption,
+            .details = "FILE is one RX50 side in sector order (409,600 bytes); BASE.img gets its\n"
+                       "800 blocks in logical order. A double-sided image is refused: split it.\n",
+        },
+        {
+            .name = "to-sector-order",
+            .usage = "to-sector-order FILE [--force]",
+            .summary = "LBN image (.img) to a sector-order image beside it (.dsk)",
+            .run = runToSectorOrder,
+            .options = ForceOption,
+            .details = "FILE holds 800 blocks in logical order (409,600 bytes); BASE.dsk "
+                       "gets them in\nthe RX50's sector order.\n",
+        },
+        {
+            .name = "write",
+            .usage = "write IMAGE [--verify] [--yes] [--force] " DORVANE_DRIVE_OPTIONS,
+            .summary = "write the sector-order image IMAGE onto the diskette",
+            .run = runWrite,
+            .options = DriveSettings | YesOption | ForceOption | VerifyOption,
+            .details =
+                "Replaces everything on the diskette with IMAGE, track by track. Asks first (or\n"
+                "needs --yes without a terminal). IMAGE must be as large as the chosen geometry\n"
+                "(409,600 bytes for one RX50 side, 819,200 for both); --force writes another\n"
+                "size (what it lacks is not written). Stops at once on a write-protected\n"
+                "diskette or an empty drive. With --verify every track side is read back right\n"
+                "after it is written and compared; the sectors that do not come back as\n"
+                "written are listed, and make the exit status 3.\n",
+        },
+    };
+    return table;
+}
+
+const Command* findCommand(const std::string& name) {
+    for (const Command& command : commands())
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+} // namespace dorvane::cli

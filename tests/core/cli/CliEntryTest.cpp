@@ -1,0 +1,130 @@
+// dorvane-cli driven in process through runCli, as an outside suite drives it: a virtual
+// drive made here, no saved profile, the texts caught in memory. The process tests check
+// every command's texts and refusals; these check that the entry uses what it is handed.
+#include "cli/CliEnvironment.h"
+#include "drive/VirtualDrive.h"
+#include "model/DiskSettings.h"
+#include "tests/support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace dorvane {
+namespace {
+
+using test::Bytes;
+using test::TempDir;
+
+// A profile never saved: every run starts from the defaults (300 kbit/s, 10 sectors).
+class NoProfile : public ProfileStore {
+public:
+    bool read(ProfileValues&) override { return false; }
+    void write(std::uint32_t, std::uint32_t) override {}
+};
+
+constexpr std::size_t kSideBytes = 409600;
+
+struct InProcessCli {
+    std::shared_ptr<VirtualDiskette> diskette = std::make_shared<VirtualDiskette>();
+    int devicesMade = 0;
+    std::ostringstream out, err;
+    cli::CliEnvironment env;
+
+    explicit InProcessCli(const Bytes& side) {
+        *diskette = VirtualDiskette::fromRaw(side, 80, 10, 1, Rate300);
+        env.makeDevice = [this](std::string*) {
+            ++devicesMade;
+            return std::make_unique<VirtualDrive>(diskette);
+        };
+        env.out = &out;
+        env.err = &err;
+        env.openProfile = [] { return std::make_unique<NoProfile>(); };
+    }
+
+    int run(const std::vector<std::string>& args) {
+        out.str({});
+        err.str({});
+        return cli::runCli(args, env);
+    }
+
+    // Head 0 of the diskette in sector order.
+    Bytes side() {
+        Bytes bytes;
+        for (int track = 0; track < 80; ++track)
+            for (int sector = 1; sector <= 10; ++sector) {
+                const VirtualSector* found = diskette->findSector(track, 0, sector);
+                if (found)
+                    bytes.insert(bytes.end(), found->data.begin(), found->data.end());
+            }
+        return bytes;
+    }
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(CliEntry, ReadsTheDisketteOfTheDeviceItIsHanded) {
+    TempDir dir;
+    const Bytes side = test::patterned(kSideBytes, 3);
+    InProcessCli cli(side);
+    const std::string image = dir.file("disk.dsk");
+
+    EXPECT_EQ(cli.run({"read", image}), 0);
+    EXPECT_EQ(cli.devicesMade, 1);
+    EXPECT_EQ(test::readAll(image), side);
+    EXPECT_EQ(test::readAll(dir.file("disk.map")), Bytes(800, '3'));
+    EXPECT_TRUE(contains(cli.out.str(), "Summary: 800 good (of 800 sectors)\nImage: " + image +
+                                            "\nMap: " + dir.file("disk.map") + "\n"))
+        << cli.out.str();
+    EXPECT_EQ(cli.err.str(), "");
+}
+
+TEST(CliEntry, WritesTheImageOntoTheDisketteOfTheDevice) {
+    TempDir dir;
+    InProcessCli cli(Bytes(kSideBytes, 0xF6));
+    const std::string image = dir.file("disk.dsk");
+    const Bytes written = test::patterned(kSideBytes, 9);
+    test::writeAll(image, written);
+
+    EXPECT_EQ(cli.run({"write", image, "--yes"}), 0) << cli.err.str();
+    EXPECT_EQ(cli.side(), written);
+    EXPECT_TRUE(contains(cli.out.str(), "Summary: 800 written (of 800 sectors)\n"))
+        << cli.out.str();
+}
+
+// Usage errors and failures go to the error stream it is handed, and nothing else does.
+TEST(CliEntry, UsageErrorsAndFailuresGoToTheErrorStream) {
+    TempDir dir;
+    InProcessCli cli(test::patterned(kSideBytes));
+
+    EXPECT_EQ(cli.run({"read"}), 2);
+    EXPECT_EQ(cli.err.str(), "dorvane-cli: one FILE is needed\nusage: dorvane-cli read IMAGE "
+                             "[--fast] [--imd [FILE.imd]] [--force] [DRIVE OPTIONS]\n"
+                             "(dorvane-cli help read for more)\n");
+    EXPECT_EQ(cli.out.str(), "");
+
+    cli.diskette->present = false;
+    EXPECT_EQ(cli.run({"read", dir.file("disk.dsk")}), 1);
+    EXPECT_EQ(cli.err.str(), "dorvane-cli: read: no diskette in drive A:\n");
+    EXPECT_FALSE(test::exists(dir.file("disk.dsk")));
+
+    EXPECT_EQ(cli.run({"no-such-command"}), 2);
+    EXPECT_TRUE(contains(cli.err.str(), "dorvane-cli: unknown command 'no-such-command'\n"
+                                        "usage: dorvane-cli COMMAND"));
+}
+
+TEST(CliEntry, FileCommandsPrintToTheOutputStream) {
+    TempDir dir;
+    InProcessCli cli(Bytes{});
+    const std::string demo = dir.file("demo.imd");
+
+    EXPECT_EQ(cli.run({"make-demo", demo}), 0);
+    EXPECT_EQ(cli.out.str(), "Wrote " + demo + " and " + demo + ".faults\n");
+    EXPECT_TRUE(test::exists(demo + ".faults"));
+    EXPECT_EQ(cli.devicesMade, 0);
+}
+
+} // namespace
+} // namespace dorvane
