@@ -6,6 +6,7 @@
 // and a dozen options with fixed value lists need no parser library.
 #pragma once
 
+#include "model/BlockOrder.h"
 #include "model/DiskSettings.h"
 
 #include <optional>
@@ -30,6 +31,10 @@ enum OptionSet : unsigned {
     FastOption = 128,
     ImdOption = 256,
     VerifyOption = 512,
+    OrderOption = 1024,   // --order: the block order of an RX50 image
+    DamagedOption = 2048, // --damaged: extract damaged files too
+    OutputOption = 4096,  // -o DIR: the folder to write into
+    FillerOption = 8192,  // --filler alone, without the other drive settings
 };
 
 // The help of the options in `set`, one line each with its default.
@@ -56,6 +61,9 @@ struct DriveOptions {
     std::optional<std::string> name;
     // --imd: the ImageDisk file to write; empty when it goes beside the image.
     std::optional<std::string> imd;
+    std::optional<BlockOrder> order;
+    bool damaged = false;
+    std::optional<std::string> output;
 };
 
 // A decimal number of one to six digits between `low` and `high`; `value` is

@@ -82,7 +82,7 @@ int convertLbn(const CommandCall& call, bool toSectorOrder) {
     DiskSettings settings;
     FileRun run;
     const char* extension = toSectorOrder ? ".dsk" : ".img";
-    if (const int status = prepareFiles(call, NoExtra, settings, {extension}, run))
+    if (const int status = prepareFiles(call, OrderOption, settings, {extension}, run))
         return status;
     if (!toSectorOrder && run.size == 2 * kRx50SideBytes && !run.options.force) {
         printFailure(run.request.path + " holds " + bytesText(run.size) +
@@ -90,9 +90,10 @@ int convertLbn(const CommandCall& call, bool toSectorOrder) {
                      "or give --force to convert its first 800 sectors");
         return ExitFailure;
     }
+    const BlockOrder order = run.options.order.value_or(BlockOrder::Mscp);
     const ConversionResult result =
-        toSectorOrder ? convertLbnToSectorOrder(run.request.path, run.request.basePath)
-                      : convertSectorOrderToLbn(run.request.path, run.request.basePath);
+        toSectorOrder ? convertLbnToSectorOrder(run.request.path, run.request.basePath, order)
+                      : convertSectorOrderToLbn(run.request.path, run.request.basePath, order);
     if (!result.success) {
         printCoreFailure(result.text);
         return ExitFailure;

@@ -6,6 +6,7 @@
 #include "cli/DiskRun.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
+#include "cli/VolumeCommands.h"
 #include "drive/Buttons.h"
 #include "drive/Detect.h"
 #include "drive/Reread.h"
@@ -125,6 +126,7 @@ int runDetect(const CommandCall& call) {
         return ExitFailure;
     }
     print(*run.env.out, "Read it with: dorvane-cli read IMAGE %s\n", format.options.c_str());
+    printDisketteVolume(run, format);
     if (!run.options.adopt)
         return ExitOk;
     if (!adoptDetected(format, run.session->settings, *run.profile)) {

@@ -336,7 +336,7 @@ TEST(Cli, RescueAndFileCommands) {
         // Detection adopts what it found into the profile.
         {"detect --adopt", demo, 0,
          "one side\nRead it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n"
-         "Profile: 300Kbps, 10 sectors",
+         "Volume: no file system found in the first 10 tracks\nProfile: 300Kbps, 10 sectors",
          ""},
     };
     for (const char* usage :
