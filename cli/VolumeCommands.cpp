@@ -248,6 +248,46 @@ bool writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return file.isOpen() && file.write(bytes.data(), bytes.size()) == bytes.size();
 }
 
+// Every file to write, and the .bad list of each damaged one that is
+// written, checked before anything is written. Their folders are made first,
+// so that each is checked where it will be.
+int checkOutputs(const VolumeRun& run, const std::string& folder,
+                 const std::vector<const VolumeFile*>& chosen) {
+    PlannedOutputs outputs(run.options.force);
+    for (const VolumeFile* file : chosen) {
+        const std::string path = folder + "/" + file->path;
+        std::error_code error;
+        std::filesystem::create_directories(pathFromUtf8(path).parent_path(), error);
+        outputs.add(path);
+        if (run.options.damaged && !badBlocksOf(run.volume, *file).empty())
+            outputs.add(path + ".bad");
+    }
+    return outputs.check();
+}
+
+enum class Extracted { Whole, WithFiller, Skipped, Failed };
+
+// One file into `folder`: a damaged one only with --damaged, then with its
+// unreadable blocks as the filler and their list in NAME.bad.
+Extracted extractFile(const CommandCall& call, const VolumeRun& run, const std::string& folder,
+                      const VolumeFile& file) {
+    const std::string path = folder + "/" + file.path;
+    const bool damaged = !badBlocksOf(run.volume, file).empty();
+    if (damaged && !run.options.damaged) {
+        printFailure(file.name + " holds unreadable blocks: not written (--damaged writes it "
+                                 "with them as the filler byte)");
+        return Extracted::Skipped;
+    }
+    const std::string bad = badBlocksText(run.volume, file, run.order);
+    if (!writeWhole(path, fileBytes(run.volume, file, run.settings.fillerByte)) ||
+        (damaged && !writeWhole(path + ".bad", {bad.begin(), bad.end()}))) {
+        printFailure("extract: " + path + " was not written in full", whyNotWritten(path));
+        return Extracted::Failed;
+    }
+    print(*call.env.out, "%s%s\n", path.c_str(), damaged ? " (damaged: see .bad)" : "");
+    return damaged ? Extracted::WithFiller : Extracted::Whole;
+}
+
 } // namespace
 
 int runExtract(const CommandCall& call) {
@@ -265,47 +305,24 @@ int runExtract(const CommandCall& call) {
     if (!chooseFiles(run, chosen))
         return ExitFailure;
     const std::string folder = absolutePathOf(*run.options.output);
-    PlannedOutputs outputs(run.options.force);
-    for (const VolumeFile* file : chosen) {
-        // The folders first: an output is checked where it will be.
-        std::error_code error;
-        std::filesystem::create_directories(pathFromUtf8(folder + "/" + file->path).parent_path(),
-                                            error);
-        outputs.add(folder + "/" + file->path);
-        if (!badBlocksOf(run.volume, *file).empty() && run.options.damaged)
-            outputs.add(folder + "/" + file->path + ".bad");
-    }
-    if (const int status = outputs.check())
+    if (const int status = checkOutputs(run, folder, chosen))
         return status;
-    const std::uint8_t filler = run.settings.fillerByte;
-    int skipped = 0, written = 0, withFiller = 0;
+    int counts[4] = {};
     for (const VolumeFile* file : chosen) {
-        const std::string path = folder + "/" + file->path;
-        const bool damaged = !badBlocksOf(run.volume, *file).empty();
-        if (damaged && !run.options.damaged) {
-            printFailure(file->name + " holds unreadable blocks: not written (--damaged writes "
-                                      "it with them as the filler byte)");
-            ++skipped;
-            continue;
-        }
-        const std::string bad = badBlocksText(run.volume, *file, run.order);
-        if (!writeWhole(path, fileBytes(run.volume, *file, filler)) ||
-            (damaged && !writeWhole(path + ".bad", {bad.begin(), bad.end()}))) {
-            printFailure("extract: " + path + " was not written in full", whyNotWritten(path));
+        const Extracted result = extractFile(call, run, folder, *file);
+        if (result == Extracted::Failed)
             return ExitFailure;
-        }
-        ++written;
-        withFiller += damaged ? 1 : 0;
-        print(*call.env.out, "%s%s\n", path.c_str(), damaged ? " (damaged: see .bad)" : "");
+        ++counts[static_cast<int>(result)];
     }
-    print(
-        *call.env.out, "%d files written%s\n", written,
-        withFiller
-            ? formatText(", %d of them with unreadable blocks as %02X", withFiller, filler).c_str()
-            : "");
+    const int withFiller = counts[static_cast<int>(Extracted::WithFiller)];
+    print(*call.env.out, "%d files written", counts[0] + withFiller);
+    if (withFiller > 0)
+        print(*call.env.out, ", %d of them with unreadable blocks as %02X", withFiller,
+              run.settings.fillerByte.load());
+    print(*call.env.out, "\n");
     printProblems(run.catalog);
-    return skipped == 0 && withFiller == 0 && run.catalog.problems.empty() ? ExitOk
-                                                                           : ExitIncomplete;
+    const bool whole = withFiller == 0 && counts[static_cast<int>(Extracted::Skipped)] == 0;
+    return whole && run.catalog.problems.empty() ? ExitOk : ExitIncomplete;
 }
 
 namespace {
