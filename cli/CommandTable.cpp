@@ -44,11 +44,12 @@ const std::vector<Command>& commands() {
             .options = OrderOption,
             .details =
                 "IMAGE is one RX50 side as a read leaves it (BASE.map beside it is used when\n"
-                "there) or an LBN image. RT-11, Files-11 ODS-1, the Rainbow's MS-DOS and\n"
-                "CP/M-86 are read; the block order and file system are found from what is on\n"
-                "the volume unless --order names the order. Each file is listed with its size,\n"
-                "date and whether it is contiguous; one holding a block the map does not mark\n"
-                "good is marked DAMAGED (exit 3). Corrupt structures are named on stderr.\n",
+                "there) or an LBN image (.img, never with a map). RT-11, Files-11 ODS-1, the\n"
+                "Rainbow's MS-DOS and CP/M-86 are read; the block order and file system are\n"
+                "found from what is on the volume unless --order names the order. Each file\n"
+                "is listed with its size, date and whether it is contiguous; one holding a\n"
+                "block the map does not mark good is marked DAMAGED (exit 3). Corrupt\n"
+                "structures are named on stderr.\n",
         },
         {
             .name = "format",

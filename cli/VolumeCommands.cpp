@@ -51,6 +51,15 @@ std::vector<std::uint8_t> readWhole(const std::string& path) {
     return bytes;
 }
 
+// An LBN image as to-lbn names it: BASE.map beside it belongs to the read's
+// image in sector order, not to it.
+bool isLbnImage(const std::string& path) {
+    std::string extension = path.size() >= 4 ? path.substr(path.size() - 4) : "";
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".img";
+}
+
 // IMAGE and BASE.map; false (said why) when IMAGE is not one side.
 bool loadImage(VolumeRun& run) {
     run.path = absolutePathOf(run.options.positional[0]);
@@ -65,7 +74,8 @@ bool loadImage(VolumeRun& run) {
         return false;
     }
     const std::string mapPath = basePathOf(run.path) + ".map";
-    if (mapPath != run.path && fileExists(mapPath) && !sameFile(mapPath, run.path)) {
+    if (!isLbnImage(run.path) && mapPath != run.path && fileExists(mapPath) &&
+        !sameFile(mapPath, run.path)) {
         run.mapPath = mapPath;
         run.map = readWhole(mapPath);
     }

@@ -119,6 +119,10 @@ TEST(VolumeCli, ReadWithBadSectorsMarksTheFileHit) {
                                     "contiguous\n"))
         << files.out;
 
+    // Its LBN image beside it does not take the read's map.
+    ASSERT_EQ(cli(dir, "to-lbn disk.dsk").status, 0);
+    EXPECT_EQ(cli(dir, "files disk.img").status, 0);
+
     const CliResult plain = cli(dir, "extract disk.dsk -o out");
     EXPECT_EQ(plain.status, 3);
     EXPECT_TRUE(contains(plain.err, "README.TXT holds unreadable blocks: not written"))
