@@ -152,6 +152,7 @@ void walkDirectory(Walk& walk, const std::vector<int>& blocks, const std::string
         }
 }
 
+// The Rainbow's own media byte is FA; FC is taken too, as some tools write it.
 bool mediaByte(const Volume& volume) {
     const std::uint8_t media = volume.byte(kFat, 0);
     return (media == 0xFA || media == 0xFC) && volume.byte(kFat, 1) == 0xFF &&

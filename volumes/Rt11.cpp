@@ -47,6 +47,9 @@ struct Walk {
     void problem(const std::string& text) { catalog.problems.push_back(text); }
 };
 
+// "DECRT11A" on its first 8 bytes: some makers pad it with spaces, some with
+// NULs. The home block's checksum is not checked: makers compute it in
+// different ways, or leave it zero.
 bool hasSignature(const Volume& volume) {
     return volume.equal(kHomeBlock, kSystemId, "DECRT11A") ||
            volume.equal(kHomeBlock, kSystemId, "DECVMSEXCHNG");
@@ -184,10 +187,10 @@ public:
         if (!directory)
             result.score = signature ? 20 : 0;
         result.evidence =
-            formatText("%s; directory at block %d: %d segments, %d entries, %d files%s",
+            formatText("%s; directory at block %d: %d entries in %d segment(s), %d files%s",
                        signature ? "RT-11 system ID in the home block"
                                  : "no RT-11 system ID in the home block",
-                       walk.firstSegment, walk.segments, walk.entries,
+                       walk.firstSegment, walk.entries, walk.segments,
                        static_cast<int>(walk.catalog.files.size()), clean ? "" : ", corrupt");
         return result;
     }
