@@ -361,12 +361,14 @@ public:
             return result;
         }
         const bool clean = walk.catalog.problems.empty();
-        result.score = 60 + (walk.directories > 0 ? 20 : 0) + (clean ? 20 : 0);
-        result.evidence =
-            formatText("home block DECFILE11A at block %d, checksums good; %d "
-                       "directories, %d files%s",
-                       walk.home.block, walk.directories,
-                       static_cast<int>(walk.catalog.files.size()), clean ? "" : ", corrupt");
+        // The master directory read right lists the index file.
+        const bool indexListed = walk.listed.count(kIndexFile) != 0;
+        result.score = 60 + (indexListed ? 30 : 0) + (clean ? 10 : 0);
+        result.evidence = formatText(
+            "home block DECFILE11A at block %d, checksums good; %d "
+            "directories, %d files%s%s",
+            walk.home.block, walk.directories, static_cast<int>(walk.catalog.files.size()),
+            indexListed ? "" : ", no INDEXF.SYS in [0,0]", clean ? "" : ", corrupt");
         return result;
     }
 

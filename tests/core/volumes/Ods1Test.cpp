@@ -252,16 +252,18 @@ TEST(Ods1, ListsABuiltVolume) {
               std::string::npos);
 }
 
-// In MSCP order detection finds it; with block 1 unreadable the home block at
+// In each order detection finds it; with block 1 unreadable the home block at
 // 256 serves; a header whose checksum fails is reported, its file left out;
 // an ODS-2 home block is named and not read.
 TEST(Ods1, DetectionAlternateHomeAndCorruptHeader) {
     Ods1Builder built = rsxVolume();
     const Volume volume = Volume::fromBlocks(built.image());
-    const Detection detection = detectVolume(volume.toSectors(BlockOrder::Mscp));
-    EXPECT_EQ(detection.fileSystem, &ods1FileSystem());
-    EXPECT_EQ(detection.order, BlockOrder::Mscp);
-    EXPECT_EQ(detection.sureness, Sureness::Certain);
+    for (const BlockOrder order : kBlockOrders) {
+        const Detection detection = detectVolume(volume.toSectors(order));
+        EXPECT_EQ(detection.fileSystem, &ods1FileSystem()) << blockOrderName(order);
+        EXPECT_EQ(detection.order, order) << blockOrderName(order);
+        EXPECT_EQ(detection.sureness, Sureness::Certain) << blockOrderName(order);
+    }
 
     Volume lost = Volume::fromBlocks(built.image());
     lost.setGood(1, false);
