@@ -89,6 +89,8 @@ int runReread(const CommandCall& call) {
     const bool allGood = printReadSummary(session, history, true);
     print(*run.env.out, "Re-read: %d sectors, %d of them now read\n", result.attempted,
           result.recovered);
+    if (!allGood)
+        printReadDamage(request.path);
     print(*run.env.out, "Image: %s\nMap: %s\n", request.path.c_str(), mapPath.c_str());
     if (fileExists(logPath) && logPath != request.path)
         print(*run.env.out, "Log: %s\n", logPath.c_str());

@@ -92,9 +92,9 @@ TEST(VolumeCli, OrdersInfoFilesExtract) {
 }
 
 // A read of an RT-11 volume whose sector under block 3 of README.TXT and one
-// in free space never read: the read says what they hit, detect what the
-// diskette holds; files marks README.TXT; extract leaves it out, or with
-// --damaged writes it with the filler and its .bad list.
+// in free space never read: the read and a reread that fails again say what
+// they hit, detect what the diskette holds; files marks README.TXT; extract
+// leaves it out, or with --damaged writes it with the filler and its .bad list.
 TEST(VolumeCli, ReadWithBadSectorsMarksTheFileHit) {
     TempDir dir;
     const auto at = [&dir](const std::string& name) { return dir.file(name); };
@@ -107,6 +107,10 @@ TEST(VolumeCli, ReadWithBadSectorsMarksTheFileHit) {
     EXPECT_EQ(read.status, 3) << read.err;
     EXPECT_TRUE(contains(read.out, "\nVolume: 2 sectors bad: block 3 of README.TXT, free space\n"))
         << read.out;
+    const CliResult reread = cli(dir, "reread disk.dsk --retries 0", at("rt11.dsk"));
+    EXPECT_TRUE(
+        contains(reread.out, "\nVolume: 2 sectors bad: block 3 of README.TXT, free space\n"))
+        << reread.out;
     const CliResult detect = cli(dir, "detect", at("rt11.dsk"));
     EXPECT_TRUE(contains(detect.out, "\nVolume: RT-11 in the mscp order (certain: ")) << detect.out;
 
