@@ -342,11 +342,30 @@ namespace {
 // directories): read once each, without retries.
 constexpr int kSampleTracks = 10;
 
+// One track of head 0 into `side` (10 sectors) and its map digits: in one
+// command while that reads it whole, else sector by sector.
+void sampleTrack(FloppyController& fdc, int track, std::uint8_t gapLength, std::uint8_t* side,
+                 std::uint8_t* digits) {
+    constexpr int kSectors = kRx50SectorsPerTrack;
+    std::size_t returned = 0;
+    if (fdc.readSectors(sectorCommand(track, 0, 1, kSectors + 1, gapLength), side,
+                        std::size_t{kSectors} * kSectorBytes, returned) &&
+        returned == std::size_t{kSectors} * kSectorBytes) {
+        std::fill(digits, digits + kSectors, '3');
+        return;
+    }
+    for (int sector = 1; sector <= kSectors; ++sector)
+        if (fdc.readData(sectorCommand(track, 0, sector, sector + 1, gapLength),
+                         side + (sector - 1) * kSectorBytes, kSectorBytes))
+            digits[sector - 1] = '3';
+}
+
 void sampleTracks(DiskRun& run, int dataRate, std::vector<std::uint8_t>& image,
                   std::vector<std::uint8_t>& map) {
     const DiskSettings& settings = run.settings();
-    image.assign(std::size_t{kSampleTracks} * 10 * kSectorBytes, settings.fillerByte);
-    map.assign(std::size_t{kSampleTracks} * 10, '5');
+    image.assign(std::size_t{kSampleTracks} * kRx50SectorsPerTrack * kSectorBytes,
+                 settings.fillerByte);
+    map.assign(std::size_t{kSampleTracks} * kRx50SectorsPerTrack, '5');
     FloppyController fdc(*run.device);
     OpenDevice open(*run.device, settings.devicePath);
     if (!open.opened())
@@ -354,15 +373,10 @@ void sampleTracks(DiskRun& run, int dataRate, std::vector<std::uint8_t>& image,
     fdc.specify(0x0F, 0xFE);
     fdc.rateSelect(dataRate);
     for (int track = 0; track < kSampleTracks && !InterruptCancels::interrupted(); ++track) {
-        if (!fdc.seek(seekBlockFor(track, 0, false)))
-            continue;
-        for (int sector = 1; sector <= 10; ++sector) {
-            const std::size_t index = static_cast<std::size_t>(track * 10 + sector - 1);
-            const SectorCommandBlock command =
-                sectorCommand(track, 0, sector, sector + 1, settings.gapLength());
-            if (fdc.readData(command, image.data() + index * kSectorBytes, kSectorBytes))
-                map[index] = '3';
-        }
+        const std::size_t first = static_cast<std::size_t>(track) * kRx50SectorsPerTrack;
+        if (fdc.seek(seekBlockFor(track, 0, false)))
+            sampleTrack(fdc, track, settings.gapLength(), image.data() + first * kSectorBytes,
+                        map.data() + first);
     }
 }
 
