@@ -3,6 +3,7 @@
 // and a CP/M-86 volume made by cpmtools (tests/data/volumes/make-fixtures.sh),
 // each listed and extracted as those tools list and extract it.
 #include "tests/support/TestFiles.h"
+#include "tests/support/TextFiles.h"
 #include "volumes/Damage.h"
 #include "volumes/Detect.h"
 #include "volumes/FileSystems.h"
@@ -10,6 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <regex>
+#include <sstream>
 
 namespace dorvane {
 namespace {
@@ -32,6 +36,85 @@ struct Expected {
     std::string original; // the file beside the fixture
 };
 
+std::string dateText(const std::string& day, int month, const std::string& year) {
+    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    return day + "-" + months[month - 1] + "-" + year;
+}
+
+std::vector<std::string> linesOf(const std::string& path) {
+    std::istringstream text(test::textOf(path));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// The maker's listing, two files a line: "README.TXT    12  07-Dec-26    DATA  .BIN     7 ...".
+std::vector<Expected> rt11Listing(int& freeBlocks) {
+    const std::regex entry(R"(([A-Z0-9$]+) *\.([A-Z0-9$]*) +(\d+) +(\d\d)-([A-Z][a-z]{2})-(\d\d))");
+    const std::regex free(R"((\d+) Free blocks)");
+    std::vector<Expected> files;
+    for (const std::string& line : linesOf(kData + "rt11/LISTING.md")) {
+        for (std::sregex_iterator it(line.begin(), line.end(), entry), end; it != end; ++it) {
+            const std::smatch& m = *it;
+            const std::string name = m[1].str() + "." + m[2].str();
+            files.push_back({name, std::stoull(m[3]) * 512,
+                             m[4].str() + "-" + m[5].str() + "-20" + m[6].str(), "rt11/" + name});
+        }
+        std::smatch m;
+        if (std::regex_search(line, m, free))
+            freeBlocks = std::stoi(m[1]);
+    }
+    return files;
+}
+
+// mdir -/: "README   TXT      7650 2026-12-07  11:52" under "Directory for ::/SUB".
+std::vector<Expected> mdirListing(std::uint64_t& freeBytes) {
+    const std::regex folder(R"(^Directory for ::/(\S*))");
+    const std::regex entry(R"(^(\S+) +(\S*) +(\d+) (\d{4})-(\d\d)-(\d\d))");
+    const std::regex free(R"(^ *([\d ]+) bytes free)");
+    std::vector<Expected> files;
+    std::string prefix;
+    for (const std::string& line : linesOf(kData + "msdos.ls")) {
+        std::smatch m;
+        if (std::regex_search(line, m, folder)) {
+            prefix = m[1].length() ? m[1].str() + "/" : "";
+        } else if (std::regex_search(line, m, entry)) {
+            const std::string name = prefix + m[1].str() + (m[2].length() ? "." + m[2].str() : "");
+            files.push_back(
+                {name, std::stoull(m[3]), dateText(m[6], std::stoi(m[5]), m[4]), "msdos/" + name});
+        } else if (std::regex_search(line, m, free)) {
+            std::string digits = m[1];
+            digits.erase(std::remove(digits.begin(), digits.end(), ' '), digits.end());
+            freeBytes = std::stoull(digits);
+        }
+    }
+    return files;
+}
+
+// cpmls -l: "-rw-rw-rw-   40000 Jan 01 1970  data.bin" under "3:". CP/M keeps no dates.
+std::vector<Expected> cpmlsListing() {
+    const std::regex user(R"(^(\d+):$)");
+    const std::regex entry(R"(^\S+ +(\d+) \w{3} \d\d \d{4}  (\S+)$)");
+    std::vector<Expected> files;
+    int number = 0;
+    for (const std::string& line : linesOf(kData + "cpm86.ls")) {
+        std::smatch m;
+        if (std::regex_search(line, m, user)) {
+            number = std::stoi(m[1]);
+        } else if (std::regex_search(line, m, entry)) {
+            std::string name = m[2];
+            std::transform(name.begin(), name.end(), name.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+            const std::string user = std::to_string(number);
+            files.push_back({number == 0 ? name : user + ":" + name, std::stoull(m[1]), "",
+                             "cpm86/" + (number == 0 ? "" : "user" + user + "/") + m[2].str()});
+        }
+    }
+    return files;
+}
+
 void expectFiles(const Volume& volume, const Catalog& catalog, const std::vector<Expected>& files,
                  std::uint64_t blockBytes) {
     EXPECT_TRUE(catalog.problems.empty()) << catalog.problems.front();
@@ -50,51 +133,40 @@ void expectFiles(const Volume& volume, const Catalog& catalog, const std::vector
     }
 }
 
-// The maker's listing: README.TXT 12, DATA.BIN 7, HELLO.FOR 1 block, all
-// 07-Dec-26; 766 free blocks. RT-11 keeps whole blocks: each file is its
-// original followed by the zeros of its last block.
+// The maker's listing (three files, 766 free blocks). RT-11 keeps whole
+// blocks: each file is its original followed by the zeros of its last block.
 TEST(Rt11, ListsAndExtractsAsItsMaker) {
     const Volume volume = Volume::fromBlocks(test::readAll(kData + "rt11/rt11.img"));
     const Catalog catalog = rt11FileSystem().read(volume);
-    expectFiles(volume, catalog,
-                {{"README.TXT", 12 * 512, "07-Dec-2026", "rt11/README.TXT"},
-                 {"DATA.BIN", 7 * 512, "07-Dec-2026", "rt11/DATA.BIN"},
-                 {"HELLO.FOR", 1 * 512, "07-Dec-2026", "rt11/HELLO.FOR"}},
-                512);
-    EXPECT_EQ(freeBlocks(catalog), 766);
+    int free = -1;
+    const std::vector<Expected> listed = rt11Listing(free);
+    ASSERT_EQ(listed.size(), 3u);
+    expectFiles(volume, catalog, listed, 512);
+    EXPECT_EQ(freeBlocks(catalog), free);
     EXPECT_TRUE(catalog.files[0].contiguous());
 }
 
-// mdir: README.TXT 7650, DATA.BIN 40000, HELLO.BAS 36, EMPTY.DAT 0 and
-// SUB\NOTES.DOC 1440, all 2026-12-07; label RAINBOW; 342,528 bytes free.
+// mdir's listing, with a subdirectory; its volume label and free bytes.
 TEST(RainbowDos, ListsAndExtractsAsMtools) {
     const Volume volume =
         Volume::fromSectors(test::readAll(kData + "msdos.dsk"), BlockOrder::Rainbow);
     const Catalog catalog = rainbowDosFileSystem().read(volume);
-    expectFiles(volume, catalog,
-                {{"README.TXT", 7650, "07-Dec-2026", "msdos/README.TXT"},
-                 {"DATA.BIN", 40000, "07-Dec-2026", "msdos/DATA.BIN"},
-                 {"HELLO.BAS", 36, "07-Dec-2026", "msdos/HELLO.BAS"},
-                 {"EMPTY.DAT", 0, "07-Dec-2026", "msdos/EMPTY.DAT"},
-                 {"SUB/NOTES.DOC", 1440, "07-Dec-2026", "msdos/SUB/NOTES.DOC"}},
-                1);
+    std::uint64_t free = 0;
+    const std::vector<Expected> listed = mdirListing(free);
+    ASSERT_EQ(listed.size(), 5u);
+    expectFiles(volume, catalog, listed, 1);
     EXPECT_EQ(catalog.label, "RAINBOW");
-    EXPECT_EQ(freeBlocks(catalog) * 512, 342528);
+    EXPECT_EQ(static_cast<std::uint64_t>(freeBlocks(catalog)) * 512, free);
 }
 
-// cpmls -l: user 0 data.bin 40000, empty.dat 0, hello.bas 36, readme.txt
-// 7650; user 3 notes.doc 1440. cpmtools keeps the bytes of the last record.
+// cpmls's listing over two user areas; cpmtools keeps the bytes of the last record.
 TEST(Cpm86, ListsAndExtractsAsCpmtools) {
     const Volume volume =
         Volume::fromSectors(test::readAll(kData + "cpm86.dsk"), BlockOrder::Rainbow);
     const Catalog catalog = cpm86FileSystem().read(volume);
-    expectFiles(volume, catalog,
-                {{"README.TXT", 7650, "", "cpm86/readme.txt"},
-                 {"DATA.BIN", 40000, "", "cpm86/data.bin"},
-                 {"HELLO.BAS", 36, "", "cpm86/hello.bas"},
-                 {"EMPTY.DAT", 0, "", "cpm86/empty.dat"},
-                 {"3:NOTES.DOC", 1440, "", "cpm86/user3/notes.doc"}},
-                1);
+    const std::vector<Expected> listed = cpmlsListing();
+    ASSERT_EQ(listed.size(), 5u);
+    expectFiles(volume, catalog, listed, 1);
     EXPECT_EQ(findFile(catalog, "3:NOTES.DOC")->path, "user3/NOTES.DOC");
 }
 
