@@ -87,6 +87,13 @@ void DriveMechanism::motorOn() {
         return;
     clock_ += kSpinUpMicros;
     motorOn_ = true;
+    revolutionMeasured_ = false;
+}
+
+bool DriveMechanism::takeRevolutionUnmeasured() {
+    const bool unmeasured = !revolutionMeasured_;
+    revolutionMeasured_ = true;
+    return unmeasured;
 }
 
 } // namespace dorvane

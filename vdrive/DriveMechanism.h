@@ -67,6 +67,8 @@ public:
     void request(int timeoutSeconds);
     void requestDone() { lastRequest_ = clock_; }
     bool motorRunning() const { return motorOn_; }
+    // Whether the revolution is still to be timed since the motor started (once).
+    bool takeRevolutionUnmeasured();
 
 private:
     std::uint64_t& clock_;
@@ -77,6 +79,7 @@ private:
     int cylinder_ = 0;
     bool headMoved_ = false;
     bool motorOn_ = false;
+    bool revolutionMeasured_ = false;
     std::uint64_t lastRequest_ = 0;
 };
 

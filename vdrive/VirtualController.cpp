@@ -355,12 +355,15 @@ std::uint8_t VirtualController::senseDriveStatus(int head) const {
 
 std::vector<ScannedId> VirtualController::scanTrack(std::uint8_t flags, int head) {
     loadHead();
-    // The index sync: a read of a sector that cannot exist, ended at the index.
-    drive_.waitForIndex();
+    // The index sync: a read of a sector that cannot exist, ended by the index;
+    // the first scan after the motor started also times two revolutions.
+    missTwoIndexPulses();
+    if (drive_.takeRevolutionUnmeasured())
+        drive_.wait(2 * drive_.revolutionMicros());
     std::vector<ScannedId> found;
     const VirtualTrack* track = readableTrack(head, flags);
     if (!track) {
-        drive_.wait(drive_.revolutionMicros());
+        missTwoIndexPulses();
         return found;
     }
     const TrackGeometry geometry = geometryOf(*track);

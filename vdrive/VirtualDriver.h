@@ -113,6 +113,8 @@ private:
     Reply readId(const Request& r);
     Reply format(const Request& r);
     Reply scan(const Request& r, bool timed);
+    static void writeScan(const std::vector<ScannedId>& ids, std::uint8_t* out);
+    void writeTimedScan(const std::vector<ScannedId>& ids, std::uint8_t* out) const;
     Reply driveStatus(const Request& r);
     Reply trackTime(const Request& r);
 
