@@ -76,6 +76,8 @@ bool DriveMechanism::takeHeadLoad() {
 }
 
 void DriveMechanism::request(int timeoutSeconds) {
+    if (!present())
+        changeLine_ = true;
     if (motorOn_ && timeoutSeconds > 0 &&
         clock_ - lastRequest_ >=
             std::uint64_t{1'000'000} * static_cast<std::uint64_t>(timeoutSeconds))

@@ -38,9 +38,9 @@ public:
     VirtualDiskette* diskette() const { return diskette_.get(); }
     bool present() const { return diskette_ && diskette_->present; }
     void change(std::shared_ptr<VirtualDiskette> diskette);
-    // Latched at power-up and when the diskette leaves; cleared only by a step
-    // pulse with a diskette in the drive.
-    bool changeLine() const { return changeLine_; }
+    // Latched at power-up and when the diskette leaves (or the door opens);
+    // cleared only by a step pulse with a diskette in the drive.
+    bool changeLine() const { return changeLine_ || !present(); }
     bool installed = true;
 
     // The spindle: its speed and where on the track the head is now.

@@ -72,6 +72,7 @@ public:
     std::uint32_t open(const std::string& devicePath);
     void close();
     bool isOpen() const { return opened_ != Opened::None; }
+    bool driveOpen() const { return opened_ == Opened::Drive; }
     int drive() const { return drive_; }
     const HandleSettings& settings() const { return settings_; }
 
