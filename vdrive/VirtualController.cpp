@@ -150,6 +150,9 @@ TrackGeometry VirtualController::geometryOf(const VirtualTrack& track) const {
     return trackGeometry(track, trackCapacityBytes(rate_, drive_.rpm(), track.fm));
 }
 
+// A track recorded at another rate or density shows the controller no ID at
+// all (so an RX50 side turning at 360 rpm reads at 300 kbit/s only; that 250
+// kbit/s finds nothing there is inferred, not measured).
 VirtualTrack* VirtualController::readableTrack(int head, std::uint8_t flags) const {
     VirtualDiskette* disk = drive_.diskette();
     if (!disk || !disk->present)

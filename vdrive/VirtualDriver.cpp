@@ -101,6 +101,8 @@ VirtualController VirtualDriver::controller() const {
     return VirtualController(mechanism(), drive_, settings_.dataRate, settings_.specify);
 }
 
+// Codes a release does not know take the driver's default branch (that the
+// older releases dispatch as the last one does is assumed, not seen).
 bool VirtualDriver::known(std::uint32_t code) const {
     switch (code) {
     case CTL_MEDIA_PRESENT:
@@ -140,6 +142,8 @@ VirtualDriver::Reply VirtualDriver::control(std::uint32_t code, const std::uint8
     motorPath();
     if (auto reply = headCall(r))
         return *reply;
+    // No diskette: the driver's no-media status, which Windows makes 1112 (as
+    // its own status table says; not yet seen on a real machine).
     if ((settings_.diskCheck || r.code == CTL_MEDIA_PRESENT) && !mediaCheck())
         return failed(kErrorNoMedia);
     return diskCall(r);
