@@ -456,6 +456,12 @@ TEST(DriverFacts, Time) {
     // After two seconds without a request the motor is off: another spin-up.
     rig.drive.machine()->clock += 2'000'000;
     EXPECT_GE(took([&] { rig.read(0, 0, 1); }), 1'000'000);
+    // The first scan after the motor started also times two revolutions.
+    std::uint8_t ids[1 + 4 * 10];
+    const IdScanRequest scan{kFlagMfm, 0};
+    const double first = took([&] { rig.fdc.idScan(scan, ids, sizeof ids); });
+    const double second = took([&] { rig.fdc.idScan(scan, ids, sizeof ids); });
+    EXPECT_NEAR(first - second, 2 * 166'666, 166'667);
 
     // 720K-style diskette at 250 kbit/s: a 300 rpm drive.
     VirtualRig dd(std::make_shared<VirtualDiskette>(VirtualDiskette::fromRaw(kImage, 80, 9, 1, 2)),
