@@ -11,7 +11,6 @@
 #include "cli/Outputs.h"
 #include "cli/Report.h"
 #include "drive/Buttons.h"
-#include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
 #include "drive/DiskWrite.h"
@@ -29,6 +28,7 @@
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <ctime>
 #include <memory>
