@@ -12,7 +12,6 @@
 #include "cli/Report.h"
 #include "cli/VolumeCommands.h"
 #include "drive/Buttons.h"
-#include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
 #include "drive/DiskWrite.h"
@@ -30,6 +29,7 @@
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <ctime>
 #include <memory>

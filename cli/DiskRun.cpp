@@ -9,6 +9,7 @@
 #include "drive/FloppyController.h"
 #include "drive/SectorDump.h"
 #include "model/Paths.h"
+#include "vdrive/DeviceSelection.h"
 
 namespace dorvane::cli {
 

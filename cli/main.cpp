@@ -6,7 +6,7 @@
 #include "cli/CliEnvironment.h"
 #include "cli/Profile.h"
 #include "cli/TerminalView.h"
-#include "drive/DeviceSelection.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <cstdio>
 #include <iostream>

@@ -2,9 +2,9 @@
 // block-order image written in the Rainbow's order leaves on the diskette
 // what the fixture script laid out on its own.
 #include "cli/CliEnvironment.h"
-#include "drive/VirtualDrive.h"
 #include "model/DiskSettings.h"
 #include "tests/support/TestFiles.h"
+#include "vdrive/VirtualDrive.h"
 #include "volumes/Volume.h"
 
 #include <gtest/gtest.h>
