@@ -332,7 +332,8 @@ TEST(Cli, RescueAndFileCommands) {
         // A conversion or a split the disk does not take in full is a failure.
         {"to-sector-order --force back.img", "", 1, "", "back.dsk was not written in full", "", 0,
          kFullDisk},
-        {"split --force two.dsk", "", 1, "", "cannot split", "", 0, kFullDisk},
+        {"split --force two.dsk", "", 1, "", "two_Head0.dsk was not written in full", "", 0,
+         kFullDisk},
         // Detection adopts what it found into the profile.
         {"detect --adopt", demo, 0,
          "one side\nRead it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n"
