@@ -179,11 +179,13 @@ void OutputFiles::discard() {
 
 int writeOutputs(const CliEnvironment& env, bool force, const std::vector<std::string>& paths,
                  const std::vector<std::vector<std::uint8_t>>& contents, const char* what) {
+    // Ctrl+C from the first file created on is seen here, not the end of
+    // the program with half an output left.
+    OperationState state;
+    InterruptCancels cancels(state, env.catchCtrlC);
     OutputFiles outputs(force);
     if (const int status = outputs.create(paths, what))
         return status;
-    OperationState state;
-    InterruptCancels cancels(state, env.catchCtrlC);
     for (std::size_t i = 0; i < contents.size(); ++i)
         if (!outputs.write(i, contents[i], what))
             return ExitFailure;
