@@ -30,6 +30,7 @@ enum OptionSet : unsigned {
     FastOption = 128,
     ImdOption = 256,
     VerifyOption = 512,
+    OutputOption = 1024,
 };
 
 // The help of the options in `set`, one line each with its default.
@@ -56,6 +57,8 @@ struct DriveOptions {
     std::optional<std::string> name;
     // --imd: the ImageDisk file to write; empty when it goes beside the image.
     std::optional<std::string> imd;
+    // -o/--output: the output file, or the base of the outputs.
+    std::optional<std::string> output;
 };
 
 // A decimal number of one to six digits between `low` and `high`; `value` is

@@ -5,7 +5,9 @@
 // same result.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dorvane {
 
@@ -28,6 +30,11 @@ extern const char* const kToLbnInstruction;         // command 209
 ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath);
 // Command 209: a sector-order image (.dsk) to an LBN image, basePath + ".img".
 ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath);
+
+// The reordering of both: one RX50 side in the other order. Of `input` the
+// first 800 blocks count; what it lacks of them is zeros.
+std::vector<std::uint8_t> reorderRx50Side(const std::vector<std::uint8_t>& input,
+                                          bool toSectorOrder);
 
 // Command 216: an ImageDisk file to basePath + ".raw" (every sector of every
 // track record, in file order) and basePath + ".txt" (UTF-16LE report).

@@ -332,7 +332,8 @@ TEST(Cli, RescueAndFileCommands) {
         // A conversion or a split the disk does not take in full is a failure.
         {"to-sector-order --force back.img", "", 1, "", "back.dsk was not written in full", "", 0,
          kFullDisk},
-        {"split --force two.dsk", "", 1, "", "cannot split", "", 0, kFullDisk},
+        {"split --force two.dsk", "", 1, "", "two_Head0.dsk was not written in full", "", 0,
+         kFullDisk},
         // Detection adopts what it found into the profile.
         {"detect --adopt", demo, 0,
          "one side\nRead it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n"
@@ -351,6 +352,111 @@ TEST(Cli, RescueAndFileCommands) {
                              "--retries N        attempts after the first, 0 to 20 (default 9)"})
         EXPECT_TRUE(contains(help.out, text)) << text;
     EXPECT_EQ(textOf(at("config/dorvane/profile")), "DiskDataRate=1\nDiskSectorsCount=2\n");
+}
+
+// Two reads started together into one name, each from its own diskette, many times: the
+// image is created new before either touches its diskette, so exactly one runs and the other
+// is refused, and the image is the diskette of the one that ran.
+TEST(Cli, TwoReadsIntoOneNameOneIsRefused) {
+    TempDir dir;
+    const Bytes disks[] = {test::patterned(409600, 1), test::patterned(409600, 2)};
+    test::writeAll(dir.file("a.dsk"), disks[0]);
+    test::writeAll(dir.file("b.dsk"), disks[1]);
+    const auto reader = [](const char* name) {
+        return std::string("(DORVANE_VIRTUAL_SPEED=1000 DORVANE_VIRTUAL_DRIVE=") + name +
+               ".dsk XDG_CONFIG_HOME=config-" + name + " timeout 60 " + quoted(DORVANE_CLI_PATH) +
+               " read out.dsk </dev/null >" + name + ".out 2>" + name + ".err; echo $? >" + name +
+               ".status) & ";
+    };
+    const std::string script = "cd " + quoted(dir.path()) +
+                               " && rm -f out.dsk out.map out.log && { " + reader("a") +
+                               reader("b") + "wait; }";
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        const std::string a = textOf(dir.file("a.status")), b = textOf(dir.file("b.status"));
+        EXPECT_EQ(a + b == "0\n1\n" || a + b == "1\n0\n", true) << round << ": " << a << b;
+        const std::string loser = textOf(dir.file(a == "0\n" ? "b.err" : "a.err"));
+        // Refused on whichever of the read's files the other run made first.
+        EXPECT_TRUE(contains(loser, " exists; it is left as it is") ||
+                    contains(loser, " was created by another run meanwhile"))
+            << round << ": " << loser;
+        EXPECT_EQ(test::readAll(dir.file("out.dsk")), disks[a == "0\n" ? 0 : 1]) << round;
+        EXPECT_EQ(textOf(dir.file("out.map")), std::string(800, '3')) << round;
+    }
+}
+
+// -o names the output; an output is created new, or with --force replaces the old file only
+// once complete; a failed conversion leaves no part of an output. Damaged and odd ImageDisk
+// files convert as far as they go and are named (exit 3); an ImageDisk file is no LBN input;
+// a map that cannot be read stops to-imd, one ending in a line end is taken.
+TEST(Cli, OutputsAndJudgedInputs) {
+    TempDir dir;
+    const auto at = [&dir](const std::string& name) { return dir.file(name); };
+    const Bytes image = test::patterned(409600, 3), old = test::patterned(409600, 4);
+    for (const char* name : {"p.dsk", "nl.dsk", "held.dsk", "m.dsk"})
+        test::writeAll(at(name), image);
+    test::writeAll(at("kept.img"), old);
+    test::writeAll(at("q.dsk"), test::patterned(409600, 5));
+    Bytes map(800, '3');
+    map.push_back('\n');
+    test::writeAll(at("nl.map"), map);
+    std::filesystem::create_directory(at("m.map"));
+    // One track side of ten sectors, then what each file adds.
+    const std::string header = "IMD 1.18: 07/12/2026 12:00:00\r\n\x1A";
+    Bytes sound(header.begin(), header.end());
+    for (std::uint8_t b : {5, 0, 0, 10, 2})
+        sound.push_back(b);
+    for (std::uint8_t n = 1; n <= 10; ++n)
+        sound.push_back(n);
+    for (int n = 0; n < 10; ++n)
+        sound.insert(sound.end(), {2, 0xE5});
+    const auto imd = [&](const char* name, const Bytes& tail) {
+        Bytes bytes = sound;
+        bytes.insert(bytes.end(), tail.begin(), tail.end());
+        test::writeAll(at(name), bytes);
+    };
+    imd("sound.imd", {});
+    imd("header.imd", {5, 1, 0});
+    imd("type9.imd", {5, 1, 0, 1, 2, 1, 9});
+    imd("head5.imd", {5, 1, 5, 1, 2, 1, 2, 0});
+    imd("twice.imd", {5, 0, 0, 1, 2, 1, 2, 0});
+    imd("crc.imd", {5, 1, 0, 1, 2, 1, 6, 0});
+    File held(at("held.dsk"),
+              FileMode{Access::ReadWrite, Share::Read, Creation::OpenExisting, false});
+    ASSERT_TRUE(held.isOpen());
+    const std::vector<Case> runs = {
+        {"to-lbn p.dsk -o out.img", "", 0, "Successfully converted to\n" + at("out.img"), "",
+         at("out.img"), 409600},
+        {"to-lbn p.dsk --output=out.img", "", 1, "", at("out.img") + " exists"},
+        {"to-lbn q.dsk -o kept.img --force", "", 1, "", "kept.img was not written in full", "", 0,
+         kFullDisk},
+        {"to-lbn q.dsk -o new.img", "", 1, "", "new.img was not written in full", at("new.img"), 0,
+         kFullDisk},
+        {"imd2raw sound.imd -o full", "", 1, "", "full.raw was not written in full", at("full.txt"),
+         0, "trap '' XFSZ && ulimit -f 2 &&"},
+        {"to-lbn held.dsk", "", 1, "", "held.dsk is in use by another process", at("held.img"), 0},
+        {"to-lbn sound.imd", "", 1, "", "sound.imd is an ImageDisk file: imd2raw first"},
+        {"to-sector-order sound.imd", "", 1, "", "sound.imd is an ImageDisk file: imd2raw first"},
+        {"imd2raw sound.imd", "", 0, "has converted to RAW sectors", "", at("sound.raw"), 5120},
+        {"imd2raw header.imd", "", 3, "has converted to RAW sectors",
+         "cut short inside the header of track record 2"},
+        {"imd2raw type9.imd", "", 3, "has converted to RAW sectors",
+         "sector record 1 (sector 1) has the unknown type 9"},
+        {"imd2raw head5.imd", "", 3, "has converted to RAW sectors",
+         "head 5 (a diskette has heads 0 and 1)"},
+        {"imd2raw twice.imd", "", 3, "has converted to RAW sectors",
+         "(byte 67, cylinder 0, head 0): that track side is stored"},
+        {"imd2raw crc.imd", "", 3, "has converted to RAW sectors",
+         "holds 10 normal, 1 data error sector records"},
+        {"to-imd m.dsk", "", 1, "", at("m.map") + " is a folder", at("m.imd"), 0},
+        {"to-imd nl.dsk --rate 300 --sectors 10", "", 0, "(800 normal)", ""},
+    };
+    runAll(dir, runs);
+    EXPECT_EQ(test::readAll(at("kept.img")), old);
+    EXPECT_EQ(test::readAll(at("p.dsk")), image);
+    for (const std::string& name : dir.names())
+        EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+    EXPECT_FALSE(test::exists(at("full.raw")));
 }
 
 // Ctrl+C cancels a read, a kill stops it: either way the image holds one sector per map
