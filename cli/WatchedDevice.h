@@ -33,7 +33,7 @@ public:
 
     FloppyDevice& inner() { return *inner_; }
     DriveHistory history() const;
-    // The system error code that stopped a write or a format (19 or 21), or 0.
+    // The system error code that stopped a write or a format (19, 1112 or 21), or 0.
     std::uint32_t stopCode() const { return stopCode_; }
     // After Ctrl+C every command fails at once, so that an operation that
     // does not look at the cancel request (the scan) still ends promptly.
@@ -48,6 +48,7 @@ private:
     void note(const SectorKey& key, bool ok, std::uint32_t error);
     void noteRead(const SectorCommandBlock& block, bool ok, std::uint32_t error,
                   const std::uint8_t* bytes, std::size_t size, std::size_t transferred);
+    int stoppedAt(std::uint32_t error, int first, int last);
     void stop(std::uint32_t code, const std::string& reason);
 
     std::unique_ptr<FloppyDevice> inner_;
