@@ -4,11 +4,11 @@
 //
 //   SpeedTable [DORVANE_CLI]   (with the CLI's path, also its peak memory)
 #include "drive/DiskRead.h"
-#include "drive/VirtualDrive.h"
 #include "files/Conversion.h"
 #include "files/ImageDiskWriter.h"
 #include "files/ImageFiles.h"
 #include "model/Session.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

@@ -4,8 +4,8 @@
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
-#include "drive/DemoDiskette.h"
 #include "model/DiskSettings.h"
+#include "vdrive/DemoDiskette.h"
 
 #include <cstdio>
 

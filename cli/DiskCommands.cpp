@@ -8,7 +8,6 @@
 #include "cli/Outputs.h"
 #include "cli/Report.h"
 #include "drive/Buttons.h"
-#include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
 #include "drive/DiskWrite.h"
@@ -26,6 +25,7 @@
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <cstdio>
 #include <ctime>

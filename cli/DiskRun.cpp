@@ -3,12 +3,12 @@
 #include "cli/Outputs.h"
 #include "cli/Report.h"
 #include "drive/Buttons.h"
-#include "drive/DeviceSelection.h"
 #include "drive/DisketteCheck.h"
 #include "drive/DriverProbe.h"
 #include "drive/FloppyController.h"
 #include "drive/SectorDump.h"
 #include "model/Paths.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <cstdio>
 

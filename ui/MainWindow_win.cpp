@@ -1,6 +1,5 @@
 #include "ui/MainWindow_win.h"
 
-#include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
 #include "drive/DiskWrite.h"
@@ -18,6 +17,7 @@
 #include "ui/WinText_win.h"
 #include "ui/WindowRules.h"
 #include "ui/Worker_win.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

@@ -1,8 +1,8 @@
 // libFuzzer target for the fault script: any text either applies whole or
 // fails with "line N: ..." (N a line of the text) and leaves the diskette
 // exactly as it was.
-#include "drive/VirtualDrive.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <algorithm>
 #include <string>

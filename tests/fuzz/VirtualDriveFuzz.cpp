@@ -4,7 +4,6 @@
 // 5, and a read of a diskette in the drive covers every sector of the head range.
 // Input: a byte of choices, two bytes (little-endian) of script length, the
 // script, then the diskette file.
-#include "drive/DeviceSelection.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
 #include "drive/DiskWrite.h"
@@ -13,6 +12,7 @@
 #include "model/Session.h"
 #include "settings/FileProfileStore.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <memory>
 #include <vector>

@@ -3,13 +3,13 @@
 #include "cli/Interrupt.h"
 #include "cli/TerminalView.h"
 #include "cli/WatchedDevice.h"
-#include "drive/DeviceSelection.h"
 #include "drive/FloppyController.h"
 #include "drive/SystemMessage.h"
-#include "drive/VirtualDrive.h"
 #include "files/File.h"
 #include "model/DiskSettings.h"
 #include "tests/support/TextFiles.h"
+#include "vdrive/DeviceSelection.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The real window, built by its own start-up code and driven with its own messages: controls,
 // profile, settings, dialogs, reads, accelerators, a second instance, the map's paint, mouse,
 // menus.
-#include "drive/VirtualDrive.h"
 #include "tests/support/TextFiles.h"
 #include "tests/windows/WindowRig.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 // dorvane-cli.exe as a Windows process: names outside the ANSI code page reach it as UTF-8 and the
 // read's log is in the code page. Then the real backend without fdrawcmd.sys.
-#include "drive/DeviceSelection.h"
 #include "drive/FdrawcmdDevice.h"
 #include "drive/FloppyController.h"
 #include "drive/SystemMessage.h"
 #include "model/Paths.h"
 #include "tests/support/TextFiles.h"
 #include "tests/windows/WindowRig.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <gtest/gtest.h>
 

@@ -8,12 +8,12 @@
 #include "drive/DiskWrite.h"
 #include "drive/Progress.h"
 #include "drive/TrackScan.h"
-#include "drive/VirtualDrive.h"
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "settings/ProfileStore.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <filesystem>
 #include <memory>

@@ -1,12 +1,12 @@
 // The virtual drive on its own: each control's answers, its clock, its diskettes from
 // ImageDisk files, fault scripts, the demo and the environment; the start-up probe.
-#include "drive/DemoDiskette.h"
-#include "drive/DeviceSelection.h"
 #include "drive/DriverProbe.h"
 #include "files/ImageDiskWriter.h"
 #include "model/Paths.h"
 #include "tests/core/vdrive/VirtualRig.h"
 #include "tests/support/TextFiles.h"
+#include "vdrive/DemoDiskette.h"
+#include "vdrive/DeviceSelection.h"
 
 #include <chrono>
 #include <cstring>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "drive/FloppyController.h"
-#include "drive/VirtualDrive.h"
 #include "model/DiskSettings.h"
 #include "tests/support/TestFiles.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <gtest/gtest.h>
 

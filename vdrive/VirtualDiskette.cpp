@@ -1,6 +1,6 @@
 // The diskette of the virtual drive: its tracks, and building it from a raw
 // sector-order image.
-#include "drive/VirtualDrive.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <algorithm>
 #include <stdexcept>

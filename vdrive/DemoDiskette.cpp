@@ -1,4 +1,4 @@
-#include "drive/DemoDiskette.h"
+#include "vdrive/DemoDiskette.h"
 #include "drive/SystemMessage.h"
 
 #include "files/File.h"

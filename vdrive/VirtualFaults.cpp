@@ -22,7 +22,7 @@
 // A line naming a sector that the diskette does not have is an error, so that
 // a script cannot silently miss its target. A script applies whole or not at
 // all: one bad line, and the diskette stays as it was.
-#include "drive/VirtualDrive.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <cstdlib>
 #include <sstream>

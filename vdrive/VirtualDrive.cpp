@@ -1,7 +1,7 @@
 // The virtual drive's controller: the control codes of fdrawcmd.sys answered
 // from the diskette model, with the driver's input checks and error codes, on a
 // simulated clock.
-#include "drive/VirtualDrive.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "drive/DeviceSelection.h"
+#include "vdrive/DeviceSelection.h"
 #include "drive/SystemMessage.h"
 
 #include "files/File.h"

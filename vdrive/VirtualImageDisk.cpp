@@ -3,8 +3,8 @@
 // order ImageDisk found them around the track), its rate and density, and its
 // data, deleted and data-error marks.
 #include "drive/SystemMessage.h"
-#include "drive/VirtualDrive.h"
 #include "files/ImageDisk.h"
+#include "vdrive/VirtualDrive.h"
 
 namespace dorvane {
 

@@ -11,7 +11,7 @@
 // reach have no ID.
 //
 // Faults: "<diskette>.faults" beside the file when it exists, then the file
-// DORVANE_FAULT_SCRIPT names (see drive/VirtualFaults.cpp for the format).
+// DORVANE_FAULT_SCRIPT names (see vdrive/VirtualFaults.cpp for the format).
 // A script with a bad line, or larger than 1 MiB, leaves drive A: empty and
 // names the file, the line and the reason in the description.
 //
@@ -22,7 +22,7 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
-#include "drive/VirtualDrive.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <memory>
 #include <string>
