@@ -265,12 +265,12 @@ TEST(Cli, RescueAndFileCommands) {
     test::writeAll(at("one.dsk"), test::patterned(409600, 8));
     // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10.
     const std::string summary =
-        "Summary: 795 good, 3 read after retries, 1 unreadable, 1 no ID (of 800 sectors)\n"
+        "Summary: 795 good, 3 read after retries, 1 unreadable, 1 not found (of 800 sectors)\n"
         "  head 0 track 1 sector 9 (LBN 4): read on attempt 3; earlier error 23 CRC error\n"
         "  head 0 track 1 sector 10 (LBN 9): read on attempt 6; earlier error 23 CRC error\n"
         "  head 0 track 3 sector 6 (LBN 25): read on attempt 9; earlier error 23 CRC error\n"
         "  head 0 track 4 sector 9 (LBN 31): unreadable, 10 attempts; last error 23 CRC error\n"
-        "  head 0 track 51 sector 1 (LBN 500): no ID, 10 attempts; last error 27 "
+        "  head 0 track 51 sector 1 (LBN 500): not found, 10 attempts; last error 27 "
         "sector not found\n";
     const std::vector<Case> runs = {
         {"make-demo " + demo, "", 0, "Wrote " + demo, "", demo, 42217},
@@ -280,8 +280,13 @@ TEST(Cli, RescueAndFileCommands) {
          at("taken.imd.faults"), 1},
         {"make-demo --force " + at("taken.imd"), "", 0, "Wrote ", "", at("taken.imd.faults"), 726},
         {"read slow.dsk", demo, 3, summary + "Image: " + at("slow.dsk"), ""},
+        // The same summary at the drive's pace: each failure of a multi-sector
+        // read is counted on its own sector.
         {"read fast.dsk --fast --imd", demo, 3,
-         "ImageDisk: " + at("fast.imd") + " (798 normal, 1 data error, 1 unavailable)\n", ""},
+         summary + "Image: " + at("fast.dsk") + "\nMap: " + at("fast.map") +
+             "\nLog: " + at("fast.log") + "\nImageDisk: " + at("fast.imd") +
+             " (798 normal, 1 data error, 1 unavailable)\n",
+         ""},
         {"reread fast.dsk", demo, 3, summary + "Re-read: 5 sectors, 3 of them now read\n", ""},
         // Sector 4 of track 7 is LBN 65.
         {"write slow.dsk --yes --verify", at("blank.dsk"), 3,
@@ -418,6 +423,26 @@ TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
     struct sigaction current {};
     sigaction(SIGINT, nullptr, &current);
     EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+// The driver answers 1112 for an empty drive: a write stops at the first
+// track side, with the system's words for it.
+TEST(Cli, EmptyDriveStopsAWrite) {
+    OperationState state;
+    ASSERT_TRUE(state.tryStart());
+    cli::TerminalView view(stderr, false, false);
+    auto drive = std::make_unique<VirtualDrive>(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(409600), 80, 10, 1, Rate300)));
+    VirtualDrive& virtualDrive = *drive;
+    cli::WatchedDevice device(std::move(drive), state, view);
+    ASSERT_TRUE(device.open("\\\\.\\fdraw0"));
+    virtualDrive.changeDiskette(0, nullptr);
+    FloppyController fdc(device);
+    const Bytes side(5120, 0x55);
+    EXPECT_FALSE(fdc.writeData(sectorCommand(0, 0, 1, 11, 0x10), side.data(), side.size()));
+    EXPECT_EQ(device.stopCode(), kErrorNoMedia);
+    EXPECT_TRUE(state.cancelled());
+    EXPECT_EQ(systemMessageText(kErrorNoMedia), "No media in drive.");
 }
 
 // In process: every device made during a run reaches the one diskette in
