@@ -40,6 +40,7 @@ constexpr std::uint32_t kDriverMajorVersion = 0x0100;
 constexpr std::uint32_t kDriverMinimumVersion = 0x0100010A;
 
 constexpr std::uint8_t kFlagMfm = 0x40;
+constexpr std::uint8_t kFlagSkipDeleted = 0x20; // SK: pass over sectors with a deleted mark
 constexpr std::uint8_t kSizeCode512 = 2;
 constexpr std::uint8_t kDataLength = 0xFF;
 
@@ -150,7 +151,7 @@ constexpr std::uint8_t kSt3TwoSided = 0x08;
 // What CTL_TIMED_SCAN returns before its entries.
 struct TimedScanHeader {
     std::uint8_t count;
-    std::uint8_t firstSeen;       // index in the list of the first ID seen
+    std::uint8_t firstSeen; // index in the list of the first ID seen
     std::uint32_t revolutionMicros;
 };
 static_assert(sizeof(TimedScanHeader) == 6);

@@ -67,7 +67,79 @@ bool sameDensity(const VirtualTrack& track, std::uint8_t flags) {
     return track.fm == ((flags & kFlagMfm) == 0);
 }
 
+void copyData(const std::vector<std::uint8_t>& data, std::uint8_t* slot, std::size_t bytes) {
+    std::memset(slot, 0, bytes);
+    std::memcpy(slot, data.data(), std::min(bytes, data.size()));
+}
+
+std::uint64_t micros(double value) {
+    return static_cast<std::uint64_t>(value);
+}
+
+// ST2 of a sector not found: WC when an ID read on the way carries another
+// cylinder, BC too when that cylinder is 0xFF.
+std::uint8_t wrongCylinderBits(const VirtualTrack& track, std::uint8_t cylinder) {
+    std::uint8_t st2 = 0;
+    for (const VirtualSector& sector : track.sectors)
+        if (sector.id.cylinder != cylinder && !sector.idCrc)
+            st2 |= kSt2WrongCylinder | (sector.id.cylinder == 0xFF ? kSt2BadCylinder : 0);
+    return st2;
+}
+
+// The status bits a scripted failure with a system error shows: the bits the
+// driver maps back to that error. Codes no controller bit gives (fdc.sys's
+// own) show as bits the driver does not know.
+void statusBitsFor(std::uint32_t error, ControllerResult& r) {
+    switch (error) {
+    case kErrorCrc:
+        r.st1 = kSt1DataError;
+        r.st2 = kSt2DataFieldError;
+        break;
+    case kErrorIoDevice:
+        r.st1 = kSt1Overrun;
+        break;
+    case kErrorSectorNotFound:
+        r.st1 = kSt1NoData;
+        break;
+    case kErrorWrongCylinder:
+        r.st2 = kSt2WrongCylinder;
+        break;
+    case kErrorWriteProtect:
+        r.st1 = kSt1NotWritable;
+        break;
+    case kErrorIdMarkNotFound:
+        r.st1 = kSt1MissingAddressMark;
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
+
+// Which error the driver makes of a controller result, in the order it tests
+// the bits; the first match wins.
+std::uint32_t driverError(const ControllerResult& r) {
+    if ((r.st0 & kSt0AbnormalMask) == 0)
+        return 0;
+    if (r.st1 & kSt1DataError || r.st2 & kSt2DataFieldError)
+        return kErrorCrc;
+    if (r.st1 & kSt1Overrun)
+        return kErrorIoDevice;
+    if (r.st1 & (kSt1NoData | kSt1EndOfCylinder))
+        return kErrorSectorNotFound;
+    if (r.st2 & kSt2BadCylinder)
+        return kErrorWrongCylinder;
+    if (r.st2 & kSt2MissingDataMark)
+        return kErrorSectorNotFound;
+    if (r.st1 & kSt1NotWritable)
+        return kErrorWriteProtect;
+    if (r.st1 & kSt1MissingAddressMark)
+        return kErrorIdMarkNotFound;
+    if (r.st2 & kSt2WrongCylinder)
+        return kErrorWrongCylinder;
+    return kErrorControllerUnknown;
+}
 
 double trackCapacityBytes(int dataRate, double rpm, bool fm) {
     return rateBitsPerSecond(dataRate) / (fm ? 16.0 : 8.0) * 60.0 / rpm;
@@ -222,8 +294,7 @@ bool VirtualDrive::dispatch(std::uint32_t code, const std::uint8_t* in, std::siz
     if (opened_ == Opened::None)
         return fail(kErrorInvalidHandle);
     if (code == CTL_DRIVER_VERSION) {
-        if (inSize != 0)
-            return fail(kErrorInvalidParameter);
+        // Input is ignored.
         if (outSize < 4)
             return fail(kErrorInsufficientBuffer);
         for (int i = 0; i < 4; ++i)
@@ -234,46 +305,44 @@ bool VirtualDrive::dispatch(std::uint32_t code, const std::uint8_t* in, std::siz
     if (opened_ == Opened::Control)
         return fail(kErrorInvalidFunction);
 
-    VirtualDiskette* disk = diskettes_[drive_].get();
-    const bool present = disk && disk->present;
     switch (code) {
+    case CTL_GET_RESULT:
+        return result(out, outSize, returned);
     case CTL_CONTROLLER_RESET:
-        if (inSize != 0)
-            return fail(kErrorInvalidParameter);
         if (controllerFails_)
             return fail(kErrorIoDevice);
-        rate_ = 0; // a reset controller runs at 500 kbit/s until told otherwise
-        return succeed(0, returned);
-    case CTL_MEDIA_PRESENT:
-        if (inSize != 0)
-            return fail(kErrorInvalidParameter);
-        // The change line drops only when the head steps with a diskette in
-        // the drive: the driver steps out and back, and looks again.
-        if (changeLine_[drive_]) {
-            clock_ += 2 * std::uint64_t{timing_.stepMicros} + timing_.settleMicros;
-            changeLine_[drive_] = !present;
-        }
-        return present ? succeed(0, returned) : fail(kErrorNotReady);
+        return succeed(0, returned); // the handle's rate stays as selected
     case CTL_RATE_SELECT:
-        if (inSize != 1 || in[0] > 3)
+        if (inSize < 1 || in[0] > 3)
             return fail(kErrorInvalidParameter);
         rate_ = in[0];
         return succeed(0, returned);
     case CTL_SPECIFY:
-        if (inSize != sizeof(SpecifyBlock))
+        if (inSize < sizeof(SpecifyBlock))
             return fail(kErrorInvalidParameter);
         return succeed(0, returned);
     case CTL_RECALIBRATE: {
-        if (inSize != 0)
-            return fail(kErrorInvalidParameter);
         const int steps = headCylinder_[drive_];
         clock_ += std::uint64_t{timing_.stepMicros} * static_cast<std::uint64_t>(steps) +
                   timing_.settleMicros;
         headCylinder_[drive_] = 0;
+        result_[drive_] = ControllerResult{static_cast<std::uint8_t>(0x20 | drive_), 0, 0, {}};
         return succeed(0, returned);
     }
     case CTL_SEEK:
         return seek(in, inSize) ? succeed(0, returned) : false;
+    default:
+        break;
+    }
+    // Everything else needs the diskette: the driver checks for it before it
+    // looks at the request.
+    if (!mediaCheck())
+        return false;
+    switch (code) {
+    case CTL_MEDIA_PRESENT:
+        if (version_ < kDriverMinimumVersion)
+            return fail(kErrorGeneralFailure);
+        return succeed(0, returned);
     case CTL_READ_DATA:
         return transfer(false, in, inSize, out, outSize, returned);
     case CTL_WRITE_DATA:
@@ -286,44 +355,55 @@ bool VirtualDrive::dispatch(std::uint32_t code, const std::uint8_t* in, std::siz
     case CTL_READ_ID:
         return readId(in, inSize, out, outSize, returned);
     default:
-        return fail(kErrorInvalidFunction);
+        // An unknown code reaches the driver's default branch.
+        return fail(kErrorGeneralFailure);
     }
 }
 
-bool VirtualDrive::seek(const std::uint8_t* in, std::size_t inSize) {
-    // Three spellings: {cylinder}, {cylinder, head}, and a 32-bit little-endian
-    // cylinder whose upper bytes hold head 0.
-    int cylinder;
-    if (inSize == 1 || inSize == 2) {
-        cylinder = in[0];
-        if (inSize == 2 && in[1] > 1)
-            return fail(kErrorInvalidParameter);
-    } else if (inSize == 4) {
-        cylinder = in[0];
-        if (in[1] > 1 || in[2] != 0 || in[3] != 0)
-            return fail(kErrorInvalidParameter);
-    } else {
-        return fail(kErrorInvalidParameter);
+bool VirtualDrive::result(std::uint8_t* out, std::size_t outSize, std::size_t* returned) {
+    if (outSize < sizeof(ControllerResult))
+        return fail(kErrorInsufficientBuffer);
+    std::memcpy(out, &result_[drive_], sizeof(ControllerResult));
+    return succeed(sizeof(ControllerResult), returned);
+}
+
+bool VirtualDrive::mediaCheck() {
+    const VirtualDiskette* disk = diskettes_[drive_].get();
+    const bool present = disk && disk->present;
+    // The change line drops only when the head steps with a diskette in the
+    // drive: the driver steps out and back, and looks again.
+    if (changeLine_[drive_]) {
+        clock_ += 2 * std::uint64_t{timing_.stepMicros};
+        changeLine_[drive_] = !present;
+        result_[drive_] = ControllerResult{static_cast<std::uint8_t>(0x20 | drive_), 0, 0, {}};
+        result_[drive_].id.head = static_cast<std::uint8_t>(headCylinder_[drive_]);
     }
-    // The head cannot travel past the last cylinder of the drive.
-    if (cylinder >= VirtualDiskette::kCylinders)
-        return fail(kErrorSeek);
+    return present && !changeLine_[drive_] ? true : fail(kErrorNoMedia);
+}
+
+bool VirtualDrive::seek(const std::uint8_t* in, std::size_t inSize) {
+    // {cylinder[, head]}: the head byte is masked to one bit, further bytes ignored.
+    if (inSize < 1 || in[0] >= VirtualDiskette::kCylinders)
+        return fail(kErrorInvalidParameter);
+    const int cylinder = in[0];
+    const int head = inSize >= 2 ? in[1] & 1 : 0;
+    int lands = cylinder;
     VirtualDiskette* disk = diskettes_[drive_].get();
     if (disk && disk->present) {
+        // A mis-step: the head lands one cylinder off, which only the IDs read there tell.
         auto found = disk->seekFailures.find(cylinder);
         if (found != disk->seekFailures.end() && found->second != 0) {
             if (found->second > 0)
                 --found->second;
-            // The head moved and found the wrong place; it stays where it was.
-            clock_ += timing_.settleMicros;
-            return fail(kErrorSeek);
+            lands = cylinder + 1 < VirtualDiskette::kCylinders ? cylinder + 1 : cylinder - 1;
         }
     }
-    const int steps = std::abs(cylinder - headCylinder_[drive_]);
-    if (steps > 0)
-        clock_ += std::uint64_t{timing_.stepMicros} * static_cast<std::uint64_t>(steps) +
-                  timing_.settleMicros;
-    headCylinder_[drive_] = cylinder;
+    const int steps = std::abs(lands - headCylinder_[drive_]);
+    clock_ += std::uint64_t{timing_.stepMicros} * static_cast<std::uint64_t>(steps);
+    headCylinder_[drive_] = lands;
+    result_[drive_] =
+        ControllerResult{static_cast<std::uint8_t>(0x20 | head << 2 | drive_), 0, 0, {}};
+    result_[drive_].id.head = static_cast<std::uint8_t>(cylinder); // PCN: where it thinks it is
     return true;
 }
 
@@ -364,130 +444,172 @@ void VirtualDrive::waitForIndexAndRevolutions(int revolutions) {
     clock_ += revolutionMicros() * static_cast<std::uint64_t>(revolutions);
 }
 
+struct VirtualDrive::Run {
+    bool write;
+    SectorCommandBlock cmd;
+    std::uint8_t* buffer;
+    std::size_t sectors; // the terminal count: sectors the DMA takes
+    std::size_t bytes;   // per sector
+    std::size_t done = 0;
+};
+
+// The controller transfers R, R+1, ... until the DMA's terminal count after
+// eot - R sectors. The result's R then names the sector it stopped at; the
+// driver reports (R_result - R) x size bytes on success, nothing on failure.
 bool VirtualDrive::transfer(bool write, const std::uint8_t* in, std::size_t inSize,
                             std::uint8_t* buffer, std::size_t size, std::size_t* returned) {
-    if (inSize != sizeof(SectorCommandBlock))
+    if (inSize < sizeof(SectorCommandBlock))
         return fail(kErrorInvalidParameter);
-    SectorCommandBlock cmd;
-    std::memcpy(&cmd, in, sizeof cmd);
-    if (cmd.sizeCode > kMaxSizeCode || cmd.physicalHead > 1)
+    Run run{write, {}, buffer, 0, 0};
+    std::memcpy(&run.cmd, in, sizeof run.cmd);
+    run.sectors = static_cast<std::size_t>((run.cmd.endOfTrack - run.cmd.sector) & 0xFF);
+    if (run.sectors == 0)
         return fail(kErrorInvalidParameter);
-    const std::size_t bytes = sectorBytes(cmd.sizeCode);
-    if (size < bytes)
+    run.bytes = sectorBytes(std::min<int>(run.cmd.sizeCode, 7));
+    if (size < run.sectors * run.bytes)
         return fail(kErrorInsufficientBuffer);
+    const std::uint8_t st0 = static_cast<std::uint8_t>((run.cmd.physicalHead & 1) << 2 | drive_);
+    ControllerResult& r = result_[drive_];
+    r = ControllerResult{
+        st0, 0, 0, {run.cmd.cylinder, run.cmd.head, run.cmd.sector, run.cmd.sizeCode}};
     VirtualDiskette* disk = diskettes_[drive_].get();
-    if (!disk || !disk->present)
-        return fail(kErrorNotReady);
     if (write && disk->writeProtected)
-        return fail(kErrorWriteProtect);
-
-    VirtualTrack& track = disk->track(headCylinder_[drive_], cmd.physicalHead);
+        return failWithResult(kSt1NotWritable, 0);
+    VirtualTrack& track = disk->track(headCylinder_[drive_], run.cmd.physicalHead & 1);
     // Without an ID at this rate and density the controller waits for two index
     // pulses and gives up.
-    if (track.dataRate != rate_ || track.sectors.empty() || !sameDensity(track, cmd.flags)) {
+    if (track.dataRate != rate_ || track.sectors.empty() || !sameDensity(track, run.cmd.flags)) {
         waitForIndexAndRevolutions(1);
-        return fail(kErrorIdMarkNotFound);
+        return failWithResult(kSt1MissingAddressMark, 0);
     }
-    const std::size_t count = track.sectors.size();
+    Step step = Step::Next;
+    int number = run.cmd.sector;
+    while (run.done < run.sectors && step == Step::Next) {
+        r.id.sector = static_cast<std::uint8_t>(number);
+        step = transferSector(run, track);
+        if (step == Step::Next)
+            number = (number + 1) & 0xFF;
+    }
+    if (step == Step::Failed)
+        return failWithResult(r.st1, r.st2);
+    r.id.sector = static_cast<std::uint8_t>(number);
+    const std::size_t reported =
+        static_cast<std::size_t>((number - run.cmd.sector) & 0xFF) * run.bytes;
+    // More than the DMA took (deleted sectors skipped): the driver reports nothing.
+    return succeed(reported > run.sectors * run.bytes ? 0 : reported, returned);
+}
+
+// Ends the command abnormally with these status bits and maps them to the
+// driver's error, in the order the driver tests them (the first match wins).
+bool VirtualDrive::failWithResult(std::uint8_t st1, std::uint8_t st2) {
+    ControllerResult& r = result_[drive_];
+    r.st0 = static_cast<std::uint8_t>(0x40 | (r.st0 & 0x3F));
+    r.st1 = st1;
+    r.st2 = st2;
+    return fail(driverError(r));
+}
+
+VirtualDrive::Step VirtualDrive::transferSector(Run& run, VirtualTrack& track) {
+    const SectorCommandBlock& cmd = run.cmd;
+    ControllerResult& r = result_[drive_];
     const Layout layout = layoutOf(track);
     const Framing& framing = framingOf(track.fm);
-    // From the ID's address mark to the end of the data field.
     const double markMicros = framing.sync * layout.byteMicros;
-    const double sectorMicros =
-        std::min(layout.pitch,
-                 (framing.idField + framing.gap2 + framing.dataFrame + static_cast<double>(bytes)) *
-                     layout.byteMicros) -
-        markMicros;
-
-    // The controller transfers sector after sector (R, R+1, ...) until the
-    // buffer is full (terminal count) or the end-of-track sector is done; the
-    // first sector is always tried.
-    std::size_t done = 0;
-    int sectorNumber = cmd.sector;
-    while (done + bytes <= size && sectorNumber <= 255 &&
-           (done == 0 || sectorNumber <= cmd.endOfTrack)) {
-        // The first matching ID that passes under the head from now on.
-        std::size_t best = count;
-        std::uint64_t bestWait = 0;
-        bool otherCylinder = false;
-        for (std::size_t i = 0; i < count; ++i) {
-            const SectorIdEntry& id = track.sectors[i].id;
-            if (id.cylinder != cmd.cylinder)
-                otherCylinder = true;
-            if (id.cylinder != cmd.cylinder || id.head != cmd.head || id.sector != sectorNumber ||
-                id.sizeCode != cmd.sizeCode)
-                continue;
-            const std::uint64_t wait = waitFor(layout.sectorStart(i) + markMicros);
-            if (best == count || wait < bestWait) {
-                best = i;
-                bestWait = wait;
-            }
-        }
-        if (best == count) {
-            waitForIndexAndRevolutions(1);
-            if (returned)
-                *returned = done;
-            return fail(otherCylinder ? kErrorWrongCylinder : kErrorSectorNotFound);
-        }
-        VirtualSector& sector = track.sectors[best];
-        // A bad ID stops the command there: data error, nothing transferred.
-        if (sector.idCrc) {
-            clock_ += bestWait + static_cast<std::uint64_t>((framing.idField - framing.sync) *
-                                                            layout.byteMicros);
-            if (returned)
-                *returned = done;
-            return fail(kErrorCrc);
-        }
-        // No data address mark after the ID: the controller gives up at the
-        // end of the gap where it should have been (missing address mark).
-        if (sector.noData && !write) {
-            clock_ += bestWait + static_cast<std::uint64_t>((framing.idField + framing.gap2 +
-                                                             framing.dataFrame - framing.sync) *
-                                                            layout.byteMicros);
-            if (returned)
-                *returned = done;
-            return fail(kErrorIdMarkNotFound);
-        }
-        clock_ += bestWait + static_cast<std::uint64_t>(sectorMicros);
-        if (write) {
-            // A write lays down a fresh data field: whatever was wrong with the
-            // old one is gone.
-            sector.data.assign(buffer + done, buffer + done + bytes);
-            sector.deleted = false;
-            sector.noData = false;
-            sector.permanentCrc = false;
-            sector.failuresLeft = 0;
-            sector.crcData.clear();
-            sector.crcReads = 0;
-            // A weak surface takes the write and cannot give it back.
-            sector.permanentCrc = sector.weak;
-        } else {
-            std::vector<std::uint8_t> data;
-            std::uint32_t error = 0;
-            if (sector.permanentCrc) {
-                data = corruptedData(sector, sector.crcReads++);
-                error = kErrorCrc;
-            } else if (sector.failuresLeft > 0) {
-                --sector.failuresLeft;
-                error = sector.failError;
-                if (error == kErrorCrc)
-                    data = corruptedData(sector, sector.crcReads++);
-            } else {
-                data = sector.data;
-            }
-            data.resize(bytes, 0);
-            if (error == 0 || error == kErrorCrc)
-                std::memcpy(buffer + done, data.data(), bytes);
-            if (error != 0) {
-                if (returned)
-                    *returned = error == kErrorCrc ? done + bytes : done;
-                return fail(error);
-            }
-        }
-        done += bytes;
-        ++sectorNumber;
+    const std::size_t found = nextMatchingId(track, r.id, layout, markMicros);
+    if (found == track.sectors.size()) {
+        // Not found before the index passed twice: no data; IDs of another
+        // cylinder on the way tell the controller the head is elsewhere.
+        waitForIndexAndRevolutions(1);
+        r.st1 = kSt1NoData;
+        r.st2 = wrongCylinderBits(track, cmd.cylinder);
+        return Step::Failed;
     }
-    return succeed(done, returned);
+    VirtualSector& sector = track.sectors[found];
+    clock_ += waitFor(layout.sectorStart(found) + markMicros);
+    // A bad ID stops the command there: data error, nothing transferred.
+    if (sector.idCrc) {
+        clock_ += micros((framing.idField - framing.sync) * layout.byteMicros);
+        r.st1 = kSt1DataError;
+        return Step::Failed;
+    }
+    // No data address mark after the ID: the controller gives up at the end of
+    // the gap where it should have been.
+    if (sector.noData && !run.write) {
+        clock_ += micros((framing.idField + framing.gap2 + framing.dataFrame - framing.sync) *
+                         layout.byteMicros);
+        r.st1 = kSt1MissingAddressMark;
+        r.st2 = kSt2MissingDataMark;
+        return Step::Failed;
+    }
+    clock_ += micros((framing.idField + framing.gap2 + framing.dataFrame - framing.sync +
+                      static_cast<double>(sectorBytes(cmd.sizeCode & 7))) *
+                     layout.byteMicros);
+    std::uint8_t* slot = run.buffer + run.done * run.bytes;
+    if (run.write) {
+        writeSector(sector, slot, run.bytes);
+        ++run.done;
+        return Step::Next;
+    }
+    if (sector.deleted) {
+        r.st2 |= kSt2ControlMark;
+        // SK=1: skipped, it takes no room in the buffer. SK=0: read, and the
+        // command ends there normally, its address not advanced.
+        if (cmd.flags & kFlagSkipDeleted)
+            return Step::Next;
+        copyData(sector.data, slot, run.bytes);
+        return Step::Ended;
+    }
+    return readSector(sector, slot, run);
+}
+
+std::size_t VirtualDrive::nextMatchingId(const VirtualTrack& track, const SectorIdEntry& wanted,
+                                         const Layout& layout, double markMicros) const {
+    std::size_t best = track.sectors.size();
+    std::uint64_t bestWait = 0;
+    for (std::size_t i = 0; i < track.sectors.size(); ++i) {
+        const SectorIdEntry& id = track.sectors[i].id;
+        if (std::memcmp(&id, &wanted, sizeof id) != 0)
+            continue;
+        const std::uint64_t wait = waitFor(layout.sectorStart(i) + markMicros);
+        if (best == track.sectors.size() || wait < bestWait) {
+            best = i;
+            bestWait = wait;
+        }
+    }
+    return best;
+}
+
+VirtualDrive::Step VirtualDrive::readSector(VirtualSector& sector, std::uint8_t* slot, Run& run) {
+    ControllerResult& r = result_[drive_];
+    std::uint32_t error = 0;
+    if (sector.permanentCrc) {
+        error = kErrorCrc;
+    } else if (sector.failuresLeft > 0) {
+        --sector.failuresLeft;
+        error = sector.failError;
+    }
+    if (error == 0) {
+        copyData(sector.data, slot, run.bytes);
+        ++run.done;
+        return Step::Next;
+    }
+    // The bytes of a bad data field reach the buffer as read.
+    if (error == kErrorCrc)
+        copyData(corruptedData(sector, sector.crcReads++), slot, run.bytes);
+    statusBitsFor(error, r);
+    return Step::Failed;
+}
+
+void VirtualDrive::writeSector(VirtualSector& sector, const std::uint8_t* slot, std::size_t bytes) {
+    // A write lays down a fresh data field: whatever was wrong with the old one
+    // is gone; a weak surface takes the write and cannot give it back.
+    sector.data.assign(slot, slot + bytes);
+    sector.deleted = false;
+    sector.noData = false;
+    sector.failuresLeft = 0;
+    sector.crcData.clear();
+    sector.crcReads = 0;
+    sector.permanentCrc = sector.weak;
 }
 
 bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
@@ -495,33 +617,33 @@ bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
         return fail(kErrorInvalidParameter);
     FormatTrackBlock block;
     std::memcpy(&block, in, sizeof block);
-    if (inSize != sizeof block + block.sectors * sizeof(SectorIdEntry) || block.physicalHead > 1 ||
-        block.sizeCode > kMaxSizeCode)
+    if (inSize < sizeof block + block.sectors * sizeof(SectorIdEntry))
         return fail(kErrorInvalidParameter);
     VirtualDiskette* disk = diskettes_[drive_].get();
-    if (!disk || !disk->present)
-        return fail(kErrorNotReady);
+    const std::uint8_t st0 = static_cast<std::uint8_t>((block.physicalHead & 1) << 2 | drive_);
+    result_[drive_] = ControllerResult{st0, 0, 0, {}};
     if (disk->writeProtected)
-        return fail(kErrorWriteProtect);
-    // Formatting starts at the index hole and takes one revolution.
+        return failWithResult(kSt1NotWritable, 0);
+    // Formatting starts at the index hole and runs until the index comes again.
     waitForIndexAndRevolutions(1);
-    VirtualTrack& track = disk->track(headCylinder_[drive_], block.physicalHead);
-    // A layout longer than the revolution runs into its own start: the
-    // controller overruns and the track is left without a usable ID.
+    VirtualTrack& track = disk->track(headCylinder_[drive_], block.physicalHead & 1);
     const bool fm = (block.flags & kFlagMfm) == 0;
-    if (trackLayoutBytes(block.sectors, block.sizeCode, block.gapLength, fm) >
-        trackCapacityBytes(rate_, rpm(), fm)) {
-        track = VirtualTrack{};
-        return fail(kErrorIoDevice);
-    }
+    track = VirtualTrack{};
     track.dataRate = rate_;
-    track.fm = (block.flags & kFlagMfm) == 0;
-    track.sectors.clear();
+    track.fm = fm;
+    track.gap3 = block.gapLength;
+    // The controller does not check the fit: the sectors that pass before the
+    // index are written, the one cut by it and the rest are not, and nothing
+    // says so (no status bit describes it; unverified on real controllers).
+    const double capacity = trackCapacityBytes(rate_, rpm(), fm);
+    const int sizeCode = std::min<int>(block.sizeCode, 7);
     for (int i = 0; i < block.sectors; ++i) {
+        if (trackLayoutBytes(i + 1, sizeCode, block.gapLength, fm) - block.gapLength > capacity)
+            break;
         VirtualSector sector;
         std::memcpy(&sector.id, in + sizeof block + i * sizeof(SectorIdEntry),
                     sizeof(SectorIdEntry));
-        sector.data.assign(sectorBytes(block.sizeCode), block.fillByte);
+        sector.data.assign(sectorBytes(sizeCode), block.fillByte);
         track.sectors.push_back(std::move(sector));
     }
     return true;
@@ -530,25 +652,18 @@ bool VirtualDrive::format(const std::uint8_t* in, std::size_t inSize) {
 VirtualDiskette* VirtualDrive::idCommand(const std::uint8_t* in, std::size_t inSize,
                                          std::size_t outSize, std::size_t answerSize,
                                          IdScanRequest& request) {
-    bool ok = inSize == sizeof(IdScanRequest);
-    if (ok)
-        std::memcpy(&request, in, sizeof request);
-    if (!ok || request.head > 1) {
+    if (inSize < sizeof(IdScanRequest)) {
         fail(kErrorInvalidParameter);
         return nullptr;
     }
+    std::memcpy(&request, in, sizeof request);
+    request.head &= 1;
     if (outSize < answerSize) {
         fail(kErrorInsufficientBuffer);
         return nullptr;
     }
-    VirtualDiskette* disk = diskettes_[drive_].get();
-    if (!disk || !disk->present) {
-        fail(kErrorNotReady);
-        return nullptr;
-    }
-    return disk;
+    return diskettes_[drive_].get();
 }
-
 bool VirtualDrive::scan(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                         std::size_t outSize, std::size_t* returned) {
     IdScanRequest request;
@@ -583,10 +698,12 @@ bool VirtualDrive::readId(const std::uint8_t* in, std::size_t inSize, std::uint8
     VirtualDiskette* disk = idCommand(in, inSize, outSize, sizeof(ReadIdResult), request);
     if (!disk)
         return false;
+    ControllerResult& r = result_[drive_];
+    r = ControllerResult{static_cast<std::uint8_t>(request.head << 2 | drive_), 0, 0, {}};
     const VirtualTrack& track = disk->track(headCylinder_[drive_], request.head);
     if (track.dataRate != rate_ || track.sectors.empty() || !sameDensity(track, request.flags)) {
         waitForIndexAndRevolutions(1);
-        return fail(kErrorIdMarkNotFound);
+        return failWithResult(kSt1MissingAddressMark, 0);
     }
     // The next ID field to pass the head, read to its end.
     const Layout layout = layoutOf(track);
@@ -601,14 +718,13 @@ bool VirtualDrive::readId(const std::uint8_t* in, std::size_t inSize, std::uint8
             nextWait = wait;
         }
     }
-    clock_ +=
-        nextWait + static_cast<std::uint64_t>((framing.idField - framing.sync) * layout.byteMicros);
+    clock_ += nextWait + micros((framing.idField - framing.sync) * layout.byteMicros);
+    r.id = track.sectors[next].id;
+    // The controller's data error, for the ID field (with no data).
     if (track.sectors[next].idCrc)
-        return fail(kErrorCrc); // the controller's data error, for the ID field
-    ReadIdResult result{static_cast<std::uint8_t>(request.head << 2 | drive_), 0, 0,
-                        track.sectors[next].id};
-    std::memcpy(out, &result, sizeof result);
-    return succeed(sizeof result, returned);
+        return failWithResult(kSt1DataError | kSt1NoData, 0);
+    std::memcpy(out, &r, sizeof r);
+    return succeed(sizeof r, returned);
 }
 
 } // namespace dorvane

@@ -29,12 +29,12 @@ constexpr std::uint32_t kVirtualDriverVersion = 0x0100010B;
 struct VirtualSector {
     SectorIdEntry id{};             // C, H, R, N as recorded in the ID field
     std::vector<std::uint8_t> data; // 128 << N bytes
-    bool deleted = false;           // deleted data mark (reads like a normal one)
+    bool deleted = false;           // deleted data mark (ends a read unless it skips them)
     int failuresLeft = 0;           // the next N reads fail with failError, then it reads
     std::uint32_t failError = kErrorCrc;
     bool permanentCrc = false; // every read fails with 23 and returns corrupted bytes
     // The ID is there but no data address mark follows it: the controller
-    // gives up after the ID (missing address mark) and the driver answers 1122.
+    // gives up after the ID (missing data mark) and the driver answers 27.
     bool noData = false;
     // The ID field's own CRC does not match: the controller stops at the ID
     // (data error, nothing transferred) and the driver answers 23; a scan of
@@ -52,12 +52,14 @@ struct VirtualSector {
 struct VirtualTrack {
     int dataRate = -1;                  // rate code it was recorded at; -1 = unformatted
     bool fm = false;                    // recorded in FM (single density) rather than MFM
+    int gap3 = 0;                       // the gap after each data field the format used
     std::vector<VirtualSector> sectors; // physical order around the track
 };
 
 class VirtualDiskette {
 public:
-    static constexpr int kCylinders = 84;
+    // The head travels to cylinder 85 at most (the driver refuses 86 and up).
+    static constexpr int kCylinders = 86;
     static constexpr int kHeads = 2;
 
     VirtualTrack& track(int cylinder, int head); // physical cylinder
@@ -107,6 +109,9 @@ double trackCapacityBytes(int dataRate, double rpm, bool fm);
 // with the format gap `gap` after each: the track's lead-in, then per sector
 // its ID field, the gap after it, the data field's frame and data, and the gap.
 double trackLayoutBytes(int sectors, int sizeCode, int gap, bool fm);
+
+// The system error the driver makes of a controller result (0: success).
+std::uint32_t driverError(const ControllerResult& result);
 
 struct VirtualTiming {
     // 0: the drive turns as the selected rate says: 360 rpm at 300 kbit/s (a
@@ -177,12 +182,27 @@ private:
     enum class Opened { None, Control, Drive };
 
     bool fail(std::uint32_t error);
+    // The driver's media check before a call that needs the diskette: steps to
+    // clear the change line; fails with 1112 when the drive is empty.
+    bool mediaCheck();
+    bool failWithResult(std::uint8_t st1, std::uint8_t st2);
     bool succeed(std::size_t bytes, std::size_t* returned);
     bool dispatch(std::uint32_t code, const std::uint8_t* in, std::size_t inSize, std::uint8_t* out,
                   std::size_t outSize, std::size_t* returned);
     bool seek(const std::uint8_t* in, std::size_t inSize);
     bool transfer(bool write, const std::uint8_t* in, std::size_t inSize, std::uint8_t* buffer,
                   std::size_t size, std::size_t* returned);
+    // One sector of a transfer: on to the next, the command ended normally
+    // (a deleted mark), or failed (result_ holds the status bits).
+    struct Run;
+    enum class Step { Next, Ended, Failed };
+    struct Layout;
+    Step transferSector(Run& run, VirtualTrack& track);
+    Step readSector(VirtualSector& sector, std::uint8_t* slot, Run& run);
+    static void writeSector(VirtualSector& sector, const std::uint8_t* slot, std::size_t bytes);
+    std::size_t nextMatchingId(const VirtualTrack& track, const SectorIdEntry& wanted,
+                               const Layout& layout, double markMicros) const;
+    bool result(std::uint8_t* out, std::size_t outSize, std::size_t* returned);
     bool format(const std::uint8_t* in, std::size_t inSize);
     // The checks the two ID commands share: the request block, room for the
     // answer, a diskette in the drive. Null (and the error set) when one fails.
@@ -210,6 +230,8 @@ private:
     bool driveInstalled_[2] = {true, true};
     bool changeLine_[2] = {false, false};
     int headCylinder_[2] = {0, 0};
+    // The last controller result per drive (ST0 ST1 ST2 C H R N), as the driver keeps it.
+    ControllerResult result_[2] = {};
     bool driverInstalled_ = true;
     std::uint32_t version_ = kVirtualDriverVersion;
     bool controllerFails_ = false;

@@ -37,7 +37,7 @@ TEST(VirtualDrive, DevicesAndMalformedBlocks) {
     EXPECT_EQ(rig.error(rig.fdc.mediaPresent()), kErrorInvalidHandle);
     ASSERT_TRUE(rig.drive.open("\\\\.\\FDRAW0")); // names are case-insensitive
     EXPECT_TRUE(rig.fdc.controllerReset());
-    EXPECT_EQ(rig.drive.selectedRate(), Rate500); // from 300: a reset controller runs at 500
+    EXPECT_EQ(rig.drive.selectedRate(), Rate300); // a reset keeps the handle's rate
 
     // Malformed blocks are refused; the well-formed read then succeeds.
     ASSERT_TRUE(rig.fdc.rateSelect(Rate300));
@@ -54,8 +54,8 @@ TEST(VirtualDrive, DevicesAndMalformedBlocks) {
         {CTL_READ_DATA, read, 511, kErrorInsufficientBuffer},
         {CTL_RATE_SELECT, {4}, 0, kErrorInvalidParameter}, // one byte of 0..3
         {CTL_DRIVER_VERSION, {}, 2, kErrorInsufficientBuffer},
-        {CTL_SEEK, {5, 0, 0}, 0, kErrorInvalidParameter},    // 1, 2 or 4 bytes
-        {CTL_SEEK, {5, 0, 1, 0}, 0, kErrorInvalidParameter}, // a cylinder above 255
+        {CTL_SEEK, {}, 0, kErrorInvalidParameter},   // no cylinder
+        {CTL_SEEK, {86}, 0, kErrorInvalidParameter}, // past the last cylinder
         {CTL_FORMAT_TRACK, format, 0, kErrorInvalidParameter},
     };
     std::uint8_t buffer[512];
@@ -76,14 +76,14 @@ TEST(VirtualDrive, SeeksReadsAndWrites) {
     EXPECT_TRUE(rig.fdc.seekTrack32(79));
     EXPECT_TRUE(rig.fdc.recalibrate());
     EXPECT_EQ(rig.drive.headCylinder(), 0);
-    EXPECT_EQ(rig.error(rig.fdc.seekCylinder(VirtualDiskette::kCylinders)), kErrorSeek);
+    EXPECT_EQ(rig.error(rig.fdc.seekCylinder(VirtualDiskette::kCylinders)), kErrorInvalidParameter);
 
     ASSERT_TRUE(rig.fdc.seek(SeekBlock{37, 0}));
     Bytes got;
     ASSERT_EQ(rig.read(37, 0, 10, got), 0u);
     EXPECT_EQ(got, sectorOf(kImage, 37, 10));
     // The head is where the seek left it: cylinder 37's IDs do not say 36.
-    EXPECT_EQ(rig.read(36, 0, 1), kErrorWrongCylinder);
+    EXPECT_EQ(rig.read(36, 0, 1), kErrorSectorNotFound);
     EXPECT_EQ(rig.read(37, 0, 11), kErrorSectorNotFound);
     // Head 1 of a one-sided image is unformatted.
     EXPECT_EQ(rig.read(37, 1, 1), kErrorIdMarkNotFound);
@@ -123,7 +123,7 @@ TEST(VirtualDrive, FaultsAsTheControllerAnswers) {
         bool bytesBack; // damaged bytes, close to the data and each read its own
     } cases[] = {
         {"id-crc 0 3 1", kErrorCrc, kErrorCrc, false},
-        {"no-data 0 3 1", kErrorIdMarkNotFound, 0, false},
+        {"no-data 0 3 1", kErrorSectorNotFound, 0, false},
         {"fail-then-ok 0 3 1 2 1117", kErrorIoDevice, 0, false},
         {"crc 0 3 1", kErrorCrc, 0, true},
         {"crc-then-ok 0 3 1 2", kErrorCrc, 0, true},
