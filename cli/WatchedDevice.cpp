@@ -32,6 +32,7 @@ bool WatchedDevice::control(std::uint32_t code, const void* in, std::size_t inSi
     if (returned != nullptr)
         transferred = *returned;
     const std::uint32_t error = ok ? 0 : inner_->lastError();
+    lastError_ = error;
     if (code == CTL_READ_DATA && inSize >= sizeof(SectorCommandBlock)) {
         noteRead(*static_cast<const SectorCommandBlock*>(in), ok, error,
                  static_cast<const std::uint8_t*>(out), outSize, transferred);
@@ -129,7 +130,7 @@ void WatchedDevice::stop(std::uint32_t code, const std::string& reason) {
 }
 
 std::uint32_t WatchedDevice::lastError() const {
-    return refused_ ? kErrorOperationAborted : inner_->lastError();
+    return refused_ ? kErrorOperationAborted : lastError_.load();
 }
 
 std::vector<std::pair<SectorKey, std::uint32_t>> WatchedDevice::crcReadings() const {

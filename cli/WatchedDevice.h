@@ -24,7 +24,11 @@ public:
     // commands (the read shows its own).
     WatchedDevice(std::unique_ptr<FloppyDevice> inner, OperationState& state, TerminalView& view);
 
-    bool open(const std::string& devicePath) override { return inner_->open(devicePath); }
+    bool open(const std::string& devicePath) override {
+        const bool opened = inner_->open(devicePath);
+        lastError_ = opened ? 0 : inner_->lastError();
+        return opened;
+    }
     void close() override { inner_->close(); }
     bool isOpen() const override { return inner_->isOpen(); }
     bool control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
@@ -61,6 +65,9 @@ private:
     std::atomic<std::uint32_t> stopCode_{0};
     bool stopOnInterrupt_ = false;
     std::atomic<bool> refused_{false};
+    // The error of the last control passed on: the result this device asks
+    // for itself after a failed read leaves it as the operation saw it.
+    std::atomic<std::uint32_t> lastError_{0};
 };
 
 } // namespace dorvane::cli

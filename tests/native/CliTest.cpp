@@ -263,7 +263,9 @@ TEST(Cli, RescueAndFileCommands) {
     test::writeAll(at("junk.imd"), test::patterned(3000));
     test::writeAll(at("ds.dsk"), test::patterned(2 * 40 * 4608, 8));
     test::writeAll(at("one.dsk"), test::patterned(409600, 8));
-    // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10.
+    // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10; the
+    // first seek to cylinder 60 lands one cylinder too far, which the fast
+    // read sees in the ID under the head and puts right.
     const std::string summary =
         "Summary: 795 good, 3 read after retries, 1 unreadable, 1 not found (of 800 sectors)\n"
         "  head 0 track 1 sector 9 (LBN 4): read on attempt 3; earlier error 23 CRC error\n"
@@ -272,6 +274,15 @@ TEST(Cli, RescueAndFileCommands) {
         "  head 0 track 4 sector 9 (LBN 31): unreadable, 10 attempts; last error 23 CRC error\n"
         "  head 0 track 51 sector 1 (LBN 500): not found, 10 attempts; last error 27 "
         "sector not found\n";
+    // The per-sector read reads where the head is: track 60 is lost.
+    std::string slowSummary = summary;
+    slowSummary.replace(slowSummary.find("795 good"), 8, "785 good");
+    slowSummary.replace(slowSummary.find("1 not found"), 11, "11 not found");
+    const int lbns[] = {591, 596, 592, 597, 593, 598, 594, 599, 590, 595};
+    for (int sector = 1; sector <= 10; ++sector)
+        slowSummary += "  head 0 track 60 sector " + std::to_string(sector) + " (LBN " +
+                       std::to_string(lbns[sector - 1]) +
+                       "): not found, 10 attempts; last error 27 sector not found\n";
     const std::vector<Case> runs = {
         {"make-demo " + demo, "", 0, "Wrote " + demo, "", demo, 42217},
         {"make-demo " + demo, "", 1, "", demo + " exists; it is left as it is"},
@@ -279,7 +290,7 @@ TEST(Cli, RescueAndFileCommands) {
         {"make-demo " + at("taken.imd"), "", 1, "", "taken.imd.faults exists",
          at("taken.imd.faults"), 1},
         {"make-demo --force " + at("taken.imd"), "", 0, "Wrote ", "", at("taken.imd.faults"), 726},
-        {"read slow.dsk", demo, 3, summary + "Image: " + at("slow.dsk"), ""},
+        {"read slow.dsk", demo, 3, slowSummary + "Image: " + at("slow.dsk"), ""},
         // The same summary at the drive's pace: each failure of a multi-sector
         // read is counted on its own sector.
         {"read fast.dsk --fast --imd", demo, 3,
@@ -298,7 +309,7 @@ TEST(Cli, RescueAndFileCommands) {
         // From the image and map alone, the sector read on attempt 9 is bad
         // (so says the map) with no CRC dump of its bytes: unavailable.
         {"to-imd slow.dsk --rate 300 --sectors 10", "", 3,
-         at("slow.imd") + " (797 normal, 1 data error, 2 unavailable)\n", ""},
+         at("slow.imd") + " (787 normal, 1 data error, 12 unavailable)\n", ""},
         {"to-imd slow.dsk", "", 1, "", at("slow.imd") + " exists"},
         {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
         {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
