@@ -131,9 +131,11 @@ ReadRun readSide(const std::vector<std::uint8_t>& image, const fs::path& folder,
     run.finished = readDisk(ctx, drive, request, ReadOptions{pace, nullptr});
     run.simulatedSeconds = static_cast<double>(drive.clockMicros()) / 1e6;
     run.revolutionSeconds = static_cast<double>(drive.revolutionMicros()) / 1e6;
-    // One revolution per track side, and 79 steps with their settling.
-    run.limitSeconds = kTracks * run.revolutionSeconds +
-                       (kTracks - 1) * (timing.stepMicros + timing.settleMicros) / 1e6;
+    // The motor's spin-up, one revolution per track side, and 79 steps at the
+    // driver's default step rate (5 ms at 300 kbit/s).
+    constexpr double kSpinUpSeconds = 1.0, kStepSeconds = 0.005;
+    run.limitSeconds =
+        kSpinUpSeconds + kTracks * run.revolutionSeconds + (kTracks - 1) * kStepSeconds;
     return run;
 }
 

@@ -46,6 +46,7 @@ constexpr std::uint8_t kDataLength = 0xFF;
 
 // System error codes the callers tell apart.
 constexpr std::uint32_t kErrorFileNotFound = 2;
+constexpr std::uint32_t kErrorPathNotFound = 3;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorInvalidFunction = 1;
 constexpr std::uint32_t kErrorWriteProtect = 19;

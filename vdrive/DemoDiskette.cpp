@@ -170,7 +170,7 @@ std::string demoFaultScript() {
         "# crc-then-ok HEAD CYLINDER SECTOR N: the next N reads fail with a CRC error\n"
         "# crc HEAD CYLINDER SECTOR: every read fails with a CRC error\n"
         "# missing HEAD CYLINDER SECTOR: the sector's ID is gone\n"
-        "# seek-fail CYLINDER N: the next N seeks to the cylinder fail\n";
+        "# seek-fail CYLINDER N: the head mis-steps on the next N seeks to the cylinder\n";
     script += "# README.TXT, its first block: reads on the third attempt\n";
     script += faultLine("crc-then-ok", 4, " 2");
     script += "# NOTES.TXT, a block: reads on the sixth attempt\n";
@@ -181,7 +181,7 @@ std::string demoFaultScript() {
     script += faultLine("crc", 31, "");
     script += "# An unused block whose ID field is lost\n";
     script += faultLine("missing", 500, "");
-    script += "# The first seek to cylinder 60 fails\n";
+    script += "# The first seek to cylinder 60 lands the head one cylinder off\n";
     script += "seek-fail 60 1\n";
     return script;
 }

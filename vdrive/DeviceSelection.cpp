@@ -117,6 +117,26 @@ bool applyScriptFile(const std::string& path, VirtualDiskette& disk, std::string
     return true;
 }
 
+// The diskette file with its faults: beside it, then the variable's. A script
+// that cannot apply whole leaves the drive empty, its line and reason in
+// `problem`: a run on a diskette with half its faults would test something else.
+std::shared_ptr<VirtualDiskette> loadWithFaults(const std::string& path, const std::string& script,
+                                                std::string& problem) {
+    auto disk = std::make_shared<VirtualDiskette>();
+    if (loadVirtualDiskette(path, *disk, problem)) {
+        const std::string beside = path + ".faults";
+        if (fileExists(beside))
+            applyScriptFile(beside, *disk, problem);
+        if (problem.empty() && !script.empty())
+            applyScriptFile(script, *disk, problem);
+        if (problem.empty())
+            return disk;
+    }
+    *disk = VirtualDiskette{};
+    disk->present = false;
+    return disk;
+}
+
 } // namespace
 
 std::string environmentValue(const char* name) {
@@ -157,63 +177,52 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
         return std::make_unique<MissingDriverDevice>();
 #endif
     }
-    // Every operation makes its own device, but they all reach the one
-    // diskette in the drive: what a write or a format changed, the next read
-    // finds. The diskette is loaded once per run, again only when the
-    // variables name other files or the file was replaced (another size or
-    // time): a diskette changed in the drive, whose change line the next
-    // device finds up.
+    // Every operation makes its own device, but they all are handles on one
+    // machine: what a write or a format changed, the next read finds, and the
+    // head, the motor and the change line carry over. The diskette is loaded
+    // once per run, again only when the variables name other files or the file
+    // was replaced (another size or time): a diskette changed in the drive,
+    // whose change line the next device finds up.
     struct Loaded {
         std::string path, script;
         FileStamp stamp;
         std::shared_ptr<VirtualDiskette> disk;
+        std::shared_ptr<VirtualMachine> machine;
         std::string description;
     };
     static std::mutex mutex;
     static Loaded loaded;
     const std::string script = environmentValue(kFaultScriptVariable);
     const FileStamp stamp = stampOf(diskettePath);
-    std::lock_guard<std::mutex> lock(mutex);
-    bool changed = false;
-    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script ||
-        !(loaded.stamp == stamp)) {
-        changed = loaded.disk && loaded.path == diskettePath && loaded.script == script;
-        auto disk = std::make_shared<VirtualDiskette>();
-        std::string problem;
-        if (!loadVirtualDiskette(diskettePath, *disk, problem)) {
-            *disk = VirtualDiskette{};
-            disk->present = false;
-        } else {
-            const std::string beside = diskettePath + ".faults";
-            if (fileExists(beside))
-                applyScriptFile(beside, *disk, problem);
-            if (problem.empty() && !script.empty())
-                applyScriptFile(script, *disk, problem);
-            // A script that cannot apply whole stops every operation at the
-            // diskette check, its line and reason in the description: a run
-            // on a diskette with half its faults would test something else.
-            if (!problem.empty()) {
-                *disk = VirtualDiskette{};
-                disk->present = false;
-            }
-        }
-        loaded = Loaded{diskettePath, script, stamp, disk,
-                        problem.empty() ? formatText("Virtual drive A: %s", diskettePath.c_str())
-                                        : formatText("Virtual drive A: %s (%s)",
-                                                     diskettePath.c_str(), problem.c_str())};
-    }
-    if (virtualDescription)
-        *virtualDescription = loaded.description;
     VirtualTiming timing;
     const std::string speed = environmentValue(kVirtualSpeedVariable);
     timing.realTimeSpeedup = static_cast<std::uint32_t>(std::strtoul(speed.c_str(), nullptr, 10));
-    // Unset, 0 or nonsense: the drive turns as the data rate says.
+    // Unset, 0 or nonsense: the drive turns as the diskette file says.
     const double rpm = std::strtod(environmentValue(kVirtualRpmVariable).c_str(), nullptr);
     timing.rpm = rpm >= 100 && rpm <= 1000 ? rpm : 0;
-    auto drive = std::make_unique<VirtualDrive>(loaded.disk, nullptr, timing);
-    if (changed)
-        drive->changeDiskette(0, loaded.disk);
-    return drive;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script ||
+        !(loaded.stamp == stamp)) {
+        const bool changed = loaded.disk && loaded.path == diskettePath && loaded.script == script;
+        std::string problem;
+        auto disk = loadWithFaults(diskettePath, script, problem);
+        loaded.description =
+            problem.empty()
+                ? formatText("Virtual drive A: %s", diskettePath.c_str())
+                : formatText("Virtual drive A: %s (%s)", diskettePath.c_str(), problem.c_str());
+        if (changed)
+            loaded.machine->drives[0]->change(disk);
+        else
+            loaded.machine = std::make_shared<VirtualMachine>(disk, nullptr, timing);
+        loaded.path = diskettePath;
+        loaded.script = script;
+        loaded.stamp = stamp;
+        loaded.disk = disk;
+    }
+    if (virtualDescription)
+        *virtualDescription = loaded.description;
+    loaded.machine->setTiming(timing);
+    return std::make_unique<VirtualDrive>(loaded.machine);
 }
 
 } // namespace dorvane

@@ -15,10 +15,10 @@
 // A script with a bad line, or larger than 1 MiB, leaves drive A: empty and
 // names the file, the line and the reason in the description.
 //
-// Writes and formats change only the diskette in memory, which every device
-// made during the run shares: the file is never written back, so the demo
-// stays the demo. A file replaced between two operations is a diskette
-// changed in the drive: the next device serves the new one.
+// Writes and formats change only the diskette in memory; every device made
+// during the run is a handle on one machine (one drive open at a time): the file is never written
+// back, so the demo stays the demo. A file replaced between two operations is a diskette changed in
+// the drive: the next device serves the new one.
 #pragma once
 
 #include "drive/FloppyDevice.h"
@@ -35,7 +35,8 @@ extern const char* const kFaultScriptVariable;  // "DORVANE_FAULT_SCRIPT"
 // real drive (unset or 0: it answers at once).
 extern const char* const kVirtualSpeedVariable; // "DORVANE_VIRTUAL_SPEED"
 // Revolutions per minute (100..1000) the virtual drive turns at whatever the
-// data rate and the diskette say (unset: 360 at 300 kbit/s, else 300).
+// diskette says (unset: the drive the diskette file asks for, a 1.2 MB drive
+// turning 360 rpm for one recorded at 300 kbit/s, else a 300 rpm drive).
 extern const char* const kVirtualRpmVariable; // "DORVANE_VIRTUAL_RPM"
 
 // `virtualDescription` (may be null) receives "" for the real driver, or a

@@ -1,6 +1,6 @@
-// The diskette of the virtual drive: its tracks, and building it from a raw
-// sector-order image.
-#include "vdrive/VirtualDrive.h"
+// The diskette of the virtual drive: its tracks, where their fields lie, and
+// building it from a raw sector-order image.
+#include "vdrive/VirtualDiskette.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -76,6 +76,80 @@ VirtualSector* VirtualDiskette::findSector(int cylinder, int head, int sector) {
         if (s.id.sector == sector)
             return &s;
     return nullptr;
+}
+
+int VirtualDiskette::firstRate() const {
+    for (const auto& cylinder : tracks_)
+        for (const VirtualTrack& side : cylinder)
+            if (side.dataRate >= 0)
+                return side.dataRate;
+    return -1;
+}
+
+namespace {
+
+// What a track holds besides the data, in bytes (MFM, then FM): the lead-in
+// from the index hole; per sector the sync before the ID mark, the ID field
+// (sync, mark, C H R N, CRC), gap 2, and the data field's sync, mark and CRC.
+struct Framing {
+    int leadIn, sync, idField, gap2, dataFrame;
+};
+constexpr Framing kMfmFraming{146, 12, 22, 22, 18};
+constexpr Framing kFmFraming{73, 6, 13, 11, 9};
+
+const Framing& framingOf(bool fm) {
+    return fm ? kFmFraming : kMfmFraming;
+}
+
+// The gap 3 a track without its own gets: the largest up to 24 (what PC
+// formats of RX50 sides use) with which its sectors fit the revolution.
+constexpr int kDefaultGap3 = 24;
+
+} // namespace
+
+double rateBitsPerSecond(int dataRate) {
+    switch (dataRate) {
+    case 0:
+        return 500000;
+    case 1:
+        return 300000;
+    case 2:
+        return 250000;
+    default:
+        return 1000000;
+    }
+}
+
+double trackCapacityBytes(int dataRate, double rpm, bool fm) {
+    return rateBitsPerSecond(dataRate) / (fm ? 16.0 : 8.0) * 60.0 / rpm;
+}
+
+double trackLayoutBytes(int sectors, int sizeCode, int gap, bool fm) {
+    const Framing& f = framingOf(fm);
+    return f.leadIn + sectors * (f.idField + f.gap2 + f.dataFrame +
+                                 static_cast<double>(std::size_t{128} << sizeCode) + gap);
+}
+
+TrackGeometry trackGeometry(const VirtualTrack& track, double capacity) {
+    const Framing& f = framingOf(track.fm);
+    const double size =
+        track.sectors.empty() ? 512.0 : static_cast<double>(track.sectors.front().data.size());
+    const double fields = f.idField + f.gap2 + f.dataFrame + size;
+    const double count = track.sectors.empty() ? 1.0 : static_cast<double>(track.sectors.size());
+    double gap = track.gap3;
+    if (gap == 0) {
+        const double room = (capacity - f.leadIn) / count - fields;
+        gap = std::clamp(room, 0.0, static_cast<double>(kDefaultGap3));
+    }
+    TrackGeometry g{};
+    g.leadIn = f.leadIn;
+    g.idMark = f.sync;
+    g.idEnd = f.idField;
+    g.dataStart = f.idField + f.gap2 + f.dataFrame - 2;
+    g.dataEnd = fields;
+    // A file's track too long for the revolution: its pitches are squeezed.
+    g.pitch = std::min(fields + gap, (capacity - f.leadIn) / count);
+    return g;
 }
 
 std::vector<std::uint8_t> corruptedData(const VirtualSector& sector, int read) {

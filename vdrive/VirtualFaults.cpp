@@ -4,25 +4,33 @@
 //
 // One fault per line; '#' starts a comment; blank lines are ignored. Numbers are
 // decimal. Cylinders are physical (where the head is), heads 0 or 1, sector
-// numbers as recorded in the ID field:
+// numbers as recorded in the ID field. Each fault answers as the controller
+// and the driver do:
 //
-//   crc H C R               every read fails with 23 (data CRC) and returns damaged bytes
-//   crc-then-ok H C R N     the next N reads fail with 23 (damaged bytes), then it reads
-//   fail-then-ok H C R N E  the next N reads fail with system error E, then it reads
+//   crc H C R               every read fails with 23 (data CRC); the damaged bytes
+//                           reach the buffer, different ones from read to read
+//   crc-then-ok H C R N     the next N reads fail so, then it reads
+//   fail-then-ok H C R N E  the next N reads end with the controller status that the
+//                           driver answers with E: 23, 27, 1117, 1122, 1123 or 19;
+//                           any other E: bits the driver does not know (1124)
 //   missing H C R           the ID is gone from the track: reads end with 27
-//   no-data H C R           the ID is there but no data address mark follows: 1122
+//   no-data H C R           the ID is there but no data mark follows: 27
 //   id-crc H C R            the ID field has a CRC error: reads stop there with 23
-//   deleted H C R           the data field carries the deleted mark
+//   deleted H C R           the data field carries the deleted mark: a read ends
+//                           there with success (or skips it, with SK set)
 //   weak H C R              writes take, but every read after one fails with 23
 //   rpm N                   the drive turns at N revolutions per minute for this diskette
-//   seek-fail C N           the next N seeks to cylinder C fail with 25 (N = -1: every seek)
-//   no-diskette             the drive is empty
-//   write-protect           the diskette is write-protected
+//   seek-fail C N           the next N seeks to cylinder C mis-step (N = -1: every
+//                           seek): the head lands on the next cylinder, so every
+//                           read of cylinder C there ends with 27; the seek itself
+//                           succeeds, as a real one always does
+//   no-diskette             the drive is empty (1112)
+//   write-protect           the diskette is write-protected (19)
 //
 // A line naming a sector that the diskette does not have is an error, so that
 // a script cannot silently miss its target. A script applies whole or not at
 // all: one bad line, and the diskette stays as it was.
-#include "vdrive/VirtualDrive.h"
+#include "vdrive/VirtualDiskette.h"
 
 #include <cstdlib>
 #include <sstream>

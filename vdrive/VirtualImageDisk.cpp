@@ -4,7 +4,7 @@
 // data, deleted and data-error marks.
 #include "drive/SystemMessage.h"
 #include "files/ImageDisk.h"
-#include "vdrive/VirtualDrive.h"
+#include "vdrive/VirtualDiskette.h"
 
 namespace dorvane {
 

@@ -289,7 +289,7 @@ TEST(Cli, RescueAndFileCommands) {
         // Nor is its script, but with --force.
         {"make-demo " + at("taken.imd"), "", 1, "", "taken.imd.faults exists",
          at("taken.imd.faults"), 1},
-        {"make-demo --force " + at("taken.imd"), "", 0, "Wrote ", "", at("taken.imd.faults"), 726},
+        {"make-demo --force " + at("taken.imd"), "", 0, "Wrote ", "", at("taken.imd.faults"), 769},
         {"read slow.dsk", demo, 3, slowSummary + "Image: " + at("slow.dsk"), ""},
         // The same summary at the drive's pace: each failure of a multi-sector
         // read is counted on its own sector.
@@ -456,8 +456,9 @@ TEST(Cli, EmptyDriveStopsAWrite) {
     EXPECT_EQ(systemMessageText(kErrorNoMedia), "No media in drive.");
 }
 
-// In process: every device made during a run reaches the one diskette in
-// memory (what one writes, the next reads); the file is never written.
+// In process: every device made during a run is a handle on one machine: one
+// open at a time (the second open is refused with 5), and what one writes the
+// next reads; the file is never written.
 TEST(DeviceSelection, DevicesShareOneDiskette) {
     TempDir dir;
     const Bytes file = test::patterned(409600, 9);
@@ -465,13 +466,17 @@ TEST(DeviceSelection, DevicesShareOneDiskette) {
     test::setVariable(kVirtualDriveVariable, dir.file("disk.dsk"));
     auto writer = makeFloppyDevice(nullptr), reader = makeFloppyDevice(nullptr);
     test::setVariable(kVirtualDriveVariable, "");
-    ASSERT_TRUE(writer->open("\\\\.\\fdraw0") && reader->open("\\\\.\\fdraw0"));
+    ASSERT_TRUE(writer->open("\\\\.\\fdraw0")) << writer->lastError();
+    EXPECT_FALSE(reader->open("\\\\.\\fdraw0"));
+    EXPECT_EQ(reader->lastError(), kErrorAccessDenied);
     FloppyController fdc(*writer), other(*reader);
-    ASSERT_TRUE(fdc.rateSelect(Rate300) && other.rateSelect(Rate300));
     const Bytes track = test::patterned(5120, 77);
-    ASSERT_TRUE(fdc.seekTrack32(9) && other.seekTrack32(9));
+    ASSERT_TRUE(fdc.rateSelect(Rate300) && fdc.seekTrack32(9));
     ASSERT_TRUE(fdc.writeData(sectorCommand(9, 0, 1, 11, 0x10), track.data(), track.size()));
+    writer->close();
+    ASSERT_TRUE(reader->open("\\\\.\\fdraw0"));
     Bytes got(512);
+    ASSERT_TRUE(other.rateSelect(Rate300));
     ASSERT_TRUE(other.readData(sectorCommand(9, 0, 3, 4, 0x10), got.data(), got.size()));
     EXPECT_EQ(got, Bytes(track.begin() + 1024, track.begin() + 1536));
     EXPECT_EQ(test::readAll(dir.file("disk.dsk")), file);

@@ -123,46 +123,6 @@ TEST(Reread, EachFailureStaysOnItsOwnSector) {
     EXPECT_EQ(rig.fileText(".log"), log);
 }
 
-// 360 rpm at 300 kbit/s, 300 rpm at 500 and 250, unless the diskette says otherwise.
-TEST(VirtualDriveClock, SpeedByRateReadIdAndTracksThatFit) {
-    const std::tuple<int, double, std::uint64_t> speeds[] = {{Rate300, 0, 166'666},
-                                                             {Rate250, 0, 200'000},
-                                                             {Rate500, 0, 200'000},
-                                                             {Rate300, 300, 200'000}};
-    for (const auto& [rate, diskRpm, revolution] : speeds) {
-        VirtualRig rig(std::make_shared<VirtualDiskette>(), rate);
-        rig.disk->rpm = diskRpm;
-        EXPECT_EQ(rig.drive.revolutionMicros(), revolution) << rate << " " << diskRpm;
-    }
-
-    // READ ID names the ID passing next: the ten in turn, the first again one
-    // revolution later; nothing on an unformatted track.
-    VirtualRig rig(rx50Side(patterned(kSide)));
-    ReadIdResult first, next;
-    ASSERT_TRUE(rig.fdc.readId(0, first));
-    const std::uint64_t at = rig.drive.clockMicros();
-    int sector = first.id.sector;
-    for (int i = 0; i < 10; ++i) {
-        ASSERT_TRUE(rig.fdc.readId(0, next));
-        EXPECT_EQ(next.id.sector, sector % 10 + 1);
-        sector = next.id.sector;
-    }
-    EXPECT_EQ((Bytes{next.id.cylinder, next.id.head, next.id.sizeCode}), (Bytes{0, 0, 2}));
-    EXPECT_NEAR(static_cast<double>(rig.drive.clockMicros() - at), 166'666, 10);
-    EXPECT_EQ(rig.error(rig.fdc.readId(1, first)), kErrorIdMarkNotFound);
-
-    // 10 sectors of 512 bytes fit a revolution at 300 kbit/s; of 15 the format
-    // writes those that pass before the index, and says nothing.
-    for (int sectors : {10, 15}) {
-        ASSERT_TRUE(rig.fdc.seek(SeekBlock{5, 0}));
-        const bool formatted =
-            rig.fdc.formatTrack(formatBlock(0, sectors, 0x10, 0xE5), sequentialIds(5, 0, sectors));
-        EXPECT_EQ(rig.error(formatted), 0u);
-        EXPECT_EQ(rig.read(5, 0, 1), 0u);
-        EXPECT_EQ(rig.read(5, 0, sectors), sectors == 10 ? 0u : kErrorSectorNotFound);
-    }
-}
-
 // The ImageDisk file of a read and the one made from its image and map: 80
 // tracks of ten 300 kbit/s MFM records, a data-error or unavailable record
 // wherever the map says bad, the image's bytes in every other.
