@@ -351,24 +351,11 @@ TEST(FaultsInOperations, EmptyDriveAndChangedDiskette) {
 // A drive another program holds open: the driver refuses a second handle with 5,
 // and the checklist says so rather than that the drive is not there.
 TEST(FaultsInOperations, DriveInUseByAnotherProgram) {
-    struct HeldDrive : FloppyDevice {
-        std::uint32_t error = 0;
-        bool open(const std::string&) override { return fail(kErrorAccessDenied); }
-        void close() override {}
-        bool isOpen() const override { return false; }
-        bool control(std::uint32_t, const void*, std::size_t, void*, std::size_t,
-                     std::size_t*) override {
-            return fail(kErrorInvalidFunction);
-        }
-        std::uint32_t lastError() const override { return error; }
-        bool fail(std::uint32_t code) {
-            error = code;
-            return false;
-        }
-    } held;
     OpsRig rig;
+    VirtualDrive other(rig.drive.machine());
+    ASSERT_TRUE(other.open("\\\\.\\fdraw0"));
     rig.view.answer(false);
-    EXPECT_FALSE(readDisk(rig.ctx, held, rig.request));
+    EXPECT_FALSE(rig.read());
     EXPECT_EQ(
         rig.view.questions(),
         std::vector<std::string>{"Checklist warning|Floppy drive is in use by another program"});
