@@ -34,7 +34,10 @@ void readRun(FloppyController& fdc, const TrackSide& side, int first, int last,
     const int count = last - first + 1;
     std::size_t returned = 0;
     if (fdc.readSectors(command, at, static_cast<std::size_t>(count) * kSectorBytes, returned)) {
-        markRead(out, first, first + std::min(count, static_cast<int>(returned / kSectorBytes)));
+        // A deleted data mark ends the read with the sectors before it counted;
+        // a run of one sector is judged as the per-sector read judges it.
+        const int read = static_cast<int>(returned / kSectorBytes);
+        markRead(out, first, first + (count == 1 ? 1 : std::min(count, read)));
         return;
     }
     const std::uint32_t error = fdc.lastError();
