@@ -122,6 +122,8 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
     writeText(at("one-crc.dsk.faults"), "crc 0 0 3\n");
     writeText(at("protected.dsk.faults"), "write-protect\n");
     writeText(at("extra.faults"), "crc 0 0 5\n");
+    test::writeAll(at("marks.dsk"), test::patterned(409600, 52));
+    writeText(at("marks.dsk.faults"), "deleted 0 2 5\nid-crc 0 3 4\nno-data 0 4 6\n");
     writeText(at("bad.faults"), "crc 0 0 5\nbogus\n");
     test::writeAll(at("half.dsk"), Bytes(204800, 7));
     const Bytes image = test::patterned(409600, 33), map(800, '3');
@@ -159,6 +161,13 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          "unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 0 sector 5 (LBN 793): "
          "unreadable, 1 attempts; last error 23 CRC error\n",
          "", at("crc.img"), 409600, "DORVANE_FAULT_SCRIPT=extra.faults"},
+        // At the drive's pace, a deleted data mark reads; a bad ID and a missing
+        // data mark each fail on their own sector, once.
+        {"read marks.img --fast --retries 0", at("marks.dsk"), 3,
+         "Summary: 798 good, 1 unreadable, 1 not found (of 800 sectors)\n  head 0 track 3 sector 4 "
+         "(LBN 29): unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 4 sector 6 "
+         "(LBN 39): not found, 1 attempts; last error 27 sector not found\n",
+         ""},
         // A diskette that heals: a reread of what failed.
         {"reread crc.img", disk, 0, "Re-read: 2 sectors, 2 of them now read\n", ""},
         {"read b.dsk --retries 0", at("one-crc.dsk"), 1, "799 good, 1 unreadable (of 800",
