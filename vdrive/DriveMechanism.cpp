@@ -76,6 +76,8 @@ bool DriveMechanism::takeHeadLoad() {
 }
 
 void DriveMechanism::request(int timeoutSeconds) {
+    if (!present())
+        changeLine_ = true;
     if (motorOn_ && timeoutSeconds > 0 &&
         clock_ - lastRequest_ >=
             std::uint64_t{1'000'000} * static_cast<std::uint64_t>(timeoutSeconds))
@@ -87,6 +89,13 @@ void DriveMechanism::motorOn() {
         return;
     clock_ += kSpinUpMicros;
     motorOn_ = true;
+    revolutionMeasured_ = false;
+}
+
+bool DriveMechanism::takeRevolutionUnmeasured() {
+    const bool unmeasured = !revolutionMeasured_;
+    revolutionMeasured_ = true;
+    return unmeasured;
 }
 
 } // namespace dorvane

@@ -38,9 +38,9 @@ public:
     VirtualDiskette* diskette() const { return diskette_.get(); }
     bool present() const { return diskette_ && diskette_->present; }
     void change(std::shared_ptr<VirtualDiskette> diskette);
-    // Latched at power-up and when the diskette leaves; cleared only by a step
-    // pulse with a diskette in the drive.
-    bool changeLine() const { return changeLine_; }
+    // Latched at power-up and when the diskette leaves (or the door opens);
+    // cleared only by a step pulse with a diskette in the drive.
+    bool changeLine() const { return changeLine_ || !present(); }
     bool installed = true;
 
     // The spindle: its speed and where on the track the head is now.
@@ -67,6 +67,8 @@ public:
     void request(int timeoutSeconds);
     void requestDone() { lastRequest_ = clock_; }
     bool motorRunning() const { return motorOn_; }
+    // Whether the revolution is still to be timed since the motor started (once).
+    bool takeRevolutionUnmeasured();
 
 private:
     std::uint64_t& clock_;
@@ -77,6 +79,7 @@ private:
     int cylinder_ = 0;
     bool headMoved_ = false;
     bool motorOn_ = false;
+    bool revolutionMeasured_ = false;
     std::uint64_t lastRequest_ = 0;
 };
 

@@ -150,6 +150,9 @@ TrackGeometry VirtualController::geometryOf(const VirtualTrack& track) const {
     return trackGeometry(track, trackCapacityBytes(rate_, drive_.rpm(), track.fm));
 }
 
+// A track recorded at another rate or density shows the controller no ID at
+// all (so an RX50 side turning at 360 rpm reads at 300 kbit/s only; that 250
+// kbit/s finds nothing there is inferred, not measured).
 VirtualTrack* VirtualController::readableTrack(int head, std::uint8_t flags) const {
     VirtualDiskette* disk = drive_.diskette();
     if (!disk || !disk->present)
@@ -355,12 +358,15 @@ std::uint8_t VirtualController::senseDriveStatus(int head) const {
 
 std::vector<ScannedId> VirtualController::scanTrack(std::uint8_t flags, int head) {
     loadHead();
-    // The index sync: a read of a sector that cannot exist, ended at the index.
-    drive_.waitForIndex();
+    // The index sync: a read of a sector that cannot exist, ended by the index;
+    // the first scan after the motor started also times two revolutions.
+    missTwoIndexPulses();
+    if (drive_.takeRevolutionUnmeasured())
+        drive_.wait(2 * drive_.revolutionMicros());
     std::vector<ScannedId> found;
     const VirtualTrack* track = readableTrack(head, flags);
     if (!track) {
-        drive_.wait(drive_.revolutionMicros());
+        missTwoIndexPulses();
         return found;
     }
     const TrackGeometry geometry = geometryOf(*track);

@@ -47,7 +47,7 @@ bool VirtualDrive::control(std::uint32_t code, const void* in, std::size_t inSiz
     else
         reply = driver_.control(code, static_cast<const std::uint8_t*>(in), inSize,
                                 static_cast<std::uint8_t*>(out), outSize);
-    if (driver_.isOpen())
+    if (driver_.driveOpen())
         mechanism().requestDone();
     if (returned)
         *returned = reply.error ? 0 : reply.bytes;

@@ -101,6 +101,8 @@ VirtualController VirtualDriver::controller() const {
     return VirtualController(mechanism(), drive_, settings_.dataRate, settings_.specify);
 }
 
+// Codes a release does not know take the driver's default branch (that the
+// older releases dispatch as the last one does is assumed, not seen).
 bool VirtualDriver::known(std::uint32_t code) const {
     switch (code) {
     case CTL_MEDIA_PRESENT:
@@ -140,6 +142,8 @@ VirtualDriver::Reply VirtualDriver::control(std::uint32_t code, const std::uint8
     motorPath();
     if (auto reply = headCall(r))
         return *reply;
+    // No diskette: the driver's no-media status, which Windows makes 1112 (as
+    // its own status table says; not yet seen on a real machine).
     if ((settings_.diskCheck || r.code == CTL_MEDIA_PRESENT) && !mediaCheck())
         return failed(kErrorNoMedia);
     return diskCall(r);
@@ -401,27 +405,34 @@ VirtualDriver::Reply VirtualDriver::scan(const Request& r, bool timed) {
     if (r.inSize >= 3)
         controller().seek(r.in[1], head, result());
     const std::vector<ScannedId> ids = controller().scanTrack(r.in[0], head);
+    // The result of the scan's last READ ID.
     result() = ControllerResult{static_cast<std::uint8_t>(head << 2 | drive_), 0, 0, {}};
     if (!ids.empty())
         result().id = ids.back().id;
     if (ids.size() >= 255 || header + ids.size() * entry > r.outSize)
         return failed(kErrorInsufficientBuffer); // the scan is wasted
-    r.out[0] = static_cast<std::uint8_t>(ids.size());
-    if (timed) {
-        const TimedScanHeader head{static_cast<std::uint8_t>(ids.size()), 0,
-                                   static_cast<std::uint32_t>(mechanism().revolutionMicros())};
-        std::memcpy(r.out, &head, sizeof head);
-    }
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        std::uint8_t* at = r.out + header + i * entry;
-        if (timed) {
-            const TimedScanEntry item{ids[i].micros, ids[i].id};
-            std::memcpy(at, &item, sizeof item);
-        } else {
-            std::memcpy(at, &ids[i].id, sizeof ids[i].id);
-        }
-    }
+    if (timed)
+        writeTimedScan(ids, r.out);
+    else
+        writeScan(ids, r.out);
     return succeeded(header + ids.size() * entry);
+}
+
+void VirtualDriver::writeScan(const std::vector<ScannedId>& ids, std::uint8_t* out) {
+    out[0] = static_cast<std::uint8_t>(ids.size());
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        std::memcpy(out + 1 + i * sizeof(SectorIdEntry), &ids[i].id, sizeof(SectorIdEntry));
+}
+
+// The first ID seen after the index sync is the first of the sorted list.
+void VirtualDriver::writeTimedScan(const std::vector<ScannedId>& ids, std::uint8_t* out) const {
+    const TimedScanHeader header{static_cast<std::uint8_t>(ids.size()), 0,
+                                 static_cast<std::uint32_t>(mechanism().revolutionMicros())};
+    std::memcpy(out, &header, sizeof header);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const TimedScanEntry item{ids[i].micros, ids[i].id};
+        std::memcpy(out + sizeof header + i * sizeof item, &item, sizeof item);
+    }
 }
 
 VirtualDriver::Reply VirtualDriver::driveStatus(const Request& r) {

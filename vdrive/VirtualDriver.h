@@ -72,6 +72,7 @@ public:
     std::uint32_t open(const std::string& devicePath);
     void close();
     bool isOpen() const { return opened_ != Opened::None; }
+    bool driveOpen() const { return opened_ == Opened::Drive; }
     int drive() const { return drive_; }
     const HandleSettings& settings() const { return settings_; }
 
@@ -113,6 +114,8 @@ private:
     Reply readId(const Request& r);
     Reply format(const Request& r);
     Reply scan(const Request& r, bool timed);
+    static void writeScan(const std::vector<ScannedId>& ids, std::uint8_t* out);
+    void writeTimedScan(const std::vector<ScannedId>& ids, std::uint8_t* out) const;
     Reply driveStatus(const Request& r);
     Reply trackTime(const Request& r);
 
