@@ -183,7 +183,8 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
         printFailure(std::string(what) + " stopped: " +
                          (code == kErrorWriteProtect
                               ? "the diskette in drive " + run.drive() + " is write-protected"
-                              : "drive " + run.drive() + " is not ready (no diskette?)"),
+                          : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
+                                                  : "drive " + run.drive() + " is not ready"),
                      code);
         return ExitFailure;
     }

@@ -123,6 +123,8 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
     writeText(at("one-crc.dsk.faults"), "crc 0 0 3\n");
     writeText(at("protected.dsk.faults"), "write-protect\n");
     writeText(at("extra.faults"), "crc 0 0 5\n");
+    test::writeAll(at("marks.dsk"), test::patterned(409600, 52));
+    writeText(at("marks.dsk.faults"), "deleted 0 2 5\nid-crc 0 3 4\nno-data 0 4 6\n");
     writeText(at("bad.faults"), "crc 0 0 5\nbogus\n");
     test::writeAll(at("half.dsk"), Bytes(204800, 7));
     const Bytes image = test::patterned(409600, 33), map(800, '3');
@@ -160,6 +162,13 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          "unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 0 sector 5 (LBN 793): "
          "unreadable, 1 attempts; last error 23 CRC error\n",
          "", at("crc.img"), 409600, "DORVANE_FAULT_SCRIPT=extra.faults"},
+        // At the drive's pace, a deleted data mark reads; a bad ID and a missing
+        // data mark each fail on their own sector, once.
+        {"read marks.img --fast --retries 0", at("marks.dsk"), 3,
+         "Summary: 798 good, 1 unreadable, 1 not found (of 800 sectors)\n  head 0 track 3 sector 4 "
+         "(LBN 29): unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 4 sector 6 "
+         "(LBN 39): not found, 1 attempts; last error 27 sector not found\n",
+         ""},
         // A diskette that heals: a reread of what failed.
         {"reread crc.img", disk, 0, "Re-read: 2 sectors, 2 of them now read\n", ""},
         {"read b.dsk --retries 0", at("one-crc.dsk"), 1, "799 good, 1 unreadable (of 800",
@@ -264,15 +273,26 @@ TEST(Cli, RescueAndFileCommands) {
     test::writeAll(at("junk.imd"), test::patterned(3000));
     test::writeAll(at("ds.dsk"), test::patterned(2 * 40 * 4608, 8));
     test::writeAll(at("one.dsk"), test::patterned(409600, 8));
-    // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10.
+    // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10; the
+    // first seek to cylinder 60 lands one cylinder too far, which the fast
+    // read sees in the ID under the head and puts right.
     const std::string summary =
-        "Summary: 795 good, 3 read after retries, 1 unreadable, 1 no ID (of 800 sectors)\n"
+        "Summary: 795 good, 3 read after retries, 1 unreadable, 1 not found (of 800 sectors)\n"
         "  head 0 track 1 sector 9 (LBN 4): read on attempt 3; earlier error 23 CRC error\n"
         "  head 0 track 1 sector 10 (LBN 9): read on attempt 6; earlier error 23 CRC error\n"
         "  head 0 track 3 sector 6 (LBN 25): read on attempt 9; earlier error 23 CRC error\n"
         "  head 0 track 4 sector 9 (LBN 31): unreadable, 10 attempts; last error 23 CRC error\n"
-        "  head 0 track 51 sector 1 (LBN 500): no ID, 10 attempts; last error 27 "
+        "  head 0 track 51 sector 1 (LBN 500): not found, 10 attempts; last error 27 "
         "sector not found\n";
+    // The per-sector read reads where the head is: track 60 is lost.
+    std::string slowSummary = summary;
+    slowSummary.replace(slowSummary.find("795 good"), 8, "785 good");
+    slowSummary.replace(slowSummary.find("1 not found"), 11, "11 not found");
+    const int lbns[] = {591, 596, 592, 597, 593, 598, 594, 599, 590, 595};
+    for (int sector = 1; sector <= 10; ++sector)
+        slowSummary += "  head 0 track 60 sector " + std::to_string(sector) + " (LBN " +
+                       std::to_string(lbns[sector - 1]) +
+                       "): not found, 10 attempts; last error 27 sector not found\n";
     const std::vector<Case> runs = {
         {"make-demo " + demo, "", 0, "Wrote " + demo, "", demo, 42217},
         {"make-demo " + demo, "", 1, "", demo + " exists; it is left as it is"},
@@ -280,9 +300,14 @@ TEST(Cli, RescueAndFileCommands) {
         {"make-demo " + at("taken.imd"), "", 1, "", "taken.imd.faults exists",
          at("taken.imd.faults"), 1},
         {"make-demo --force " + at("taken.imd"), "", 0, "Wrote ", "", at("taken.imd.faults"), 769},
-        {"read slow.dsk", demo, 3, summary + "Image: " + at("slow.dsk"), ""},
+        {"read slow.dsk", demo, 3, slowSummary + "Image: " + at("slow.dsk"), ""},
+        // The same summary at the drive's pace: each failure of a multi-sector
+        // read is counted on its own sector.
         {"read fast.dsk --fast --imd", demo, 3,
-         "ImageDisk: " + at("fast.imd") + " (798 normal, 1 data error, 1 unavailable)\n", ""},
+         summary + "Image: " + at("fast.dsk") + "\nMap: " + at("fast.map") +
+             "\nLog: " + at("fast.log") + "\nImageDisk: " + at("fast.imd") +
+             " (798 normal, 1 data error, 1 unavailable)\n",
+         ""},
         {"reread fast.dsk", demo, 3, summary + "Re-read: 5 sectors, 3 of them now read\n", ""},
         // Sector 4 of track 7 is LBN 65.
         {"write slow.dsk --yes --verify", at("blank.dsk"), 3,
@@ -294,7 +319,7 @@ TEST(Cli, RescueAndFileCommands) {
         // From the image and map alone, the sector read on attempt 9 is bad
         // (so says the map) with no CRC dump of its bytes: unavailable.
         {"to-imd slow.dsk --rate 300 --sectors 10", "", 3,
-         at("slow.imd") + " (797 normal, 1 data error, 2 unavailable)\n", ""},
+         at("slow.imd") + " (787 normal, 1 data error, 12 unavailable)\n", ""},
         {"to-imd slow.dsk", "", 1, "", at("slow.imd") + " exists"},
         {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
         {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
@@ -525,6 +550,26 @@ TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
     struct sigaction current {};
     sigaction(SIGINT, nullptr, &current);
     EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+// The driver answers 1112 for an empty drive: a write stops at the first
+// track side, with the system's words for it.
+TEST(Cli, EmptyDriveStopsAWrite) {
+    OperationState state;
+    ASSERT_TRUE(state.tryStart());
+    cli::TerminalView view(stderr, false, false);
+    auto drive = std::make_unique<VirtualDrive>(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(409600), 80, 10, 1, Rate300)));
+    VirtualDrive& virtualDrive = *drive;
+    cli::WatchedDevice device(std::move(drive), state, view);
+    ASSERT_TRUE(device.open("\\\\.\\fdraw0"));
+    virtualDrive.changeDiskette(0, nullptr);
+    FloppyController fdc(device);
+    const Bytes side(5120, 0x55);
+    EXPECT_FALSE(fdc.writeData(sectorCommand(0, 0, 1, 11, 0x10), side.data(), side.size()));
+    EXPECT_EQ(device.stopCode(), kErrorNoMedia);
+    EXPECT_TRUE(state.cancelled());
+    EXPECT_EQ(systemMessageText(kErrorNoMedia), "No media in drive.");
 }
 
 // In process: every device made during a run is a handle on one machine: one
