@@ -557,7 +557,7 @@ TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
 TEST(Cli, EmptyDriveStopsAWrite) {
     OperationState state;
     ASSERT_TRUE(state.tryStart());
-    cli::TerminalView view(stderr, false, false);
+    cli::TerminalView view(std::cerr, false, false);
     auto drive = std::make_unique<VirtualDrive>(std::make_shared<VirtualDiskette>(
         VirtualDiskette::fromRaw(test::patterned(409600), 80, 10, 1, Rate300)));
     VirtualDrive& virtualDrive = *drive;
