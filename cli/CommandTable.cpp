@@ -62,13 +62,15 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "imd2raw",
-            .usage = "imd2raw FILE [--force]",
+            .usage = "imd2raw FILE [-o BASE] [--force]",
             .summary = "ImageDisk file to a sector dump (.raw) and a report (.txt)",
             .run = runImd2Raw,
-            .options = ForceOption,
+            .options = ForceOption | OutputOption,
             .details = "BASE.raw gets every sector of every track record in file order, "
-                       "BASE.txt a\nreport (UTF-16). A file cut short is converted as far as "
-                       "it goes (exit 3).\n",
+                       "BASE.txt a\nreport (UTF-16). A damaged file (cut short, an unknown sector "
+                       "type, a head\nother than 0 or 1, a track stored twice) is converted as "
+                       "far as it goes and\nnamed (exit 3), as is one holding data-error or "
+                       "unavailable records.\n",
         },
         {
             .name = "info",
@@ -150,20 +152,20 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "split",
-            .usage = "split FILE [--sectors N] [--tracks N] [--force]",
+            .usage = "split FILE [--sectors N] [--tracks N] [-o BASE] [--force]",
             .summary = "a double-sided image to BASE_Head0.dsk and BASE_Head1.dsk",
             .run = runSplit,
-            .options = ForceOption,
+            .options = ForceOption | OutputOption,
             .details = "FILE holds both sides track by track (head 0, then head 1). The sectors\n"
                        "per track come from the profile, like the window (--sectors 8|9|10|15|18\n"
                        "overrides); --tracks 40|41|80|81 (default 80).\n",
         },
         {
             .name = "to-imd",
-            .usage = "to-imd IMAGE [--imd FILE.imd] [--force] " DORVANE_DRIVE_OPTIONS,
+            .usage = "to-imd IMAGE [-o FILE.imd] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "an image and its map to an ImageDisk file (BASE.imd)",
             .run = runToImd,
-            .options = DriveSettings | ImdOption,
+            .options = DriveSettings | ImdOption | ForceOption | OutputOption,
             .details =
                 "IMAGE and BASE.map as a read left them, in the geometry of the drive options\n"
                 "(the profile's by default), become BASE.imd (or FILE.imd): sectors marked 3\n"
@@ -173,20 +175,20 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "to-lbn",
-            .usage = "to-lbn FILE [--order mscp|rainbow|physical] [--force]",
+            .usage = "to-lbn FILE [-o FILE.img] [--order mscp|rainbow|physical] [--force]",
             .summary = "sector-order image (.dsk) to an LBN image beside it (.img)",
             .run = runToLbn,
-            .options = ForceOption | OrderOption,
+            .options = ForceOption | OutputOption | OrderOption,
             .details = "FILE is one RX50 side in sector order (409,600 bytes); BASE.img gets its\n"
                        "800 blocks in logical order. A double-sided image is refused: split it.\n"
                        "--order names the order of the blocks on the sectors (mscp by default).\n",
         },
         {
             .name = "to-sector-order",
-            .usage = "to-sector-order FILE [--order mscp|rainbow|physical] [--force]",
+            .usage = "to-sector-order FILE [-o FILE.dsk] [--order mscp|rainbow|physical] [--force]",
             .summary = "LBN image (.img) to a sector-order image beside it (.dsk)",
             .run = runToSectorOrder,
-            .options = ForceOption | OrderOption,
+            .options = ForceOption | OutputOption | OrderOption,
             .details = "FILE holds 800 blocks in logical order (409,600 bytes); BASE.dsk "
                        "gets them in\nthe RX50's sector order (--order, mscp by default).\n",
         },

@@ -5,6 +5,7 @@
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
+#include "files/ImageDiskWriter.h"
 #include "model/DiskSettings.h"
 #include "vdrive/DemoDiskette.h"
 
@@ -22,16 +23,12 @@ int runMakeDemo(const CommandCall& call) {
         return usageError(call, options.positional.empty() ? "make-demo needs a file name"
                                                            : "make-demo takes one file name");
     const std::string& path = options.positional[0];
-    PlannedOutputs outputs(options.force);
-    outputs.add(path);
-    outputs.add(path + ".faults");
-    if (const int status = outputs.check())
+    const std::string script = demoFaultScript();
+    if (const int status = writeOutputs(call.env, options.force, {path, path + ".faults"},
+                                        {encodeImageDisk(demoImageDisk()),
+                                         std::vector<std::uint8_t>(script.begin(), script.end())},
+                                        "make-demo"))
         return status;
-    std::string error;
-    if (!writeDemoDiskette(path, error)) {
-        printCoreFailure(error);
-        return ExitFailure;
-    }
     print(*call.env.out, "Wrote %s and %s.faults\n", path.c_str(), path.c_str());
     return ExitOk;
 }

@@ -120,7 +120,9 @@ int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRe
     for (const std::string& path : {request.path, files.mapPath, files.logPath, files.imdPath})
         if (!path.empty() && unusable(path, kCreateShared, "read"))
             return ExitFailure;
-    return ExitOk;
+    // Created now, before the diskette is touched: of two reads aimed at one
+    // name, the second is refused here.
+    return files.outputs.claim("read");
 }
 
 // Where the read's files are, those that were written.
@@ -184,7 +186,8 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
         printFailure(std::string(what) + " stopped: " +
                          (code == kErrorWriteProtect
                               ? "the diskette in drive " + run.drive() + " is write-protected"
-                              : "drive " + run.drive() + " is not ready (no diskette?)"),
+                          : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
+                                                  : "drive " + run.drive() + " is not ready"),
                      code);
         return ExitFailure;
     }
@@ -239,8 +242,10 @@ int runRead(const CommandCall& call) {
     ReadFiles files(run.options.force);
     if (const int status = planReadFiles(call, run, request, files))
         return status;
-    if (const int status = checkDrive(run, "read"))
+    if (const int status = checkDrive(run, "read")) {
+        files.outputs.removeEmptyNew();
         return status;
+    }
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);

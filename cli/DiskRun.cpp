@@ -59,18 +59,26 @@ int prepare(const CommandCall& call, std::size_t positional, DiskRun& run) {
         noticeVirtualDrive(run, virtualDescription);
     const ProbeResult probe = probeDriver(*run.device, run.session->settings.devicePath);
     run.state.driverUnusable = !probe.usable;
+    run.driverText = probe.statusText;
     return ExitOk;
 }
 
 int checkDrive(DiskRun& run, const char* what) {
     if (run.state.driverUnusable) {
-        printFailure(std::string(what) + ": no usable floppy driver: " + kInstallDriverText);
+        // A driver too old to tell whether a diskette is in says so; the others
+        // need the driver installed.
+        const bool tooOld = run.driverText == kDriverTooOldText;
+        printFailure(std::string(what) + ": no usable floppy driver: " +
+                     (tooOld ? kDriverTooOldText : kInstallDriverText));
         return ExitFailure;
     }
     FloppyDevice& device = run.device->inner();
     OpenDevice open(device, run.settings().devicePath);
     if (!open.opened()) {
-        printFailure(std::string(what) + ": floppy drive " + run.drive() + " not found",
+        // The driver opens a drive for one handle at a time.
+        const bool held = device.lastError() == kErrorAccessDenied;
+        printFailure(std::string(what) + ": floppy drive " + run.drive() +
+                         (held ? " is in use by another program" : " not found"),
                      device.lastError());
         return ExitFailure;
     }

@@ -33,6 +33,7 @@ struct DiskRun {
     DriveOptions options;
     bool interactive = false;
     std::string noDisketteHint; // why the virtual drive has no diskette
+    std::string driverText;     // what the driver probe found
 
     OperationContext context() { return OperationContext{*session, state, *view}; }
     const DiskSettings& settings() const { return session->settings; }

@@ -196,6 +196,13 @@ std::string applyImd(const std::string& value, DiskSettings&, DriveOptions& opti
     return {};
 }
 
+std::string applyOutput(const std::string& value, DiskSettings&, DriveOptions& options) {
+    if (value.empty())
+        return "-o needs a file name";
+    options.output = value;
+    return {};
+}
+
 std::string applyVerify(const std::string&, DiskSettings&, DriveOptions& options) {
     options.verify = true;
     return {};
@@ -211,11 +218,6 @@ std::string applyOrder(const std::string& value, DiskSettings&, DriveOptions& op
 
 std::string applyDamaged(const std::string&, DiskSettings&, DriveOptions& options) {
     options.damaged = true;
-    return {};
-}
-
-std::string applyOutput(const std::string& value, DiskSettings&, DriveOptions& options) {
-    options.output = value;
     return {};
 }
 
@@ -385,9 +387,18 @@ const Option kOptions[] = {
         .name = "-o",
         .set = OutputOption,
         .takes = Takes::Value,
-        .missing = "-o needs a folder",
+        .missing = "-o needs a file name",
         .apply = applyOutput,
-        .help = "  -o DIR             the folder the files go to (made when missing)",
+        .help = "  -o, --output NAME  the output file instead of the one beside FILE (the base\n"
+                "                     name of the outputs for commands that write several)",
+    },
+    {
+        .name = "--output",
+        .set = OutputOption,
+        .takes = Takes::Value,
+        .missing = "--output needs a file name",
+        .apply = applyOutput,
+        .help = "", // with -o
     },
 };
 
@@ -436,7 +447,7 @@ void applyToSettings(const DriveOptions& options, DiskSettings& settings) {
 std::string optionsHelp(unsigned set) {
     std::string text;
     for (const Option& option : kOptions)
-        if (set & option.set)
+        if ((set & option.set) && *option.help != '\0')
             text += std::string(option.help) + "\n";
     return text;
 }

@@ -31,9 +31,9 @@ enum OptionSet : unsigned {
     FastOption = 128,
     ImdOption = 256,
     VerifyOption = 512,
-    OrderOption = 1024,   // --order: the block order of an RX50 image
-    DamagedOption = 2048, // --damaged: extract damaged files too
-    OutputOption = 4096,  // -o DIR: the folder to write into
+    OutputOption = 1024,
+    OrderOption = 2048,   // --order: the block order of an RX50 image
+    DamagedOption = 4096, // --damaged: extract damaged files too
     FillerOption = 8192,  // --filler alone, without the other drive settings
 };
 
@@ -63,6 +63,8 @@ struct DriveOptions {
     std::optional<std::string> imd;
     std::optional<BlockOrder> order;
     bool damaged = false;
+    // -o/--output: the output file, the base of the outputs, or (extract)
+    // the folder they go to.
     std::optional<std::string> output;
 };
 

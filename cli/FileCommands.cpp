@@ -1,9 +1,11 @@
 // The file conversions: to-lbn, to-sector-order, imd2raw, split and to-imd. Each writes
-// the files the window's menu command writes, next to the input, and prints
-// the text the window shows. Beyond the window: outputs that exist are not
-// replaced without --force, inputs that are no regular file are refused, a
-// size that is not one RX50 side or two is named with what was done with it,
-// and every output not written in full is a failure.
+// the files the window's menu command writes, next to the input (or under the
+// name -o gives), and prints the text the window shows. Beyond the window: the
+// input is read under a shared lock (an image a read is still writing is
+// refused), outputs are created new, or with --force replace the old files
+// only once complete, and a failed or interrupted conversion leaves no part of
+// an output; a size that is not one RX50 side or two is named with what was
+// done with it, and a damaged input is named with what and where.
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/DriveOptions.h"
@@ -12,14 +14,17 @@
 #include "files/Conversion.h"
 #include "files/File.h"
 #include "files/ImageDisk.h"
+#include "files/ImageDiskConversion.h"
 #include "files/ImageDiskFromRead.h"
+#include "files/ImageDiskWriter.h"
 #include "files/ImageFiles.h"
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <ctime>
 #include <ostream>
 
 namespace dorvane::cli {
@@ -28,100 +33,153 @@ namespace {
 
 constexpr std::uint64_t kRx50SideBytes = 409600;
 
-// The window hands the conversions the full path its dialog chose; a name
-// given relative to the current folder is made full the same way.
-OperationRequest requestFor(const std::string& file) {
-    OperationRequest request;
-    request.choose(absolutePathOf(file));
-    return request;
-}
-
-// The files and the size of one file command's input, checked up front.
+// The input, its options and its bytes, read up front.
 struct FileRun {
     OperationRequest request;
     DriveOptions options;
-    std::uint64_t size = 0;
+    std::vector<std::uint8_t> bytes; // at most the limit the command reads
+    std::uint64_t size = 0;          // of the whole input
 };
 
-// Parses FILE [--force] (and the options in `extras`), checks the input and
-// the outputs named by `extensions` (appended to the base). Returns 0 to go
-// on, or the exit status.
-int prepareFiles(const CommandCall& call, unsigned extras, DiskSettings& settings,
-                 const std::vector<std::string>& extensions, FileRun& run) {
+// Parses FILE [-o NAME] [--force] and the options in `extras`. Returns 0 to
+// go on, or the exit status.
+int parseFiles(const CommandCall& call, unsigned extras, DiskSettings& settings, FileRun& run) {
     const std::string problem =
-        parseOptions(call.args, extras | ForceOption, settings, run.options);
+        parseOptions(call.args, extras | ForceOption | OutputOption, settings, run.options);
     if (!problem.empty())
         return usageError(call, problem);
     if (run.options.positional.size() != 1)
         return usageError(call,
                           run.options.positional.empty() ? "FILE is needed" : "one FILE only");
-    run.request = requestFor(run.options.positional[0]);
-    PlannedOutputs outputs(run.options.force);
-    for (const std::string& extension : extensions) {
-        const std::string output = run.request.basePath + extension;
-        // An input that would be its own output is refused by the conversion
-        // itself, which names it.
-        if (output != run.request.path && !sameFile(output, run.request.path))
-            outputs.add(output);
-    }
-    if (const int status = outputs.check())
-        return status;
-    if (!checkInput(run.request.path))
-        return ExitFailure;
-    run.size = File(run.request.path, kReadShared).size();
+    // The window hands the conversions the full path its dialog chose; a
+    // name given relative to the current folder is made full the same way.
+    run.request.choose(absolutePathOf(run.options.positional[0]));
     return ExitOk;
+}
+
+// The base of the outputs: -o's name, else the input's base.
+std::string outputBase(const FileRun& run) {
+    return run.options.output ? absolutePathOf(*run.options.output) : run.request.basePath;
+}
+
+// The single output: -o's name, else the input's base + `extension`.
+std::string singleOutput(const FileRun& run, const char* extension) {
+    return run.options.output ? absolutePathOf(*run.options.output)
+                              : run.request.basePath + extension;
+}
+
+// No output may be the input: it would be replaced by its own conversion.
+bool outputsAvoidInput(const FileRun& run, const std::vector<std::string>& outputs,
+                       const char* what) {
+    for (const std::string& output : outputs)
+        if (output == run.request.path || sameFile(output, run.request.path)) {
+            printFailure(std::string(what) + ": " + output +
+                         " would replace the input, which is left unchanged; name another "
+                         "output with -o");
+            return false;
+        }
+    return true;
 }
 
 std::string bytesText(std::uint64_t size) {
     return formatText("%llu bytes", static_cast<unsigned long long>(size));
 }
 
-// The LBN conversions: the window's result text, then what the command line
-// adds about the size and the output.
-int convertLbn(const CommandCall& call, bool toSectorOrder) {
-    DiskSettings settings;
-    FileRun run;
-    const char* extension = toSectorOrder ? ".dsk" : ".img";
-    if (const int status = prepareFiles(call, OrderOption, settings, {extension}, run))
-        return status;
-    if (!toSectorOrder && run.size == 2 * kRx50SideBytes && !run.options.force) {
-        printFailure(run.request.path + " holds " + bytesText(run.size) +
-                     ", two RX50 sides: an LBN image has one; split it first (dorvane-cli split), "
-                     "or give --force to convert its first 800 sectors");
-        return ExitFailure;
-    }
-    const BlockOrder order = run.options.order.value_or(BlockOrder::Mscp);
-    const ConversionResult result =
-        toSectorOrder ? convertLbnToSectorOrder(run.request.path, run.request.basePath, order)
-                      : convertSectorOrderToLbn(run.request.path, run.request.basePath, order);
-    if (!result.success) {
-        printCoreFailure(result.text);
-        return ExitFailure;
-    }
-    int readWarnings = 0, writeWarnings = 0;
-    const std::size_t open = result.text.rfind('(');
-    if (open != std::string::npos)
-        std::sscanf(result.text.c_str() + open, "(%d read warnings, %d write warnings)",
-                    &readWarnings, &writeWarnings);
-    const std::string output = run.request.basePath + extension;
-    if (writeWarnings != 0) {
-        printFailure(output + " was not written in full (" + std::to_string(writeWarnings) +
-                         " of 800 sectors missing)",
-                     whyNotWritten(output));
-        return ExitFailure;
-    }
-    print(*call.env.out, "%s\n", result.text.c_str());
+// An ImageDisk file begins with its signature and has the end mark of its
+// header text.
+bool isImageDisk(const std::vector<std::uint8_t>& bytes) {
+    static const std::string signature = "IMD ";
+    return bytes.size() > signature.size() &&
+           std::equal(signature.begin(), signature.end(), bytes.begin()) &&
+           std::find(bytes.begin(), bytes.end(), std::uint8_t{0x1A}) != bytes.end();
+}
+
+// What the LBN conversions add about a size other than one RX50 side.
+int lbnSizeStatus(const FileRun& run) {
     if (run.size == kRx50SideBytes)
         return ExitOk;
+    const std::uint64_t missing = run.size < kRx50SideBytes ? 800 - run.size / kSectorBytes : 0;
     if (run.size < kRx50SideBytes)
         printFailure(run.request.path + " holds " + bytesText(run.size) +
-                     ", less than one RX50 side (409600): " + std::to_string(readWarnings) +
+                     ", less than one RX50 side (409600): " + std::to_string(missing) +
                      " missing sectors were converted as zeros");
     else
         printFailure(run.request.path + " holds " + bytesText(run.size) +
                      ", more than one RX50 side (409600): only its first 800 sectors were "
                      "converted");
     return ExitIncomplete;
+}
+
+// The LBN conversions: the window's result text, then what the command line
+// adds about the size.
+int convertLbn(const CommandCall& call, bool toSectorOrder) {
+    const char* what = toSectorOrder ? "to-sector-order" : "to-lbn";
+    DiskSettings settings;
+    FileRun run;
+    if (const int status = parseFiles(call, OrderOption, settings, run))
+        return status;
+    const std::string output = singleOutput(run, toSectorOrder ? ".dsk" : ".img");
+    if (!outputsAvoidInput(run, {output}, what))
+        return ExitFailure;
+    if (!readInput(run.request.path, kRx50SideBytes, run.bytes, run.size, what))
+        return ExitFailure;
+    if (isImageDisk(run.bytes)) {
+        printFailure(std::string(what) + ": " + run.request.path +
+                     " is an ImageDisk file: imd2raw first");
+        return ExitFailure;
+    }
+    if (!toSectorOrder && run.size == 2 * kRx50SideBytes && !run.options.force) {
+        printFailure(run.request.path + " holds " + bytesText(run.size) +
+                     ", two RX50 sides: an LBN image has one; split it first (dorvane-cli split), "
+                     "or give --force to convert its first 800 sectors");
+        return ExitFailure;
+    }
+    if (const int status =
+            writeOutputs(call.env, run.options.force, {output},
+                         {reorderRx50Side(run.bytes, toSectorOrder,
+                                          run.options.order.value_or(BlockOrder::Mscp))},
+                         what))
+        return status;
+    const int readWarnings = 800 - static_cast<int>(run.bytes.size() / kSectorBytes);
+    print(*call.env.out, "Successfully converted to\n%s\n(%d read warnings, 0 write warnings)\n",
+          output.c_str(), readWarnings);
+    return lbnSizeStatus(run);
+}
+
+// The ImageDisk file of imd2raw, parsed; false (having said why) when it is
+// none, or stops at a record that cannot be read.
+bool readImageDiskInput(const FileRun& run, ImageDiskFile& file) {
+    if (run.size > kImageDiskMaxFileBytes) {
+        printFailure("imd2raw: cannot read " + run.request.path, kErrorFileTooLargeCode);
+        return false;
+    }
+    file = parseImageDisk(run.bytes.data(), run.bytes.size());
+    if (!file.hasTerminator) {
+        printFailure("imd2raw: " + run.request.path +
+                     " is not an ImageDisk file (no header end mark); nothing converted");
+        return false;
+    }
+    if (file.damaged) {
+        printFailure(formatText("imd2raw: %s is damaged: the track record at byte %llu cannot "
+                                "be read; nothing converted",
+                                run.request.path.c_str(),
+                                static_cast<unsigned long long>(file.damagedOffset)));
+        return false;
+    }
+    return true;
+}
+
+// What a converted ImageDisk file holds beyond good sectors: its faults and
+// its data-error and unavailable records. Returns whether there were none.
+bool judgeImageDisk(const std::string& path, const ImageDiskFile& file) {
+    const std::vector<std::string> faults = imageDiskFaults(file);
+    for (const std::string& fault : faults)
+        printFailure("imd2raw: " + path + ": " + fault);
+    const ImageDiskCounts counts = imageDiskCounts(file);
+    if (counts.dataError + counts.unavailable != 0)
+        printFailure("imd2raw: " + path + " holds " + counts.text +
+                     " sector records: the .raw has what the file keeps of the others");
+    return faults.empty() && counts.dataError + counts.unavailable == 0;
 }
 
 } // namespace
@@ -137,47 +195,22 @@ int runToSectorOrder(const CommandCall& call) {
 int runImd2Raw(const CommandCall& call) {
     DiskSettings settings;
     FileRun run;
-    if (const int status = prepareFiles(call, NoExtra, settings, {".txt", ".raw"}, run))
+    if (const int status = parseFiles(call, NoExtra, settings, run))
         return status;
-    // Read once here for the words: what is wrong with an input the
-    // conversion refuses, and whether one it takes was cut short.
+    const std::string base = outputBase(run);
+    const std::vector<std::string> outputs = {base + ".txt", base + ".raw"};
     ImageDiskFile file;
-    std::uint32_t error = 0;
-    if (!readImageDiskFile(run.request.path, file, error)) {
-        printFailure("imd2raw: cannot read " + run.request.path, error);
+    if (!outputsAvoidInput(run, outputs, "imd2raw") ||
+        !readInput(run.request.path, kImageDiskMaxFileBytes, run.bytes, run.size, "imd2raw") ||
+        !readImageDiskInput(run, file))
         return ExitFailure;
-    }
-    if (!file.hasTerminator || file.damaged) {
-        printFailure("imd2raw: " + run.request.path +
-                     (file.hasTerminator
-                          ? formatText(" is damaged: the track record at byte %llu "
-                                       "cannot be read; nothing converted",
-                                       static_cast<unsigned long long>(file.damagedOffset))
-                          : std::string(" is not an ImageDisk file (no header "
-                                        "end mark); nothing converted")));
-        return ExitFailure;
-    }
-    const ConversionResult result = convertImageDisk(run.request.path, run.request.basePath);
-    if (!result.success) {
-        // The input was read above: the outputs are what failed.
-        std::string output = run.request.basePath + ".txt";
-        if (fileExists(output))
-            output = run.request.basePath + ".raw";
-        printFailure("imd2raw: " + run.request.basePath + ".txt and .raw were not written in full",
-                     whyNotWritten(output));
-        return ExitFailure;
-    }
-    print(*call.env.out, "%s\n", result.text.c_str());
-    for (std::size_t i = 0; i < file.tracks.size(); ++i)
-        if (!file.tracks[i].complete) {
-            printFailure(formatText("imd2raw: %s is cut short inside track record %llu "
-                                    "(cylinder %d, head %d): what it lacks is zeros in the .raw",
-                                    run.request.path.c_str(),
-                                    static_cast<unsigned long long>(i + 1), file.tracks[i].cylinder,
-                                    file.tracks[i].head & 0x0F));
-            return ExitIncomplete;
-        }
-    return ExitOk;
+    const ImageDiskOutputs converted = renderImageDisk(file);
+    if (const int status = writeOutputs(call.env, run.options.force, outputs,
+                                        {converted.report, converted.raw}, "imd2raw"))
+        return status;
+    print(*call.env.out, "Tesselby ImageDisk '%s'-file has converted to RAW sectors\n",
+          run.request.path.c_str());
+    return judgeImageDisk(run.request.path, file) ? ExitOk : ExitIncomplete;
 }
 
 int runSplit(const CommandCall& call) {
@@ -202,17 +235,23 @@ int runSplit(const CommandCall& call) {
     // --sectors is one of the drive settings' options; the others mean
     // nothing to a split.
     for (const std::string& word : rest)
-        if (word.rfind("--", 0) == 0 && word != "--sectors" && word != "--force")
+        if (word.rfind("--", 0) == 0 && word != "--sectors" && word != "--force" &&
+            word != "--output")
             return usageError(call, "unexpected argument '" + word + "'");
     FileRun run;
-    if (const int status = prepareFiles(CommandCall{call.command, rest, call.env}, DriveSettings,
-                                        settings, {"_Head0.dsk", "_Head1.dsk"}, run))
+    if (const int status =
+            parseFiles(CommandCall{call.command, rest, call.env}, DriveSettings, settings, run))
         return status;
     settings.setCyl81(tracks == 41 || tracks == 81);
     settings.setStepPlus(tracks == 40 || tracks == 41);
 
+    const std::string base = outputBase(run);
+    const std::vector<std::string> outputs = {base + "_Head0.dsk", base + "_Head1.dsk"};
     const std::uint64_t sideBytes = static_cast<std::uint64_t>(settings.tracks) *
                                     static_cast<std::uint64_t>(settings.bytesPerTrack);
+    if (!outputsAvoidInput(run, outputs, "split") ||
+        !readInput(run.request.path, 2 * sideBytes, run.bytes, run.size, "split"))
+        return ExitFailure;
     if (run.size <= sideBytes && !run.options.force) {
         printFailure(run.request.path + " holds " + bytesText(run.size) + ", at most one side of " +
                      std::to_string(settings.tracks) + " tracks of " +
@@ -220,13 +259,11 @@ int runSplit(const CommandCall& call) {
                      " sectors: nothing to split (--force splits it anyway)");
         return ExitFailure;
     }
-    std::uint32_t error = 0;
-    if (!splitImage(settings, run.request, &error)) {
-        printFailure("split: cannot split " + run.request.path, error);
-        return ExitFailure;
-    }
-    print(*call.env.out, "%s_Head0.dsk\n%s_Head1.dsk\n", run.request.basePath.c_str(),
-          run.request.basePath.c_str());
+    const auto sides = splitSides(settings, run.bytes);
+    if (const int status =
+            writeOutputs(call.env, run.options.force, outputs, {sides[0], sides[1]}, "split"))
+        return status;
+    print(*call.env.out, "%s\n%s\n", outputs[0].c_str(), outputs[1].c_str());
     if (run.size == 2 * sideBytes)
         return ExitOk;
     printFailure(run.request.path + " holds " + bytesText(run.size) + ", not two sides of " +
@@ -236,53 +273,66 @@ int runSplit(const CommandCall& call) {
     return ExitIncomplete;
 }
 
+namespace {
+
+// The map of to-imd's image as text; empty when there is none. False (having
+// said why) for a map that is there but cannot be read.
+bool readMap(const std::string& mapPath, std::uint64_t sectors, std::string& map) {
+    if (!fileExists(mapPath) && !isDirectory(mapPath)) {
+        printFailure("to-imd: no map " + mapPath + ": every sector is unavailable",
+                     kErrorFileNotFoundCode);
+        return true;
+    }
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t size = 0;
+    if (!readInput(mapPath, sectors, bytes, size, "to-imd: the map"))
+        return false;
+    map.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+} // namespace
+
 int runToImd(const CommandCall& call) {
     // The geometry of the profile, like the diskette commands.
     DiskSettings settings;
     loadProfile(*call.env.openProfile(), settings);
     settings.recomputeGeometry();
     FileRun run;
-    if (const int status = prepareFiles(call, DriveSettings | ImdOption, settings, {}, run))
+    if (const int status = parseFiles(call, DriveSettings | ImdOption, settings, run))
         return status;
     const OperationRequest& request = run.request;
+    if (run.options.output && run.options.imd && !run.options.imd->empty())
+        return usageError(call, "-o and --imd FILE.imd both name the ImageDisk file: give one");
     const std::string imdPath = run.options.imd && !run.options.imd->empty()
                                     ? absolutePathOf(*run.options.imd)
-                                    : request.basePath + ".imd";
+                                    : singleOutput(run, ".imd");
     if (imdPath == request.path || sameFile(imdPath, request.path))
         return usageError(call, "the ImageDisk file would be IMAGE itself: name another "
-                                "with --imd FILE.imd");
-    PlannedOutputs outputs(run.options.force);
-    outputs.add(imdPath);
-    if (const int status = outputs.check())
+                                "with -o FILE.imd");
+    const std::uint64_t sectors = static_cast<std::uint64_t>(settings.progressTotal());
+    const std::string mapPath = request.basePath + ".map";
+    std::string map;
+    if (!readInput(request.path, sectors * kSectorBytes, run.bytes, run.size, "to-imd") ||
+        (mapPath != request.path && !sameFile(mapPath, request.path) &&
+         !readMap(mapPath, sectors, map)))
+        return ExitFailure;
+    const ImageDiskFile file = imageDiskOfImage(
+        run.bytes, map, request.basePath, settings,
+        imageDiskHeader(std::time(nullptr), "Dorvane: " + request.path + " and its map"));
+    if (const int status =
+            writeOutputs(call.env, run.options.force, {imdPath}, {encodeImageDisk(file)}, "to-imd"))
         return status;
-    std::uint32_t error = 0;
-    if (!convertImageToImageDisk(request, settings, imdPath, error)) {
-        printFailure("to-imd: cannot convert " + request.path + " to " + imdPath, error);
-        return ExitFailure;
-    }
-    // Read back with the reader every ImageDisk file meets, for the counts.
-    ImageDiskFile file;
-    if (!readImageDiskFile(imdPath, file, error) || file.damaged) {
-        printFailure("to-imd: " + imdPath + " was not written in full", whyNotWritten(imdPath));
-        return ExitFailure;
-    }
     const ImageDiskCounts counts = imageDiskCounts(file);
     print(*call.env.out, "%s (%s)\n", imdPath.c_str(), counts.text.c_str());
-    const std::string mapPath = request.basePath + ".map";
-    if (!fileExists(mapPath)) {
-        printFailure("to-imd: no map " + mapPath + ": every sector is unavailable",
-                     kErrorFileNotFoundCode);
-        return ExitIncomplete;
-    }
-    const std::uint64_t expected =
-        static_cast<std::uint64_t>(settings.progressTotal()) * kSectorBytes;
+    const std::uint64_t expected = sectors * kSectorBytes;
     if (run.size != expected)
         printFailure(request.path + " holds " + bytesText(run.size) + ", not the " +
                      bytesText(expected) + " of the chosen geometry: " +
                      (run.size < expected ? "what it lacks is unavailable"
                                           : "what is beyond it was left out"));
-    return counts.dataError + counts.unavailable == 0 && run.size == expected ? ExitOk
-                                                                              : ExitIncomplete;
+    const bool whole = counts.dataError + counts.unavailable == 0 && run.size == expected;
+    return whole && fileExists(mapPath) ? ExitOk : ExitIncomplete;
 }
 
 } // namespace dorvane::cli

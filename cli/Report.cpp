@@ -55,9 +55,11 @@ std::string resultWord(std::uint32_t code) {
     case kErrorIdMarkNotFound:
         return "no ID mark";
     case kErrorWrongCylinder:
-        return "wrong cylinder";
+        return "ID cylinder mismatch";
     case kErrorWriteProtect:
         return "write-protected";
+    case kErrorNoMedia:
+        return "no diskette";
     case kErrorNotReady:
         return "drive not ready";
     case kErrorSeek:
@@ -71,9 +73,11 @@ std::string resultWord(std::uint32_t code) {
 
 namespace {
 
-enum Outcome { Fine, Retried, Unreadable, NoId, NotReread, OutcomeCount };
+// Not found: no ID of the sector, no data mark after its ID, or the head on
+// another cylinder (the driver says 27 or 1122 for each).
+enum Outcome { Fine, Retried, Unreadable, NotFoundOutcome, NotReread, OutcomeCount };
 const char* const kOutcomeWords[OutcomeCount] = {"good", "read after retries", "unreadable",
-                                                 "no ID", "not read again"};
+                                                 "not found", "not read again"};
 
 // The LBN of a sector where the layout is the single-sided RX50 one.
 std::string lbnText(const DiskSettings& settings, int track, int sector) {
@@ -122,7 +126,7 @@ bool printReadSummary(const Session& session, const DriveHistory& history, bool 
                     outcome = Retried;
                 else if (seen.lastError == kErrorIdMarkNotFound ||
                          seen.lastError == kErrorSectorNotFound)
-                    outcome = NoId;
+                    outcome = NotFoundOutcome;
                 else
                     outcome = Unreadable;
                 ++counts[outcome];

@@ -15,6 +15,7 @@
 #include "model/Paths.h"
 #include "model/Text.h"
 
+#include <algorithm>
 #include <ostream>
 
 namespace dorvane::cli {
@@ -39,6 +40,22 @@ bool fitsGeometry(const std::string& path, std::uint64_t units, std::uint64_t un
                             settings.sectorsPerTrack.load(),
                             settings.sideCount == 2 ? "both sides" : "one side"));
     return false;
+}
+
+// The sectors a map holds: one digit each; a line end after the last one (a
+// map saved by a text editor) is no sector.
+std::uint64_t mapSectors(const std::string& path) {
+    File map(path, kReadShared);
+    std::uint64_t size = map.size();
+    char tail[2] = {};
+    const std::size_t back = static_cast<std::size_t>(std::min<std::uint64_t>(size, 2));
+    if (back == 0 || !map.seek(size - back) || map.read(tail, back) != back)
+        return size;
+    if (tail[back - 1] == '\n')
+        --size;
+    if (back == 2 && tail[1] == '\n' && tail[0] == '\r')
+        --size;
+    return size;
 }
 
 } // namespace
@@ -71,7 +88,7 @@ int runReread(const CommandCall& call) {
     const DiskSettings& settings = session.settings;
     if (!fitsGeometry(request.path, File(request.path, kReadShared).size(), kSectorBytes,
                       settings) ||
-        !fitsGeometry(mapPath, File(mapPath, kReadShared).size(), 1, settings))
+        !fitsGeometry(mapPath, mapSectors(mapPath), 1, settings))
         return ExitFailure;
     if (const int status = checkDrive(run, "reread"))
         return status;

@@ -61,25 +61,23 @@ bool isLbnImage(const std::string& path) {
 }
 
 // IMAGE and BASE.map; false (said why) when IMAGE is not one side.
-bool loadImage(VolumeRun& run) {
+bool loadImage(VolumeRun& run, const char* what) {
     run.path = absolutePathOf(run.options.positional[0]);
-    if (!checkInput(run.path))
+    std::uint64_t size = 0;
+    if (!readInput(run.path, kSideBytes, run.image, size, what))
         return false;
-    run.image = readWhole(run.path);
-    if (run.image.size() > kSideBytes) {
+    if (size > kSideBytes) {
         printFailure(formatText("%s holds %llu bytes, more than one RX50 side (409600): split "
                                 "it first (dorvane-cli split)",
-                                run.path.c_str(),
-                                static_cast<unsigned long long>(run.image.size())));
+                                run.path.c_str(), static_cast<unsigned long long>(size)));
         return false;
     }
     const std::string mapPath = basePathOf(run.path) + ".map";
-    if (!isLbnImage(run.path) && mapPath != run.path && fileExists(mapPath) &&
-        !sameFile(mapPath, run.path)) {
-        run.mapPath = mapPath;
-        run.map = readWhole(mapPath);
-    }
-    return true;
+    if (isLbnImage(run.path) || mapPath == run.path || !fileExists(mapPath) ||
+        sameFile(mapPath, run.path))
+        return true;
+    run.mapPath = mapPath;
+    return readInput(mapPath, kRx50Blocks, run.map, size, what);
 }
 
 // The order given, or the one detection finds; then the file system that
@@ -125,7 +123,7 @@ int prepareVolume(const CommandCall& call, unsigned extras, VolumeRun& run, bool
         return usageError(call, "IMAGE is needed");
     if (!names && run.options.positional.size() > 1)
         return usageError(call, "one IMAGE only");
-    if (!loadImage(run) || !findVolume(run))
+    if (!loadImage(run, call.command.name) || !findVolume(run))
         return ExitFailure;
     return ExitOk;
 }
@@ -258,44 +256,43 @@ bool writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes)
     return file.isOpen() && file.write(bytes.data(), bytes.size()) == bytes.size();
 }
 
-// Every file to write, and the .bad list of each damaged one that is
-// written, checked before anything is written. Their folders are made first,
-// so that each is checked where it will be.
-int checkOutputs(const VolumeRun& run, const std::string& folder,
-                 const std::vector<const VolumeFile*>& chosen) {
-    PlannedOutputs outputs(run.options.force);
-    for (const VolumeFile* file : chosen) {
-        const std::string path = folder + "/" + file->path;
-        std::error_code error;
-        std::filesystem::create_directories(pathFromUtf8(path).parent_path(), error);
-        outputs.add(path);
-        if (run.options.damaged && !badBlocksOf(run.volume, *file).empty())
-            outputs.add(path + ".bad");
-    }
-    return outputs.check();
-}
-
-enum class Extracted { Whole, WithFiller, Skipped, Failed };
+// What extract writes: each file and the .bad list of each damaged one.
+struct Extraction {
+    std::vector<std::string> paths;
+    std::vector<std::vector<std::uint8_t>> contents;
+    int whole = 0, withFiller = 0, skipped = 0;
+};
 
 // One file into `folder`: a damaged one only with --damaged, then with its
 // unreadable blocks as the filler and their list in NAME.bad.
-Extracted extractFile(const CommandCall& call, const VolumeRun& run, const std::string& folder,
-                      const VolumeFile& file) {
+void planFile(const VolumeRun& run, const std::string& folder, const VolumeFile& file,
+              Extraction& extraction) {
     const std::string path = folder + "/" + file.path;
     const bool damaged = !badBlocksOf(run.volume, file).empty();
     if (damaged && !run.options.damaged) {
         printFailure(file.name + " holds unreadable blocks: not written (--damaged writes it "
                                  "with them as the filler byte)");
-        return Extracted::Skipped;
+        ++extraction.skipped;
+        return;
+    }
+    extraction.paths.push_back(path);
+    extraction.contents.push_back(fileBytes(run.volume, file, run.settings.fillerByte));
+    if (!damaged) {
+        ++extraction.whole;
+        return;
     }
     const std::string bad = badBlocksText(run.volume, file, run.order);
-    if (!writeWhole(path, fileBytes(run.volume, file, run.settings.fillerByte)) ||
-        (damaged && !writeWhole(path + ".bad", {bad.begin(), bad.end()}))) {
-        printFailure("extract: " + path + " was not written in full", whyNotWritten(path));
-        return Extracted::Failed;
+    extraction.paths.push_back(path + ".bad");
+    extraction.contents.emplace_back(bad.begin(), bad.end());
+    ++extraction.withFiller;
+}
+
+// The folders the outputs go to, made before the outputs are checked there.
+void makeFolders(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        std::error_code error;
+        std::filesystem::create_directories(pathFromUtf8(path).parent_path(), error);
     }
-    print(*call.env.out, "%s%s\n", path.c_str(), damaged ? " (damaged: see .bad)" : "");
-    return damaged ? Extracted::WithFiller : Extracted::Whole;
 }
 
 } // namespace
@@ -315,23 +312,22 @@ int runExtract(const CommandCall& call) {
     if (!chooseFiles(run, chosen))
         return ExitFailure;
     const std::string folder = absolutePathOf(*run.options.output);
-    if (const int status = checkOutputs(run, folder, chosen))
+    Extraction extraction;
+    for (const VolumeFile* file : chosen)
+        planFile(run, folder, *file, extraction);
+    makeFolders(extraction.paths);
+    if (const int status = writeOutputs(call.env, run.options.force, extraction.paths,
+                                        extraction.contents, "extract"))
         return status;
-    int counts[4] = {};
-    for (const VolumeFile* file : chosen) {
-        const Extracted result = extractFile(call, run, folder, *file);
-        if (result == Extracted::Failed)
-            return ExitFailure;
-        ++counts[static_cast<int>(result)];
-    }
-    const int withFiller = counts[static_cast<int>(Extracted::WithFiller)];
-    print(*call.env.out, "%d files written", counts[0] + withFiller);
-    if (withFiller > 0)
-        print(*call.env.out, ", %d of them with unreadable blocks as %02X", withFiller,
-              run.settings.fillerByte.load());
+    for (const std::string& path : extraction.paths)
+        print(*call.env.out, "%s\n", path.c_str());
+    print(*call.env.out, "%d files written", extraction.whole + extraction.withFiller);
+    if (extraction.withFiller > 0)
+        print(*call.env.out, ", %d of them with unreadable blocks as %02X (see their .bad)",
+              extraction.withFiller, run.settings.fillerByte.load());
     print(*call.env.out, "\n");
     printProblems(run.catalog);
-    const bool whole = withFiller == 0 && counts[static_cast<int>(Extracted::Skipped)] == 0;
+    const bool whole = extraction.withFiller == 0 && extraction.skipped == 0;
     return whole && run.catalog.problems.empty() ? ExitOk : ExitIncomplete;
 }
 

@@ -2,6 +2,7 @@
 
 #include "cli/Interrupt.h"
 #include "drive/DriverBlocks.h"
+#include "drive/FloppyController.h"
 #include "model/Crc32.h"
 #include "model/Image.h"
 #include "model/Text.h"
@@ -31,6 +32,7 @@ bool WatchedDevice::control(std::uint32_t code, const void* in, std::size_t inSi
     if (returned != nullptr)
         transferred = *returned;
     const std::uint32_t error = ok ? 0 : inner_->lastError();
+    lastError_ = error;
     if (code == CTL_READ_DATA && inSize >= sizeof(SectorCommandBlock)) {
         noteRead(*static_cast<const SectorCommandBlock*>(in), ok, error,
                  static_cast<const std::uint8_t*>(out), outSize, transferred);
@@ -59,38 +61,64 @@ bool WatchedDevice::control(std::uint32_t code, const void* in, std::size_t inSi
                                      : formatText("Result: %d", static_cast<int>(error)));
     if (error == kErrorWriteProtect)
         stop(error, "the diskette is write-protected");
+    else if (error == kErrorNoMedia)
+        stop(error, "no diskette in the drive");
     else if (error == kErrorNotReady)
         stop(error, "the drive is not ready: no diskette?");
     return ok;
 }
 
-// A read of sectors R up to the end of track: each sector it transferred read;
-// the one it stopped at (transferred too, on a CRC error) failed; those after
-// it were not reached.
+// A read of sectors R..eot - 1. A single sector that read is read (with a
+// deleted data mark its byte count is 0, yet its data came). Of several, the
+// sectors the byte count covers are read. A failure of one sector is that
+// sector's; of several, the controller's result names the sector it stopped
+// at: the ones before it read, the ones after it not reached. A result that
+// cannot be trusted leaves the whole run unnoted, as the operation leaves it.
 void WatchedDevice::noteRead(const SectorCommandBlock& block, bool ok, std::uint32_t error,
                              const std::uint8_t* bytes, std::size_t size, std::size_t transferred) {
     const int first = block.sector;
     const int count = std::max(1, static_cast<int>(size / kSectorBytes));
-    int stoppedAt = first + count; // past the last: all read
-    if (!ok) {
-        const int whole = static_cast<int>(std::min(transferred, size) / kSectorBytes);
-        stoppedAt = std::min(first + (error == kErrorCrc && whole > 0 ? whole - 1 : whole),
-                             first + count - 1);
-    }
-    for (int sector = first; sector < first + count && sector <= stoppedAt; ++sector) {
+    int read = 0, failed = 0; // sectors first..first + read - 1 read; `failed` failed (0: none)
+    if (ok)
+        read = count == 1 ? 1 : std::min(count, static_cast<int>(transferred / kSectorBytes));
+    else if (count == 1)
+        failed = first;
+    else if ((failed = stoppedAt(error, first, first + count - 1)) != 0)
+        read = failed - first;
+    // The buffer holds the sector's 512 bytes.
+    const auto holds = [&](int sector) {
+        return bytes != nullptr &&
+               size >= static_cast<std::size_t>(sector - first + 1) * kSectorBytes;
+    };
+    const auto at = [&](int sector) {
+        return bytes + static_cast<std::size_t>(sector - first) * kSectorBytes;
+    };
+    for (int sector = first; sector < first + read; ++sector) {
         const SectorKey key{block.head, block.cylinder, sector};
-        const bool read = sector < stoppedAt;
-        note(key, read, read ? 0 : error);
-        const std::uint8_t* at =
-            bytes != nullptr ? bytes + static_cast<std::size_t>(sector - first) * kSectorBytes
-                             : nullptr;
-        const bool whole = size >= static_cast<std::size_t>(sector - first + 1) * kSectorBytes;
+        note(key, true, 0);
         std::lock_guard<std::mutex> lock(mutex_);
-        if (read && at != nullptr)
-            goodData_[key].assign(at, at + std::min<std::size_t>(size, kSectorBytes));
-        else if (!read && error == kErrorCrc && at != nullptr && whole)
-            crcReadings_.emplace_back(key, crc32Sector(at));
+        if (holds(sector))
+            goodData_[key].assign(at(sector), at(sector) + kSectorBytes);
     }
+    if (failed == 0)
+        return;
+    const SectorKey key{block.head, block.cylinder, failed};
+    note(key, false, error);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (error == kErrorCrc && holds(failed))
+        crcReadings_.emplace_back(key, crc32Sector(at(failed)));
+}
+
+// The sector where a failed read of first..last stopped, asked of the driver
+// at once (the result outlives the failure until the next controller
+// command); 0 when the failure did not come from the controller or the
+// result names no sector of the run.
+int WatchedDevice::stoppedAt(std::uint32_t error, int first, int last) {
+    ControllerResult result;
+    if (!isControllerError(error) || !FloppyController(*inner_).result(result))
+        return 0;
+    const int sector = result.id.sector;
+    return sector >= first && sector <= last ? sector : 0;
 }
 
 // The first stop is the one reported; the operation ends at its next check.
@@ -102,7 +130,7 @@ void WatchedDevice::stop(std::uint32_t code, const std::string& reason) {
 }
 
 std::uint32_t WatchedDevice::lastError() const {
-    return refused_ ? kErrorOperationAborted : inner_->lastError();
+    return refused_ ? kErrorOperationAborted : lastError_.load();
 }
 
 std::vector<std::pair<SectorKey, std::uint32_t>> WatchedDevice::crcReadings() const {

@@ -24,7 +24,11 @@ public:
     // commands (the read shows its own).
     WatchedDevice(std::unique_ptr<FloppyDevice> inner, OperationState& state, TerminalView& view);
 
-    bool open(const std::string& devicePath) override { return inner_->open(devicePath); }
+    bool open(const std::string& devicePath) override {
+        const bool opened = inner_->open(devicePath);
+        lastError_ = opened ? 0 : inner_->lastError();
+        return opened;
+    }
     void close() override { inner_->close(); }
     bool isOpen() const override { return inner_->isOpen(); }
     bool control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
@@ -33,7 +37,7 @@ public:
 
     FloppyDevice& inner() { return *inner_; }
     DriveHistory history() const;
-    // The system error code that stopped a write or a format (19 or 21), or 0.
+    // The system error code that stopped a write or a format (19, 1112 or 21), or 0.
     std::uint32_t stopCode() const { return stopCode_; }
     // After Ctrl+C every command fails at once, so that an operation that
     // does not look at the cancel request (the scan) still ends promptly.
@@ -48,6 +52,7 @@ private:
     void note(const SectorKey& key, bool ok, std::uint32_t error);
     void noteRead(const SectorCommandBlock& block, bool ok, std::uint32_t error,
                   const std::uint8_t* bytes, std::size_t size, std::size_t transferred);
+    int stoppedAt(std::uint32_t error, int first, int last);
     void stop(std::uint32_t code, const std::string& reason);
 
     std::unique_ptr<FloppyDevice> inner_;
@@ -60,6 +65,9 @@ private:
     std::atomic<std::uint32_t> stopCode_{0};
     bool stopOnInterrupt_ = false;
     std::atomic<bool> refused_{false};
+    // The error of the last control passed on: the result this device asks
+    // for itself after a failed read leaves it as the operation saw it.
+    std::atomic<std::uint32_t> lastError_{0};
 };
 
 } // namespace dorvane::cli

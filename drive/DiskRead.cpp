@@ -241,8 +241,9 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector,
 // attempts counting as the probes.
 void DiskReader::readSideAtOnce(ImageSlot& slot, int track, int head) {
     side_.assign(static_cast<std::size_t>(spt()) * kSectorBytes, settings_.fillerByte);
-    const TrackAtOnce read =
-        readTrackAtOnce(fdc_, track, head, spt(), settings_.gapLength(), side_.data());
+    const TrackSide side{track, head, spt(), settings_.gapLength(),
+                         seekBlockFor(track, head, settings_.doubleStep)};
+    const TrackAtOnce read = readTrackAtOnce(fdc_, side, side_.data());
     for (int sector = 1; sector <= spt() && !cancelled(); ++sector) {
         const std::optional<Attempt>& first = read.sectors[static_cast<std::size_t>(sector - 1)];
         if (first)

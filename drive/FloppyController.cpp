@@ -117,6 +117,21 @@ bool FloppyController::driveStatus(int head, std::uint8_t& st3) {
     return device_.control(CTL_DRIVE_STATUS, &in, 1, &st3, 1);
 }
 
+bool isControllerError(std::uint32_t error) {
+    switch (error) {
+    case kErrorCrc:
+    case kErrorSectorNotFound:
+    case kErrorIoDevice:
+    case kErrorIdMarkNotFound:
+    case kErrorWrongCylinder:
+    case kErrorControllerUnknown:
+    case kErrorWriteProtect:
+        return true;
+    default:
+        return false;
+    }
+}
+
 SeekBlock seekBlockFor(int track, int head, bool doubleStep) {
     return SeekBlock{static_cast<std::uint8_t>(doubleStep ? 2 * track : track),
                      static_cast<std::uint8_t>(head)};

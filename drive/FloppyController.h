@@ -56,6 +56,12 @@ private:
     FloppyDevice& device_;
 };
 
+// An error the driver derived from the controller's result (CRC, overrun,
+// sector or mark not found, cylinder mismatch, write protection, unknown
+// status): only after one of these does CTL_GET_RESULT describe the failed
+// command rather than an earlier one.
+bool isControllerError(std::uint32_t error);
+
 // The seek to (track, head): a double-stepping drive moves the head two
 // cylinders per track.
 SeekBlock seekBlockFor(int track, int head, bool doubleStep);

@@ -249,7 +249,10 @@ void Rereader::rereadSide(int track, int head) {
                                    settings_.fillerByte);
     TrackAtOnce read;
     if (pace_ == ReadPace::TrackAtOnce)
-        read = readTrackAtOnce(fdc_, track, head, spt(), settings_.gapLength(), side.data());
+        read = readTrackAtOnce(fdc_,
+                               TrackSide{track, head, spt(), settings_.gapLength(),
+                                         seekBlockFor(track, head, settings_.doubleStep)},
+                               side.data());
     read.sectors.resize(static_cast<std::size_t>(spt()));
 
     for (int sector = 1; sector <= spt() && !ctx_.state.cancelled(); ++sector) {

@@ -37,8 +37,11 @@ public:
         : ctx_(ctx), fdc_(fdc), dumpPrefix_(std::move(dumpPrefix)), log_(std::move(log)) {}
 
     // Reads `sector` of (track, head) into `buffer` (512 bytes), which then
-    // holds the last attempt's bytes. `first` is an attempt a track-at-once
-    // read already made (its bytes are in `buffer`): it counts as the probe.
+    // holds the last attempt's bytes. A sector with a deleted data mark reads
+    // with success and a byte count of 0: the controller transferred its data
+    // and stopped after it. Those bytes are the sector's own (RX50 media give
+    // the mark no meaning), so it is judged as any sector that read. `first` is an attempt a
+    // track-at-once read already made (its bytes are in `buffer`): it counts as the probe.
     // `retries` is read again at every attempt and at the verdict: good at
     // the first attempt, bad once the retries ran out, else a warning.
     SectorVerdict read(SectorRecord& record, int track, int head, int sector, std::uint8_t* buffer,

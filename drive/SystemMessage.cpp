@@ -33,6 +33,7 @@ const char* builtinMessageText(std::uint32_t code) {
         {206, "The filename or extension is too long."},
         {995, "The I/O operation has been aborted because of either a thread exit or an "
               "application request."},
+        {1112, "No media in drive."},
         {1117, "The request could not be performed because of an I/O device error."},
         {1122, "No ID address mark was found on the floppy disk."},
         {1123, "Mismatch between the floppy disk sector ID field and the floppy disk controller "

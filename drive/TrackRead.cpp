@@ -8,43 +8,84 @@ namespace dorvane {
 
 namespace {
 
-// One multi-sector read of sectors first..last; notes what it reached.
-void readRun(FloppyController& fdc, int track, int head, int first, int last,
-             std::uint8_t gapLength, std::uint8_t* side, TrackAtOnce& out) {
-    const SectorCommandBlock command = sectorCommand(track, head, first, last, gapLength);
-    std::uint8_t* at = side + static_cast<std::size_t>(first - 1) * kSectorBytes;
-    const std::size_t size = static_cast<std::size_t>(last - first + 1) * kSectorBytes;
-    std::size_t returned = 0;
-    const bool ok = fdc.readSectors(command, at, size, returned);
-    int stoppedAt = last + 1;
-    Attempt failed;
-    if (!ok) {
-        failed.error = fdc.lastError();
-        const int whole = static_cast<int>(std::min(returned, size) / kSectorBytes);
-        stoppedAt = first + (failed.error == kErrorCrc && whole > 0 ? whole - 1 : whole);
-        if (stoppedAt > last)
-            stoppedAt = last;
-    }
-    for (int sector = first; sector < stoppedAt; ++sector)
+void markRead(TrackAtOnce& out, int first, int end) {
+    for (int sector = first; sector < end; ++sector)
         out.sectors[static_cast<std::size_t>(sector - 1)] = Attempt{true, 0};
-    if (!ok)
-        out.sectors[static_cast<std::size_t>(stoppedAt - 1)] = failed;
+}
+
+// The sector a failed read of first..last stopped at, as the controller's
+// result names it; 0 when the result cannot be trusted (the error did not
+// come from the controller, the result cannot be had, or it names a sector
+// outside the run).
+int stoppedAt(FloppyController& fdc, std::uint32_t error, int first, int last) {
+    ControllerResult result;
+    if (!isControllerError(error) || !fdc.result(result))
+        return 0;
+    const int sector = result.id.sector;
+    return sector >= first && sector <= last ? sector : 0;
+}
+
+// One multi-sector read of sectors first..last; notes what it reached.
+void readRun(FloppyController& fdc, const TrackSide& side, int first, int last,
+             std::uint8_t* buffer, TrackAtOnce& out) {
+    const SectorCommandBlock command =
+        sectorCommand(side.track, side.head, first, last + 1, side.gapLength);
+    std::uint8_t* at = buffer + static_cast<std::size_t>(first - 1) * kSectorBytes;
+    const int count = last - first + 1;
+    std::size_t returned = 0;
+    if (fdc.readSectors(command, at, static_cast<std::size_t>(count) * kSectorBytes, returned)) {
+        // A deleted data mark ends the read with the sectors before it counted;
+        // a run of one sector is judged as the per-sector read judges it.
+        const int read = static_cast<int>(returned / kSectorBytes);
+        markRead(out, first, first + (count == 1 ? 1 : std::min(count, read)));
+        return;
+    }
+    const std::uint32_t error = fdc.lastError();
+    const int failed = stoppedAt(fdc, error, first, last);
+    if (failed == 0)
+        return;
+    markRead(out, first, failed);
+    out.sectors[static_cast<std::size_t>(failed - 1)] = Attempt{false, error};
+}
+
+// The ID passing the head. An ID field with a CRC error fails READ ID with
+// 23; asking again gets the next one, at most once per sector of the side.
+bool nextId(FloppyController& fdc, const TrackSide& side, ReadIdResult& id) {
+    for (int tries = 0; tries < side.sectors; ++tries) {
+        if (fdc.readId(side.head, id))
+            return true;
+        if (fdc.lastError() != kErrorCrc)
+            return false;
+    }
+    return false;
+}
+
+// The ID under the head, with the head on the track's cylinder: the driver
+// never checks where a seek left the head, the IDs tell.
+bool idOnTrack(FloppyController& fdc, const TrackSide& side, ReadIdResult& id) {
+    if (!nextId(fdc, side, id))
+        return false;
+    if (id.id.cylinder == side.track)
+        return true;
+    fdc.recalibrate();
+    fdc.seek(side.seek);
+    return nextId(fdc, side, id);
 }
 
 } // namespace
 
-TrackAtOnce readTrackAtOnce(FloppyController& fdc, int track, int head, int sectors,
-                            std::uint8_t gapLength, std::uint8_t* side) {
+TrackAtOnce readTrackAtOnce(FloppyController& fdc, const TrackSide& side, std::uint8_t* buffer) {
     TrackAtOnce out;
-    out.sectors.resize(static_cast<std::size_t>(sectors));
+    const int sectors = side.sectors;
+    out.sectors.resize(static_cast<std::size_t>(std::max(sectors, 0)));
     ReadIdResult id;
-    if (sectors <= 0 || !fdc.readId(head, id))
+    if (sectors <= 0 || !idOnTrack(fdc, side, id))
         return out; // no ID passes: every sector goes through the per-sector loop
     // An ID outside 1..sectors (another layout) starts the side at sector 1.
     const int passed = id.id.sector >= 1 && id.id.sector <= sectors ? id.id.sector : sectors;
     if (passed < sectors)
-        readRun(fdc, track, head, passed + 1, sectors, gapLength, side, out);
-    readRun(fdc, track, head, 1, passed, gapLength, side, out);
+        readRun(fdc, side, passed + 1, sectors, buffer, out);
+    readRun(fdc, side, 1, passed, buffer, out);
     return out;
 }
 

@@ -26,11 +26,23 @@ struct TrackAtOnce {
     std::vector<std::optional<Attempt>> sectors;
 };
 
-// Reads sectors 1..`sectors` of (track, head) on the head's current cylinder
-// into `side` (sectors x 512 bytes, which the caller fills with the filler
-// first). The sector a read stopped at is the one after the sectors the driver
-// says it transferred (a CRC error transfers the failing sector too).
-TrackAtOnce readTrackAtOnce(FloppyController& fdc, int track, int head, int sectors,
-                            std::uint8_t gapLength, std::uint8_t* side);
+// The track side to read and the seek that put the head there.
+struct TrackSide {
+    int track = 0, head = 0, sectors = 0;
+    std::uint8_t gapLength = 0;
+    SeekBlock seek{};
+};
+
+// Reads sectors 1..side.sectors of (track, head) on the head's current
+// cylinder into `buffer` (sectors x 512 bytes, which the caller fills with the
+// filler first). A read of sectors R..L passes L + 1 as the end of track and
+// counts as read only the sectors its byte count covers: a deleted data mark
+// ends it early with success, and that sector and the ones after it are left
+// unread (a run of that one sector reads it, as the per-sector read does). A failed read asks the
+// controller's result at once: the sectors before the one it names are read, that one failed with
+// the read's error (a CRC error leaves its bytes in its place in `buffer`), the rest are left. An
+// ID naming another cylinder than the track means the head mis-stepped: it is recalibrated and sent
+// to `side.seek` once more.
+TrackAtOnce readTrackAtOnce(FloppyController& fdc, const TrackSide& side, std::uint8_t* buffer);
 
 } // namespace dorvane

@@ -14,8 +14,9 @@ bool verifySide(OperationContext& ctx, FloppyController& fdc, int track, int hea
     const int spt = settings.sectorsPerTrack;
     std::vector<std::uint8_t> side(static_cast<std::size_t>(spt) * kSectorBytes,
                                    settings.fillerByte);
-    const TrackAtOnce read =
-        readTrackAtOnce(fdc, track, head, spt, settings.gapLength(), side.data());
+    // The write seeks to the track number itself, never doubled.
+    const TrackSide at{track, head, spt, settings.gapLength(), seekBlockFor(track, head, false)};
+    const TrackAtOnce read = readTrackAtOnce(fdc, at, side.data());
     bool matched = true;
     for (int sector = 1; sector <= spt; ++sector) {
         const std::size_t at = static_cast<std::size_t>(sector - 1) * kSectorBytes;

@@ -7,7 +7,9 @@
 
 #include "model/BlockOrder.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dorvane {
 
@@ -34,6 +36,11 @@ ConversionResult convertLbnToSectorOrder(const std::string& path, const std::str
 // basePath + ".img".
 ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath,
                                          BlockOrder order = BlockOrder::Mscp);
+
+// The reordering of both: one RX50 side in the other order. Of `input` the
+// first 800 blocks count; what it lacks of them is zeros.
+std::vector<std::uint8_t> reorderRx50Side(const std::vector<std::uint8_t>& input,
+                                          bool toSectorOrder, BlockOrder order = BlockOrder::Mscp);
 
 // Command 216: an ImageDisk file to basePath + ".raw" (every sector of every
 // track record, in file order) and basePath + ".txt" (UTF-16LE report).

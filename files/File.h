@@ -16,6 +16,7 @@ enum class Share { None, Read, ReadWrite };
 enum class Creation {
     OpenExisting, // the file must exist
     CreateAlways, // created, or an existing file is replaced (truncated)
+    CreateNew,    // created; refused (kErrorFileExistsCode) when the name is taken
 };
 
 struct FileMode {
@@ -81,6 +82,10 @@ private:
 bool fileExists(const std::string& utf8Path); // an existing file, not a folder
 bool isDirectory(const std::string& utf8Path);
 bool deleteFile(const std::string& utf8Path);
+// Renames `from` to `to`, replacing a file called `to` in one step: a reader
+// of `to` sees the old file or the new one, never a part. Fails with the
+// system error code in `error`.
+bool replaceFile(const std::string& from, const std::string& to, std::uint32_t& error);
 // Two names of one existing file (also through different spellings or links).
 bool sameFile(const std::string& a, const std::string& b);
 

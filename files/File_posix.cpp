@@ -1,6 +1,7 @@
 #include "files/File.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,6 +30,8 @@ std::uint32_t systemError(int err) {
         return kErrorDiskFullCode;
     case ENXIO: // a FIFO without a reader, a device without its hardware
         return kErrorNotRegularFileCode;
+    case EEXIST:
+        return kErrorFileExistsCode;
     case ENAMETOOLONG:
         return kErrorFilenameTooLongCode;
     default:
@@ -94,6 +97,8 @@ bool File::open(const std::string& utf8Path, FileMode mode) {
                                                : O_RDWR;
     if (mode.creation == Creation::CreateAlways)
         flags |= O_CREAT;
+    if (mode.creation == Creation::CreateNew)
+        flags |= O_CREAT | O_EXCL; // one step: of two creators of a name, one is refused
     if (mode.writeThrough)
         flags |= O_DSYNC;
     // Non-blocking only for the open itself: a FIFO or a device would
@@ -179,6 +184,13 @@ bool isDirectory(const std::string& utf8Path) {
 
 bool deleteFile(const std::string& utf8Path) {
     return ::unlink(utf8Path.c_str()) == 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to, std::uint32_t& error) {
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return true;
+    error = systemError(errno);
+    return false;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

@@ -59,7 +59,9 @@ bool File::open(const std::string& utf8Path, FileMode mode) {
     const DWORD share = mode.share == Share::None   ? 0
                         : mode.share == Share::Read ? FILE_SHARE_READ
                                                     : FILE_SHARE_READ | FILE_SHARE_WRITE;
-    const DWORD creation = mode.creation == Creation::OpenExisting ? OPEN_EXISTING : CREATE_ALWAYS;
+    const DWORD creation = mode.creation == Creation::OpenExisting ? OPEN_EXISTING
+                           : mode.creation == Creation::CreateNew  ? CREATE_NEW
+                                                                   : CREATE_ALWAYS;
     const DWORD flags = FILE_ATTRIBUTE_NORMAL | (mode.writeThrough ? FILE_FLAG_WRITE_THROUGH : 0);
     HANDLE handle =
         CreateFileW(widePath(utf8Path).c_str(), access, share, nullptr, creation, flags, nullptr);
@@ -132,6 +134,14 @@ bool isDirectory(const std::string& utf8Path) {
 
 bool deleteFile(const std::string& utf8Path) {
     return DeleteFileW(widePath(utf8Path).c_str()) != 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to, std::uint32_t& error) {
+    if (MoveFileExW(widePath(from).c_str(), widePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    error = GetLastError();
+    return false;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {

@@ -1,8 +1,10 @@
 #include "files/ImageDisk.h"
 
 #include "files/File.h"
+#include "model/Text.h"
 
 #include <algorithm>
+#include <set>
 
 namespace dorvane {
 
@@ -60,10 +62,12 @@ ImageDiskFile parseImageDisk(const std::uint8_t* bytes, std::size_t size) {
     while (in.remaining() > 0) {
         if (in.remaining() < 5) {
             file.trailingBytes = in.remaining();
+            file.trailingOffset = in.pos;
             break;
         }
         const std::size_t recordOffset = in.pos;
         ImageDiskTrack track;
+        track.offset = recordOffset;
         std::uint8_t count = 0;
         in.byte(track.mode);
         in.byte(track.cylinder);
@@ -141,6 +145,49 @@ bool readImageDiskFile(const std::string& path, ImageDiskFile& out, std::uint32_
     out = parseImageDisk(bytes.data(), bytes.size());
     error = 0;
     return true;
+}
+
+namespace {
+
+std::string placeOf(std::size_t index, const ImageDiskTrack& track) {
+    return formatText("track record %llu (byte %llu, cylinder %d, head %d)",
+                      static_cast<unsigned long long>(index + 1),
+                      static_cast<unsigned long long>(track.offset), track.cylinder, track.head);
+}
+
+// The faults of one track record; `seen` holds the track sides before it.
+void trackFaults(std::size_t index, const ImageDiskTrack& track, std::set<int>& seen,
+                 std::vector<std::string>& faults) {
+    const std::string place = placeOf(index, track);
+    if (!track.complete)
+        faults.push_back("the file is cut short inside " + place);
+    if (track.head > 1)
+        faults.push_back(place + ": head " + std::to_string(track.head) +
+                         " (a diskette has heads 0 and 1)");
+    if (!seen.insert(track.cylinder * 16 + track.head).second)
+        faults.push_back(place + ": that track side is stored twice");
+    for (std::size_t i = 0; i < track.sectors.size(); ++i)
+        if (track.sectors[i].type > 8)
+            faults.push_back(formatText("%s: sector record %llu (sector %d) has the unknown "
+                                        "type %d",
+                                        place.c_str(), static_cast<unsigned long long>(i + 1),
+                                        track.sectors[i].number, track.sectors[i].type));
+}
+
+} // namespace
+
+std::vector<std::string> imageDiskFaults(const ImageDiskFile& file) {
+    std::vector<std::string> faults;
+    std::set<int> seen;
+    for (std::size_t i = 0; i < file.tracks.size(); ++i)
+        trackFaults(i, file.tracks[i], seen, faults);
+    if (file.trailingBytes != 0)
+        faults.push_back(formatText("the file is cut short inside the header of track record "
+                                    "%llu (byte %llu: %llu of its 5 bytes)",
+                                    static_cast<unsigned long long>(file.tracks.size() + 1),
+                                    static_cast<unsigned long long>(file.trailingOffset),
+                                    static_cast<unsigned long long>(file.trailingBytes)));
+    return faults;
 }
 
 int imageDiskRate(std::uint8_t mode) {

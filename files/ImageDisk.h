@@ -34,6 +34,7 @@ struct ImageDiskTrack {
     std::uint8_t sizeCode = 0;                     // as found in the file
     std::size_t sectorSize = 0;                    // 128 << (sizeCode & 0x1F)
     std::vector<ImageDiskSector> sectors;          // in file order
+    std::size_t offset = 0;                        // of the record in the file
     // False when the file ended inside this record. What the file lacks reads
     // as: sector number 0 for a missing numbering map entry, the track's own
     // cylinder and head for missing map entries, type 0 (no data, all zero)
@@ -54,6 +55,7 @@ struct ImageDiskFile {
     std::size_t damagedOffset = 0;
     // 1..4 bytes at the end of the file, too few for a track header.
     std::size_t trailingBytes = 0;
+    std::size_t trailingOffset = 0; // where they begin
 };
 
 // Never reads outside [bytes, bytes + size).
@@ -70,6 +72,14 @@ bool isDataErrorType(std::uint8_t type);  // types 5, 6, 7, 8
 // The data address mark a sector record stands for: 0xFB (data), 0xF8
 // (deleted data) or 0 (types 0 and above 8: no data).
 std::uint8_t imageDiskAddressMark(std::uint8_t type);
+
+// What is wrong with a file that reads: each record the file ends inside (a
+// track header cut short included), each sector record of a type above 8,
+// each track on a head other than 0 or 1, each track side stored twice; one
+// text per fault naming what and where. Empty for a sound file. A file that
+// is no ImageDisk file, or that stops at a damaged record, is judged by
+// `hasTerminator` and `damaged`.
+std::vector<std::string> imageDiskFaults(const ImageDiskFile& file);
 
 constexpr std::uint32_t kErrorFileTooLargeCode = 223;
 

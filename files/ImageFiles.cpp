@@ -187,3 +187,24 @@ bool splitImage(DiskSettings settings, OperationRequest request, std::uint32_t* 
 }
 
 } // namespace dorvane
+
+namespace dorvane {
+
+std::array<std::vector<std::uint8_t>, 2> splitSides(const DiskSettings& settings,
+                                                    const std::vector<std::uint8_t>& input) {
+    const auto trackBytes = static_cast<std::size_t>(settings.bytesPerTrack);
+    const std::size_t sideBytes = static_cast<std::size_t>(settings.tracks) * trackBytes;
+    std::array<std::vector<std::uint8_t>, 2> sides{std::vector<std::uint8_t>(sideBytes, 0),
+                                                   std::vector<std::uint8_t>(sideBytes, 0)};
+    // Track t of side h is the input's track side 2t + h.
+    for (std::size_t at = 0; at < 2 * sideBytes && at < input.size(); at += trackBytes) {
+        const std::size_t trackSide = at / trackBytes;
+        const std::size_t count = std::min(trackBytes, input.size() - at);
+        std::copy_n(input.begin() + static_cast<std::ptrdiff_t>(at), count,
+                    sides[trackSide % 2].begin() +
+                        static_cast<std::ptrdiff_t>(trackSide / 2 * trackBytes));
+    }
+    return sides;
+}
+
+} // namespace dorvane

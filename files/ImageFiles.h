@@ -12,6 +12,7 @@
 #include "model/DiskSettings.h"
 #include "model/Session.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -44,5 +45,10 @@ bool chooseDroppedImage(Session& session, const std::vector<std::string>& names,
 // It runs beside the window and any operation: it works on its own copies of
 // the settings and the request.
 bool splitImage(DiskSettings settings, OperationRequest request, std::uint32_t* error = nullptr);
+
+// The split in memory: the two sides of the double-sided image `input`, in
+// the same order and with the same zeros for what it lacks.
+std::array<std::vector<std::uint8_t>, 2> splitSides(const DiskSettings& settings,
+                                                    const std::vector<std::uint8_t>& input);
 
 } // namespace dorvane

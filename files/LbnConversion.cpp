@@ -76,19 +76,9 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
     const std::size_t got = input.read(in.data(), kImageBytes);
     const int readWarnings = kBlocks - static_cast<int>(got / kSectorBytes);
 
-    // Block k of a sector-order image is sector-order index k. One write of
-    // the whole image: with write-through, 800 separate writes would each
-    // wait for the disk.
-    std::vector<std::uint8_t> out(kImageBytes);
-    for (int lbn = 0; lbn < kBlocks; ++lbn) {
-        const auto sectorBlock =
-            static_cast<std::size_t>(blockToSectorIndex(order, lbn)) * kSectorBytes;
-        const auto lbnBlock = static_cast<std::size_t>(lbn) * kSectorBytes;
-        const std::size_t from = toSectorOrder ? lbnBlock : sectorBlock;
-        const std::size_t to = toSectorOrder ? sectorBlock : lbnBlock;
-        std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(from), kSectorBytes,
-                    out.begin() + static_cast<std::ptrdiff_t>(to));
-    }
+    // One write of the whole image: with write-through, 800 separate writes
+    // would each wait for the disk.
+    const std::vector<std::uint8_t> out = reorderRx50Side(in, toSectorOrder, order);
     const std::size_t written = output.write(out.data(), out.size());
     const int writeWarnings = kBlocks - static_cast<int>(written / kSectorBytes);
 
@@ -101,6 +91,27 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
 }
 
 } // namespace
+
+std::vector<std::uint8_t> reorderRx50Side(const std::vector<std::uint8_t>& input,
+                                          bool toSectorOrder, BlockOrder order) {
+    constexpr std::size_t kImageBytes = std::size_t{kBlocks} * kSectorBytes;
+    std::vector<std::uint8_t> in(
+        input.begin(),
+        input.begin() + static_cast<std::ptrdiff_t>(std::min(input.size(), kImageBytes)));
+    in.resize(kImageBytes, 0);
+    // Block k of a block-order image is sector-order index blockToSectorIndex(k).
+    std::vector<std::uint8_t> out(kImageBytes);
+    for (int lbn = 0; lbn < kBlocks; ++lbn) {
+        const auto sectorBlock =
+            static_cast<std::size_t>(blockToSectorIndex(order, lbn)) * kSectorBytes;
+        const auto lbnBlock = static_cast<std::size_t>(lbn) * kSectorBytes;
+        const std::size_t from = toSectorOrder ? lbnBlock : sectorBlock;
+        const std::size_t to = toSectorOrder ? sectorBlock : lbnBlock;
+        std::copy_n(in.begin() + static_cast<std::ptrdiff_t>(from), kSectorBytes,
+                    out.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+    return out;
+}
 
 ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath,
                                          BlockOrder order) {

@@ -1,4 +1,5 @@
 #include "files/File.h"
+#include "files/WholeFile.h"
 #include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -58,6 +59,47 @@ TEST(File, ShareModesKeepOthersOut) {
         first.close();
         EXPECT_EQ(test::readAll(path).size(), 1024u); // a refused replace truncated nothing
     }
+}
+
+// Create-new refuses a taken name and leaves it alone; of two pending files
+// for one new name, the second is refused.
+TEST(File, CreateNewNeverTakesAName) {
+    test::TempDir dir;
+    const std::string path = dir.file("taken.dsk");
+    test::writeAll(path, {1, 2, 3});
+    File second(path, FileMode{Access::Write, Share::Read, Creation::CreateNew, false});
+    EXPECT_FALSE(second.isOpen());
+    EXPECT_EQ(second.error(), kErrorFileExistsCode);
+    EXPECT_EQ(test::readAll(path), test::Bytes({1, 2, 3}));
+    PendingFile first, other;
+    ASSERT_TRUE(first.create(dir.file("new.dsk"), false));
+    EXPECT_FALSE(other.create(dir.file("new.dsk"), false));
+    EXPECT_EQ(other.error(), kErrorFileExistsCode);
+}
+
+// A replacing file is written beside the old one, which stays as it was until
+// the commit; a file discarded (or dropped) before its commit leaves nothing.
+TEST(File, PendingFileReplacesOnlyWhenCommitted) {
+    test::TempDir dir;
+    const std::string path = dir.file("out.img");
+    test::writeAll(path, test::Bytes(10, 1));
+    {
+        PendingFile file;
+        ASSERT_TRUE(file.create(path, true));
+        ASSERT_TRUE(file.write("new", 3));
+        EXPECT_EQ(test::readAll(path), test::Bytes(10, 1));
+    }
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"out.img"});
+    PendingFile file;
+    ASSERT_TRUE(file.create(path, true));
+    ASSERT_TRUE(file.write("new", 3));
+    ASSERT_TRUE(file.commit());
+    EXPECT_EQ(test::readAll(path), test::Bytes({'n', 'e', 'w'}));
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"out.img"});
+    PendingFile fresh;
+    ASSERT_TRUE(fresh.create(dir.file("fresh.img"), false));
+    fresh.discard();
+    EXPECT_FALSE(test::exists(dir.file("fresh.img")));
 }
 
 } // namespace

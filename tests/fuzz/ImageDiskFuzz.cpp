@@ -25,6 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (sectorBytes > kImageDiskMaxSectorBytes || file.header.size() > size)
         std::abort();
 
+    // A file cut short anywhere is never judged sound.
+    const bool cut = file.trailingBytes != 0 ||
+                     std::any_of(file.tracks.begin(), file.tracks.end(),
+                                 [](const ImageDiskTrack& track) { return !track.complete; });
+    if (cut && imageDiskFaults(file).empty())
+        std::abort();
+
     const ImageDiskOutputs out = renderImageDisk(file);
     std::size_t raw = 0;
     for (std::size_t i = 0; i < std::min(file.tracks.size(), cylinders * heads); ++i)

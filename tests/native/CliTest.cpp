@@ -123,6 +123,8 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
     writeText(at("one-crc.dsk.faults"), "crc 0 0 3\n");
     writeText(at("protected.dsk.faults"), "write-protect\n");
     writeText(at("extra.faults"), "crc 0 0 5\n");
+    test::writeAll(at("marks.dsk"), test::patterned(409600, 52));
+    writeText(at("marks.dsk.faults"), "deleted 0 2 5\nid-crc 0 3 4\nno-data 0 4 6\n");
     writeText(at("bad.faults"), "crc 0 0 5\nbogus\n");
     test::writeAll(at("half.dsk"), Bytes(204800, 7));
     const Bytes image = test::patterned(409600, 33), map(800, '3');
@@ -160,6 +162,13 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          "unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 0 sector 5 (LBN 793): "
          "unreadable, 1 attempts; last error 23 CRC error\n",
          "", at("crc.img"), 409600, "DORVANE_FAULT_SCRIPT=extra.faults"},
+        // At the drive's pace, a deleted data mark reads; a bad ID and a missing
+        // data mark each fail on their own sector, once.
+        {"read marks.img --fast --retries 0", at("marks.dsk"), 3,
+         "Summary: 798 good, 1 unreadable, 1 not found (of 800 sectors)\n  head 0 track 3 sector 4 "
+         "(LBN 29): unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 4 sector 6 "
+         "(LBN 39): not found, 1 attempts; last error 27 sector not found\n",
+         ""},
         // A diskette that heals: a reread of what failed.
         {"reread crc.img", disk, 0, "Re-read: 2 sectors, 2 of them now read\n", ""},
         {"read b.dsk --retries 0", at("one-crc.dsk"), 1, "799 good, 1 unreadable (of 800",
@@ -264,15 +273,26 @@ TEST(Cli, RescueAndFileCommands) {
     test::writeAll(at("junk.imd"), test::patterned(3000));
     test::writeAll(at("ds.dsk"), test::patterned(2 * 40 * 4608, 8));
     test::writeAll(at("one.dsk"), test::patterned(409600, 8));
-    // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10.
+    // The script's crc-then-ok sectors read on attempts 3, 6 and 9 of 10; the
+    // first seek to cylinder 60 lands one cylinder too far, which the fast
+    // read sees in the ID under the head and puts right.
     const std::string summary =
-        "Summary: 795 good, 3 read after retries, 1 unreadable, 1 no ID (of 800 sectors)\n"
+        "Summary: 795 good, 3 read after retries, 1 unreadable, 1 not found (of 800 sectors)\n"
         "  head 0 track 1 sector 9 (LBN 4): read on attempt 3; earlier error 23 CRC error\n"
         "  head 0 track 1 sector 10 (LBN 9): read on attempt 6; earlier error 23 CRC error\n"
         "  head 0 track 3 sector 6 (LBN 25): read on attempt 9; earlier error 23 CRC error\n"
         "  head 0 track 4 sector 9 (LBN 31): unreadable, 10 attempts; last error 23 CRC error\n"
-        "  head 0 track 51 sector 1 (LBN 500): no ID, 10 attempts; last error 27 "
+        "  head 0 track 51 sector 1 (LBN 500): not found, 10 attempts; last error 27 "
         "sector not found\n";
+    // The per-sector read reads where the head is: track 60 is lost.
+    std::string slowSummary = summary;
+    slowSummary.replace(slowSummary.find("795 good"), 8, "785 good");
+    slowSummary.replace(slowSummary.find("1 not found"), 11, "11 not found");
+    const int lbns[] = {591, 596, 592, 597, 593, 598, 594, 599, 590, 595};
+    for (int sector = 1; sector <= 10; ++sector)
+        slowSummary += "  head 0 track 60 sector " + std::to_string(sector) + " (LBN " +
+                       std::to_string(lbns[sector - 1]) +
+                       "): not found, 10 attempts; last error 27 sector not found\n";
     const std::vector<Case> runs = {
         {"make-demo " + demo, "", 0, "Wrote " + demo, "", demo, 42217},
         {"make-demo " + demo, "", 1, "", demo + " exists; it is left as it is"},
@@ -280,9 +300,14 @@ TEST(Cli, RescueAndFileCommands) {
         {"make-demo " + at("taken.imd"), "", 1, "", "taken.imd.faults exists",
          at("taken.imd.faults"), 1},
         {"make-demo --force " + at("taken.imd"), "", 0, "Wrote ", "", at("taken.imd.faults"), 769},
-        {"read slow.dsk", demo, 3, summary + "Image: " + at("slow.dsk"), ""},
+        {"read slow.dsk", demo, 3, slowSummary + "Image: " + at("slow.dsk"), ""},
+        // The same summary at the drive's pace: each failure of a multi-sector
+        // read is counted on its own sector.
         {"read fast.dsk --fast --imd", demo, 3,
-         "ImageDisk: " + at("fast.imd") + " (798 normal, 1 data error, 1 unavailable)\n", ""},
+         summary + "Image: " + at("fast.dsk") + "\nMap: " + at("fast.map") +
+             "\nLog: " + at("fast.log") + "\nImageDisk: " + at("fast.imd") +
+             " (798 normal, 1 data error, 1 unavailable)\n",
+         ""},
         {"reread fast.dsk", demo, 3, summary + "Re-read: 5 sectors, 3 of them now read\n", ""},
         // Sector 4 of track 7 is LBN 65.
         {"write slow.dsk --yes --verify", at("blank.dsk"), 3,
@@ -294,7 +319,7 @@ TEST(Cli, RescueAndFileCommands) {
         // From the image and map alone, the sector read on attempt 9 is bad
         // (so says the map) with no CRC dump of its bytes: unavailable.
         {"to-imd slow.dsk --rate 300 --sectors 10", "", 3,
-         at("slow.imd") + " (797 normal, 1 data error, 2 unavailable)\n", ""},
+         at("slow.imd") + " (787 normal, 1 data error, 12 unavailable)\n", ""},
         {"to-imd slow.dsk", "", 1, "", at("slow.imd") + " exists"},
         {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
         {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
@@ -332,7 +357,8 @@ TEST(Cli, RescueAndFileCommands) {
         // A conversion or a split the disk does not take in full is a failure.
         {"to-sector-order --force back.img", "", 1, "", "back.dsk was not written in full", "", 0,
          kFullDisk},
-        {"split --force two.dsk", "", 1, "", "cannot split", "", 0, kFullDisk},
+        {"split --force two.dsk", "", 1, "", "two_Head0.dsk was not written in full", "", 0,
+         kFullDisk},
         // Detection adopts what it found into the profile.
         {"detect --adopt", demo, 0,
          "one side\nRead it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n"
@@ -351,6 +377,111 @@ TEST(Cli, RescueAndFileCommands) {
                              "--retries N        attempts after the first, 0 to 20 (default 9)"})
         EXPECT_TRUE(contains(help.out, text)) << text;
     EXPECT_EQ(textOf(at("config/dorvane/profile")), "DiskDataRate=1\nDiskSectorsCount=2\n");
+}
+
+// Two reads started together into one name, each from its own diskette, many times: the
+// image is created new before either touches its diskette, so exactly one runs and the other
+// is refused, and the image is the diskette of the one that ran.
+TEST(Cli, TwoReadsIntoOneNameOneIsRefused) {
+    TempDir dir;
+    const Bytes disks[] = {test::patterned(409600, 1), test::patterned(409600, 2)};
+    test::writeAll(dir.file("a.dsk"), disks[0]);
+    test::writeAll(dir.file("b.dsk"), disks[1]);
+    const auto reader = [](const char* name) {
+        return std::string("(DORVANE_VIRTUAL_SPEED=1000 DORVANE_VIRTUAL_DRIVE=") + name +
+               ".dsk XDG_CONFIG_HOME=config-" + name + " timeout 60 " + quoted(DORVANE_CLI_PATH) +
+               " read out.dsk </dev/null >" + name + ".out 2>" + name + ".err; echo $? >" + name +
+               ".status) & ";
+    };
+    const std::string script = "cd " + quoted(dir.path()) +
+                               " && rm -f out.dsk out.map out.log && { " + reader("a") +
+                               reader("b") + "wait; }";
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        const std::string a = textOf(dir.file("a.status")), b = textOf(dir.file("b.status"));
+        EXPECT_EQ(a + b == "0\n1\n" || a + b == "1\n0\n", true) << round << ": " << a << b;
+        const std::string loser = textOf(dir.file(a == "0\n" ? "b.err" : "a.err"));
+        // Refused on whichever of the read's files the other run made first.
+        EXPECT_TRUE(contains(loser, " exists; it is left as it is") ||
+                    contains(loser, " was created by another run meanwhile"))
+            << round << ": " << loser;
+        EXPECT_EQ(test::readAll(dir.file("out.dsk")), disks[a == "0\n" ? 0 : 1]) << round;
+        EXPECT_EQ(textOf(dir.file("out.map")), std::string(800, '3')) << round;
+    }
+}
+
+// -o names the output; an output is created new, or with --force replaces the old file only
+// once complete; a failed conversion leaves no part of an output. Damaged and odd ImageDisk
+// files convert as far as they go and are named (exit 3); an ImageDisk file is no LBN input;
+// a map that cannot be read stops to-imd, one ending in a line end is taken.
+TEST(Cli, OutputsAndJudgedInputs) {
+    TempDir dir;
+    const auto at = [&dir](const std::string& name) { return dir.file(name); };
+    const Bytes image = test::patterned(409600, 3), old = test::patterned(409600, 4);
+    for (const char* name : {"p.dsk", "nl.dsk", "held.dsk", "m.dsk"})
+        test::writeAll(at(name), image);
+    test::writeAll(at("kept.img"), old);
+    test::writeAll(at("q.dsk"), test::patterned(409600, 5));
+    Bytes map(800, '3');
+    map.push_back('\n');
+    test::writeAll(at("nl.map"), map);
+    std::filesystem::create_directory(at("m.map"));
+    // One track side of ten sectors, then what each file adds.
+    const std::string header = "IMD 1.18: 07/12/2026 12:00:00\r\n\x1A";
+    Bytes sound(header.begin(), header.end());
+    for (std::uint8_t b : {5, 0, 0, 10, 2})
+        sound.push_back(b);
+    for (std::uint8_t n = 1; n <= 10; ++n)
+        sound.push_back(n);
+    for (int n = 0; n < 10; ++n)
+        sound.insert(sound.end(), {2, 0xE5});
+    const auto imd = [&](const char* name, const Bytes& tail) {
+        Bytes bytes = sound;
+        bytes.insert(bytes.end(), tail.begin(), tail.end());
+        test::writeAll(at(name), bytes);
+    };
+    imd("sound.imd", {});
+    imd("header.imd", {5, 1, 0});
+    imd("type9.imd", {5, 1, 0, 1, 2, 1, 9});
+    imd("head5.imd", {5, 1, 5, 1, 2, 1, 2, 0});
+    imd("twice.imd", {5, 0, 0, 1, 2, 1, 2, 0});
+    imd("crc.imd", {5, 1, 0, 1, 2, 1, 6, 0});
+    File held(at("held.dsk"),
+              FileMode{Access::ReadWrite, Share::Read, Creation::OpenExisting, false});
+    ASSERT_TRUE(held.isOpen());
+    const std::vector<Case> runs = {
+        {"to-lbn p.dsk -o out.img", "", 0, "Successfully converted to\n" + at("out.img"), "",
+         at("out.img"), 409600},
+        {"to-lbn p.dsk --output=out.img", "", 1, "", at("out.img") + " exists"},
+        {"to-lbn q.dsk -o kept.img --force", "", 1, "", "kept.img was not written in full", "", 0,
+         kFullDisk},
+        {"to-lbn q.dsk -o new.img", "", 1, "", "new.img was not written in full", at("new.img"), 0,
+         kFullDisk},
+        {"imd2raw sound.imd -o full", "", 1, "", "full.raw was not written in full", at("full.txt"),
+         0, "trap '' XFSZ && ulimit -f 2 &&"},
+        {"to-lbn held.dsk", "", 1, "", "held.dsk is in use by another process", at("held.img"), 0},
+        {"to-lbn sound.imd", "", 1, "", "sound.imd is an ImageDisk file: imd2raw first"},
+        {"to-sector-order sound.imd", "", 1, "", "sound.imd is an ImageDisk file: imd2raw first"},
+        {"imd2raw sound.imd", "", 0, "has converted to RAW sectors", "", at("sound.raw"), 5120},
+        {"imd2raw header.imd", "", 3, "has converted to RAW sectors",
+         "cut short inside the header of track record 2"},
+        {"imd2raw type9.imd", "", 3, "has converted to RAW sectors",
+         "sector record 1 (sector 1) has the unknown type 9"},
+        {"imd2raw head5.imd", "", 3, "has converted to RAW sectors",
+         "head 5 (a diskette has heads 0 and 1)"},
+        {"imd2raw twice.imd", "", 3, "has converted to RAW sectors",
+         "(byte 67, cylinder 0, head 0): that track side is stored"},
+        {"imd2raw crc.imd", "", 3, "has converted to RAW sectors",
+         "holds 10 normal, 1 data error sector records"},
+        {"to-imd m.dsk", "", 1, "", at("m.map") + " is a folder", at("m.imd"), 0},
+        {"to-imd nl.dsk --rate 300 --sectors 10", "", 0, "(800 normal)", ""},
+    };
+    runAll(dir, runs);
+    EXPECT_EQ(test::readAll(at("kept.img")), old);
+    EXPECT_EQ(test::readAll(at("p.dsk")), image);
+    for (const std::string& name : dir.names())
+        EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+    EXPECT_FALSE(test::exists(at("full.raw")));
 }
 
 // Ctrl+C cancels a read, a kill stops it: either way the image holds one sector per map
@@ -419,6 +550,26 @@ TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
     struct sigaction current {};
     sigaction(SIGINT, nullptr, &current);
     EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+// The driver answers 1112 for an empty drive: a write stops at the first
+// track side, with the system's words for it.
+TEST(Cli, EmptyDriveStopsAWrite) {
+    OperationState state;
+    ASSERT_TRUE(state.tryStart());
+    cli::TerminalView view(std::cerr, false, false);
+    auto drive = std::make_unique<VirtualDrive>(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(409600), 80, 10, 1, Rate300)));
+    VirtualDrive& virtualDrive = *drive;
+    cli::WatchedDevice device(std::move(drive), state, view);
+    ASSERT_TRUE(device.open("\\\\.\\fdraw0"));
+    virtualDrive.changeDiskette(0, nullptr);
+    FloppyController fdc(device);
+    const Bytes side(5120, 0x55);
+    EXPECT_FALSE(fdc.writeData(sectorCommand(0, 0, 1, 11, 0x10), side.data(), side.size()));
+    EXPECT_EQ(device.stopCode(), kErrorNoMedia);
+    EXPECT_TRUE(state.cancelled());
+    EXPECT_EQ(systemMessageText(kErrorNoMedia), "No media in drive.");
 }
 
 // In process: every device made during a run is a handle on one machine: one

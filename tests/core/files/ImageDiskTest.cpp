@@ -105,6 +105,42 @@ TEST(ImageDiskParse, MapsAndLimits) {
         << capped.tracks.size();
 }
 
+// Each fault is named with its place; a sound file has none. The file stays
+// readable: the window converts it as far as it goes.
+TEST(ImageDiskParse, FaultsAreNamedWithTheirPlace) {
+    const auto faultsOf = [](const ImdBuilder& b) { return imageDiskFaults(parse(b.bytes)); };
+    const auto sound = [] {
+        ImdBuilder b;
+        b.track(5, 0, 0, 1, 2).raw({1}).fill(2, 0).track(5, 0, 1, 1, 2).raw({1}).fill(2, 0);
+        return b;
+    };
+    EXPECT_TRUE(faultsOf(sound()).empty());
+    ImdBuilder header = sound();
+    header.raw({5, 1, 0}); // 3 of the next header's 5 bytes
+    EXPECT_EQ(faultsOf(header),
+              std::vector<std::string>{"the file is cut short inside the header of track record 3 "
+                                       "(byte 54: 3 of its 5 bytes)"});
+    ImdBuilder type = sound();
+    type.track(5, 1, 0, 2, 2).raw({1, 2}).fill(2, 0).raw({9});
+    EXPECT_EQ(faultsOf(type),
+              std::vector<std::string>{"track record 3 (byte 54, cylinder 1, head 0): sector "
+                                       "record 2 (sector 2) has the unknown type 9"});
+    ImdBuilder head = sound();
+    head.track(5, 1, 5, 1, 2).raw({1}).fill(2, 0);
+    EXPECT_EQ(faultsOf(head), std::vector<std::string>{"track record 3 (byte 54, cylinder 1, "
+                                                       "head 5): head 5 (a diskette has heads "
+                                                       "0 and 1)"});
+    ImdBuilder twice = sound();
+    twice.track(5, 0, 1, 1, 2).raw({1}).fill(2, 0);
+    EXPECT_EQ(faultsOf(twice), std::vector<std::string>{"track record 3 (byte 54, cylinder 0, "
+                                                        "head 1): that track side is stored "
+                                                        "twice"});
+    ImdBuilder cut = sound();
+    cut.track(5, 1, 0, 2, 2).raw({1, 2}).fill(2, 0);
+    EXPECT_EQ(faultsOf(cut), std::vector<std::string>{"the file is cut short inside track record "
+                                                      "3 (byte 54, cylinder 1, head 0)"});
+}
+
 // What the seed files below leave out: a Latin-1 header, 300 kbit/s MFM, and
 // a record beyond the highest cylinder and head of the ones before (ignored).
 TEST(ImageDiskConversion, HeaderRateAndARecordBeyondTheLast) {

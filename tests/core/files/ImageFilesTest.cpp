@@ -201,6 +201,8 @@ TEST(ImageFiles, SplitAndDroppedFiles) {
         }
         EXPECT_EQ(test::readAll(dir.file("ss_Head" + std::to_string(head) + ".dsk")), expected)
             << head;
+        // The split in memory (dorvane-cli's) is the same.
+        EXPECT_EQ(splitSides(settings, input)[static_cast<std::size_t>(head)], expected) << head;
     }
 
     request.choose(dir.file("none.dsk"));

@@ -17,7 +17,7 @@ using namespace test;
 namespace fs = std::filesystem;
 
 // A file that ends inside a side leaves the rest NotFound and the write goes on
-// to its end; a failed seek marks its side Warning, write protection the rest Bad.
+// to its end; write protection marks every side Bad.
 TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
     struct Case {
         bool format, shortFile;
@@ -25,19 +25,18 @@ TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
         TaskbarState last;
     };
     for (const Case c : {Case{false, true, {30, 770, 0, 0}, TaskbarState::Paused},
-                         Case{false, false, {0, 0, 790, 10}, TaskbarState::Error},
-                         Case{true, false, {0, 0, 790, 10}, TaskbarState::Error}}) {
+                         Case{false, false, {0, 0, 800, 0}, TaskbarState::Error},
+                         Case{true, false, {0, 0, 800, 0}, TaskbarState::Error}}) {
         SCOPED_TRACE(c.format * 2 + c.shortFile);
         OpsRig rig;
         rig.insertBlank();
-        rig.disk->seekFailures[2] = c.shortFile ? 0 : 1;
         rig.disk->writeProtected = !c.shortFile;
         const Bytes file = patterned(c.shortFile ? 3 * 5120 + 2560 : kSide, 32); // 3.5 sides
         EXPECT_TRUE(c.format ? rig.format() : rig.write(file));
         EXPECT_EQ((std::array{rig.legendsOf(0, Good), rig.legendsOf(0, NotFound),
                               rig.legendsOf(0, Bad), rig.legendsOf(0, Warning)}),
                   c.legends);
-        EXPECT_EQ(rig.session->record(0, 2, 9).legend, c.shortFile ? Good : Warning);
+        EXPECT_EQ(rig.session->record(0, 2, 9).legend, c.shortFile ? Good : Bad);
         EXPECT_EQ(rig.disk->sectorData(2, 0, 10),
                   c.shortFile ? slice(file, 3 * 5120 - 512, 512) : Bytes(512, 0xF6));
         EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // never written

@@ -2,6 +2,7 @@
 // verify after write, format detection, and the ImageDisk files of a read.
 #include "drive/Detect.h"
 #include "drive/Reread.h"
+#include "drive/SystemMessage.h"
 #include "files/ImageDiskConversion.h"
 #include "files/ImageDiskFromRead.h"
 #include "files/ImageDiskWriter.h"
@@ -81,6 +82,47 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
         }
 }
 
+// A re-read, track at once without retries, of a read whose failures partly
+// outlive it: each failure stays on its own sector with the bytes and digit the
+// image had, and each sector that now reads (first, last or middle of a run,
+// after a deleted data mark) gets the diskette's bytes.
+TEST(Reread, EachFailureStaysOnItsOwnSector) {
+    OpsRig rig;
+    rig.settings().retries = 0;
+    const Bytes data = patterned(kSide, 6);
+    rig.insert(data);
+    const int lasting[][2] = {{2, 5}, {2, 10}, {3, 6}, {4, 7}}; // track, sector
+    rig.sector(2, 0, 5).permanentCrc = true;
+    rig.sector(2, 0, 10).permanentCrc = true;
+    rig.sector(3, 0, 6).noData = true;
+    rig.sector(4, 0, 7).idCrc = true;
+    for (const auto& [track, sector] : {std::pair{5, 1}, std::pair{5, 10}, std::pair{6, 4}})
+        rig.sector(track, 0, sector).failuresLeft = 1;
+    rig.sector(6, 0, 4).failError = kErrorSectorNotFound;
+    rig.sector(5, 0, 5).deleted = true;
+    EXPECT_TRUE(rig.read());
+    const Bytes image0 = rig.image();
+    const std::string log0 = rig.fileText(".log");
+
+    const RereadResult result = reread(rig);
+    EXPECT_EQ(result.attempted, 7);
+    EXPECT_EQ(result.recovered, 3);
+    std::string map(800, '3'), log = log0;
+    Bytes image = data;
+    for (const auto& [track, sector] : lasting) {
+        const std::size_t i = static_cast<std::size_t>(track * 10 + sector - 1);
+        map[i] = '5';
+        std::copy_n(image0.begin() + i * 512, 512, image.begin() + i * 512);
+        const std::uint32_t error = track == 3 ? kErrorSectorNotFound : kErrorCrc;
+        log += "Head 0, Track " + std::to_string(track) + ", sector " + std::to_string(sector) +
+               ", probe 0 of 0, error " + std::to_string(error) + " - " + systemMessageText(error) +
+               "\n";
+    }
+    EXPECT_EQ(rig.fileText(".map"), map);
+    EXPECT_EQ(rig.image(), image);
+    EXPECT_EQ(rig.fileText(".log"), log);
+}
+
 // The ImageDisk file of a read and the one made from its image and map: 80
 // tracks of ten 300 kbit/s MFM records, a data-error or unavailable record
 // wherever the map says bad, the image's bytes in every other.
@@ -114,16 +156,18 @@ void expectImageDiskFilesMatchTheMap(OpsRig& rig, const std::vector<SectorOutcom
 }
 
 // Clean and faulty diskettes: the track-at-once read leaves the same image,
-// map, log and dumps as the per-sector read, and asks READ ID once per side;
-// its ImageDisk files agree with its map.
+// map, log and dumps as the per-sector read (each failure on its own sector,
+// whichever run meets it), and reads one ID per side; its ImageDisk files
+// agree with its map; every sector it marks good holds the diskette's bytes.
 TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
     const std::pair<bool, int> cases[] = {{false, 9}, {true, 9}, {true, 0}}; // faulty, retries
+    const Bytes data = patterned(kSide, 5);
     for (const auto& [faulty, retries] : cases) {
         std::vector<std::string> files[2], texts[2]; // the image, map and log
         for (ReadPace pace : {ReadPace::PerSector, ReadPace::TrackAtOnce}) {
             OpsRig rig;
             rig.settings().retries = retries;
-            rig.insert(patterned(kSide, 5));
+            rig.insert(data);
             if (faulty) {
                 rig.sector(0, 0, 1).failuresLeft = 1;  // the first sector of the second read
                 rig.sector(3, 0, 6).failuresLeft = 12; // outlives the retries
@@ -133,7 +177,15 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
                 rig.sector(40, 0, 1).noData = true;
                 auto& sectors = rig.disk->track(12, 0).sectors;
                 sectors.erase(sectors.begin() + 3);
-                rig.disk->seekFailures[30] = 2;
+                rig.disk->seekFailures[30] = 2; // both reads lose the side
+                // In the middle of a run: a bad ID, deleted data marks (the
+                // last of the side too), a mark missing, two CRC errors in a row.
+                rig.sector(15, 0, 5).idCrc = true;
+                rig.sector(16, 0, 4).deleted = true;
+                rig.sector(16, 0, 10).deleted = true;
+                rig.sector(17, 0, 7).noData = true;
+                rig.sector(18, 0, 3).permanentCrc = true;
+                rig.sector(18, 0, 4).failuresLeft = 2;
             }
             rig.request.button = kReadButton;
             std::vector<SectorOutcome> outcomes;
@@ -142,10 +194,20 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
             files[p] = rig.dir.names();
             for (const char* extension : {".dsk", ".map", ".log"})
                 texts[p].push_back(rig.fileText(extension));
-            EXPECT_EQ(rig.callsOf(CTL_READ_ID).size(), p ? 80u : 0u);
+            int idsRead = 0;
+            for (const VirtualDrive::Call& call : rig.callsOf(CTL_READ_ID))
+                idsRead += call.ok;
+            // One per side; the seek to track 30 mis-steps twice, so its side asks again.
+            EXPECT_EQ(idsRead, p ? 80 + faulty : 0);
             if (p)
                 expectImageDiskFilesMatchTheMap(rig, outcomes);
         }
+        for (std::size_t i = 0; i < 800; ++i)
+            if (texts[1][1][i] == '3') {
+                ASSERT_EQ(texts[1][0].substr(i * 512, 512),
+                          std::string(data.begin() + i * 512, data.begin() + i * 512 + 512))
+                    << i;
+            }
         EXPECT_EQ(files[0], files[1]);
         EXPECT_EQ(texts[0][0].size(), kSide);
         for (int k = 0; k < 3; ++k)
@@ -155,18 +217,45 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
     }
 }
 
-// A sector whose surface does not keep what is written: only it is marked bad.
-TEST(Verify, CatchesASectorTheDisketteDoesNotKeep) {
+// The first seek to track 7 lands on cylinder 8, and the driver says it is
+// done: the ID under the head names cylinder 8, the head goes back to track 0
+// and out again, once, and the side reads as if nothing had happened.
+TEST(TrackAtOnce, MisSteppedHeadIsSentBack) {
+    OpsRig rig;
+    const Bytes data = patterned(kSide, 7);
+    rig.insert(data);
+    rig.disk->seekFailures[7] = 1;
+    rig.request.button = kReadButton;
+    EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request, ReadOptions{ReadPace::TrackAtOnce}));
+    EXPECT_EQ(rig.fileText(".map"), std::string(800, '3'));
+    EXPECT_EQ(rig.image(), data);
+    EXPECT_EQ(rig.callsOf(CTL_RECALIBRATE).size(), 1u);
+}
+
+// Sectors whose surface does not keep what is written, at the start, in the
+// middle and at the end of a side, two in a row: only they are marked bad,
+// each with its own CRC error.
+TEST(Verify, CatchesTheSectorsTheDisketteDoesNotKeep) {
     OpsRig rig;
     rig.insertBlank();
-    rig.sector(5, 0, 3).weak = true;
+    const std::vector<std::tuple<int, int, std::uint32_t>> weak = {{5, 3, kErrorCrc},
+                                                                   {6, 1, kErrorCrc},
+                                                                   {6, 10, kErrorCrc},
+                                                                   {8, 5, kErrorCrc},
+                                                                   {8, 6, kErrorCrc}};
+    for (const auto& [track, sector, error] : weak)
+        rig.sector(track, 0, sector).weak = true;
     writeAll(rig.request.path, patterned(kSide, 9));
     rig.request.button = kWriteButton;
     WriteVerify verify;
     EXPECT_TRUE(writeDisk(rig.ctx, rig.drive, rig.request, &verify));
-    EXPECT_EQ(std::tuple(verify.mismatches.size(), int(rig.session->record(0, 5, 2).legend),
-                         rig.legendsOf(0, Good)),
-              std::tuple(1u, int(Bad), 799));
+    std::vector<std::tuple<int, int, std::uint32_t>> found;
+    for (const VerifyMismatch& m : verify.mismatches)
+        found.emplace_back(m.track, m.sector, m.error);
+    EXPECT_EQ(found, weak);
+    for (const auto& [track, sector, error] : weak)
+        EXPECT_EQ(rig.session->record(0, track, sector - 1).legend, Bad) << track << " " << sector;
+    EXPECT_EQ(rig.legendsOf(0, Good), 795);
 }
 
 // A two-sided diskette of 9 sectors at 250 kbit/s and an unformatted one;

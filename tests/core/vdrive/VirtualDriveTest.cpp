@@ -209,6 +209,9 @@ TEST(DriverProbe, OutcomesAndTheirTexts) {
     const std::string failed = "Failed to initialise floppy controller";
     const std::string mismatch =
         "The installed fdrawcmd.sys is not compatible with this utility: Major version mismatch";
+    // Before 1.0.1.10 the driver cannot tell whether a diskette is in.
+    const std::string tooOld = "The installed fdrawcmd.sys is too old for this utility: version "
+                               "1.0.1.10 or later is needed";
     const struct {
         const char* what;
         void (*setUp)(VirtualDrive&);
@@ -218,7 +221,8 @@ TEST(DriverProbe, OutcomesAndTheirTexts) {
     } cases[] = {
         {"as installed", [](VirtualDrive&) {}, true, ready, 2},
         {"no driver", [](VirtualDrive& d) { d.setDriverInstalled(false); }, false, missing, 0},
-        {"1.0.0.0", [](VirtualDrive& d) { d.setDriverVersion(0x01000000); }, true, ready, 2},
+        {"1.0.1.10", [](VirtualDrive& d) { d.setDriverVersion(0x0100010A); }, true, ready, 2},
+        {"1.0.1.9", [](VirtualDrive& d) { d.setDriverVersion(0x01000109); }, false, tooOld, 1},
         {"0.ff", [](VirtualDrive& d) { d.setDriverVersion(0x00FF010B); }, false, mismatch, 1},
         {"1.1", [](VirtualDrive& d) { d.setDriverVersion(0x0101010B); }, false, mismatch, 1},
         {"version 0", [](VirtualDrive& d) { d.setDriverVersion(0); }, false, missing, 1},
