@@ -134,6 +134,12 @@ start_wine_session() {
     [ -e "/tmp/.X11-unix/X${display}" ] && break
     sleep 0.1
   done
+  # A prefix made before 32-bit Wine came has no 32-bit system files, and
+  # updating it does not add them: it is made again.
+  if [ -f "$WINEPREFIX/system.reg" ] && dpkg -s wine32:i386 >/dev/null 2>&1 &&
+    [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    rm -rf "$WINEPREFIX"
+  fi
   # The prefix is made with the display already there: Wine's desktop process
   # starts with it and serves every window of the session.
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
