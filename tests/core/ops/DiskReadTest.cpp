@@ -27,13 +27,19 @@ std::string mapWith(std::size_t at, const std::string& part) {
 // The log lines of attempts `first`..`last` at one sector of head 0, or with
 // sector 0 of the seeks to its track.
 std::string logLines(int track, int sector, int first, int last, int retries, int error) {
+    const std::string place = "Head 0, Track " + std::to_string(track) + ", ";
+    const std::string outcome =
+        std::to_string(error) + " - " + systemMessageText(std::uint32_t(error)) + "\n";
     std::string lines;
-    for (int a = first; a <= last; ++a)
-        lines += "Head 0, Track " + std::to_string(track) + ", " +
-                 (sector ? "sector " + std::to_string(sector) + (a ? ", retry " : ", probe ") +
-                               std::to_string(a) + " of " + std::to_string(retries) + ", error "
-                         : "attempt " + std::to_string(a) + ", warning ") +
-                 std::to_string(error) + " - " + systemMessageText(std::uint32_t(error)) + "\n";
+    for (int a = first; a <= last; ++a) {
+        lines += place;
+        if (sector)
+            lines += "sector " + std::to_string(sector) + (a ? ", retry " : ", probe ") +
+                     std::to_string(a) + " of " + std::to_string(retries) + ", error ";
+        else
+            lines += "attempt " + std::to_string(a) + ", warning ";
+        lines += outcome;
+    }
     return lines;
 }
 
