@@ -6,10 +6,10 @@
 // passed: its completion time on the host's clock is an angle. Sectors lie
 // packed from the index, sector s a pitch after s - 1, so with the revolution
 // and the pitch known, the angle of every sector follows from that one. Both
-// are measured on a side read after READ ID, from the completion times alone:
-// the run ending with the sector READ ID named ends one revolution and 552
-// bytes after the ID, and the run ending at the last sector ends (sectors -
-// named) pitches before it, less a revolution.
+// are measured on a side read after READ ID named sector a, from completion
+// times alone: the run 1..a ends a revolution and 552 bytes (from the end of
+// an ID field to the end of its data) after READ ID did, and (sectors - a)
+// pitches less than a revolution after the run a + 1..sectors.
 //
 // Before the next side, the time since the last run less the steps of the
 // seek (at the driver's default step rate) is what the host spends around a
