@@ -125,7 +125,11 @@ void RotationGuess::judgeGuess(bool full, double at) {
 void RotationGuess::measure(int first, int last, double at) {
     if (first == idSector_ + 1 && last == sectors_)
         lastSectorEnd_ = at;
-    if (first != 1 || last != idSector_ || lastSectorEnd_ == 0)
+    // The pitch comes from the difference of two completion times over
+    // (sectors - a) pitches: over fewer than half the side, the host's jitter
+    // weighs too much, and a later side measures it.
+    if (first != 1 || last != idSector_ || lastSectorEnd_ == 0 ||
+        2 * (sectors_ - idSector_) < sectors_)
         return;
     const double revolution = at - idAt_ - kIdEndToDataEnd * times_.byteMicros;
     const double pitch = (revolution - (at - lastSectorEnd_)) / (sectors_ - idSector_);
