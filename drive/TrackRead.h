@@ -18,7 +18,7 @@ namespace dorvane {
 // How the whole-disk read and the re-read read a track side.
 enum class ReadPace {
     PerSector,   // one command per sector, sector 1 first (the window's read)
-    TrackAtOnce, // READ ID and two multi-sector reads, then per sector what failed
+    TrackAtOnce, // READ ID or a guess, two multi-sector reads, then per sector what failed
 };
 
 struct TrackAtOnce {
