@@ -132,6 +132,8 @@ private:
     ReadFiles files_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
     std::vector<std::uint8_t> side_; // a whole side read at once, reused from side to side
+    const SteadyClock steadyClock_;
+    std::optional<RotationGuess> guess_; // where the head is, from side to side
     std::optional<ElapsedTicker> ticker_;
 };
 
@@ -145,6 +147,8 @@ bool DiskReader::run() {
     OpenDevice open(device_, settings_.devicePath);
     checkDiskette(ctx_, fdc_, open.opened());
     fdc_.rateSelect(settings_.dataRate);
+    guess_.emplace(options_.clock ? *options_.clock : steadyClock_,
+                   driverDefaultTimes(settings_.dataRate));
     ticker_.emplace(ctx_);
     resetTaskbarProgress(ctx_);
 
@@ -243,7 +247,7 @@ void DiskReader::readSideAtOnce(ImageSlot& slot, int track, int head) {
     side_.assign(static_cast<std::size_t>(spt()) * kSectorBytes, settings_.fillerByte);
     const TrackSide side{track, head, spt(), settings_.gapLength(),
                          seekBlockFor(track, head, settings_.doubleStep)};
-    const TrackAtOnce read = readTrackAtOnce(fdc_, side, side_.data());
+    const TrackAtOnce read = readTrackAtOnce(fdc_, side, side_.data(), &*guess_);
     for (int sector = 1; sector <= spt() && !cancelled(); ++sector) {
         const std::optional<Attempt>& first = read.sectors[static_cast<std::size_t>(sector - 1)];
         if (first)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
+#include "drive/HostClock.h"
 #include "drive/Progress.h"
 #include "drive/TrackRead.h"
 #include "model/Session.h"
@@ -29,6 +30,9 @@ struct ReadOptions {
     // image, map and log on a clean diskette in about a revolution per side.
     ReadPace pace = ReadPace::PerSector;
     std::vector<SectorOutcome>* outcomes = nullptr; // every sector, in read order
+    // The host's clock the track-at-once read guesses the head's angle with
+    // (null: the machine's steady clock).
+    const HostClock* clock = nullptr;
 };
 
 // Runs on the caller's thread (the window starts a worker for it) and starts

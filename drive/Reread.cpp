@@ -139,7 +139,7 @@ public:
     Rereader(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
              RereadOptions options)
         : ctx_(ctx), settings_(ctx.session.settings), device_(device), fdc_(device),
-          request_(std::move(request)), pace_(options.pace),
+          request_(std::move(request)), pace_(options.pace), clock_(options.clock),
           files_(std::move(options.writeAllowed)),
           attempts_(ctx, fdc_, request_.basePath,
                     [this](const std::string& text) { files_.appendLog(text); }) {}
@@ -172,6 +172,9 @@ private:
     FloppyController fdc_;
     const OperationRequest request_;
     const ReadPace pace_;
+    const SteadyClock steadyClock_;
+    const HostClock* clock_;
+    std::optional<RotationGuess> guess_; // where the head is, from side to side
     RescueFiles files_;
     SectorAttempts attempts_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
@@ -196,6 +199,7 @@ RereadResult Rereader::run() {
         OpenDevice open(device_, settings_.devicePath);
         checkDiskette(ctx_, fdc_, open.opened());
         fdc_.rateSelect(settings_.dataRate);
+        guess_.emplace(clock_ ? *clock_ : steadyClock_, driverDefaultTimes(settings_.dataRate));
         ticker.emplace(ctx_);
         resetTaskbarProgress(ctx_);
         for (int track = 0; track < settings_.tracks && !ctx_.state.cancelled(); ++track) {
@@ -252,7 +256,7 @@ void Rereader::rereadSide(int track, int head) {
         read = readTrackAtOnce(fdc_,
                                TrackSide{track, head, spt(), settings_.gapLength(),
                                          seekBlockFor(track, head, settings_.doubleStep)},
-                               side.data());
+                               side.data(), &*guess_);
     read.sectors.resize(static_cast<std::size_t>(spt()));
 
     for (int sector = 1; sector <= spt() && !ctx_.state.cancelled(); ++sector) {

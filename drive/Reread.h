@@ -8,6 +8,7 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
+#include "drive/HostClock.h"
 #include "drive/Progress.h"
 #include "drive/TrackRead.h"
 #include "model/Session.h"
@@ -21,6 +22,9 @@ struct RereadOptions {
     // Asked before each write to the image or the map; false makes that write
     // fail as on a full disk (tests of interrupted runs).
     std::function<bool()> writeAllowed;
+    // The host's clock the track-at-once read guesses the head's angle with
+    // (null: the machine's steady clock).
+    const HostClock* clock = nullptr;
 };
 
 struct RereadResult {
