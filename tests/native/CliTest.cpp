@@ -514,16 +514,6 @@ TEST(Cli, InterruptedOrKilledReadLeavesImageAndMapInStep) {
     }
 }
 
-// Within the width, the bar gives way first, then the end of the text.
-TEST(Cli, ProgressLineFitsTheTerminal) {
-    const std::string parts[] = {"Head: 1", "Cyl: 79", "Sector: 10", "Result: 1122"};
-    const std::string text =
-        "400/800 1:05 ETA 1:05  Head: 1  Cyl: 79  Sector: 10  Result: 1122 no ID mark";
-    EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 200), "[##########..........] " + text);
-    EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 80), text);
-    EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 40), text.substr(0, 39));
-}
-
 // Ctrl+C clears the busy flag, and the drive of an operation that does not
 // look at it (the scan) refuses every command after it.
 TEST(Cli, InterruptClearsTheBusyFlagAndStopsTheDrive) {
