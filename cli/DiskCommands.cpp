@@ -181,11 +181,11 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
         printSideSummary(*run.session, run.device->history(), doneLegend, doneWord);
     if (const std::uint32_t code = run.device->stopCode()) {
         printFailure(std::string(what) + " stopped: " +
-                         (code == kErrorWriteProtect
-                              ? "the diskette in drive " + run.drive() + " is write-protected"
-                          : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
-                                                  : "drive " + run.drive() + " is not ready"),
-                     code);
+                     (code == kErrorWriteProtect
+                          ? "the diskette in drive " + run.drive() + " is write-protected"
+                      : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
+                                              : "drive " + run.drive() + " is not ready") +
+                     formatText(" (driver error %u)", static_cast<unsigned>(code)));
         return ExitFailure;
     }
     if (!finished) {

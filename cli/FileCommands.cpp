@@ -216,11 +216,12 @@ std::string trackLine(const ImageDiskTrack& track) {
             found = kinds.insert(kinds.end(), {kind, {}});
         found->second.push_back(sector.number);
     }
-    std::string line = formatText("track %d head %d: %s, %zu sectors of %zu bytes", track.cylinder,
-                                  track.head,
-                                  track.mode < 6 ? kModes[track.mode]
-                                                 : ("mode " + std::to_string(track.mode)).c_str(),
-                                  track.sectors.size(), track.sectorSize);
+    const std::string mode =
+        track.mode < 6 ? std::string(kModes[track.mode]) : "mode " + std::to_string(track.mode);
+    std::string line =
+        formatText("track %d head %d: %s, %zu sector%s of %zu bytes", track.cylinder, track.head,
+                   mode.c_str(), track.sectors.size(), track.sectors.size() == 1 ? "" : "s",
+                   track.sectorSize);
     const char* separator = ": ";
     for (const auto& [kind, numbers] : kinds) {
         line += separator + numberRanges(numbers) + " " + kind;

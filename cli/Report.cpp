@@ -156,7 +156,7 @@ std::vector<std::string> summaryLines(const DiskSettings& settings,
         headNoted[head] = true;
         const int other = 1 - head;
         lines.push_back("  head " + std::to_string(head) + ": no sector on any track" +
-                        (goodPerHead[other] > 0 || settings.sideCount == 1
+                        (goodPerHead[other] > 0
                              ? " - the diskette looks one-sided; use --head " +
                                    std::to_string(other)
                              : std::string()));

@@ -107,11 +107,7 @@ std::string progressLine(const ProgressFacts& facts, std::size_t width) {
     const std::size_t room = width > 1 ? width - 1 : 0;
     const std::vector<Piece> pieces = piecesOf(facts);
     std::string text = joined(pieces, false, 7);
-    for (int rank = 7; text.size() > room && rank >= 0; --rank)
-        text = joined(pieces, true, rank);
-    const std::size_t barRoom = room > text.size() + 3 ? room - text.size() - 3 : 0;
-    const std::size_t barWidth = std::min(kBarWidth, barRoom);
-    std::string line;
+    const std::size_t barWidth = std::min(kBarWidth, room - std::min(room, text.size() + 3));
     if (barWidth >= 5) {
         const std::size_t filled =
             facts.total > 0 ? static_cast<std::size_t>(facts.done) * barWidth /
@@ -119,16 +115,20 @@ std::string progressLine(const ProgressFacts& facts, std::size_t width) {
                             : 0;
         std::string bar(filled, '#');
         bar.resize(barWidth, '.');
-        line.append("[").append(bar).append("] ");
+        return "[" + bar + "] " + text;
     }
-    line.append(text);
-    if (line.size() > room)
-        line.resize(room);
-    return line;
+    for (int rank = 7; text.size() > room && rank >= 0; --rank)
+        text = joined(pieces, true, rank);
+    if (text.size() > room)
+        text.resize(room);
+    return text;
 }
 
 std::string progressRecord(const ProgressFacts& facts) {
-    return joined(piecesOf(facts), false, 7);
+    // The sector is the track's last: left out.
+    ProgressFacts track = facts;
+    track.sector.clear();
+    return joined(piecesOf(track), false, 7);
 }
 
 TerminalView::TerminalView(std::ostream& out, bool progressBar, bool interactive, std::size_t width,
@@ -164,6 +164,9 @@ void TerminalView::setStatus(int part, const std::string& text) {
         if (barShown_)
             clearLine();
         barShown_ = false;
+        if (!pending_.empty())
+            print(*out_, "%s\n", pending_.c_str());
+        pending_.clear();
         print(*out_, "%s\n", shown.c_str());
         out_->flush();
     } else if (part == StatusElapsed && progressBar_ && barShown_ && changed) {
@@ -195,13 +198,17 @@ void TerminalView::setTaskbarValue(int done, int total) {
         drawBar();
         return;
     }
-    // A line for each track side, and one at the end.
+    // A line for each track side once it is done, and one at the end.
     const std::string where = status_[StatusHead] + status_[StatusTrack];
-    if (where != lastRecorded_ || done == total) {
-        lastRecorded_ = where;
-        print(*out_, "%s\n", progressRecord(facts()).c_str());
-        out_->flush();
+    if (where != lastRecorded_ && !pending_.empty())
+        print(*out_, "%s\n", pending_.c_str());
+    lastRecorded_ = where;
+    pending_ = progressRecord(facts());
+    if (done == total) {
+        print(*out_, "%s\n", pending_.c_str());
+        pending_.clear();
     }
+    out_->flush();
 }
 
 void TerminalView::setAttempt(int attempt) {

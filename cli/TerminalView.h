@@ -25,7 +25,8 @@ std::string clockText(std::uint32_t seconds);
 
 // What one progress report tells: the counts, the time so far and the time
 // left (none until it can be estimated), the head, track, sector and result
-// parts of the status line, and the attempt at the sector (1 when no retry).
+// parts of the status line, and the attempts made at a sector that failed
+// (shown from the second on).
 struct ProgressFacts {
     int done = 0, total = 0;
     std::uint32_t elapsedSeconds = 0;
@@ -37,7 +38,8 @@ struct ProgressFacts {
 // stays free): the bar, then the facts; short forms, then fewer facts, when
 // the width asks for it. "Result: 23" shows as "Result: 23 CRC error".
 std::string progressLine(const ProgressFacts& facts, std::size_t width);
-// The line a file or a pipe gets for each track side: the same facts in full.
+// The line a file or a pipe gets for each track side: the same facts in full,
+// but the sector.
 std::string progressRecord(const ProgressFacts& facts);
 
 class TerminalView : public OperationView {
@@ -77,7 +79,7 @@ public:
     bool answeredCancel() const;
     // The width the progress line keeps within.
     void setWidth(std::size_t columns) { width_ = columns; }
-    // The attempt at the sector in progress: 1 for the first, 0 once it read.
+    // The attempts that failed at the sector in progress; 0 once it read.
     void setAttempt(int attempt);
 
 private:
@@ -97,6 +99,7 @@ private:
     int total_ = 0;
     int attempt_ = 0;
     std::string lastRecorded_;
+    std::string pending_; // the line of the track side in progress
     bool barShown_ = false;
     std::size_t lineLength_ = 0;
     std::size_t width_;

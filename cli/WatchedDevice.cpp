@@ -154,8 +154,8 @@ void WatchedDevice::note(const SectorKey& key, bool ok, std::uint32_t error) {
         if (!ok)
             entry.lastError = error;
     }
-    // The progress line names the next attempt while a sector is retried.
-    view_.setAttempt(ok ? 0 : attempts + 1);
+    // The progress line names the attempts made while a sector is retried.
+    view_.setAttempt(ok ? 0 : attempts);
 }
 
 DriveHistory WatchedDevice::history() const {
