@@ -38,10 +38,10 @@ std::string optionsHelp(unsigned set);
 
 // One option as the help, the completion and the manual page tell it.
 struct OptionDoc {
-    const char* name;  // "--head"
-    unsigned set;      // its OptionSet
-    bool takesValue;   // a word follows it (or may, for --imd)
-    const char* help;  // its lines of help, "" for an alias told with another
+    const char* name; // "--head"
+    unsigned set;     // its OptionSet
+    bool takesValue;  // a word follows it (or may, for --imd)
+    const char* help; // its lines of help, "" for an alias told with another
 };
 // Every option, in the order of the help.
 std::vector<OptionDoc> optionDocs();

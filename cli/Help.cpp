@@ -70,7 +70,6 @@ void printCommandHelp(std::ostream& out, const Command& command) {
     print(out, "\n%s", kExitHelp);
 }
 
-
 namespace {
 
 // The commands in the order of their names.
@@ -149,7 +148,7 @@ std::string joinedNames(const std::vector<OptionDoc>& options) {
 std::string zshQuoted(std::string text) {
     std::string out;
     for (char c : text)
-        out += c == '\'' ? std::string("'\\''")
+        out += c == '\''  ? std::string("'\\''")
                : c == '[' ? std::string("(")
                : c == ']' ? std::string(")")
                : c == ':' ? std::string("\\:")
@@ -202,12 +201,11 @@ std::string bashCompletion() {
         const std::string choices = choicesOf(option);
         const bool file =
             std::strcmp(option.name, "-o") == 0 || std::strcmp(option.name, "--output") == 0;
-        const std::string reply =
-            file                ? "COMPREPLY=($(compgen -f -- \"$cur\"))"
-            : choices.empty()   ? "COMPREPLY=()"
-                                : "COMPREPLY=($(compgen -W \"" + choices + "\" -- \"$cur\"))";
-        script += "    " + std::string(option.name) + ") " + reply +
-                  "; return ;;\n";
+        const std::string reply = file ? "COMPREPLY=($(compgen -f -- \"$cur\"))"
+                                  : choices.empty()
+                                      ? "COMPREPLY=()"
+                                      : "COMPREPLY=($(compgen -W \"" + choices + "\" -- \"$cur\"))";
+        script += "    " + std::string(option.name) + ") " + reply + "; return ;;\n";
     }
     script += "    esac\n"
               "    local options=\n"
@@ -234,7 +232,8 @@ std::string zshCompletion() {
                          "    local -a commands options\n"
                          "    commands=(\n";
     for (const Command& command : sortedCommands())
-        script += "        '" + std::string(command.name) + ":" + zshQuoted(command.summary) + "'\n";
+        script +=
+            "        '" + std::string(command.name) + ":" + zshQuoted(command.summary) + "'\n";
     script += "    )\n"
               "    if (( CURRENT == 2 )); then\n"
               "        _describe -t commands 'dorvane-cli command' commands\n"
@@ -251,9 +250,9 @@ std::string zshCompletion() {
                 const std::string choices = choicesOf(option);
                 const bool file = std::strcmp(option.name, "-o") == 0 ||
                                   std::strcmp(option.name, "--output") == 0;
-                value = ":value:" + (file ? std::string("_files")
-                                          : choices.empty() ? std::string(" ")
-                                                            : "(" + choices + ")");
+                value = ":value:" + (file              ? std::string("_files")
+                                     : choices.empty() ? std::string(" ")
+                                                       : "(" + choices + ")");
             }
             script += "        '" + std::string(option.name) + "[" + doc + "]" + value + "'\n";
         }

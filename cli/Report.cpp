@@ -156,10 +156,9 @@ std::vector<std::string> summaryLines(const DiskSettings& settings,
         headNoted[head] = true;
         const int other = 1 - head;
         lines.push_back("  head " + std::to_string(head) + ": no sector on any track" +
-                        (goodPerHead[other] > 0
-                             ? " - the diskette looks one-sided; use --head " +
-                                   std::to_string(other)
-                             : std::string()));
+                        (goodPerHead[other] > 0 ? " - the diskette looks one-sided; use --head " +
+                                                      std::to_string(other)
+                                                : std::string()));
     }
     for (std::size_t i = 0; i < listed.size();) {
         const Listed& first = listed[i];
@@ -171,14 +170,13 @@ std::vector<std::string> summaryLines(const DiskSettings& settings,
             ++end;
         if (!headNoted[first.head]) {
             const int last = listed[end].sector;
-            const std::string sectors = last == first.sector
-                                            ? " sector " + std::to_string(first.sector)
-                                            : ", sectors " + std::to_string(first.sector) + "-" +
-                                                  std::to_string(last);
-            lines.push_back("  head " + std::to_string(first.head) + " track " +
-                            std::to_string(first.track) + sectors +
-                            lbnRange(settings, first.track, first.sector, last) + ": " +
-                            first.what);
+            const std::string sectors =
+                last == first.sector
+                    ? " sector " + std::to_string(first.sector)
+                    : ", sectors " + std::to_string(first.sector) + "-" + std::to_string(last);
+            lines.push_back(
+                "  head " + std::to_string(first.head) + " track " + std::to_string(first.track) +
+                sectors + lbnRange(settings, first.track, first.sector, last) + ": " + first.what);
         }
         i = end + 1;
     }
@@ -270,9 +268,7 @@ bool printVerifySummary(const DiskSettings& settings, const WriteVerify& verify)
     for (const VerifyMismatch& m : verify.mismatches)
         print(runOutput(), "  head %d track %d sector %d%s: %s\n", m.head, m.track, m.sector,
               lbnText(settings, m.track, m.sector).c_str(),
-              m.error == 0
-                  ? "read back other bytes"
-                  : resultWord(m.error).c_str());
+              m.error == 0 ? "read back other bytes" : resultWord(m.error).c_str());
     return verify.mismatches.empty();
 }
 

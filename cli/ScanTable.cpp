@@ -112,8 +112,8 @@ const RateScan* firstFound(const std::vector<RateScan>& scans) {
 
 std::string layoutText(const RateScan& scan, int track, bool adopting) {
     const ScanLayout layout = layoutOf(scan, track);
-    std::string text = formatText("Found at %s: sectors 1 to %d", rateText(scan.rate).c_str(),
-                                  layout.highest);
+    std::string text =
+        formatText("Found at %s: sectors 1 to %d", rateText(scan.rate).c_str(), layout.highest);
     if (!layout.missing.empty())
         text += ", no ID for " + numberRanges(layout.missing);
     if (!layout.otherCylinders.empty())

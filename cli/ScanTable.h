@@ -21,11 +21,11 @@ struct RateScan {
 
 // The layout the IDs of one scan show.
 struct ScanLayout {
-    int highest = 0;                  // the highest sector number
-    bool all512 = true;               // every ID says 512 bytes
-    int sectorsChoice = -1;           // the smallest layout holding `highest`, or -1
-    std::vector<int> missing;         // numbers 1..highest with no ID
-    std::vector<int> otherCylinders;  // cylinders the IDs name other than the track's
+    int highest = 0;                 // the highest sector number
+    bool all512 = true;              // every ID says 512 bytes
+    int sectorsChoice = -1;          // the smallest layout holding `highest`, or -1
+    std::vector<int> missing;        // numbers 1..highest with no ID
+    std::vector<int> otherCylinders; // cylinders the IDs name other than the track's
 };
 ScanLayout layoutOf(const RateScan& scan, int track);
 

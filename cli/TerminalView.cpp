@@ -6,8 +6,8 @@
 #include "drive/TrackScan.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <ostream>
@@ -44,7 +44,7 @@ std::string shortResult(const std::string& text) {
     const std::string full = withResultWord(text);
     const std::size_t space = full.find(' ', std::strlen("Result: "));
     return space != std::string::npos && text.rfind("Result: ", 0) == 0 ? full.substr(space + 1)
-                                                                         : shortPart(text);
+                                                                        : shortPart(text);
 }
 
 // One fact of the line: its long and short text and how much it matters
@@ -66,8 +66,8 @@ std::vector<Piece> piecesOf(const ProgressFacts& f) {
         {f.sector, shortPart(f.sector), 7},
     };
     if (f.attempt > 1)
-        pieces.push_back({"attempt " + std::to_string(f.attempt), "#" + std::to_string(f.attempt),
-                          5});
+        pieces.push_back(
+            {"attempt " + std::to_string(f.attempt), "#" + std::to_string(f.attempt), 5});
     pieces.push_back({withResultWord(f.result), shortResult(f.result), 6});
     return pieces;
 }
@@ -109,10 +109,10 @@ std::string progressLine(const ProgressFacts& facts, std::size_t width) {
     std::string text = joined(pieces, false, 7);
     const std::size_t barWidth = std::min(kBarWidth, room - std::min(room, text.size() + 3));
     if (barWidth >= 5) {
-        const std::size_t filled =
-            facts.total > 0 ? static_cast<std::size_t>(facts.done) * barWidth /
-                                  static_cast<std::size_t>(facts.total)
-                            : 0;
+        const std::size_t filled = facts.total > 0
+                                       ? static_cast<std::size_t>(facts.done) * barWidth /
+                                             static_cast<std::size_t>(facts.total)
+                                       : 0;
         std::string bar(filled, '#');
         bar.resize(barWidth, '.');
         return "[" + bar + "] " + text;

@@ -151,7 +151,7 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
         {"read copy.dsk", disk, 0, "  Head: 0  Track: 0  Result: OK\n20/800 ",
          "Virtual drive A: " + disk, at("copy.dsk"), 409600},
         {"read copy.dsk --force", disk, 0,
-         "Ready. Reading to " + at("copy.dsk") + " finished\n" +
+         "Ready. Reading to " + at("copy.dsk") + " finished (800 good)\n" +
              "Summary: 800 good (of 800 sectors)\nImage: " + at("copy.dsk") +
              "\nMap: " + at("copy.map") + "\n",
          "", at("copy.map"), 800},
@@ -248,9 +248,10 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
         {"sector --track 3 --sector 2 --name no/such", disk, 1, "Read after 1 attempt",
          "sector: the dump no/such_success_Head0_Track3_Sector2_"},
         // The disk takes part of the image only: named with the reason.
-        {"read full.dsk", disk, 1, "finished (not written in full: image)\n",
-         "the image " + at("full.dsk") + " was not written in full (800 sectors read): No space "
-                                          "left on device (errno 28)\n",
+        {"read full.dsk", disk, 1, "finished (800 good) (not written in full: image)\n",
+         "the image " + at("full.dsk") +
+             " was not written in full (800 sectors read): No space "
+             "left on device (errno 28)\n",
          "", 0, kFullDisk},
     };
     for (const char* usage :
@@ -378,7 +379,8 @@ TEST(Cli, RescueAndFileCommands) {
         {"scan -h", "", 0, "usage: dorvane-cli scan", ""},
         // A slip of the keyboard is named with what was meant.
         {"raed x.dsk", "", 2, "", "dorvane-cli: unknown command 'raed' (did you mean read?)\n"},
-        {"read x.dsk --hed 1", "", 2, "", "dorvane-cli: unknown option --hed (did you mean --head?)\n"},
+        {"read x.dsk --hed 1", "", 2, "",
+         "dorvane-cli: unknown option --hed (did you mean --head?)\n"},
         // A conversion or a split the disk does not take in full is a failure.
         {"to-sector-order --force back.img", "", 1, "", "back.dsk was not written in full", "", 0,
          kFullDisk},
@@ -491,7 +493,8 @@ TEST(Cli, OutputsAndJudgedInputs) {
         {"imd2raw sound.imd", "", 0,
          "IMD 1.18: 07/12/2026 12:00:00\n"
          "  track 0 head 0: 250 kbit/s MFM, 10 sectors of 512 bytes: 1-10 normal\n"
-         "Converted " + at("sound.imd") + ":\n  " + at("sound.raw") + ": 5120 bytes of sectors\n",
+         "Converted " +
+             at("sound.imd") + ":\n  " + at("sound.raw") + ": 5120 bytes of sectors\n",
          "", at("sound.raw"), 5120},
         {"imd2raw header.imd", "", 3, "Converted " + at("header.imd"),
          "cut short inside the header of track record 2"},
