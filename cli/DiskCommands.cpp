@@ -220,8 +220,10 @@ bool checkSuccessDump(const std::string& prefix, int head, int track, int sector
     if (data.size() < kSectorBytes ||
         !sectorDumpName(name, prefix, kSuccessDump, head, track, sector, crc32Sector(data.data())))
         return false;
-    if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
+    if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes) {
+        print(runOutput(), "Saved: %s\n", name.c_str());
         return true;
+    }
     const std::uint32_t code = fileExists(name) ? kErrorDiskFullCode : whyNotWritten(name);
     if (fileExists(name))
         deleteFile(name);

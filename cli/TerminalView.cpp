@@ -39,12 +39,14 @@ std::string shortPart(const std::string& text) {
            text.substr(colon + 2);
 }
 
-// The result's word alone ("CRC error"), for the short form.
+// The result alone, for the short form: its word ("CRC error"), or "OK".
 std::string shortResult(const std::string& text) {
+    const std::string label = "Result: ";
+    if (text.rfind(label, 0) != 0)
+        return shortPart(text);
     const std::string full = withResultWord(text);
-    const std::size_t space = full.find(' ', std::strlen("Result: "));
-    return space != std::string::npos && text.rfind("Result: ", 0) == 0 ? full.substr(space + 1)
-                                                                        : shortPart(text);
+    const std::size_t space = full.find(' ', label.size());
+    return space != std::string::npos ? full.substr(space + 1) : full.substr(label.size());
 }
 
 // One fact of the line: its long and short text and how much it matters
@@ -60,7 +62,7 @@ std::vector<Piece> piecesOf(const ProgressFacts& f) {
         {std::to_string(f.done) + "/" + std::to_string(f.total),
          std::to_string(f.done) + "/" + std::to_string(f.total), 0},
         {clockText(f.elapsedSeconds), clockText(f.elapsedSeconds), 1},
-        {"left " + left, "-" + left, 2},
+        {"left " + left, f.remainingSeconds ? "-" + left : left, 2},
         {f.head, shortPart(f.head), 4},
         {f.track, shortPart(f.track), 3},
         {f.sector, shortPart(f.sector), 7},

@@ -186,7 +186,8 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          "Read after 1 attempt\n",
          "", at("two_success_Head1_Track3_Sector2_DD925790.dat"), 512},
         // Without --name the dumps are named "sector_...".
-        {"sector --track 3 --sector 2 --head 1", at("both.dsk"), 0, "Read after 1 attempt\n", "",
+        {"sector --track 3 --sector 2 --head 1", at("both.dsk"), 0,
+         "Read after 1 attempt\nSaved: sector_success_Head1_Track3_Sector2_DD925790.dat\n", "",
          at("sector_success_Head1_Track3_Sector2_DD925790.dat"), 512},
         // Head 1 of a one-sided diskette: one line, not 800.
         {"read one-side.dsk --head both --retries 0", disk, 3,

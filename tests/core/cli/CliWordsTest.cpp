@@ -86,6 +86,7 @@ TEST(CliWords, ProgressLineFitsEveryWidth) {
     facts.result = "Result: OK";
     EXPECT_EQ(cli::progressRecord(facts),
               "400/800 1:02:05 left --:--  Head: 1  Cyl: 79  Result: OK");
+    EXPECT_EQ(cli::progressLine(facts, 50), "400/800 1:02:05 --:-- h1 c79 s10 OK");
 }
 
 // The completion scripts and the manual page in the tree are what the tables make now.
