@@ -76,8 +76,7 @@ TEST(WindowsCli, TellsFailuresInTheSystemsWords) {
     test::TempDir dir;
     ASSERT_EQ(runCli(dir, "", "to-lbn \"" + dir.file("missing.dsk") + "\""), 1u);
     EXPECT_EQ(test::textOf(lastOutput), "dorvane-cli: file not found: " + dir.file("missing.dsk") +
-                                            ": " + systemMessageText(2) +
-                                            " (system error 2)\n");
+                                            ": " + systemMessageText(2) + " (system error 2)\n");
     ASSERT_EQ(runCli(dir, "", "read \"" + dir.file("x.dsk") + "\""), 1u);
     EXPECT_EQ(test::textOf(lastOutput),
               "dorvane-cli: read: no usable floppy driver: Please, install the compatible driver! "
