@@ -22,6 +22,36 @@ const std::vector<Command>& commands() {
                 "profile, which the other commands start from.\n",
         },
         {
+            .name = "extract",
+            .usage = "extract IMAGE [NAME...] -o DIR [--damaged] [--filler HH] [--order O] "
+                     "[--force]",
+            .summary = "write the files of an RX50 volume (all, or those named) into DIR",
+            .run = runExtract,
+            .options = OutputOption | DamagedOption | FillerOption | OrderOption | ForceOption,
+            .details =
+                "IMAGE is read as files does. Each file goes to DIR under its name (folders\n"
+                "for directories and user areas); NAME matches a listed name, with or without\n"
+                "its directory or version, in any case. A file holding a block BASE.map does\n"
+                "not mark good is left out (exit 3) unless --damaged is given: then those\n"
+                "blocks are the filler byte (the profile's, FF unless --filler says) and\n"
+                "NAME.bad lists them with their track and sector.\n",
+        },
+        {
+            .name = "files",
+            .usage = "files IMAGE [--order mscp|rainbow|physical]",
+            .summary = "list the files of an RX50 volume, marking those bad sectors hit",
+            .run = runFiles,
+            .options = OrderOption,
+            .details =
+                "IMAGE is one RX50 side as a read leaves it (BASE.map beside it is used when\n"
+                "there) or an LBN image (.img, never with a map). RT-11, Files-11 ODS-1, the\n"
+                "Rainbow's MS-DOS and CP/M-86 are read; the block order and file system are\n"
+                "found from what is on the volume unless --order names the order. Each file\n"
+                "is listed with its size, date and whether it is contiguous; one holding a\n"
+                "block the map does not mark good is marked DAMAGED (exit 3). Corrupt\n"
+                "structures are named on stderr.\n",
+        },
+        {
             .name = "format",
             .usage = "format [--yes] " DORVANE_DRIVE_OPTIONS,
             .summary = "format the diskette with the chosen geometry",
@@ -42,6 +72,18 @@ const std::vector<Command>& commands() {
                        "(cut short, an unknown\nsector type, a head other than 0 or 1, a track "
                        "stored twice) is converted as far\nas it goes and named (exit 3), as is "
                        "one holding data-error or unavailable\nrecords.\n",
+        },
+        {
+            .name = "info",
+            .usage = "info IMAGE [--order mscp|rainbow|physical]",
+            .summary = "tell the block order and file system of an RX50 image",
+            .run = runInfo,
+            .options = OrderOption,
+            .details =
+                "Tries each block order (mscp, rainbow, physical) with each file system\n"
+                "(RT-11, Files-11 ODS-1 and ODS-2, the Rainbow's MS-DOS, CP/M-86) and names\n"
+                "the reading that fits best, how sure that is (certain, likely, a guess), what\n"
+                "was found, and the other readings that fit nearly as well.\n",
         },
         {
             .name = "make-demo",
@@ -138,28 +180,29 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "to-lbn",
-            .usage = "to-lbn FILE [-o FILE.img] [--force]",
+            .usage = "to-lbn FILE [-o FILE.img] [--order mscp|rainbow|physical] [--force]",
             .summary = "sector-order image (.dsk) to an LBN image beside it (.img)",
             .run = runToLbn,
-            .options = ForceOption | OutputOption,
+            .options = ForceOption | OutputOption | OrderOption,
             .details = "FILE is one RX50 side in sector order (409,600 bytes); BASE.img gets its\n"
-                       "800 blocks in logical order. A double-sided image is refused: split it.\n",
+                       "800 blocks in logical order. A double-sided image is refused: split it.\n"
+                       "--order names the order of the blocks on the sectors (mscp by default).\n",
         },
         {
             .name = "to-sector-order",
-            .usage = "to-sector-order FILE [-o FILE.dsk] [--force]",
+            .usage = "to-sector-order FILE [-o FILE.dsk] [--order mscp|rainbow|physical] [--force]",
             .summary = "LBN image (.img) to a sector-order image beside it (.dsk)",
             .run = runToSectorOrder,
-            .options = ForceOption | OutputOption,
+            .options = ForceOption | OutputOption | OrderOption,
             .details = "FILE holds 800 blocks in logical order (409,600 bytes); BASE.dsk "
-                       "gets them in\nthe RX50's sector order.\n",
+                       "gets them in\nthe RX50's sector order (--order, mscp by default).\n",
         },
         {
             .name = "write",
-            .usage = "write IMAGE [--verify] [--yes] [--force] " DORVANE_DRIVE_OPTIONS,
+            .usage = "write IMAGE [--verify] [--yes] [--force] [--order O] " DORVANE_DRIVE_OPTIONS,
             .summary = "write the sector-order image IMAGE onto the diskette",
             .run = runWrite,
-            .options = DriveSettings | YesOption | ForceOption | VerifyOption,
+            .options = DriveSettings | YesOption | ForceOption | VerifyOption | OrderOption,
             .details =
                 "Replaces everything on the diskette with IMAGE, track by track. Asks first (or\n"
                 "needs --yes without a terminal). IMAGE must be as large as the chosen geometry\n"
@@ -167,7 +210,8 @@ const std::vector<Command>& commands() {
                 "size (what it lacks is not written). Stops at once on a write-protected\n"
                 "diskette or an empty drive. With --verify every track side is read back right\n"
                 "after it is written and compared; the sectors that do not come back as\n"
-                "written are listed, and make the exit status 3.\n",
+                "written are listed, and make the exit status 3. With --order IMAGE is one\n"
+                "RX50 side in block order (an LBN image), laid out in that order first.\n",
         },
     };
     return table;

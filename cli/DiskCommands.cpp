@@ -10,6 +10,7 @@
 #include "cli/DiskRun.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
+#include "cli/VolumeCommands.h"
 #include "drive/Buttons.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
@@ -160,6 +161,8 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
                                         run.view->status(StatusMain)) &&
                          dumpsOk && imdOk;
     const bool allGood = printReadSummary(*run.session, history);
+    if (!allGood)
+        printReadDamage(request.path);
     printReadFiles(*run.env.out, request, files, imdCounts);
     if (!finished || !filesOk) {
         if (!finished)
@@ -296,8 +299,15 @@ int runWrite(const CommandCall& call) {
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
     WriteVerify verify;
+    OperationRequest toWrite = request;
+    LaidOutImage laidOut;
+    if (run.options.order) {
+        if (!laidOut.make(request.path, *run.options.order))
+            return ExitFailure;
+        toWrite.path = laidOut.path();
+    }
     const bool finished =
-        writeDisk(ctx, *run.device, request, run.options.verify ? &verify : nullptr);
+        writeDisk(ctx, *run.device, toWrite, run.options.verify ? &verify : nullptr);
     const int status = sideOutcome(run, finished, Good, "written", "write");
     if (!run.options.verify || status == ExitFailure)
         return status;

@@ -210,6 +210,19 @@ std::string applyVerify(const std::string&, DiskSettings&, DriveOptions& options
     return {};
 }
 
+std::string applyOrder(const std::string& value, DiskSettings&, DriveOptions& options) {
+    BlockOrder order = BlockOrder::Mscp;
+    if (!parseBlockOrder(value, order))
+        return "--order takes mscp, rainbow or physical";
+    options.order = order;
+    return {};
+}
+
+std::string applyDamaged(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.damaged = true;
+    return {};
+}
+
 // Every option, in the order of the help.
 const Option kOptions[] = {
     {
@@ -275,7 +288,7 @@ const Option kOptions[] = {
     },
     {
         .name = "--filler",
-        .set = DriveSettings,
+        .set = DriveSettings | FillerOption,
         .takes = Takes::Value,
         .missing = "--filler takes two hexadecimal digits",
         .apply = applyFiller,
@@ -353,6 +366,25 @@ const Option kOptions[] = {
         .apply = applyVerify,
         .help = "  --verify           read every track side back after writing it and\n"
                 "                     compare; mismatching sectors are listed (exit 3)",
+    },
+    {
+        .name = "--order",
+        .set = OrderOption,
+        .takes = Takes::Value,
+        .missing = "--order takes mscp, rainbow or physical",
+        .apply = applyOrder,
+        .help = "  --order mscp|rainbow|physical\n"
+                "                     the RX50 block order: mscp (RQDX, P/OS, RT-11, RSX),\n"
+                "                     rainbow (the Rainbow's MS-DOS and CP/M-86) or physical\n"
+                "                     (block n is sector n)",
+    },
+    {
+        .name = "--damaged",
+        .set = DamagedOption,
+        .takes = Takes::Nothing,
+        .apply = applyDamaged,
+        .help = "  --damaged          also write files holding unreadable blocks: those\n"
+                "                     blocks as the filler byte, listed in NAME.bad",
     },
     {
         .name = "-o",

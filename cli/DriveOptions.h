@@ -6,6 +6,7 @@
 // and a dozen options with fixed value lists need no parser library.
 #pragma once
 
+#include "model/BlockOrder.h"
 #include "model/DiskSettings.h"
 
 #include <optional>
@@ -31,6 +32,9 @@ enum OptionSet : unsigned {
     ImdOption = 256,
     VerifyOption = 512,
     OutputOption = 1024,
+    OrderOption = 2048,   // --order: the block order of an RX50 image
+    DamagedOption = 4096, // --damaged: extract damaged files too
+    FillerOption = 8192,  // --filler alone, without the other drive settings
 };
 
 // The help of the options in `set`, one line each with its default.
@@ -73,7 +77,10 @@ struct DriveOptions {
     std::optional<std::string> name;
     // --imd: the ImageDisk file to write; empty when it goes beside the image.
     std::optional<std::string> imd;
-    // -o/--output: the output file, or the base of the outputs.
+    std::optional<BlockOrder> order;
+    bool damaged = false;
+    // -o/--output: the output file, the base of the outputs, or (extract)
+    // the folder they go to.
     std::optional<std::string> output;
 };
 

@@ -118,7 +118,7 @@ int convertLbn(const CommandCall& call, bool toSectorOrder) {
     const char* what = toSectorOrder ? "to-sector-order" : "to-lbn";
     DiskSettings settings;
     FileRun run;
-    if (const int status = parseFiles(call, NoExtra, settings, run))
+    if (const int status = parseFiles(call, OrderOption, settings, run))
         return status;
     const std::string output = singleOutput(run, toSectorOrder ? ".dsk" : ".img");
     if (!outputsAvoidInput(run, {output}, what))
@@ -136,8 +136,11 @@ int convertLbn(const CommandCall& call, bool toSectorOrder) {
                      "or give --force to convert its first 800 sectors");
         return ExitFailure;
     }
-    if (const int status = writeOutputs(call.env, run.options.force, {output},
-                                        {reorderRx50Side(run.bytes, toSectorOrder)}, what))
+    if (const int status =
+            writeOutputs(call.env, run.options.force, {output},
+                         {reorderRx50Side(run.bytes, toSectorOrder,
+                                          run.options.order.value_or(BlockOrder::Mscp))},
+                         what))
         return status;
     const int readWarnings = 800 - static_cast<int>(run.bytes.size() / kSectorBytes);
     print(*call.env.out, "Successfully converted to\n%s\n(%d read warnings, 0 write warnings)\n",

@@ -7,6 +7,7 @@
 #include "cli/Outputs.h"
 #include "cli/Report.h"
 #include "cli/ScanTable.h"
+#include "cli/VolumeCommands.h"
 #include "drive/Buttons.h"
 #include "drive/Detect.h"
 #include "drive/Reread.h"
@@ -106,6 +107,8 @@ int runReread(const CommandCall& call) {
     const bool allGood = printReadSummary(session, history, true);
     print(*run.env.out, "Re-read: %d sectors, %d of them now read\n", result.attempted,
           result.recovered);
+    if (!allGood)
+        printReadDamage(request.path);
     print(*run.env.out, "Image: %s\nMap: %s\n", request.path.c_str(), mapPath.c_str());
     if (fileExists(logPath) && logPath != request.path)
         print(*run.env.out, "Log: %s\n", logPath.c_str());
@@ -143,6 +146,7 @@ int runDetect(const CommandCall& call) {
         return ExitFailure;
     }
     print(*run.env.out, "Read it with: dorvane-cli read IMAGE %s\n", format.options.c_str());
+    printDisketteVolume(run, format);
     if (!run.options.adopt)
         return ExitOk;
     if (!adoptDetected(format, run.session->settings, *run.profile)) {

@@ -390,7 +390,8 @@ TEST(Cli, RescueAndFileCommands) {
         // Detection adopts what it found into the profile.
         {"detect --adopt", demo, 0,
          "one side\nRead it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n"
-         "Profile saved: 300 kbit/s, 10 sectors per track",
+         "Volume: no file system found in the first 10 tracks\nProfile saved: 300 kbit/s, 10 "
+         "sectors per track",
          ""},
     };
     for (const char* usage :
