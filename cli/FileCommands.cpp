@@ -221,9 +221,10 @@ std::string trackLine(const ImageDiskTrack& track) {
     }
     const std::string mode =
         track.mode < 6 ? std::string(kModes[track.mode]) : "mode " + std::to_string(track.mode);
-    std::string line = formatText("track %d head %d: %s, %zu sector%s of %zu bytes", track.cylinder,
-                                  track.head, mode.c_str(), track.sectors.size(),
-                                  track.sectors.size() == 1 ? "" : "s", track.sectorSize);
+    std::string line =
+        formatText("track %d head %d: %s, %d sector%s of %d bytes", track.cylinder, track.head,
+                   mode.c_str(), static_cast<int>(track.sectors.size()),
+                   track.sectors.size() == 1 ? "" : "s", static_cast<int>(track.sectorSize));
     const char* separator = ": ";
     for (const auto& [kind, numbers] : kinds) {
         line += separator + numberRanges(numbers) + " " + kind;

@@ -97,8 +97,9 @@ std::string scanTable(int track, int head, const std::vector<RateScan>& scans) {
         else if (scan.ids.empty())
             text += formatText("  %-11s %4s  %s\n", rate.c_str(), "0", "none");
         else
-            text += formatText("  %-11s %4zu  %-24s %s\n", rate.c_str(), scan.ids.size(),
-                               numbersText(scan.ids).c_str(), sizesText(scan.ids).c_str());
+            text += formatText("  %-11s %4d  %-24s %s\n", rate.c_str(),
+                               static_cast<int>(scan.ids.size()), numbersText(scan.ids).c_str(),
+                               sizesText(scan.ids).c_str());
     }
     return text;
 }
