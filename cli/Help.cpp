@@ -92,7 +92,7 @@ std::vector<OptionDoc> optionsOf(const Command& command) {
 std::string commandNames() {
     std::string names;
     for (const Command& command : sortedCommands())
-        names += (names.empty() ? "" : " ") + std::string(command.name);
+        names.append(names.empty() ? "" : " ").append(command.name);
     return names;
 }
 
@@ -120,7 +120,7 @@ std::string helpText(const OptionDoc& option) {
     for (std::string line; std::getline(lines, line);) {
         const std::size_t start = line.find_first_not_of(' ');
         if (start != std::string::npos)
-            joined += (joined.empty() ? "" : " ") + line.substr(start);
+            joined.append(joined.empty() ? "" : " ").append(line, start);
     }
     return joined;
 }

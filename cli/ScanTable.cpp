@@ -26,7 +26,11 @@ std::string sizesText(const std::vector<SectorIdEntry>& ids) {
         return sizeText(counts.begin()->first);
     std::string text;
     for (const auto& [code, count] : counts)
-        text += (text.empty() ? "" : ", ") + sizeText(code) + " (" + std::to_string(count) + ")";
+        text.append(text.empty() ? "" : ", ")
+            .append(sizeText(code))
+            .append(" (")
+            .append(std::to_string(count))
+            .append(")");
     return text;
 }
 
@@ -78,7 +82,7 @@ std::string numberRanges(std::vector<int> numbers) {
         std::size_t end = i;
         while (end + 1 < numbers.size() && numbers[end + 1] == numbers[end] + 1)
             ++end;
-        text += (text.empty() ? "" : ", ") + std::to_string(numbers[i]);
+        text.append(text.empty() ? "" : ", ").append(std::to_string(numbers[i]));
         if (end > i)
             text += "-" + std::to_string(numbers[end]);
         i = end + 1;
