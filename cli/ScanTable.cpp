@@ -84,7 +84,7 @@ std::string numberRanges(std::vector<int> numbers) {
             ++end;
         text.append(text.empty() ? "" : ", ").append(std::to_string(numbers[i]));
         if (end > i)
-            text += "-" + std::to_string(numbers[end]);
+            text.append("-").append(std::to_string(numbers[end]));
         i = end + 1;
     }
     return text;

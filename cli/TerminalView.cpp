@@ -35,8 +35,8 @@ std::string shortPart(const std::string& text) {
     const std::size_t colon = text.find(": ");
     if (text.empty() || colon == std::string::npos)
         return text;
-    return std::string(1, static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])))) +
-           text.substr(colon + 2);
+    std::string part(1, static_cast<char>(std::tolower(static_cast<unsigned char>(text[0]))));
+    return part.append(text, colon + 2);
 }
 
 // The result alone, for the short form: its word ("CRC error"), or "OK".
@@ -56,20 +56,28 @@ struct Piece {
     int rank;
 };
 
+// `a` then `b`, appended (a "text" + std::string chain trips a false overlap
+// warning in some GCC versions).
+std::string joinedText(const std::string& a, const std::string& b) {
+    std::string text = a;
+    return text.append(b);
+}
+
 std::vector<Piece> piecesOf(const ProgressFacts& f) {
     const std::string left = f.remainingSeconds ? clockText(*f.remainingSeconds) : "--:--";
+    const std::string counts =
+        joinedText(std::to_string(f.done), joinedText("/", std::to_string(f.total)));
     std::vector<Piece> pieces = {
-        {std::to_string(f.done) + "/" + std::to_string(f.total),
-         std::to_string(f.done) + "/" + std::to_string(f.total), 0},
+        {counts, counts, 0},
         {clockText(f.elapsedSeconds), clockText(f.elapsedSeconds), 1},
-        {"left " + left, f.remainingSeconds ? "-" + left : left, 2},
+        {joinedText("left ", left), f.remainingSeconds ? joinedText("-", left) : left, 2},
         {f.head, shortPart(f.head), 4},
         {f.track, shortPart(f.track), 3},
         {f.sector, shortPart(f.sector), 7},
     };
     if (f.attempt > 1)
-        pieces.push_back(
-            {"attempt " + std::to_string(f.attempt), "#" + std::to_string(f.attempt), 5});
+        pieces.push_back({joinedText("attempt ", std::to_string(f.attempt)),
+                          joinedText("#", std::to_string(f.attempt)), 5});
     pieces.push_back({withResultWord(f.result), shortResult(f.result), 6});
     return pieces;
 }
