@@ -67,10 +67,11 @@ const std::vector<Command>& commands() {
             .run = runImd2Raw,
             .options = ForceOption | OutputOption,
             .details = "BASE.raw gets every sector of every track record in file order, "
-                       "BASE.txt a\nreport (UTF-16). A damaged file (cut short, an unknown sector "
-                       "type, a head\nother than 0 or 1, a track stored twice) is converted as "
-                       "far as it goes and\nnamed (exit 3), as is one holding data-error or "
-                       "unavailable records.\n",
+                       "BASE.txt a\nreport in the window's format (UTF-16); the same report "
+                       "goes to the output\nreadably, a line per track record. A damaged file "
+                       "(cut short, an unknown\nsector type, a head other than 0 or 1, a track "
+                       "stored twice) is converted as far\nas it goes and named (exit 3), as is "
+                       "one holding data-error or unavailable\nrecords.\n",
         },
         {
             .name = "info",
@@ -130,25 +131,29 @@ const std::vector<Command>& commands() {
         {
             .name = "scan",
             .usage = "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
-            .summary = "list a track's sector IDs; --adopt saves the layout found",
+            .summary = "list a track's sector IDs at each rate; --adopt saves the layout",
             .run = runScan,
             .options = DriveSettings | TrackOption | AdoptOption,
             .details =
-                "Tries the data rates 500, 300 and 250 kbit/s (only --rate when given) and lists\n"
-                "the sector IDs found. With --adopt the rate and sectors per track found are\n"
-                "saved in the profile, which the other commands start from.\n",
+                "Reads the sector IDs of the track at 500, 300 and 250 kbit/s (only --rate\n"
+                "when given) and lists what each rate found in a table: the number of IDs,\n"
+                "the sector numbers and their size in bytes; then the layout of the first rate\n"
+                "that found IDs and the options that read it. It asks nothing. With --adopt\n"
+                "that rate and sectors per track are saved in the profile, which the other\n"
+                "commands start from; nothing else writes it.\n",
         },
         {
             .name = "sector",
             .usage = "sector --track T --sector S [--name PREFIX] [OPTIONS]",
-            .summary = "read one sector into PREFIX_success_... (and CRC dumps)",
+            .summary = "read one sector into sector_success_... (and CRC dumps)",
             .run = runSector,
             .options = DriveSettings | TrackOption | SectorOption | NameOption,
             .details =
                 "Reads one sector of one side (--head 0 or 1; not both), with retries, and\n"
                 "writes its bytes to PREFIX_success_HeadH_TrackT_SectorS_CRC.dat in the current\n"
-                "folder, and every attempt with a CRC error to PREFIX_errorcrc_... . Exits 0\n"
-                "when the data was read, whatever the number of attempts.\n",
+                "folder, and every attempt with a CRC error to PREFIX_errorcrc_... ; PREFIX is\n"
+                "\"sector\" unless --name gives one. Exits 0 when the data was read, whatever\n"
+                "the number of attempts.\n",
         },
         {
             .name = "split",

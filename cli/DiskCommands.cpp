@@ -184,11 +184,11 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
         printSideSummary(*run.session, run.device->history(), doneLegend, doneWord);
     if (const std::uint32_t code = run.device->stopCode()) {
         printFailure(std::string(what) + " stopped: " +
-                         (code == kErrorWriteProtect
-                              ? "the diskette in drive " + run.drive() + " is write-protected"
-                          : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
-                                                  : "drive " + run.drive() + " is not ready"),
-                     code);
+                     (code == kErrorWriteProtect
+                          ? "the diskette in drive " + run.drive() + " is write-protected"
+                      : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
+                                              : "drive " + run.drive() + " is not ready") +
+                     formatText(" (driver error %u)", static_cast<unsigned>(code)));
         return ExitFailure;
     }
     if (!finished) {
@@ -223,8 +223,10 @@ bool checkSuccessDump(const std::string& prefix, int head, int track, int sector
     if (data.size() < kSectorBytes ||
         !sectorDumpName(name, prefix, kSuccessDump, head, track, sector, crc32Sector(data.data())))
         return false;
-    if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
+    if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes) {
+        print(runOutput(), "Saved: %s\n", name.c_str());
         return true;
+    }
     const std::uint32_t code = fileExists(name) ? kErrorDiskFullCode : whyNotWritten(name);
     if (fileExists(name))
         deleteFile(name);
@@ -329,52 +331,6 @@ int runFormat(const CommandCall& call) {
     return sideOutcome(run, finished, Formatted, "formatted", "format");
 }
 
-int runScan(const CommandCall& call) {
-    DiskRun run(call.env);
-    if (const int status = prepare(call, 0, run))
-        return status;
-    const DriveOptions& options = run.options;
-    const DiskSettings& settings = run.settings();
-    ScanRequest request;
-    request.head = settings.firstHead;
-    request.track = options.track.value_or(0);
-    if (request.track >= settings.tracks)
-        return usageError(call, "--track is beyond the last track");
-    request.firstRate = options.rate ? *options.rate : Rate500;
-    request.lastRate = options.rate ? *options.rate : Rate250;
-    // Like the Space key: silent adoption of a 512-byte layout with --adopt;
-    // any other layout is asked about (and taken with --adopt when nobody can
-    // be asked).
-    request.autoAcceptA = true;
-    request.autoAcceptB = options.adopt;
-    run.view->setAdoptAnswer(options.adopt);
-    if (const int status = checkDrive(run, "scan"))
-        return status;
-
-    OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state, run.env.catchCtrlC);
-    run.device->stopOnInterrupt();
-    const ScanOutcome found = scanTrack(ctx, *run.device, *run.profile, request);
-    if (InterruptCancels::interrupted()) {
-        printFailure("scan cancelled");
-        return ExitFailure;
-    }
-    print(*run.env.out, "%s  %s  %s\n", run.view->status(StatusSector).c_str(),
-          run.view->status(StatusResult).c_str(), run.view->status(StatusHead).c_str());
-    if (found.ids.size() > 32 || utf16Length(run.view->status(StatusMain)) >= kTextCapacity - 1)
-        print(*run.env.out, "%s) sectors discovered\n",
-              scanResultText(found.rate, found.ids).c_str());
-    if (found.adopted)
-        print(*run.env.out, "Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-              sectorsChoiceLabel(settings.sectorsChoice), run.env.profileLocation.c_str());
-    if (!found.found) {
-        printFailure(formatText("scan: no sector IDs found on track %d, head %d", request.track,
-                                request.head));
-        return ExitFailure;
-    }
-    return ExitOk;
-}
-
 int runSector(const CommandCall& call) {
     DiskRun run(call.env);
     if (const int status = prepare(call, 0, run))
@@ -388,7 +344,7 @@ int runSector(const CommandCall& call) {
         return usageError(call, "--head takes 0 or 1 here");
     if (*options.track >= settings.tracks || *options.sector > settings.sectorsPerTrack)
         return usageError(call, "no such sector in the chosen geometry");
-    session.imageName = options.name.value_or("");
+    session.imageName = options.name.value_or("sector");
     PlannedOutputs outputs(true);
     outputs.addName(longestDumpName(session.imageName, kErrorCrcDump));
     if (const int status = outputs.check())

@@ -40,6 +40,22 @@ enum OptionSet : unsigned {
 // The help of the options in `set`, one line each with its default.
 std::string optionsHelp(unsigned set);
 
+// One option as the help, the completion and the manual page tell it.
+struct OptionDoc {
+    const char* name; // "--head"
+    unsigned set;     // its OptionSet
+    bool takesValue;  // a word follows it (or may, for --imd)
+    const char* help; // its lines of help, "" for an alias told with another
+};
+// Every option, in the order of the help.
+std::vector<OptionDoc> optionDocs();
+
+// The edit distance of two words (insertions, deletions, substitutions).
+std::size_t editDistance(const std::string& a, const std::string& b);
+// Of `names`, the one closest to `word` when it is close enough to be a
+// typing slip; else empty.
+std::string closestName(const std::string& word, const std::vector<std::string>& names);
+
 // Splits "--opt=value" into "--opt" "value"; other words stay as they are.
 std::vector<std::string> splitAssignments(const std::vector<std::string>& args);
 

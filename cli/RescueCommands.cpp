@@ -6,6 +6,7 @@
 #include "cli/DiskRun.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
+#include "cli/ScanTable.h"
 #include "cli/VolumeCommands.h"
 #include "drive/Buttons.h"
 #include "drive/Detect.h"
@@ -154,8 +155,7 @@ int runDetect(const CommandCall& call) {
         return ExitFailure;
     }
     const DiskSettings& settings = run.settings();
-    print(*run.env.out, "Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-          sectorsChoiceLabel(settings.sectorsChoice), run.env.profileLocation.c_str());
+    print(*run.env.out, "%s\n", profileSavedText(settings, run.env.profileLocation).c_str());
     return ExitOk;
 }
 

@@ -8,6 +8,7 @@
 #include "cli/Console.h"
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
+#include "cli/Profile.h"
 #include "cli/Report.h"
 #include "drive/FloppyController.h"
 #include "files/File.h"
@@ -114,7 +115,7 @@ bool findVolume(VolumeRun& run) {
 
 // Options, image, map, volume. Returns 0 to go on, or the exit status.
 int prepareVolume(const CommandCall& call, unsigned extras, VolumeRun& run, bool names = false) {
-    loadProfile(*call.env.openProfile(), run.settings);
+    readProfile(*call.env.openProfile(), run.settings);
     const std::string problem =
         parseOptions(call.args, extras | OrderOption, run.settings, run.options);
     if (!problem.empty())

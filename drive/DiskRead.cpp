@@ -276,8 +276,8 @@ bool DiskReader::finish() {
     files_.log.close();
     if (logCreated && files_.logBytes == 0)
         deleteFile(files_.logPath);
-    // The note stays whole: the text before it is cut to leave it room.
-    const std::string note = files_.failureNote();
+    // The notes stay whole: the text before them is cut to leave them room.
+    const std::string note = finishedCountsNote(ctx_) + files_.failureNote();
     std::string text = cutToUtf16Units(
         formatText("Ready. Reading to %s %s", request_.path.c_str(), ctx_.state.outcomeWord()),
         kTextCapacity - 1 - utf16Length(note));

@@ -312,7 +312,7 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     window.command(kReadId);
     ASSERT_TRUE(window.waitFor("Ready. Reading to "));
     EXPECT_EQ(window.dialogs.questions.size(), 1u);
-    EXPECT_EQ(window.status(0), "Ready. Reading to " + image + " finished");
+    EXPECT_EQ(window.status(0), "Ready. Reading to " + image + " finished (800 good)");
     EXPECT_EQ(test::readAll(image), side);
     EXPECT_EQ(test::readAll(dir.file("rx50.side.map")), test::Bytes(800, '3'));
 

@@ -61,6 +61,7 @@ TEST(DiskRead, FilesByFault) {
         std::string map, log;
         int crcReads = 0;    // of track 0, sector 1; one dump per distinct content
         int fillerDumps = 0; // a bad ID leaves the filler, dumped once
+        std::string counts = " (800 good)";
     };
     const Case cases[] = {
         {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), ""},
@@ -75,7 +76,8 @@ TEST(DiskRead, FilesByFault) {
                      rig.settings().retries = 4;
              };
          },
-         mapWith(0, "5"), logLines(0, 1, 0, 0, 2, 23) + logLines(0, 1, 1, 4, 4, 23), 5},
+         mapWith(0, "5"), logLines(0, 1, 0, 0, 2, 23) + logLines(0, 1, 1, 4, 4, 23), 5, 0,
+         " (799 good, 1 bad)"},
         // Read on attempts 3, 8 and 9 (Bad, 9 >= 9).
         {"read after retries", 9,
          [](OpsRig& rig, Bytes&) {
@@ -87,7 +89,7 @@ TEST(DiskRead, FilesByFault) {
          },
          mapWith(0, "445"),
          logLines(0, 1, 0, 1, 9, 23) + logLines(0, 2, 0, 6, 9, 27) + logLines(0, 3, 0, 7, 9, 1122),
-         2},
+         2, 0, " (797 good, 2 warnings, 1 bad)"},
         {"bad ID and ID without data", 9,
          [](OpsRig& rig, Bytes& image) {
              rig.sector(3, 0, 4).idCrc = true;
@@ -95,7 +97,8 @@ TEST(DiskRead, FilesByFault) {
              std::fill_n(image.begin() + 31 * 512, 512, 0xE5);
              std::fill_n(image.begin() + 33 * 512, 512, 0xE5);
          },
-         mapWith(31, "535"), logLines(3, 2, 0, 9, 9, 27) + logLines(3, 4, 0, 9, 9, 23), 0, 1},
+         mapWith(31, "535"), logLines(3, 2, 0, 9, 9, 27) + logLines(3, 4, 0, 9, 9, 23), 0, 1,
+         " (798 good, 2 bad)"},
         // The driver reports every seek as done; the per-sector read reads where
         // the head is, and the IDs of the next cylinder match none of the sectors.
         {"head one cylinder too far", 9,
@@ -109,7 +112,8 @@ TEST(DiskRead, FilesByFault) {
              for (int sector = 1; sector <= 10; ++sector)
                  lines += logLines(6, sector, 0, 9, 9, 27);
              return lines;
-         }()},
+         }(),
+         0, 0, " (790 good, 10 bad)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,8 +136,9 @@ TEST(DiskRead, FilesByFault) {
         // The image, the map, the log only when there is one, the distinct dumps.
         EXPECT_EQ(rig.dir.names().size(),
                   2u + !c.log.empty() + std::min(c.crcReads, 3) + c.fillerDumps);
+        // The final text ends with the counts of the outcomes.
         EXPECT_EQ(rig.view.status(StatusMain),
-                  "Ready. Reading to " + rig.request.path + " finished");
+                  "Ready. Reading to " + rig.request.path + " finished" + c.counts);
     }
 }
 

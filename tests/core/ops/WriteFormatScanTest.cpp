@@ -23,10 +23,12 @@ TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
         bool format, shortFile;
         std::array<int, 4> legends; // Good, NotFound, Bad, Warning
         TaskbarState last;
+        const char* counts; // the note after the final text
     };
-    for (const Case c : {Case{false, true, {30, 770, 0, 0}, TaskbarState::Paused},
-                         Case{false, false, {0, 0, 800, 0}, TaskbarState::Error},
-                         Case{true, false, {0, 0, 800, 0}, TaskbarState::Error}}) {
+    for (const Case c :
+         {Case{false, true, {30, 770, 0, 0}, TaskbarState::Paused, " (30 good, 770 bad)"},
+          Case{false, false, {0, 0, 800, 0}, TaskbarState::Error, " (0 good, 800 bad)"},
+          Case{true, false, {0, 0, 800, 0}, TaskbarState::Error, " (0 good, 800 bad)"}}) {
         SCOPED_TRACE(c.format * 2 + c.shortFile);
         OpsRig rig;
         rig.insertBlank();
@@ -42,8 +44,9 @@ TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
         EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // never written
         EXPECT_EQ(rig.view.taskbarStates().back(), c.last);
         EXPECT_EQ(rig.view.status(StatusMain),
-                  c.format ? "Ready. Formatting media finished"
-                           : "Ready. Writing from " + rig.request.path + " finished");
+                  (c.format ? "Ready. Formatting media finished"
+                            : "Ready. Writing from " + rig.request.path + " finished") +
+                      c.counts);
     }
 }
 
