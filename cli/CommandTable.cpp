@@ -71,12 +71,16 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "reread",
-            .usage = "reread IMAGE [--fast] " DORVANE_DRIVE_OPTIONS,
+            .usage = "reread IMAGE [--fast] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "read again the sectors of IMAGE its map does not mark good",
             .run = runReread,
-            .options = DriveSettings | FastOption,
+            .options = DriveSettings | FastOption | ForceOption,
             .details =
-                "IMAGE and BASE.map are what an earlier read left (the same drive options).\n"
+                "IMAGE and BASE.map are what an earlier read left. The geometry comes from\n"
+                "its read record BASE.rec; an option that contradicts it refuses the run.\n"
+                "Before anything is written a few sectors the record names are read: another\n"
+                "diskette is refused (--force re-reads into it anyway). An image without a\n"
+                "record must be the options' size exactly; its good sectors confirm the disk.\n"
                 "Every sector whose map digit is not 3 is read again with retries; one that\n"
                 "now reads goes into IMAGE in place, and only then its digit into the map.\n"
                 "BASE.log is appended to, and each CRC error read gets its dump beside the\n"

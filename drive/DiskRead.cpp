@@ -78,9 +78,8 @@ struct ReadFiles {
 
     void writeRecord(const std::string& text) {
         if (!text.empty())
-            recordFailed =
-                recordFailed || (record.write(text.data(), text.size()) < text.size() &&
-                                 !recordPath.empty());
+            recordFailed = recordFailed || (record.write(text.data(), text.size()) < text.size() &&
+                                            !recordPath.empty());
     }
 
     // The short note after the final text when a file was not written in
@@ -152,7 +151,7 @@ private:
     std::optional<ElapsedTicker> ticker_;
     int fingerprints_ = 0;      // fingerprint lines written so far
     bool imageCreated_ = false; // the image did not exist before this read
-    std::string whyNot_;   // why the image or the map could not be created
+    std::string whyNot_;        // why the image or the map could not be created
 };
 
 bool DiskReader::run() {
@@ -246,8 +245,7 @@ void DiskReader::noteRecord(int track, int head, int sector, const SectorVerdict
     recorded.lastError = verdict.read ? 0 : verdict.lastError;
     recorded.dataRead = verdict.read;
     files_.pendingRecord += sectorLine(track, head, sector, recorded);
-    if (verdict.read && fingerprints_ < kFingerprintSectors &&
-        fingerprintWorthy(buffer_.data())) {
+    if (verdict.read && fingerprints_ < kFingerprintSectors && fingerprintWorthy(buffer_.data())) {
         ++fingerprints_;
         files_.pendingRecord +=
             fingerprintLine(FingerprintSector{track, head, sector, crc32Sector(buffer_.data())});

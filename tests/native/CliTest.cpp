@@ -324,8 +324,8 @@ TEST(Cli, RescueAndFileCommands) {
         {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
         {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
         {"reread one.dsk", demo, 1, "", "no map " + at("one.map"), at("one.map"), 0},
-        {"reread big.dsk", demo, 1, "", "holds 1600 sectors, more than the 800", at("big.dsk"),
-         819200},
+        {"reread big.dsk", demo, 1, "", "has no read record and holds 819200 bytes, not the 409600",
+         at("big.dsk"), 819200},
     };
     runAll(dir, runs);
     Bytes cut = test::readAll(demo);
@@ -495,7 +495,8 @@ TEST(Cli, InterruptedOrKilledReadLeavesImageAndMapInStep) {
         // would pass the signal on to the group, a second Ctrl+C that ends the program at once.
         const std::string script =
             "cd " + quoted(dir.path()) +
-            " && rm -f c.dsk c.map c.rec && (DORVANE_VIRTUAL_SPEED=1 DORVANE_VIRTUAL_DRIVE=disk.dsk "
+            " && rm -f c.dsk c.map c.rec && (DORVANE_VIRTUAL_SPEED=1 "
+            "DORVANE_VIRTUAL_DRIVE=disk.dsk "
             "XDG_CONFIG_HOME=config " +
             quoted(DORVANE_CLI_PATH) +
             " read c.dsk </dev/null >c.out 2>c.err & pid=$!; i=0; while [ ! -s c.dsk ] && "
