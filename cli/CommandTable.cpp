@@ -10,6 +10,17 @@ namespace dorvane::cli {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table{
         {
+            .name = "compare",
+            .usage = "compare A B [--json]",
+            .summary = "list the sectors whose state or bytes differ between two reads",
+            .run = runCompare,
+            .options = JsonOption,
+            .details = "A and B are images of reads of one diskette, each with its map and read\n"
+                       "record. Lists head, track, sector, the state in each (read, CRC error,\n"
+                       "missing, not reached) and whether the bytes differ; --json for scripts.\n"
+                       "Exit 0 when nothing differs, 3 when something does.\n",
+        },
+        {
             .name = "detect",
             .usage = "detect [--adopt] [--drive A|B]",
             .summary = "tell what the diskette is and the options to read it with",
@@ -50,6 +61,20 @@ const std::vector<Command>& commands() {
             .options = ForceOption,
             .details = "Then DORVANE_VIRTUAL_DRIVE=FILE dorvane-cli read demo.dsk reads it, "
                        "with a few\nslow and bad sectors.\n",
+        },
+        {
+            .name = "merge",
+            .usage = "merge OUT IN IN... [--force]",
+            .summary = "merge several reads of one diskette into OUT, sector by sector",
+            .run = runMerge,
+            .options = ForceOption,
+            .details =
+                "Each IN is an image with its map and read record. OUT (with OUT's .map and\n"
+                ".rec) gets for every sector the best reading: read beats a CRC error beats\n"
+                "missing. Every CRC reading is kept as a dump beside OUT; where three or more\n"
+                "disagree their byte-wise majority is one more dump (BASE_majority_...), never\n"
+                "marked good. Reads of another geometry or another diskette are refused.\n"
+                "Exit 0 when every sector read, 3 when some did not.\n",
         },
         {
             .name = "read",

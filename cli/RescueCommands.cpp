@@ -178,6 +178,12 @@ int runReread(const CommandCall& call) {
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
     const RereadResult result = rereadDisk(ctx, *run.device, request, rereadOptions);
     run.view->endProgress();
+    if (result.fingerprintDiffers && !result.wrongDiskette)
+        printFailure(formatText("reread: --force: the diskette in drive %s does not match the "
+                                "one %s was read from (%d of its %zu fingerprint sectors the "
+                                "same); its sectors were read into the image anyway",
+                                run.drive().c_str(), request.path.c_str(),
+                                result.fingerprintMatched, rereadOptions.fingerprint.size()));
     if (result.wrongDiskette) {
         printFailure(formatText("reread: the diskette in drive %s is not the one %s was read "
                                 "from (%d of its %zu fingerprint sectors read, %d of them the "

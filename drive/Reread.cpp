@@ -369,7 +369,10 @@ bool Rereader::confirmDiskette() {
     }
     const bool same =
         result_.fingerprintRead > 0 && result_.fingerprintMatched == result_.fingerprintRead;
-    return same || force_ || fingerprint_.empty();
+    if (same || fingerprint_.empty())
+        return true;
+    result_.fingerprintDiffers = true;
+    return force_;
 }
 
 bool Rereader::readForFingerprint(const FingerprintSector& print) {

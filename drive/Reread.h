@@ -41,6 +41,7 @@ struct RereadResult {
     int attempted = 0;          // sectors read again
     int recovered = 0;          // of them, sectors that now read
     bool wrongDiskette = false; // the fingerprint did not match: nothing written
+    bool fingerprintDiffers = false; // it did not match, and `force` went on
     int fingerprintRead = 0, fingerprintMatched = 0;
 };
 
