@@ -105,6 +105,12 @@ std::string logLine(const std::string& text) {
     return cutToUtf16Units(text, kTextCapacity - 2) + "\n";
 }
 
+// The status text of a file the read cannot create, with the system's words.
+std::string cannotCreate(const std::string& path, std::uint32_t error) {
+    return formatText("Cannot create %s: %s (system error %u)", path.c_str(),
+                      systemMessageText(error).c_str(), static_cast<unsigned>(error));
+}
+
 // One whole-disk read, step by step: the files it writes, the controller and
 // the sector buffer it reads through.
 class DiskReader {
@@ -194,8 +200,7 @@ bool DiskReader::run() {
 bool DiskReader::openFiles() {
     imageCreated_ = !fileExists(request_.path);
     if (!files_.image.open(request_.path, kCreateShared)) {
-        whyNot_ = formatText("Cannot create %s (system error %u)", request_.path.c_str(),
-                             static_cast<unsigned>(files_.image.error()));
+        whyNot_ = cannotCreate(request_.path, files_.image.error());
         return false;
     }
     files_.reserveSide();
@@ -206,8 +211,7 @@ bool DiskReader::openFiles() {
     const bool mapNamed = formatName(mapPath, "%s.map", request_.basePath.c_str());
     files_.wantMap = !mapNamed || !isImage(mapPath);
     if (!mapNamed || (files_.wantMap && !files_.map.open(mapPath, kCreateShared))) {
-        whyNot_ = mapNamed ? formatText("Cannot create %s (system error %u)", mapPath.c_str(),
-                                        static_cast<unsigned>(files_.map.error()))
+        whyNot_ = mapNamed ? cannotCreate(mapPath, files_.map.error())
                            : std::string("Cannot create the map: its name is too long");
         return false;
     }
@@ -216,9 +220,12 @@ bool DiskReader::openFiles() {
     files_.wantLog = !logNamed || !isImage(files_.logPath);
     if (logNamed && files_.wantLog)
         files_.log.open(files_.logPath, kCreateShared);
+    // The record, like the log, is noted as failed when it cannot be created.
     std::string recordPath;
-    if (recordPathOf(request_.basePath, recordPath) && !isImage(recordPath) &&
-        files_.record.open(recordPath, kCreateShared))
+    const bool recordNamed = recordPathOf(request_.basePath, recordPath);
+    if (recordNamed && isImage(recordPath))
+        return true; // an image named like its record is the image only
+    if (recordNamed && files_.record.open(recordPath, kCreateShared))
         files_.recordPath = recordPath;
     else
         files_.recordFailed = true;
