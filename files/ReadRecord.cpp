@@ -77,6 +77,7 @@ private:
                       std::string& why) const;
 
     ReadRecord& record_;
+    bool placed_ = false; // a sector or fingerprint line was taken
 };
 
 bool RecordParser::geometryLine(const Fields& fields, bool& known, std::string& why) {
@@ -138,8 +139,11 @@ bool RecordParser::take(const Fields& fields, std::string& why) {
     bool known = false;
     if (!geometryLine(fields, known, why))
         return false;
+    if (known && placed_)
+        return why = key + ": the geometry comes before the first sector", false;
     if (known)
         return true;
+    placed_ = placed_ || key == "sector" || key == "fingerprint";
     const std::string first = fields.words.empty() ? std::string() : fields.words[0];
     if (key == "program")
         record_.program = first;

@@ -59,6 +59,8 @@ TEST(ReadRecord, MistakesNameTheirLine) {
         {"sector 0 1 1 x 0 1\n", "line 12: sector: attempts, error and read expected"},
         {"fingerprint 0 1 1 XYZ\n", "line 12: fingerprint: a CRC-32 in hexadecimal expected"},
         {"rate 400\n", "line 12: rate: 500, 300 or 250 expected"},
+        {"sector 0 1 1 1 0 1\nsectors 9\n",
+         "line 13: sectors: the geometry comes before the first sector"},
     };
     for (const auto& [line, why] : cases) {
         ReadRecord record;
