@@ -73,8 +73,10 @@ std::string faultKey(const std::vector<std::string>& words) {
     if (words[0] == "rpm" || words[0] == "no-diskette" || words[0] == "write-protect")
         places = 0;
     std::string key = words[0];
-    for (std::size_t i = 1; i <= places && i < words.size(); ++i)
-        key += " " + std::to_string(std::strtol(words[i].c_str(), nullptr, 10));
+    for (std::size_t i = 1; i <= places && i < words.size(); ++i) {
+        key += ' ';
+        key += std::to_string(std::strtol(words[i].c_str(), nullptr, 10));
+    }
     return key;
 }
 
