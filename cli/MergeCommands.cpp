@@ -108,8 +108,13 @@ int rankOf(const ReadInput& input, std::size_t index) {
 
 const char* const kStateWords[] = {"not reached", "missing", "CRC error", "read"};
 
+// The map's digit of a sector that read; without one (no map, or a digit a
+// read does not leave) the record's attempts give it.
 int legendOf(const ReadInput& input, std::size_t index) {
-    return index < input.map.size() ? input.map[index] - '0' : Empty;
+    const int digit = index < input.map.size() ? input.map[index] - '0' : Empty;
+    if (digit == Good || digit == Warning || digit == Bad)
+        return digit;
+    return input.record.sectors[index].attempts == 1 ? Good : Warning;
 }
 
 Sector sectorOf(const ReadInput& input, std::size_t index) {
