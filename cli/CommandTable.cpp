@@ -10,6 +10,17 @@ namespace dorvane::cli {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table{
         {
+            .name = "compare",
+            .usage = "compare A B [--json]",
+            .summary = "list the sectors whose state or bytes differ between two reads",
+            .run = runCompare,
+            .options = JsonOption,
+            .details = "A and B are images of reads of one diskette, each with its map and read\n"
+                       "record. Lists head, track, sector, the state in each (read, CRC error,\n"
+                       "missing, not reached) and whether the bytes differ; --json for scripts.\n"
+                       "Exit 0 when nothing differs, 3 when something does.\n",
+        },
+        {
             .name = "detect",
             .usage = "detect [--adopt] [--drive A|B]",
             .summary = "tell what the diskette is and the options to read it with",
@@ -95,6 +106,20 @@ const std::vector<Command>& commands() {
                        "with a few\nslow and bad sectors.\n",
         },
         {
+            .name = "merge",
+            .usage = "merge OUT IN IN... [--force]",
+            .summary = "merge several reads of one diskette into OUT, sector by sector",
+            .run = runMerge,
+            .options = ForceOption,
+            .details =
+                "Each IN is an image with its map and read record. OUT (with OUT's .map and\n"
+                ".rec) gets for every sector the best reading: read beats a CRC error beats\n"
+                "missing. Every CRC reading is kept as a dump beside OUT; where three or more\n"
+                "disagree their byte-wise majority is one more dump (BASE_majority_...), never\n"
+                "marked good. Reads of another geometry or another diskette are refused.\n"
+                "Exit 0 when every sector read, 3 when some did not.\n",
+        },
+        {
             .name = "read",
             .usage = "read IMAGE [--fast] [--imd [FILE.imd]] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "read the diskette into IMAGE, with .map, .log and CRC dumps",
@@ -102,9 +127,10 @@ const std::vector<Command>& commands() {
             .options = DriveSettings | ForceOption | FastOption | ImdOption,
             .details =
                 "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
-                "BASE.map (a digit per sector), BASE.log (every failed attempt) and a .dat file\n"
-                "for every attempt that ended in a CRC error (dorvane-cli --help tells them).\n"
-                "IMAGE, BASE.map and BASE.log are never replaced without --force. At the end a\n"
+                "BASE.map (a digit per sector), BASE.log (every failed attempt), BASE.rec (the\n"
+                "read record) and a .dat file for every attempt that ended in a CRC error\n"
+                "(dorvane-cli --help tells them). IMAGE and the files beside it are never\n"
+                "replaced without --force. At the end a\n"
                 "summary counts the sectors and lists those that are not good with their last\n"
                 "error. Ctrl+C stops the read; the files keep what was read.\n"
                 "--fast reads each track side in about one revolution; its files are the same.\n"
@@ -114,12 +140,16 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "reread",
-            .usage = "reread IMAGE [--fast] " DORVANE_DRIVE_OPTIONS,
+            .usage = "reread IMAGE [--fast] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "read again the sectors of IMAGE its map does not mark good",
             .run = runReread,
-            .options = DriveSettings | FastOption,
+            .options = DriveSettings | FastOption | ForceOption,
             .details =
-                "IMAGE and BASE.map are what an earlier read left (the same drive options).\n"
+                "IMAGE and BASE.map are what an earlier read left. The geometry comes from\n"
+                "its read record BASE.rec; an option that contradicts it refuses the run.\n"
+                "Before anything is written a few sectors the record names are read: another\n"
+                "diskette is refused (--force re-reads into it anyway). An image without a\n"
+                "record must be the options' size exactly; its good sectors confirm the disk.\n"
                 "Every sector whose map digit is not 3 is read again with retries; one that\n"
                 "now reads goes into IMAGE in place, and only then its digit into the map.\n"
                 "BASE.log is appended to, and each CRC error read gets its dump beside the\n"
@@ -172,11 +202,14 @@ const std::vector<Command>& commands() {
             .run = runToImd,
             .options = DriveSettings | ImdOption | ForceOption | OutputOption,
             .details =
-                "IMAGE and BASE.map as a read left them, in the geometry of the drive options\n"
-                "(the profile's by default), become BASE.imd (or FILE.imd): sectors marked 3\n"
-                "or 4 as normal records, those marked 5 whose CRC dump lies beside the image\n"
-                "as data-error records, all others as unavailable. Exit 3 when some sector is\n"
-                "not a normal record, or the map is missing.\n",
+                "IMAGE and BASE.map as a read left them become BASE.imd (or FILE.imd). With\n"
+                "the read record BASE.rec, its geometry is used (a contradicting option is\n"
+                "refused) and each sector whose data was read is a normal record, one whose\n"
+                "last attempt was a CRC error a data-error record, any other unavailable.\n"
+                "Without one, the drive options (the profile's by default) give the geometry:\n"
+                "sectors marked 3 or 4 as normal records, those marked 5 whose CRC dump lies\n"
+                "beside the image as data-error records, all others as unavailable. Exit 3\n"
+                "when some sector is not a normal record, or the map is missing.\n",
         },
         {
             .name = "to-lbn",

@@ -29,6 +29,9 @@ int runToImd(const CommandCall& call);
 int runInfo(const CommandCall& call);
 int runFiles(const CommandCall& call);
 int runExtract(const CommandCall& call);
+// cli/MergeCommands.cpp: several reads of one diskette merged or compared.
+int runMerge(const CommandCall& call);
+int runCompare(const CommandCall& call);
 
 // cli/DemoCommand.cpp: the demo diskette of the virtual drive.
 int runMakeDemo(const CommandCall& call);

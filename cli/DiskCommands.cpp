@@ -40,12 +40,12 @@ namespace dorvane::cli {
 
 namespace {
 
-// After a read: a map or log that was planned but not written in full is
+// After a read: a map, log or record that was planned but not written in full is
 // named with the reason (the log's length is known only to the read, whose
 // final text notes it). Returns whether all is well.
 bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
-                    const std::string& logPath, bool logNeeded, std::uint64_t sectors,
-                    const std::string& finalText) {
+                    const std::string& logPath, const std::string& recordPath, bool logNeeded,
+                    std::uint64_t sectors, const std::string& finalText) {
     const auto sizeOf = [](const std::string& path) { return File(path, kReadShared).size(); };
     bool ok = true;
     const auto failed = [&](const std::string& path, const char* what) {
@@ -63,6 +63,9 @@ bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
         (!fileExists(logPath) ||
          (note != std::string::npos && finalText.find("log", note) != std::string::npos)))
         failed(logPath, "log");
+    if (!recordPath.empty() && note != std::string::npos &&
+        finalText.find("record", note) != std::string::npos)
+        failed(recordPath, "record");
     return ok;
 }
 
@@ -86,7 +89,7 @@ bool writeReadImageDisk(const std::string& path, const std::vector<SectorOutcome
 struct ReadFiles {
     explicit ReadFiles(bool force) : outputs(force) {}
 
-    std::string mapPath, logPath, imdPath;
+    std::string mapPath, logPath, recordPath, imdPath;
     PlannedOutputs outputs;
 };
 
@@ -104,8 +107,9 @@ int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRe
                   ReadFiles& files) {
     files.mapPath = besideImage(request, ".map");
     files.logPath = besideImage(request, ".log");
+    files.recordPath = besideImage(request, ".rec");
     files.outputs.add(request.path);
-    for (const std::string& path : {files.mapPath, files.logPath})
+    for (const std::string& path : {files.mapPath, files.logPath, files.recordPath})
         if (!path.empty())
             files.outputs.add(path);
     files.outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
@@ -117,7 +121,8 @@ int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRe
     }
     if (const int status = files.outputs.check())
         return status;
-    for (const std::string& path : {request.path, files.mapPath, files.logPath, files.imdPath})
+    for (const std::string& path :
+         {request.path, files.mapPath, files.logPath, files.recordPath, files.imdPath})
         if (!path.empty() && unusable(path, kCreateShared, "read"))
             return ExitFailure;
     // Created now, before the diskette is touched: of two reads aimed at one
@@ -135,6 +140,8 @@ void printReadFiles(std::ostream& out, const OperationRequest& request, const Re
         print(out, "Log: %s\n", files.logPath.c_str());
     if (!imdCounts.empty())
         print(out, "ImageDisk: %s (%s)\n", files.imdPath.c_str(), imdCounts.c_str());
+    if (!files.recordPath.empty() && fileExists(files.recordPath))
+        print(out, "Record: %s\n", files.recordPath.c_str());
 }
 
 // No sector of the read showed an ID mark.
@@ -157,8 +164,8 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
     std::string imdCounts;
     const bool imdOk = files.imdPath.empty() ||
                        writeReadImageDisk(files.imdPath, outcomes, *run.session, imdCounts);
-    const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, anyFailure, sectors,
-                                        run.view->status(StatusMain)) &&
+    const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, files.recordPath,
+                                        anyFailure, sectors, run.view->status(StatusMain)) &&
                          dumpsOk && imdOk;
     const bool allGood = printReadSummary(*run.session, history);
     if (!allGood)
@@ -242,6 +249,7 @@ int runRead(const CommandCall& call) {
         return status;
     OperationRequest& request = readRequest(run);
     ReadFiles files(run.options.force);
+    const bool recordExisted = fileExists(besideImage(request, ".rec"));
     if (const int status = planReadFiles(call, run, request, files))
         return status;
     if (const int status = checkDrive(run, "read")) {
@@ -252,14 +260,17 @@ int runRead(const CommandCall& call) {
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
     std::vector<SectorOutcome> outcomes;
-    const bool finished =
-        readDisk(ctx, *run.device, request,
-                 ReadOptions{run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector,
-                             files.imdPath.empty() ? nullptr : &outcomes});
+    ReadOptions options;
+    options.pace = run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector;
+    options.outcomes = files.imdPath.empty() ? nullptr : &outcomes;
+    options.unreadIsBad = true;
+    const bool finished = readDisk(ctx, *run.device, request, options);
     run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
     if (sectors == 0) {
-        // Nothing was read: no empty files are left behind.
+        // Nothing was read: no empty files are left behind, nor a record of no sector.
+        if (!recordExisted && !files.recordPath.empty())
+            deleteFile(files.recordPath);
         files.outputs.removeEmptyNew();
         printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
         return ExitFailure;

@@ -223,6 +223,11 @@ std::string applyDamaged(const std::string&, DiskSettings&, DriveOptions& option
     return {};
 }
 
+std::string applyJson(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.json = true;
+    return {};
+}
+
 // Every option, in the order of the help.
 const Option kOptions[] = {
     {
@@ -310,6 +315,13 @@ const Option kOptions[] = {
         .missing = "--sector takes a sector number",
         .apply = applySector,
         .help = "  --sector N         the sector number, from 1",
+    },
+    {
+        .name = "--json",
+        .set = JsonOption,
+        .takes = Takes::Nothing,
+        .apply = applyJson,
+        .help = "  --json             for scripts: JSON instead of the table",
     },
     {
         .name = "--adopt",

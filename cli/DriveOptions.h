@@ -35,6 +35,7 @@ enum OptionSet : unsigned {
     OrderOption = 2048,   // --order: the block order of an RX50 image
     DamagedOption = 4096, // --damaged: extract damaged files too
     FillerOption = 8192,  // --filler alone, without the other drive settings
+    JsonOption = 16384,   // --json: merge and compare print for scripts
 };
 
 // The help of the options in `set`, one line each with its default.
@@ -72,6 +73,7 @@ struct DriveOptions {
     bool force = false;
     bool fast = false;
     bool verify = false;
+    bool json = false;
     bool cyl81 = false;
     bool step = false;
     std::optional<std::string> name;

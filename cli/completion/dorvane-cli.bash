@@ -1,7 +1,7 @@
 # bash completion for dorvane-cli, made by `dorvane-cli completion bash`.
 _dorvane_cli() {
     local cur="${COMP_WORDS[COMP_CWORD]}" prev="${COMP_WORDS[COMP_CWORD-1]}"
-    local commands="detect extract files format imd2raw info make-demo read reread scan sector split to-imd to-lbn to-sector-order write"
+    local commands="compare detect extract files format imd2raw info make-demo merge read reread scan sector split to-imd to-lbn to-sector-order write"
     if [ "$COMP_CWORD" -eq 1 ]; then
         COMPREPLY=($(compgen -W "$commands help -h --help -V --version" -- "$cur"))
         return
@@ -23,6 +23,7 @@ _dorvane_cli() {
     local options=
     case "${COMP_WORDS[1]}" in
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
+    compare) options="--json --help" ;;
     detect) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --adopt --help" ;;
     extract) options="--filler --force --order --damaged -o --output --help" ;;
     files) options="--order --help" ;;
@@ -30,8 +31,9 @@ _dorvane_cli() {
     imd2raw) options="--force -o --output --help" ;;
     info) options="--order --help" ;;
     make-demo) options="--force --help" ;;
+    merge) options="--force --help" ;;
     read) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force --fast --imd --help" ;;
-    reread) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --fast --help" ;;
+    reread) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force --fast --help" ;;
     scan) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --track --adopt --help" ;;
     sector) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --track --sector --name --help" ;;
     split) options="--force -o --output --help" ;;

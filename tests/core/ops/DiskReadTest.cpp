@@ -3,6 +3,7 @@
 #include "drive/SectorDump.h"
 #include "drive/SectorRead.h"
 #include "drive/SystemMessage.h"
+#include "files/ReadRecord.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "tests/core/ops/OpsRig.h"
@@ -133,9 +134,9 @@ TEST(DiskRead, FilesByFault) {
             const Bytes content = corruptedData(rig.sector(0, 0, 1), k);
             EXPECT_EQ(dumpOf(rig.request.basePath, kCrcErrorDump, 0, 0, 1, content), content);
         }
-        // The image, the map, the log only when there is one, the distinct dumps.
+        // The image, the map, the record, the log only when there is one, the distinct dumps.
         EXPECT_EQ(rig.dir.names().size(),
-                  2u + !c.log.empty() + std::min(c.crcReads, 3) + c.fillerDumps);
+                  3u + !c.log.empty() + std::min(c.crcReads, 3) + c.fillerDumps);
         // The final text ends with the counts of the outcomes.
         EXPECT_EQ(rig.view.status(StatusMain),
                   "Ready. Reading to " + rig.request.path + " finished" + c.counts);
@@ -187,9 +188,46 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
     }
 }
 
+// Cancel after each failed attempt of a sector that reads on its sixth: the
+// record says its data was read only when the image holds the diskette's bytes;
+// the window keeps its legend (4), the CLI's read marks an unread sector bad.
+TEST(DiskRead, CancelAtEveryAttemptNeverRecordsAnUnreadSectorAsRead) {
+    for (const bool cli : {false, true})
+        for (int nth = 1; nth <= 5; ++nth) {
+            SCOPED_TRACE(testing::Message() << (cli ? "cli, " : "window, ") << nth);
+            OpsRig rig;
+            const Bytes image = patterned(kSide, 6);
+            rig.insert(image);
+            rig.sector(2, 0, 6).failuresLeft = 5;
+            int left = nth;
+            rig.view.onStatus = [&](int part, const std::string& text) {
+                if (part == StatusResult && text == "Result: 23" && --left == 0)
+                    rig.state.requestCancel();
+            };
+            rig.request.button = kReadButton;
+            rig.request.caption = "Read disk...";
+            ReadOptions options;
+            options.unreadIsBad = cli;
+            readDisk(rig.ctx, rig.drive, rig.request, options);
+            std::string error;
+            const std::optional<ReadRecord> record =
+                loadRecord(rig.request.basePath + ".rec", error);
+            ASSERT_TRUE(record) << error;
+            const std::size_t index = 25;
+            const Bytes copy = rig.image();
+            ASSERT_EQ(copy.size(), 26u * 512);
+            const bool holdsData = slice(copy, index * 512, 512) == slice(image, index * 512, 512);
+            EXPECT_EQ(record->sectors[index].dataRead, holdsData);
+            EXPECT_EQ(holdsData, nth == 5); // the cancel is seen after the next attempt
+            const char digit = rig.fileText(".map").back();
+            EXPECT_EQ(digit, holdsData ? '4' : cli ? '5' : '4');
+            EXPECT_TRUE(record->cancelled);
+        }
+}
+
 // An image named like its own map or log: neither the map's characters nor the removal
-// of the empty log may touch it. Derived names over 259 characters: the read goes on
-// without map, log or dumps, and its status text, cut to its buffer, keeps the note.
+// of the empty log may touch it. Derived names over 259 characters: without a map the
+// read stops before the diskette is touched, and its status text says why.
 TEST(DiskRead, ImageNamesTheDerivedFilesCannotTake) {
     for (const char* name : {"disk.map", "disk.log"}) {
         SCOPED_TRACE(name);
@@ -205,14 +243,12 @@ TEST(DiskRead, ImageNamesTheDerivedFilesCannotTake) {
     rig.request.choose(rig.dir.file(name));
     ASSERT_GT(rig.request.basePath.size() + 4, 259u);
     rig.insert(patterned(kSide, 15));
-    rig.sector(0, 0, 2).permanentCrc = true;
-    EXPECT_TRUE(rig.read());
-    EXPECT_EQ(rig.session->record(0, 79, 9).legend, Good);
-    for (const std::string& entry : rig.dir.names()) // at most the image
-        EXPECT_EQ(entry, name);
+    EXPECT_FALSE(rig.read());
+    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 0u);
+    EXPECT_EQ(rig.dir.names().size(), 0u);
     const std::string status = rig.view.status(StatusMain);
     EXPECT_LE(utf16Length(status), 259u);
-    EXPECT_TRUE(status.ends_with(" (not written in full: map, log)")) << status;
+    EXPECT_EQ(status, "Cannot create the map: its name is too long");
 }
 
 struct SectorRig : OpsRig {
