@@ -10,6 +10,21 @@ namespace dorvane::cli {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table{
         {
+            .name = "batch",
+            .usage = "batch NAME-PATTERN [--fast] [--force] " DORVANE_DRIVE_OPTIONS,
+            .summary = "read diskette after diskette into numbered images, each reported",
+            .run = runBatch,
+            .options = DriveSettings | ForceOption | FastOption,
+            .details =
+                "NAME-PATTERN numbers the images with one %d, %02d or %03d (box1-%02d.dsk:\n"
+                "box1-01.dsk, box1-02.dsk, ...). Each diskette is read as read does, with its\n"
+                "map, log and dumps, and gets its report (BASE.html); then the batch waits\n"
+                "until the drive is emptied and holds a diskette again, checking once a\n"
+                "second. PREFIX-summary.txt (the pattern's text before the number) gets a\n"
+                "line per diskette: its name, its sectors counted and the result. Ctrl+C\n"
+                "while waiting ends the batch; during a read it stops that read and the batch.\n",
+        },
+        {
             .name = "detect",
             .usage = "detect [--adopt] [--drive A|B]",
             .summary = "tell what the diskette is and the options to read it with",
@@ -68,6 +83,19 @@ const std::vector<Command>& commands() {
                 "--imd also writes an ImageDisk file of the read: each sector's ID, the data\n"
                 "rate and mode, the data of good sectors, the last bytes read of CRC errors,\n"
                 "and the sectors that never read marked unavailable.\n",
+        },
+        {
+            .name = "report",
+            .usage = "report IMAGE [-o FILE.html] [--force] " DORVANE_DRIVE_OPTIONS,
+            .summary = "an HTML page of what a read left: the map, the counts, the log",
+            .run = runReport,
+            .options = DriveSettings | ForceOption | OutputOption,
+            .details = "IMAGE and BASE.map (and BASE.log) as a read left them, in the geometry of\n"
+                       "the drive options (the profile's by default), become BASE.html (or\n"
+                       "FILE.html): one self-contained page with the sector map in the window's\n"
+                       "colours (one row per track, a map per side, each sector's place, LBN and\n"
+                       "state in its tooltip), the sectors counted by state and the log. Exit 3\n"
+                       "when the map does not cover the geometry.\n",
         },
         {
             .name = "reread",

@@ -25,6 +25,12 @@ int runImd2Raw(const CommandCall& call);
 int runSplit(const CommandCall& call);
 int runToImd(const CommandCall& call);
 
+// cli/ReportCommand.cpp: the HTML report of what a read left.
+int runReport(const CommandCall& call);
+
+// cli/BatchCommand.cpp: one diskette after another, each read and reported.
+int runBatch(const CommandCall& call);
+
 // cli/DemoCommand.cpp: the demo diskette of the virtual drive.
 int runMakeDemo(const CommandCall& call);
 
