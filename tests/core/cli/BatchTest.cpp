@@ -1,5 +1,6 @@
 // batch through runCli: three virtual diskettes read one after another on one machine,
-// the drive emptied and loaded between them by the pause between two checks of the drive.
+// the drive emptied and loaded between them by the pause between two checks of the drive;
+// and report on what a read left.
 #include "cli/CliEnvironment.h"
 #include "model/DiskSettings.h"
 #include "tests/support/TestFiles.h"
@@ -129,6 +130,27 @@ TEST(Batch, RefusesAPatternWithoutOneNumber) {
     EXPECT_EQ(cli::runCli({"batch", dir.file("box.dsk")}, run.env), 2);
     EXPECT_EQ(cli::runCli({"batch", dir.file("box-%d-%d.dsk")}, run.env), 2);
     EXPECT_EQ(run.box.pauses, 0);
+}
+
+TEST(Report, OfWhatAReadLeftNamesAMapThatDoesNotCoverTheGeometry) {
+    TempDir dir;
+    BatchRun run({disketteOf(test::patterned(kSideBytes))});
+    const std::string image = dir.file("disk.dsk");
+    test::writeAll(image, test::patterned(kSideBytes));
+
+    EXPECT_EQ(cli::runCli({"report", image}, run.env), 1);
+    EXPECT_NE(run.err.str().find("no map"), std::string::npos) << run.err.str();
+    EXPECT_FALSE(test::exists(dir.file("disk.html")));
+
+    test::writeAll(dir.file("disk.map"), Bytes(800, '3'));
+    EXPECT_EQ(cli::runCli({"report", image, "-o", dir.file("out.html")}, run.env), 0);
+    EXPECT_TRUE(test::exists(dir.file("out.html")));
+    EXPECT_EQ(
+        cli::runCli({"report", image, "--head", "both", "--force", "-o", dir.file("out.html")},
+                    run.env),
+        3);
+    EXPECT_EQ(cli::runCli({"report", image, "-o", image}, run.env), 2);
+    EXPECT_EQ(test::readAll(image), test::patterned(kSideBytes));
 }
 
 } // namespace
