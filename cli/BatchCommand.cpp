@@ -81,19 +81,38 @@ public:
     explicit DriveWatch(DiskRun& run) : run_(run) {}
 
     // Waits until the drive's media check says `present`; false when the
-    // batch ends first (Ctrl+C, or the environment's pause says so).
+    // batch ends first (Ctrl+C, the environment's pause says so, or the
+    // drive no longer opens: said why).
     bool waitFor(bool present) {
-        while (mediaPresent() != present)
+        for (;;) {
+            const Drive drive = check();
+            if (drive == Drive::Unusable) {
+                unusable_ = true;
+                return false;
+            }
+            if ((drive == Drive::Loaded) == present)
+                return true;
             if (!pause())
                 return false;
-        return true;
+        }
     }
 
+    // The drive stopped opening while the batch waited.
+    bool unusable() const { return unusable_; }
+
 private:
-    bool mediaPresent() {
+    enum class Drive { Empty, Loaded, Unusable };
+
+    // One media check; the drive is held only for it.
+    Drive check() {
         FloppyDevice& device = run_.device->inner();
         OpenDevice open(device, run_.settings().devicePath);
-        return open.opened() && FloppyController(device).mediaPresent();
+        if (!open.opened()) {
+            printFailure("batch: floppy drive " + run_.drive() + " cannot be opened",
+                         device.lastError());
+            return Drive::Unusable;
+        }
+        return FloppyController(device).mediaPresent() ? Drive::Loaded : Drive::Empty;
     }
 
     bool pause() {
@@ -102,6 +121,7 @@ private:
     }
 
     DiskRun& run_;
+    bool unusable_ = false;
 };
 
 // The file name of a path, with its extension.
@@ -189,8 +209,10 @@ void runDiskettes(Batch& batch) {
         }
         print(out, "Diskette %d: %s (waiting for a diskette in drive %s; Ctrl+C ends the batch)\n",
               number, image.c_str(), batch.run.drive().c_str());
-        if (!watch.waitFor(true))
+        if (!watch.waitFor(true)) {
+            batch.status = watch.unusable() ? ExitFailure : batch.status;
             return;
+        }
         ++batch.diskettes;
         batch.summary += readOne(batch, image);
         if (!writeSummary(batch)) {
@@ -199,8 +221,10 @@ void runDiskettes(Batch& batch) {
         }
         if (!batch.ended)
             print(out, "Take diskette %d out of drive %s.\n", number, batch.run.drive().c_str());
-        if (!batch.ended && !watch.waitFor(false))
+        if (!batch.ended && !watch.waitFor(false)) {
+            batch.status = watch.unusable() ? ExitFailure : batch.status;
             return;
+        }
     }
 }
 
