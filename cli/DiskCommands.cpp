@@ -85,7 +85,7 @@ bool writeReadImageDisk(const std::string& path, const std::vector<SectorOutcome
 struct ReadFiles {
     explicit ReadFiles(bool force) : outputs(force) {}
 
-    std::string mapPath, logPath, imdPath;
+    std::string mapPath, logPath, recordPath, imdPath;
     PlannedOutputs outputs;
 };
 
@@ -103,8 +103,9 @@ int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRe
                   ReadFiles& files) {
     files.mapPath = besideImage(request, ".map");
     files.logPath = besideImage(request, ".log");
+    files.recordPath = besideImage(request, ".rec");
     files.outputs.add(request.path);
-    for (const std::string& path : {files.mapPath, files.logPath})
+    for (const std::string& path : {files.mapPath, files.logPath, files.recordPath})
         if (!path.empty())
             files.outputs.add(path);
     files.outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
@@ -116,7 +117,8 @@ int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRe
     }
     if (const int status = files.outputs.check())
         return status;
-    for (const std::string& path : {request.path, files.mapPath, files.logPath, files.imdPath})
+    for (const std::string& path :
+         {request.path, files.mapPath, files.logPath, files.recordPath, files.imdPath})
         if (!path.empty() && unusable(path, kCreateShared, "read"))
             return ExitFailure;
     // Created now, before the diskette is touched: of two reads aimed at one
@@ -134,6 +136,8 @@ void printReadFiles(std::ostream& out, const OperationRequest& request, const Re
         print(out, "Log: %s\n", files.logPath.c_str());
     if (!imdCounts.empty())
         print(out, "ImageDisk: %s (%s)\n", files.imdPath.c_str(), imdCounts.c_str());
+    if (!files.recordPath.empty() && fileExists(files.recordPath))
+        print(out, "Record: %s\n", files.recordPath.c_str());
 }
 
 // No sector of the read showed an ID mark.
@@ -250,7 +254,7 @@ int runRead(const CommandCall& call) {
     const bool finished =
         readDisk(ctx, *run.device, request,
                  ReadOptions{run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector,
-                             files.imdPath.empty() ? nullptr : &outcomes});
+                             files.imdPath.empty() ? nullptr : &outcomes, true});
     run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
     if (sectors == 0) {

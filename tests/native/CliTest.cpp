@@ -394,7 +394,7 @@ TEST(Cli, TwoReadsIntoOneNameOneIsRefused) {
                ".status) & ";
     };
     const std::string script = "cd " + quoted(dir.path()) +
-                               " && rm -f out.dsk out.map out.log && { " + reader("a") +
+                               " && rm -f out.dsk out.map out.log out.rec && { " + reader("a") +
                                reader("b") + "wait; }";
     for (int round = 0; round < 20; ++round) {
         ASSERT_EQ(std::system(script.c_str()), 0);
@@ -495,7 +495,7 @@ TEST(Cli, InterruptedOrKilledReadLeavesImageAndMapInStep) {
         // would pass the signal on to the group, a second Ctrl+C that ends the program at once.
         const std::string script =
             "cd " + quoted(dir.path()) +
-            " && rm -f c.dsk c.map && (DORVANE_VIRTUAL_SPEED=1 DORVANE_VIRTUAL_DRIVE=disk.dsk "
+            " && rm -f c.dsk c.map c.rec && (DORVANE_VIRTUAL_SPEED=1 DORVANE_VIRTUAL_DRIVE=disk.dsk "
             "XDG_CONFIG_HOME=config " +
             quoted(DORVANE_CLI_PATH) +
             " read c.dsk </dev/null >c.out 2>c.err & pid=$!; i=0; while [ ! -s c.dsk ] && "

@@ -92,8 +92,9 @@ TEST(DiskOperations, CancelInTheChecklist) {
                                         "Ready. Formatting media cancelled",
                                         "An unexpected error while diskette discovering occurred"};
         EXPECT_EQ(rig.view.status(StatusMain), expected[operation]);
-        if (operation == 0) { // the read leaves its image and map, empty, and no log
-            EXPECT_EQ(rig.dir.names(), (std::vector<std::string>{"disk.dsk", "disk.map"}));
+        if (operation == 0) { // the read leaves its image and map, empty, its record, no log
+            EXPECT_EQ(rig.dir.names(),
+                      (std::vector<std::string>{"disk.dsk", "disk.map", "disk.rec"}));
             EXPECT_EQ(rig.image().size() + rig.fileText(".map").size(), 0u);
         }
         if (operation == 3) {

@@ -77,7 +77,7 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
             EXPECT_EQ(rig.image(), data);
             const std::string log = rig.fileText(".log");
             EXPECT_TRUE(log.size() > log0.size() && log.compare(0, log0.size(), log0) == 0) << log;
-            EXPECT_EQ(rig.dir.names().size(), 3u + 2 * 3); // image, map, log; 3 dumps per CRC
+            EXPECT_EQ(rig.dir.names().size(), 4u + 2 * 3); // image, map, record, log; 3 dumps per CRC
             EXPECT_EQ(rig.legendsOf(0, Good), 800);
         }
 }
