@@ -164,7 +164,7 @@ int checkNames(const Batch& batch, const std::string& image) {
     OperationRequest request;
     request.choose(image);
     PlannedOutputs outputs(batch.run.options.force);
-    for (const char* extension : {".map", ".log", ".html"})
+    for (const char* extension : {".map", ".log", ".rec", ".html"})
         outputs.add(request.basePath + extension);
     outputs.add(request.path);
     return outputs.check();

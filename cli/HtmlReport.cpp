@@ -54,9 +54,13 @@ std::string tooltip(const ReportInput& input, int head, int track, int sector, i
     if (input.rx50Lbn)
         text += formatText(", LBN %d", sectorIndexToLbn(track * 10 + sector - 1, 10, input.tracks));
     text += std::string(": ") + kStateWords[state];
-    const auto found = input.attempts.find(ReportPlace{head, track, sector});
-    if (found != input.attempts.end())
-        text += formatText(", %d attempt%s", found->second, found->second == 1 ? "" : "s");
+    const auto found = input.notes.find(ReportPlace{head, track, sector});
+    if (found == input.notes.end())
+        return text;
+    const ReportInput::SectorNote& note = found->second;
+    text += formatText(", %d attempt%s", note.attempts, note.attempts == 1 ? "" : "s");
+    if (!note.lastError.empty())
+        text += "; last error " + note.lastError;
     return text;
 }
 

@@ -30,8 +30,13 @@ struct ReportInput {
     bool rx50Lbn = true; // the single-sided RX50 layout: each sector has an LBN
     // One digit per sector in image order; sectors beyond it are drawn empty.
     std::string map;
-    // Attempts per sector, where a record of the read tells them.
-    std::map<ReportPlace, int> attempts;
+    // What a record of the read tells of a sector: its attempts and, when
+    // the last one failed, its error in words ("23 CRC error").
+    struct SectorNote {
+        int attempts = 0;
+        std::string lastError;
+    };
+    std::map<ReportPlace, SectorNote> notes;
     // What is known of the read (drive, geometry, times...), label and value.
     std::vector<std::pair<std::string, std::string>> facts;
     // The files that bad sectors hit, each with the sectors in words; the

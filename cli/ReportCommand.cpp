@@ -8,6 +8,7 @@
 #include "cli/Outputs.h"
 #include "cli/Report.h"
 #include "files/File.h"
+#include "files/ReadRecord.h"
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
 #include "model/Session.h"
@@ -23,12 +24,15 @@ namespace {
 // A log larger than this is cut: the page stays one a browser opens at once.
 constexpr std::uint64_t kLogLimit = 4u << 20;
 
-std::string geometryText(const DiskSettings& settings) {
-    return formatText("%d tracks, %d sectors per track, %s", settings.tracks.load(),
-                      settings.sectorsPerTrack.load(),
-                      settings.sideCount == 2
-                          ? "both sides"
-                          : formatText("head %d", settings.firstHead.load()).c_str());
+std::string geometryText(const ReportInput& input) {
+    return formatText("%d tracks, %d sectors per track, %s", input.tracks, input.sectorsPerTrack,
+                      input.sides == 2 ? "both sides"
+                                       : formatText("head %d", input.firstHead).c_str());
+}
+
+// The layout whose LBNs the summaries of the reads name.
+bool rx50Layout(const ReportInput& input) {
+    return input.sectorsPerTrack == 10 && input.tracks == 80 && input.sides == 1;
 }
 
 ReportInput inputOf(const std::string& imagePath, const DiskSettings& settings) {
@@ -39,11 +43,55 @@ ReportInput inputOf(const std::string& imagePath, const DiskSettings& settings) 
     input.sectorsPerTrack = settings.sectorsPerTrack;
     input.sides = settings.sideCount;
     input.firstHead = settings.firstHead;
-    // The layout whose LBNs the summaries of the reads name.
-    input.rx50Lbn = settings.sectorsPerTrack == 10 && settings.tracks == 80 && input.sides == 1;
     input.facts.emplace_back("Image", imagePath);
-    input.facts.emplace_back("Geometry", geometryText(settings));
     return input;
+}
+
+// The geometry, facts and sector notes of the read's record.
+void applyRecord(const ReadRecord& record, ReportInput& input) {
+    const RecordGeometry& g = record.geometry;
+    input.tracks = g.tracks;
+    input.sectorsPerTrack = g.sectorsPerTrack;
+    input.sides = g.sideCount();
+    input.firstHead = g.firstHead;
+    std::vector<std::pair<std::string, std::string>>& facts = input.facts;
+    facts.emplace_back("Read by", "Dorvane " + record.program);
+    facts.emplace_back("Drive", record.drive);
+    facts.emplace_back("Started", record.started);
+    facts.emplace_back("Ended", record.ended.empty()
+                                    ? "not recorded (the read was stopped)"
+                                    : record.ended + (record.cancelled ? " (cancelled)" : ""));
+    facts.emplace_back("Data rate", formatText("%d kbit/s", g.rateKbps));
+    facts.emplace_back("Filler", formatText("%02X", g.filler));
+    for (const FingerprintSector& f : record.fingerprint)
+        facts.emplace_back("Fingerprint", formatText("head %d, track %d, sector %d: CRC-32 %08X",
+                                                     f.head, f.track, f.sector, f.crc));
+    for (int track = 0; track < g.tracks; ++track)
+        for (int head = g.firstHead; head <= g.lastHead; ++head)
+            for (int sector = 1; sector <= g.sectorsPerTrack; ++sector) {
+                const std::size_t index = g.indexOf(track, head, sector);
+                if (index >= record.sectors.size() || record.sectors[index].attempts == 0)
+                    continue;
+                const RecordedSector& recorded = record.sectors[index];
+                ReportInput::SectorNote& note = input.notes[ReportPlace{head, track, sector}];
+                note.attempts = recorded.attempts;
+                if (recorded.lastError != 0)
+                    note.lastError =
+                        std::to_string(recorded.lastError) + " " + resultWord(recorded.lastError);
+            }
+}
+
+// The read's record, when there is one, goes into the page; one that cannot
+// be read is named and left out.
+void addRecord(const std::string& basePath, ReportInput& input) {
+    std::string path, error;
+    if (!recordPathOf(basePath, path))
+        return;
+    const std::optional<ReadRecord> record = loadRecord(path, error);
+    if (record)
+        applyRecord(*record, input);
+    else if (!error.empty())
+        printFailure("report: the record " + path + " is left out: " + error);
 }
 
 // The map (required) and the log (when there is one) of the image.
@@ -91,7 +139,12 @@ int writeDisketteReport(const CliEnvironment& env, const std::string& imagePath,
     OperationRequest request;
     request.choose(imagePath);
     ReportInput input = inputOf(imagePath, settings);
-    const std::uint64_t sectors = static_cast<std::uint64_t>(settings.progressTotal());
+    addRecord(request.basePath, input);
+    input.rx50Lbn = rx50Layout(input);
+    input.facts.insert(input.facts.begin() + 1, {"Geometry", geometryText(input)});
+    const std::uint64_t sectors = static_cast<std::uint64_t>(input.tracks) *
+                                  static_cast<std::uint64_t>(input.sides) *
+                                  static_cast<std::uint64_t>(input.sectorsPerTrack);
     if (!readMapAndLog(request.basePath, sectors, input))
         return ExitFailure;
     const std::string html = htmlReport(input);
@@ -105,11 +158,11 @@ int writeDisketteReport(const CliEnvironment& env, const std::string& imagePath,
     print(*env.out, "Report: %s (%s)\n", htmlPath.c_str(), text.c_str());
     if (input.map.size() == sectors)
         return ExitOk;
-    printFailure(
-        formatText("report: %s.map holds %llu digits, the geometry %llu sectors (%s): "
-                   "other drive options?",
-                   request.basePath.c_str(), static_cast<unsigned long long>(input.map.size()),
-                   static_cast<unsigned long long>(sectors), geometryText(settings).c_str()));
+    printFailure(formatText("report: %s.map holds %llu digits, the geometry %llu sectors (%s): "
+                            "other drive options?",
+                            request.basePath.c_str(),
+                            static_cast<unsigned long long>(input.map.size()),
+                            static_cast<unsigned long long>(sectors), geometryText(input).c_str()));
     return ExitIncomplete;
 }
 

@@ -52,7 +52,7 @@ cli::ReportInput rx50Side() {
     input.map[10] = '6';  // track 1 sector 1: LBN 0, as the RX50 numbers from track 1
     input.map[25] = '5';  // track 2 sector 6
     input.map[799] = '7'; // track 79 sector 10
-    input.attempts[{0, 1, 1}] = 10;
+    input.notes[{0, 1, 1}] = {10, "23 CRC error"};
     return input;
 }
 
@@ -64,7 +64,8 @@ TEST(HtmlReport, DrawsEverySectorOnceInItsStatesColours) {
     ASSERT_NE(crc, nullptr);
     EXPECT_EQ(crc->fill, hex(ui::kLegendColours[6].brush));
     EXPECT_EQ(crc->stroke, hex(ui::kLegendColours[6].pen));
-    EXPECT_EQ(crc->title, "Head 0, track 1, sector 1, LBN 0: CRC error, 10 attempts");
+    EXPECT_EQ(crc->title,
+              "Head 0, track 1, sector 1, LBN 0: CRC error, 10 attempts; last error 23 CRC error");
     const SectorRect* bad = rectAt(rects, "Head 0, track 2, sector 6,");
     ASSERT_NE(bad, nullptr);
     EXPECT_EQ(bad->fill, hex(ui::kLegendColours[5].brush));
