@@ -90,12 +90,13 @@ const std::vector<Command>& commands() {
             .summary = "an HTML page of what a read left: the map, the counts, the log",
             .run = runReport,
             .options = DriveSettings | ForceOption | OutputOption,
-            .details = "IMAGE and BASE.map (and BASE.log) as a read left them, in the geometry of\n"
-                       "the drive options (the profile's by default), become BASE.html (or\n"
-                       "FILE.html): one self-contained page with the sector map in the window's\n"
-                       "colours (one row per track, a map per side, each sector's place, LBN and\n"
-                       "state in its tooltip), the sectors counted by state and the log. Exit 3\n"
-                       "when the map does not cover the geometry.\n",
+            .details = "IMAGE and BASE.map (with BASE.log and BASE.rec, when there) as a read\n"
+                       "left them become BASE.html (or FILE.html): one self-contained page with\n"
+                       "the sector map in the window's colours (one row per track, a map per\n"
+                       "side, each sector's place, LBN, state and attempts in its tooltip), the\n"
+                       "sectors counted by state, what the record tells of the read, and the log.\n"
+                       "The geometry is the record's, else the drive options' (the profile's by\n"
+                       "default). Exit 3 when the map does not cover the geometry.\n",
         },
         {
             .name = "reread",
