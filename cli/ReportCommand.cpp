@@ -158,10 +158,9 @@ int writeDisketteReport(const CliEnvironment& env, const std::string& imagePath,
     print(*env.out, "Report: %s (%s)\n", htmlPath.c_str(), text.c_str());
     if (input.map.size() == sectors)
         return ExitOk;
-    printFailure(formatText("report: %s.map holds %llu digits, the geometry %llu sectors (%s): "
+    printFailure(formatText("report: %s.map holds %s digits than the %llu sectors of %s: "
                             "other drive options?",
-                            request.basePath.c_str(),
-                            static_cast<unsigned long long>(input.map.size()),
+                            request.basePath.c_str(), input.map.size() < sectors ? "fewer" : "more",
                             static_cast<unsigned long long>(sectors), geometryText(input).c_str()));
     return ExitIncomplete;
 }

@@ -155,6 +155,10 @@ TEST(Report, OfWhatAReadLeftNamesAMapThatDoesNotCoverTheGeometry) {
         cli::runCli({"report", image, "--head", "both", "--force", "-o", dir.file("out.html")},
                     run.env),
         3);
+    EXPECT_NE(run.err.str().find("disk.map holds fewer digits than the 1600 sectors of 80 "
+                                 "tracks, 10 sectors per track, both sides"),
+              std::string::npos)
+        << run.err.str();
     EXPECT_EQ(cli::runCli({"report", image, "-o", image}, run.env), 2);
     EXPECT_EQ(test::readAll(image), test::patterned(kSideBytes));
 }
