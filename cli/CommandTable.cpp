@@ -25,6 +25,17 @@ const std::vector<Command>& commands() {
                 "while waiting ends the batch; during a read it stops that read and the batch.\n",
         },
         {
+            .name = "compare",
+            .usage = "compare A B [--json]",
+            .summary = "list the sectors whose state or bytes differ between two reads",
+            .run = runCompare,
+            .options = JsonOption,
+            .details = "A and B are images of reads of one diskette, each with its map and read\n"
+                       "record. Lists head, track, sector, the state in each (read, CRC error,\n"
+                       "missing, not reached) and whether the bytes differ; --json for scripts.\n"
+                       "Exit 0 when nothing differs, 3 when something does.\n",
+        },
+        {
             .name = "detect",
             .usage = "detect [--adopt] [--drive A|B]",
             .summary = "tell what the diskette is and the options to read it with",
@@ -67,6 +78,20 @@ const std::vector<Command>& commands() {
                        "with a few\nslow and bad sectors.\n",
         },
         {
+            .name = "merge",
+            .usage = "merge OUT IN IN... [--force]",
+            .summary = "merge several reads of one diskette into OUT, sector by sector",
+            .run = runMerge,
+            .options = ForceOption,
+            .details =
+                "Each IN is an image with its map and read record. OUT (with OUT's .map and\n"
+                ".rec) gets for every sector the best reading: read beats a CRC error beats\n"
+                "missing. Every CRC reading is kept as a dump beside OUT; where three or more\n"
+                "disagree their byte-wise majority is one more dump (BASE_majority_...), never\n"
+                "marked good. Reads of another geometry or another diskette are refused.\n"
+                "Exit 0 when every sector read, 3 when some did not.\n",
+        },
+        {
             .name = "read",
             .usage = "read IMAGE [--fast] [--imd [FILE.imd]] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "read the diskette into IMAGE, with .map, .log and CRC dumps",
@@ -100,12 +125,16 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "reread",
-            .usage = "reread IMAGE [--fast] " DORVANE_DRIVE_OPTIONS,
+            .usage = "reread IMAGE [--fast] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "read again the sectors of IMAGE its map does not mark good",
             .run = runReread,
-            .options = DriveSettings | FastOption,
+            .options = DriveSettings | FastOption | ForceOption,
             .details =
-                "IMAGE and BASE.map are what an earlier read left (the same drive options).\n"
+                "IMAGE and BASE.map are what an earlier read left. The geometry comes from\n"
+                "its read record BASE.rec; an option that contradicts it refuses the run.\n"
+                "Before anything is written a few sectors the record names are read: another\n"
+                "diskette is refused (--force re-reads into it anyway). An image without a\n"
+                "record must be the options' size exactly; its good sectors confirm the disk.\n"
                 "Every sector whose map digit is not 3 is read again with retries; one that\n"
                 "now reads goes into IMAGE in place, and only then its digit into the map.\n"
                 "BASE.log is appended to, and each CRC error read gets its dump beside the\n"

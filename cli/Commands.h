@@ -31,6 +31,10 @@ int runReport(const CommandCall& call);
 // cli/BatchCommand.cpp: one diskette after another, each read and reported.
 int runBatch(const CommandCall& call);
 
+// cli/MergeCommands.cpp: several reads of one diskette merged or compared.
+int runMerge(const CommandCall& call);
+int runCompare(const CommandCall& call);
+
 // cli/DemoCommand.cpp: the demo diskette of the virtual drive.
 int runMakeDemo(const CommandCall& call);
 

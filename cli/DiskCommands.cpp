@@ -39,12 +39,12 @@ namespace dorvane::cli {
 
 namespace {
 
-// After a read: a map or log that was planned but not written in full is
+// After a read: a map, log or record that was planned but not written in full is
 // named with the reason (the log's length is known only to the read, whose
 // final text notes it). Returns whether all is well.
 bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
-                    const std::string& logPath, bool logNeeded, std::uint64_t sectors,
-                    const std::string& finalText) {
+                    const std::string& logPath, const std::string& recordPath, bool logNeeded,
+                    std::uint64_t sectors, const std::string& finalText) {
     const auto sizeOf = [](const std::string& path) { return File(path, kReadShared).size(); };
     bool ok = true;
     const auto failed = [&](const std::string& path, const char* what) {
@@ -62,6 +62,9 @@ bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
         (!fileExists(logPath) ||
          (note != std::string::npos && finalText.find("log", note) != std::string::npos)))
         failed(logPath, "log");
+    if (!recordPath.empty() && note != std::string::npos &&
+        finalText.find("record", note) != std::string::npos)
+        failed(recordPath, "record");
     return ok;
 }
 
@@ -160,8 +163,8 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
     std::string imdCounts;
     const bool imdOk = files.imdPath.empty() ||
                        writeReadImageDisk(files.imdPath, outcomes, *run.session, imdCounts);
-    const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, anyFailure, sectors,
-                                        run.view->status(StatusMain)) &&
+    const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, files.recordPath,
+                                        anyFailure, sectors, run.view->status(StatusMain)) &&
                          dumpsOk && imdOk;
     const bool allGood = printReadSummary(*run.session, history);
     printReadFiles(*run.env.out, request, files, imdCounts);

@@ -208,6 +208,11 @@ std::string applyVerify(const std::string&, DiskSettings&, DriveOptions& options
     return {};
 }
 
+std::string applyJson(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.json = true;
+    return {};
+}
+
 // Every option, in the order of the help.
 const Option kOptions[] = {
     {
@@ -294,6 +299,13 @@ const Option kOptions[] = {
         .missing = "--sector takes a sector number",
         .apply = applySector,
         .help = "  --sector N         the sector number, from 1",
+    },
+    {
+        .name = "--json",
+        .set = JsonOption,
+        .takes = Takes::Nothing,
+        .apply = applyJson,
+        .help = "  --json             for scripts: JSON instead of the table",
     },
     {
         .name = "--adopt",

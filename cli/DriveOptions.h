@@ -31,6 +31,7 @@ enum OptionSet : unsigned {
     ImdOption = 256,
     VerifyOption = 512,
     OutputOption = 1024,
+    JsonOption = 2048,
 };
 
 // The help of the options in `set`, one line each with its default.
@@ -52,6 +53,7 @@ struct DriveOptions {
     bool force = false;
     bool fast = false;
     bool verify = false;
+    bool json = false;
     bool cyl81 = false;
     bool step = false;
     std::optional<std::string> name;

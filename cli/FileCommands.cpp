@@ -10,6 +10,7 @@
 #include "cli/Console.h"
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
+#include "cli/RecordOptions.h"
 #include "cli/Report.h"
 #include "files/Conversion.h"
 #include "files/File.h"
@@ -299,6 +300,14 @@ int runToImd(const CommandCall& call) {
     if (const int status = parseFiles(call, DriveSettings | ImdOption, settings, run))
         return status;
     const OperationRequest& request = run.request;
+    std::optional<ReadRecord> record;
+    std::string recordPath;
+    if (!loadImageRecord(request.basePath, record, "to-imd"))
+        return ExitFailure;
+    if (record && recordPathOf(request.basePath, recordPath))
+        if (const int status =
+                takeRecordGeometry(call.args, *record, recordPath, settings, "to-imd"))
+            return status;
     if (run.options.output && run.options.imd && !run.options.imd->empty())
         return usageError(call, "-o and --imd FILE.imd both name the ImageDisk file: give one");
     const std::string imdPath = run.options.imd && !run.options.imd->empty()
@@ -316,7 +325,8 @@ int runToImd(const CommandCall& call) {
         return ExitFailure;
     const ImageDiskFile file = imageDiskOfImage(
         run.bytes, map, request.basePath, settings,
-        imageDiskHeader(std::time(nullptr), "Dorvane: " + request.path + " and its map"));
+        imageDiskHeader(std::time(nullptr), "Dorvane: " + request.path + " and its map"),
+        record ? &*record : nullptr);
     if (const int status =
             writeOutputs(call.env, run.options.force, {imdPath}, {encodeImageDisk(file)}, "to-imd"))
         return status;

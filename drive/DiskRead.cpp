@@ -78,9 +78,8 @@ struct ReadFiles {
 
     void writeRecord(const std::string& text) {
         if (!text.empty())
-            recordFailed =
-                recordFailed || (record.write(text.data(), text.size()) < text.size() &&
-                                 !recordPath.empty());
+            recordFailed = recordFailed || (record.write(text.data(), text.size()) < text.size() &&
+                                            !recordPath.empty());
     }
 
     // The short note after the final text when a file was not written in
@@ -104,6 +103,12 @@ struct ReadFiles {
 // over-long message text is cut, the line feed always ends the line.
 std::string logLine(const std::string& text) {
     return cutToUtf16Units(text, kTextCapacity - 2) + "\n";
+}
+
+// The status text of a file the read cannot create, with the system's words.
+std::string cannotCreate(const std::string& path, std::uint32_t error) {
+    return formatText("Cannot create %s: %s (system error %u)", path.c_str(),
+                      systemMessageText(error).c_str(), static_cast<unsigned>(error));
 }
 
 // One whole-disk read, step by step: the files it writes, the controller and
@@ -152,7 +157,7 @@ private:
     std::optional<ElapsedTicker> ticker_;
     int fingerprints_ = 0;      // fingerprint lines written so far
     bool imageCreated_ = false; // the image did not exist before this read
-    std::string whyNot_;   // why the image or the map could not be created
+    std::string whyNot_;        // why the image or the map could not be created
 };
 
 bool DiskReader::run() {
@@ -195,8 +200,7 @@ bool DiskReader::run() {
 bool DiskReader::openFiles() {
     imageCreated_ = !fileExists(request_.path);
     if (!files_.image.open(request_.path, kCreateShared)) {
-        whyNot_ = formatText("Cannot create %s (system error %u)", request_.path.c_str(),
-                             static_cast<unsigned>(files_.image.error()));
+        whyNot_ = cannotCreate(request_.path, files_.image.error());
         return false;
     }
     files_.reserveSide();
@@ -207,8 +211,7 @@ bool DiskReader::openFiles() {
     const bool mapNamed = formatName(mapPath, "%s.map", request_.basePath.c_str());
     files_.wantMap = !mapNamed || !isImage(mapPath);
     if (!mapNamed || (files_.wantMap && !files_.map.open(mapPath, kCreateShared))) {
-        whyNot_ = mapNamed ? formatText("Cannot create %s (system error %u)", mapPath.c_str(),
-                                        static_cast<unsigned>(files_.map.error()))
+        whyNot_ = mapNamed ? cannotCreate(mapPath, files_.map.error())
                            : std::string("Cannot create the map: its name is too long");
         return false;
     }
@@ -217,9 +220,12 @@ bool DiskReader::openFiles() {
     files_.wantLog = !logNamed || !isImage(files_.logPath);
     if (logNamed && files_.wantLog)
         files_.log.open(files_.logPath, kCreateShared);
+    // The record, like the log, is noted as failed when it cannot be created.
     std::string recordPath;
-    if (recordPathOf(request_.basePath, recordPath) && !isImage(recordPath) &&
-        files_.record.open(recordPath, kCreateShared))
+    const bool recordNamed = recordPathOf(request_.basePath, recordPath);
+    if (recordNamed && isImage(recordPath))
+        return true; // an image named like its record is the image only
+    if (recordNamed && files_.record.open(recordPath, kCreateShared))
         files_.recordPath = recordPath;
     else
         files_.recordFailed = true;
@@ -246,8 +252,7 @@ void DiskReader::noteRecord(int track, int head, int sector, const SectorVerdict
     recorded.lastError = verdict.read ? 0 : verdict.lastError;
     recorded.dataRead = verdict.read;
     files_.pendingRecord += sectorLine(track, head, sector, recorded);
-    if (verdict.read && fingerprints_ < kFingerprintSectors &&
-        fingerprintWorthy(buffer_.data())) {
+    if (verdict.read && fingerprints_ < kFingerprintSectors && fingerprintWorthy(buffer_.data())) {
         ++fingerprints_;
         files_.pendingRecord +=
             fingerprintLine(FingerprintSector{track, head, sector, crc32Sector(buffer_.data())});

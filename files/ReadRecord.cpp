@@ -77,6 +77,7 @@ private:
                       std::string& why) const;
 
     ReadRecord& record_;
+    bool placed_ = false; // a sector or fingerprint line was taken
 };
 
 bool RecordParser::geometryLine(const Fields& fields, bool& known, std::string& why) {
@@ -138,8 +139,11 @@ bool RecordParser::take(const Fields& fields, std::string& why) {
     bool known = false;
     if (!geometryLine(fields, known, why))
         return false;
+    if (known && placed_)
+        return why = key + ": the geometry comes before the first sector", false;
     if (known)
         return true;
+    placed_ = placed_ || key == "sector" || key == "fingerprint";
     const std::string first = fields.words.empty() ? std::string() : fields.words[0];
     if (key == "program")
         record_.program = first;
@@ -242,11 +246,16 @@ std::string recordTimeNow() {
 std::string recordHeaderText(const ReadRecord& record) {
     const RecordGeometry& g = record.geometry;
     return DORVANE_RECORD_LINE("dorvane-record %d", record.version) +
-           DORVANE_RECORD_LINE("program %s", record.program.c_str()) + DORVANE_RECORD_LINE("drive %s", record.drive.c_str()) +
-           DORVANE_RECORD_LINE("started %s", record.started.c_str()) + DORVANE_RECORD_LINE("rate %d", g.rateKbps) +
-           DORVANE_RECORD_LINE("sectors %d", g.sectorsPerTrack) + DORVANE_RECORD_LINE("heads %d %d", g.firstHead, g.lastHead) +
-           DORVANE_RECORD_LINE("tracks %d", g.tracks) + DORVANE_RECORD_LINE("step %d", int{g.step}) +
-           DORVANE_RECORD_LINE("cyl81 %d", int{g.cyl81}) + DORVANE_RECORD_LINE("filler %02X", g.filler);
+           DORVANE_RECORD_LINE("program %s", record.program.c_str()) +
+           DORVANE_RECORD_LINE("drive %s", record.drive.c_str()) +
+           DORVANE_RECORD_LINE("started %s", record.started.c_str()) +
+           DORVANE_RECORD_LINE("rate %d", g.rateKbps) +
+           DORVANE_RECORD_LINE("sectors %d", g.sectorsPerTrack) +
+           DORVANE_RECORD_LINE("heads %d %d", g.firstHead, g.lastHead) +
+           DORVANE_RECORD_LINE("tracks %d", g.tracks) +
+           DORVANE_RECORD_LINE("step %d", int{g.step}) +
+           DORVANE_RECORD_LINE("cyl81 %d", int{g.cyl81}) +
+           DORVANE_RECORD_LINE("filler %02X", g.filler);
 }
 
 std::string fingerprintLine(const FingerprintSector& s) {
@@ -255,7 +264,7 @@ std::string fingerprintLine(const FingerprintSector& s) {
 
 std::string sectorLine(int track, int head, int sector, const RecordedSector& recorded) {
     return DORVANE_RECORD_LINE("sector %d %d %d %d %X %d", head, track, sector, recorded.attempts,
-                recorded.lastError, int{recorded.dataRead});
+                               recorded.lastError, int{recorded.dataRead});
 }
 
 std::string endedLine(const std::string& time, bool cancelled) {
@@ -323,9 +332,9 @@ std::optional<ReadRecord> loadRecord(const std::string& path, std::string& error
     File file(path, kReadShared);
     const std::uint64_t size = file.size();
     if (!file.isOpen() || size > (1u << 24)) {
-        error = file.isOpen() ? "larger than 16 MiB"
-                              : "cannot be opened (system error " +
-                                    std::to_string(file.error()) + ")";
+        error = file.isOpen()
+                    ? "larger than 16 MiB"
+                    : "cannot be opened (system error " + std::to_string(file.error()) + ")";
         return std::nullopt;
     }
     std::string text(static_cast<std::size_t>(size), '\0');

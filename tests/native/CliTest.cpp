@@ -316,16 +316,16 @@ TEST(Cli, RescueAndFileCommands) {
          ""},
         {"detect", at("unformatted.dsk"), 1, "No sector IDs at 500, 300 or 250 kbit/s",
          "detect: no sector IDs found"},
-        // From the image and map alone, the sector read on attempt 9 is bad
-        // (so says the map) with no CRC dump of its bytes: unavailable.
+        // The sector read on attempt 9 is bad in the map, but its record says its
+        // data was read: a normal record, as read --imd writes it.
         {"to-imd slow.dsk --rate 300 --sectors 10", "", 3,
-         at("slow.imd") + " (787 normal, 1 data error, 12 unavailable)\n", ""},
+         at("slow.imd") + " (788 normal, 1 data error, 11 unavailable)\n", ""},
         {"to-imd slow.dsk", "", 1, "", at("slow.imd") + " exists"},
         {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
         {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
         {"reread one.dsk", demo, 1, "", "no map " + at("one.map"), at("one.map"), 0},
-        {"reread big.dsk", demo, 1, "", "holds 1600 sectors, more than the 800", at("big.dsk"),
-         819200},
+        {"reread big.dsk", demo, 1, "", "has no read record and holds 819200 bytes, not the 409600",
+         at("big.dsk"), 819200},
     };
     runAll(dir, runs);
     Bytes cut = test::readAll(demo);
@@ -377,6 +377,101 @@ TEST(Cli, RescueAndFileCommands) {
                              "--retries N        attempts after the first, 0 to 20 (default 9)"})
         EXPECT_TRUE(contains(help.out, text)) << text;
     EXPECT_EQ(textOf(at("config/dorvane/profile")), "DiskDataRate=1\nDiskSectorsCount=2\n");
+}
+
+// The bytes of an ImageDisk file after its header and comment (which name the
+// time and the source): its track records.
+Bytes imageDiskRecords(const std::string& path) {
+    const Bytes bytes = test::readAll(path);
+    const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0x1A});
+    return Bytes(end, bytes.end());
+}
+
+// A read leaves its record: to-imd of a late success writes what read --imd wrote, and
+// reread refuses another diskette, another head and another sector count (also for an
+// image read before records), leaving the image and the map as they were.
+TEST(Cli, RecordKeepsARescueToItsDiskette) {
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.file(name); };
+    const Bytes disk = test::patterned(409600, 7);
+    test::writeAll(at("disk.dsk"), disk);
+    test::writeAll(at("other.dsk"), test::patterned(409600, 8));
+    writeText(at("late.faults"), "crc-then-ok 0 3 6 8\ncrc 0 1 3\n");
+    const CliRun read =
+        cli(dir, at("disk.dsk"), {"read", "a.dsk", "--imd"}, "DORVANE_FAULT_SCRIPT=late.faults");
+    EXPECT_EQ(read.status, 3) << read.err;
+    EXPECT_TRUE(contains(read.out, "(799 normal, 1 data error)")) << read.out;
+    EXPECT_EQ(textOf(at("a.map")).substr(35, 1), "5"); // read on attempt 9 of 10
+    const CliRun toImd = cli(dir, "", {"to-imd", "a.dsk", "-o", "again.imd"});
+    EXPECT_EQ(toImd.status, 3) << toImd.err;
+    EXPECT_EQ(imageDiskRecords(at("again.imd")), imageDiskRecords(at("a.imd")));
+
+    std::filesystem::copy_file(at("a.dsk"), at("old.dsk"));
+    std::filesystem::copy_file(at("a.map"), at("old.map"));
+    const Bytes image = test::readAll(at("a.dsk"));
+    const std::string map = textOf(at("a.map"));
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"reread", "a.dsk"}, "reread: the diskette in drive A: is not the one "},
+        {{"reread", "a.dsk", "--head", "1"}, "(heads 1-1, the record 0-0)"},
+        {{"reread", "a.dsk", "--sectors", "9"}, "(sectors per track 9, the record 10)"},
+        {{"reread", "old.dsk"}, "reread: the diskette in drive A: is not the one "},
+        {{"reread", "old.dsk", "--sectors", "9"}, "has no read record and holds 409600 bytes"},
+    };
+    for (const auto& [args, why] : refused) {
+        const bool other = why.find("diskette") != std::string::npos;
+        const CliRun run = cli(dir, at(other ? "other.dsk" : "disk.dsk"), args);
+        EXPECT_EQ(run.status, 1) << args[1];
+        EXPECT_TRUE(contains(run.err, why)) << run.err;
+        EXPECT_EQ(test::readAll(at(args[1])), image) << args[1];
+        EXPECT_EQ(textOf(at(args[1].substr(0, args[1].size() - 4) + ".map")), map) << args[1];
+    }
+    const CliRun healed = cli(dir, at("disk.dsk"), {"reread", "a.dsk"});
+    EXPECT_EQ(healed.status, 0) << healed.out << healed.err;
+    EXPECT_EQ(test::readAll(at("a.dsk")), disk);
+}
+
+// Three reads with their faults on other sectors merge into the diskette; a sector with a
+// CRC error in all three keeps every reading and gets its byte-wise majority as a dump.
+// compare lists what differs between two reads. A folder as the fault script is an error.
+TEST(Cli, MergeAndCompareReadsOfOneDiskette) {
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.file(name); };
+    const Bytes disk = test::patterned(409600, 9);
+    test::writeAll(at("disk.dsk"), disk);
+    const char* faults[] = {"crc 0 1 3\nmissing 0 2 4\n", "crc 0 2 4\ncrc 0 5 5\n",
+                            "crc 0 1 3\nno-data 0 5 5\n"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "r" + std::to_string(i);
+        writeText(at(name + ".faults"), std::string(faults[i]) + "crc 0 7 1\n");
+        const CliRun run = cli(dir, at("disk.dsk"), {"read", name + ".dsk", "--retries", "2"},
+                               "DORVANE_FAULT_SCRIPT=" + name + ".faults");
+        EXPECT_EQ(run.status, 3) << run.err;
+    }
+    const CliRun merge = cli(dir, "", {"merge", "m.dsk", "r0.dsk", "r1.dsk", "r2.dsk"});
+    EXPECT_EQ(merge.status, 3) << merge.err;
+    Bytes expected = disk;
+    const Bytes merged = test::readAll(at("m.dsk"));
+    ASSERT_EQ(merged.size(), disk.size());
+    std::copy_n(merged.begin() + 70 * 512, 512, expected.begin() + 70 * 512);
+    EXPECT_EQ(merged, expected);
+    EXPECT_EQ(textOf(at("m.map")), std::string(70, '3') + "5" + std::string(729, '3'));
+    int majorities = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        majorities +=
+            entry.path().filename().string().starts_with("m_majority_Head0_Track7_Sector1_");
+    EXPECT_EQ(majorities, 1);
+
+    const CliRun compare = cli(dir, "", {"compare", "r0.dsk", "r1.dsk", "--json"});
+    EXPECT_EQ(compare.status, 3);
+    EXPECT_TRUE(contains(compare.out, "{\"head\": 0, \"track\": 2, \"sector\": 4, \"a\": "
+                                      "\"missing\", \"b\": \"CRC error\""))
+        << compare.out;
+    EXPECT_EQ(cli(dir, "", {"compare", "m.dsk", "m.dsk"}).status, 0);
+    std::filesystem::create_directory(at("disk.dsk.faults"));
+    const CliRun folder = cli(dir, at("disk.dsk"), {"read", "f.dsk"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_TRUE(contains(folder.err, "disk.dsk.faults is a folder, not a fault script"))
+        << folder.err;
 }
 
 // Two reads started together into one name, each from its own diskette, many times: the
@@ -495,7 +590,8 @@ TEST(Cli, InterruptedOrKilledReadLeavesImageAndMapInStep) {
         // would pass the signal on to the group, a second Ctrl+C that ends the program at once.
         const std::string script =
             "cd " + quoted(dir.path()) +
-            " && rm -f c.dsk c.map c.rec && (DORVANE_VIRTUAL_SPEED=1 DORVANE_VIRTUAL_DRIVE=disk.dsk "
+            " && rm -f c.dsk c.map c.rec && (DORVANE_VIRTUAL_SPEED=1 "
+            "DORVANE_VIRTUAL_DRIVE=disk.dsk "
             "XDG_CONFIG_HOME=config " +
             quoted(DORVANE_CLI_PATH) +
             " read c.dsk </dev/null >c.out 2>c.err & pid=$!; i=0; while [ ! -s c.dsk ] && "

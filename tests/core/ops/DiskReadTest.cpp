@@ -3,6 +3,7 @@
 #include "drive/SectorDump.h"
 #include "drive/SectorRead.h"
 #include "drive/SystemMessage.h"
+#include "files/ReadRecord.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "tests/core/ops/OpsRig.h"
@@ -180,6 +181,43 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
         EXPECT_EQ(rig.view.status(StatusMain),
                   "Ready. Reading to " + rig.request.path + " cancelled");
     }
+}
+
+// Cancel after each failed attempt of a sector that reads on its sixth: the
+// record says its data was read only when the image holds the diskette's bytes;
+// the window keeps its legend (4), the CLI's read marks an unread sector bad.
+TEST(DiskRead, CancelAtEveryAttemptNeverRecordsAnUnreadSectorAsRead) {
+    for (const bool cli : {false, true})
+        for (int nth = 1; nth <= 5; ++nth) {
+            SCOPED_TRACE(testing::Message() << (cli ? "cli, " : "window, ") << nth);
+            OpsRig rig;
+            const Bytes image = patterned(kSide, 6);
+            rig.insert(image);
+            rig.sector(2, 0, 6).failuresLeft = 5;
+            int left = nth;
+            rig.view.onStatus = [&](int part, const std::string& text) {
+                if (part == StatusResult && text == "Result: 23" && --left == 0)
+                    rig.state.requestCancel();
+            };
+            rig.request.button = kReadButton;
+            rig.request.caption = "Read disk...";
+            ReadOptions options;
+            options.unreadIsBad = cli;
+            readDisk(rig.ctx, rig.drive, rig.request, options);
+            std::string error;
+            const std::optional<ReadRecord> record =
+                loadRecord(rig.request.basePath + ".rec", error);
+            ASSERT_TRUE(record) << error;
+            const std::size_t index = 25;
+            const Bytes copy = rig.image();
+            ASSERT_EQ(copy.size(), 26u * 512);
+            const bool holdsData = slice(copy, index * 512, 512) == slice(image, index * 512, 512);
+            EXPECT_EQ(record->sectors[index].dataRead, holdsData);
+            EXPECT_EQ(holdsData, nth == 5); // the cancel is seen after the next attempt
+            const char digit = rig.fileText(".map").back();
+            EXPECT_EQ(digit, holdsData ? '4' : cli ? '5' : '4');
+            EXPECT_TRUE(record->cancelled);
+        }
 }
 
 // An image named like its own map or log: neither the map's characters nor the removal

@@ -22,8 +22,9 @@ using namespace test;
 RereadResult reread(OpsRig& rig, std::function<bool()> writeAllowed = {}) {
     rig.request.button = kReadButton;
     rig.request.caption = "Read disk...";
-    return rereadDisk(rig.ctx, rig.drive, rig.request,
-                      RereadOptions{ReadPace::TrackAtOnce, std::move(writeAllowed)});
+    RereadOptions options;
+    options.writeAllowed = std::move(writeAllowed);
+    return rereadDisk(rig.ctx, rig.drive, rig.request, options);
 }
 
 // After a read cancelled at sector 400, a re-read stopped at its n-th file write
@@ -77,7 +78,8 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
             EXPECT_EQ(rig.image(), data);
             const std::string log = rig.fileText(".log");
             EXPECT_TRUE(log.size() > log0.size() && log.compare(0, log0.size(), log0) == 0) << log;
-            EXPECT_EQ(rig.dir.names().size(), 4u + 2 * 3); // image, map, record, log; 3 dumps per CRC
+            EXPECT_EQ(rig.dir.names().size(),
+                      4u + 2 * 3); // image, map, record, log; 3 dumps per CRC
             EXPECT_EQ(rig.legendsOf(0, Good), 800);
         }
 }
