@@ -146,17 +146,16 @@ int worse(int a, int b) {
 }
 
 struct Batch {
-    Batch(DiskRun& diskRun, const CommandCall& commandCall) : run(diskRun), call(commandCall) {}
+    explicit Batch(DiskRun& diskRun) : run(diskRun) {}
 
     DiskRun& run;
-    const CommandCall& call;
     NamePattern pattern;
     std::string summaryPath;
     std::vector<std::string> readOptions; // the batch's options, for each read
     std::string summary;
     int status = ExitOk;
     int diskettes = 0;
-    bool ended = false; // Ctrl+C, or a refusal that would repeat
+    bool ended = false; // Ctrl+C during a read
 };
 
 // The image, its files and its report may be created (or replaced with --force).
@@ -244,7 +243,7 @@ int runBatch(const CommandCall& call) {
     DiskRun run(call.env);
     if (const int status = prepare(call, 1, run))
         return status;
-    Batch batch(run, call);
+    Batch batch(run);
     const std::string& patternText = run.options.positional[0];
     if (!parsePattern(patternText, batch.pattern))
         return usageError(call, "NAME-PATTERN needs one number: %d, %02d or %03d, as in "
