@@ -99,9 +99,10 @@ const std::vector<Command>& commands() {
             .options = DriveSettings | ForceOption | FastOption | ImdOption,
             .details =
                 "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
-                "BASE.map (a digit per sector), BASE.log (every failed attempt) and a .dat file\n"
-                "for every attempt that ended in a CRC error (dorvane-cli --help tells them).\n"
-                "IMAGE, BASE.map and BASE.log are never replaced without --force. At the end a\n"
+                "BASE.map (a digit per sector), BASE.log (every failed attempt), BASE.rec (the\n"
+                "read record) and a .dat file for every attempt that ended in a CRC error\n"
+                "(dorvane-cli --help tells them). IMAGE and the files beside it are never\n"
+                "replaced without --force. At the end a\n"
                 "summary counts the sectors and lists those that are not good with their last\n"
                 "error. Ctrl+C stops the read; the files keep what was read.\n"
                 "--fast reads each track side in about one revolution; its files are the same.\n"
@@ -183,11 +184,14 @@ const std::vector<Command>& commands() {
             .run = runToImd,
             .options = DriveSettings | ImdOption | ForceOption | OutputOption,
             .details =
-                "IMAGE and BASE.map as a read left them, in the geometry of the drive options\n"
-                "(the profile's by default), become BASE.imd (or FILE.imd): sectors marked 3\n"
-                "or 4 as normal records, those marked 5 whose CRC dump lies beside the image\n"
-                "as data-error records, all others as unavailable. Exit 3 when some sector is\n"
-                "not a normal record, or the map is missing.\n",
+                "IMAGE and BASE.map as a read left them become BASE.imd (or FILE.imd). With\n"
+                "the read record BASE.rec, its geometry is used (a contradicting option is\n"
+                "refused) and each sector whose data was read is a normal record, one whose\n"
+                "last attempt was a CRC error a data-error record, any other unavailable.\n"
+                "Without one, the drive options (the profile's by default) give the geometry:\n"
+                "sectors marked 3 or 4 as normal records, those marked 5 whose CRC dump lies\n"
+                "beside the image as data-error records, all others as unavailable. Exit 3\n"
+                "when some sector is not a normal record, or the map is missing.\n",
         },
         {
             .name = "to-lbn",

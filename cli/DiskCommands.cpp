@@ -244,6 +244,7 @@ int runRead(const CommandCall& call) {
         return status;
     OperationRequest& request = readRequest(run);
     ReadFiles files(run.options.force);
+    const bool recordExisted = fileExists(besideImage(request, ".rec"));
     if (const int status = planReadFiles(call, run, request, files))
         return status;
     if (const int status = checkDrive(run, "read")) {
@@ -261,7 +262,9 @@ int runRead(const CommandCall& call) {
     run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
     if (sectors == 0) {
-        // Nothing was read: no empty files are left behind.
+        // Nothing was read: no empty files are left behind, nor a record of no sector.
+        if (!recordExisted && !files.recordPath.empty())
+            deleteFile(files.recordPath);
         files.outputs.removeEmptyNew();
         printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
         return ExitFailure;

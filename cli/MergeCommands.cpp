@@ -108,8 +108,13 @@ int rankOf(const ReadInput& input, std::size_t index) {
 
 const char* const kStateWords[] = {"not reached", "missing", "CRC error", "read"};
 
+// The map's digit of a sector that read; without one (no map, or a digit a
+// read does not leave) the record's attempts give it.
 int legendOf(const ReadInput& input, std::size_t index) {
-    return index < input.map.size() ? input.map[index] - '0' : Empty;
+    const int digit = index < input.map.size() ? input.map[index] - '0' : Empty;
+    if (digit == Good || digit == Warning || digit == Bad)
+        return digit;
+    return input.record.sectors[index].attempts == 1 ? Good : Warning;
 }
 
 Sector sectorOf(const ReadInput& input, std::size_t index) {
@@ -286,10 +291,11 @@ int runMerge(const CommandCall& call) {
         return status;
     const int majorities = writeDumps(out.basePath, merged);
     print(*call.env.out,
-          "Merged %zu reads: %d of %d sectors read, %zu left with CRC errors (%d majority "
+          "Merged %d reads: %d of %d sectors read, %d left with CRC errors (%d majority "
           "dumps)\nImage: %s\nMap: %s.map\nRecord: %s\n",
-          inputs.size(), merged.read, merged.total, merged.crcReadings.size(), majorities,
-          out.path.c_str(), out.basePath.c_str(), recordPath.c_str());
+          static_cast<int>(inputs.size()), merged.read, merged.total,
+          static_cast<int>(merged.crcReadings.size()), majorities, out.path.c_str(),
+          out.basePath.c_str(), recordPath.c_str());
     return merged.read == merged.total ? ExitOk : ExitIncomplete;
 }
 
@@ -360,8 +366,8 @@ int runCompare(const CommandCall& call) {
     if (options.json) {
         print(*call.env.out, "%s", jsonOf(a.path, b.path, total, differences).c_str());
     } else {
-        print(*call.env.out, "A: %s\nB: %s\n%zu of %d sectors differ\n", a.path.c_str(),
-              b.path.c_str(), differences.size(), total);
+        print(*call.env.out, "A: %s\nB: %s\n%d of %d sectors differ\n", a.path.c_str(),
+              b.path.c_str(), static_cast<int>(differences.size()), total);
         if (!differences.empty())
             print(*call.env.out, "%-5s %-5s %-6s %-12s %-12s %s\n", "head", "track", "sector", "A",
                   "B", "bytes");

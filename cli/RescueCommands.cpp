@@ -180,16 +180,18 @@ int runReread(const CommandCall& call) {
     run.view->endProgress();
     if (result.fingerprintDiffers && !result.wrongDiskette)
         printFailure(formatText("reread: --force: the diskette in drive %s does not match the "
-                                "one %s was read from (%d of its %zu fingerprint sectors the "
+                                "one %s was read from (%d of its %d fingerprint sectors the "
                                 "same); its sectors were read into the image anyway",
                                 run.drive().c_str(), request.path.c_str(),
-                                result.fingerprintMatched, rereadOptions.fingerprint.size()));
+                                result.fingerprintMatched,
+                                static_cast<int>(rereadOptions.fingerprint.size())));
     if (result.wrongDiskette) {
         printFailure(formatText("reread: the diskette in drive %s is not the one %s was read "
-                                "from (%d of its %zu fingerprint sectors read, %d of them the "
+                                "from (%d of its %d fingerprint sectors read, %d of them the "
                                 "same): nothing written; --force re-reads into it anyway",
                                 run.drive().c_str(), request.path.c_str(), result.fingerprintRead,
-                                rereadOptions.fingerprint.size(), result.fingerprintMatched));
+                                static_cast<int>(rereadOptions.fingerprint.size()),
+                                result.fingerprintMatched));
         return ExitFailure;
     }
     if (!result.imageOpened) {

@@ -6,6 +6,7 @@
 #include "files/ImageDiskConversion.h"
 #include "files/ImageDiskFromRead.h"
 #include "files/ImageDiskWriter.h"
+#include "files/ReadRecord.h"
 #include "tests/core/ops/OpsRig.h"
 #include "tests/core/vdrive/VirtualRig.h"
 
@@ -82,6 +83,45 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
                       4u + 2 * 3); // image, map, record, log; 3 dumps per CRC
             EXPECT_EQ(rig.legendsOf(0, Good), 800);
         }
+}
+
+// With the read's record, a re-read keeps the better reading of each sector: a CRC
+// reading is not given up for a sector now missing, and a sector read late is replaced
+// only by a better read. The record follows what the image holds.
+TEST(Reread, KeepsTheBetterReadingByTheRecord) {
+    OpsRig rig;
+    const Bytes data = patterned(kSide, 12);
+    rig.insert(data);
+    rig.settings().retries = 2;
+    rig.sector(1, 0, 3).permanentCrc = true; // index 12
+    rig.sector(2, 0, 4).failuresLeft = 2;    // index 23: read on the last attempt, bad
+    ASSERT_TRUE(rig.read());
+    const Bytes before = rig.image();
+    auto& sectors = rig.disk->track(1, 0).sectors; // sector 3 of track 1 now has no ID
+    sectors.erase(sectors.begin() + (&rig.sector(1, 0, 3) - sectors.data()));
+    std::string error;
+    std::optional<ReadRecord> record = loadRecord(rig.request.basePath + ".rec", error);
+    ASSERT_TRUE(record) << error;
+    RereadOptions options;
+    options.record = &*record;
+    options.recordPath = rig.request.basePath + ".rec";
+    options.fingerprint = record->fingerprint;
+    rig.request.button = kReadButton;
+    rig.request.caption = "Read disk...";
+    const RereadResult result = rereadDisk(rig.ctx, rig.drive, rig.request, options);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.fingerprintMatched, kFingerprintSectors);
+    const Bytes after = rig.image();
+    EXPECT_EQ(slice(after, 12 * 512, 512), slice(before, 12 * 512, 512));
+    EXPECT_EQ(slice(after, 23 * 512, 512), slice(data, 23 * 512, 512));
+    const std::string map = rig.fileText(".map");
+    EXPECT_EQ(map[12], '5');
+    EXPECT_EQ(map[23], '3');
+    record = loadRecord(rig.request.basePath + ".rec", error);
+    ASSERT_TRUE(record) << error;
+    EXPECT_EQ(record->sectors[12].lastError, kErrorCrc);
+    EXPECT_TRUE(record->sectors[23].dataRead);
+    EXPECT_EQ(record->sectors[23].attempts, 1);
 }
 
 // A re-read, track at once without retries, of a read whose failures partly
