@@ -45,6 +45,11 @@ struct CliEnvironment {
     // Ctrl+C cancels a running operation (a process-wide signal handler is
     // installed for its duration). Off in process: nothing catches SIGINT.
     bool catchCtrlC = false;
+
+    // batch: the pause between two checks of the drive while it waits for the
+    // next diskette; false ends the batch. Unset: a second, cut short by
+    // Ctrl+C. A test changes the virtual diskette here.
+    std::function<bool()> betweenPolls;
 };
 
 // Runs one dorvane-cli command line, `args` without the program name

@@ -10,6 +10,21 @@ namespace dorvane::cli {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table{
         {
+            .name = "batch",
+            .usage = "batch NAME-PATTERN [--fast] [--force] " DORVANE_DRIVE_OPTIONS,
+            .summary = "read diskette after diskette into numbered images, each reported",
+            .run = runBatch,
+            .options = DriveSettings | ForceOption | FastOption,
+            .details =
+                "NAME-PATTERN numbers the images with one %d, %02d or %03d (box1-%02d.dsk:\n"
+                "box1-01.dsk, box1-02.dsk, ...). Each diskette is read as read does, with its\n"
+                "map, log and dumps, and gets its report (BASE.html); then the batch waits\n"
+                "until the drive is emptied and holds a diskette again, checking once a\n"
+                "second. PREFIX-summary.txt (the pattern's text before the number) gets a\n"
+                "line per diskette: its name, its sectors counted and the result. Ctrl+C\n"
+                "while waiting ends the batch; during a read it stops that read and the batch.\n",
+        },
+        {
             .name = "compare",
             .usage = "compare A B [--json]",
             .summary = "list the sectors whose state or bytes differ between two reads",
@@ -137,6 +152,20 @@ const std::vector<Command>& commands() {
                 "--imd also writes an ImageDisk file of the read: each sector's ID, the data\n"
                 "rate and mode, the data of good sectors, the last bytes read of CRC errors,\n"
                 "and the sectors that never read marked unavailable.\n",
+        },
+        {
+            .name = "report",
+            .usage = "report IMAGE [-o FILE.html] [--force] " DORVANE_DRIVE_OPTIONS,
+            .summary = "an HTML page of what a read left: the map, the counts, the log",
+            .run = runReport,
+            .options = DriveSettings | ForceOption | OutputOption,
+            .details = "IMAGE and BASE.map (with BASE.log and BASE.rec, when there) as a read\n"
+                       "left them become BASE.html (or FILE.html): one self-contained page with\n"
+                       "the sector map in the window's colours (one row per track, a map per\n"
+                       "side, each sector's place, LBN, state and attempts in its tooltip), the\n"
+                       "sectors counted by state, what the record tells of the read, and the log.\n"
+                       "The geometry is the record's, else the drive options' (the profile's by\n"
+                       "default). Exit 3 when the map does not cover the geometry.\n",
         },
         {
             .name = "reread",

@@ -29,6 +29,13 @@ int runToImd(const CommandCall& call);
 int runInfo(const CommandCall& call);
 int runFiles(const CommandCall& call);
 int runExtract(const CommandCall& call);
+
+// cli/ReportCommand.cpp: the HTML report of what a read left.
+int runReport(const CommandCall& call);
+
+// cli/BatchCommand.cpp: one diskette after another, each read and reported.
+int runBatch(const CommandCall& call);
+
 // cli/MergeCommands.cpp: several reads of one diskette merged or compared.
 int runMerge(const CommandCall& call);
 int runCompare(const CommandCall& call);

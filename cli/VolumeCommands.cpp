@@ -420,13 +420,17 @@ bool LaidOutImage::make(const std::string& image, BlockOrder order) {
     return true;
 }
 
-void printReadDamage(const std::string& imagePath) {
+std::string readDamageWords(const std::string& imagePath) {
     if (File(imagePath, kReadShared).size() != kSideBytes)
-        return;
+        return {};
     const std::string mapPath = basePathOf(imagePath) + ".map";
     if (!fileExists(mapPath))
-        return;
-    const std::string damage = describeDamage(readWhole(imagePath), readWhole(mapPath));
+        return {};
+    return describeDamage(readWhole(imagePath), readWhole(mapPath));
+}
+
+void printReadDamage(const std::string& imagePath) {
+    const std::string damage = readDamageWords(imagePath);
     if (!damage.empty())
         print(runOutput(), "Volume: %s\n", damage.c_str());
 }

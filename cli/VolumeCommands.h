@@ -18,6 +18,8 @@ void printDisketteVolume(DiskRun& run, const DetectedFormat& format);
 // PIP.SAV, free space" when its map marks sectors not good and a file
 // system is found; nothing otherwise.
 void printReadDamage(const std::string& imagePath);
+// The same words without printing them ("" when there is nothing to say).
+std::string readDamageWords(const std::string& imagePath);
 
 // `write --order`: IMAGE, one RX50 side in block order, laid out in `order`
 // in a temporary file, which goes with this object.

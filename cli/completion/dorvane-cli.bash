@@ -1,7 +1,7 @@
 # bash completion for dorvane-cli, made by `dorvane-cli completion bash`.
 _dorvane_cli() {
     local cur="${COMP_WORDS[COMP_CWORD]}" prev="${COMP_WORDS[COMP_CWORD-1]}"
-    local commands="compare detect extract files format imd2raw info make-demo merge read reread scan sector split to-imd to-lbn to-sector-order write"
+    local commands="batch compare detect extract files format imd2raw info make-demo merge read report reread scan sector split to-imd to-lbn to-sector-order write"
     if [ "$COMP_CWORD" -eq 1 ]; then
         COMPREPLY=($(compgen -W "$commands help -h --help -V --version" -- "$cur"))
         return
@@ -23,6 +23,7 @@ _dorvane_cli() {
     local options=
     case "${COMP_WORDS[1]}" in
     help) COMPREPLY=($(compgen -W "$commands" -- "$cur")); return ;;
+    batch) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force --fast --help" ;;
     compare) options="--json --help" ;;
     detect) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --adopt --help" ;;
     extract) options="--filler --force --order --damaged -o --output --help" ;;
@@ -33,6 +34,7 @@ _dorvane_cli() {
     make-demo) options="--force --help" ;;
     merge) options="--force --help" ;;
     read) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force --fast --imd --help" ;;
+    report) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force -o --output --help" ;;
     reread) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force --fast --help" ;;
     scan) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --track --adopt --help" ;;
     sector) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --track --sector --name --help" ;;

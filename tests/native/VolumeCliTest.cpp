@@ -114,6 +114,11 @@ TEST(VolumeCli, ReadWithBadSectorsMarksTheFileHit) {
     const CliResult detect = cli(dir, "detect", at("rt11.dsk"));
     EXPECT_TRUE(contains(detect.out, "\nVolume: RT-11 in the mscp order (certain: ")) << detect.out;
 
+    // The read's report names them too.
+    ASSERT_EQ(cli(dir, "report disk.dsk").status, 0);
+    EXPECT_TRUE(
+        contains(textOf(at("disk.html")), "2 sectors bad: block 3 of README.TXT, free space"));
+
     const CliResult files = cli(dir, "files disk.dsk");
     EXPECT_EQ(files.status, 3);
     EXPECT_TRUE(contains(files.out, "README.TXT                    12 blocks  07-Dec-2026  "
