@@ -41,11 +41,11 @@ namespace dorvane::cli {
 namespace {
 
 // After a read: a map, log or record that was planned but not written in full is
-// named with the reason (the log's length is known only to the read, whose
-// final text notes it). Returns whether all is well.
+// named with the reason (the log's length is known only to the read, which
+// says what it wrote in full). Returns whether all is well.
 bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
                     const std::string& logPath, const std::string& recordPath, bool logNeeded,
-                    std::uint64_t sectors, const std::string& finalText) {
+                    std::uint64_t sectors, const ReadOutputs& written) {
     const auto sizeOf = [](const std::string& path) { return File(path, kReadShared).size(); };
     bool ok = true;
     const auto failed = [&](const std::string& path, const char* what) {
@@ -58,13 +58,9 @@ bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
         failed(request.path, "image");
     if (!mapPath.empty() && (!fileExists(mapPath) || sizeOf(mapPath) != sectors))
         failed(mapPath, "map");
-    const std::size_t note = finalText.rfind(" (not written in full: ");
-    if (!logPath.empty() && logNeeded &&
-        (!fileExists(logPath) ||
-         (note != std::string::npos && finalText.find("log", note) != std::string::npos)))
+    if (!logPath.empty() && logNeeded && (!fileExists(logPath) || !written.log))
         failed(logPath, "log");
-    if (!recordPath.empty() && note != std::string::npos &&
-        finalText.find("record", note) != std::string::npos)
+    if (!recordPath.empty() && !written.record)
         failed(recordPath, "record");
     return ok;
 }
@@ -155,7 +151,8 @@ bool noIdMarkAnywhere(const DriveHistory& history) {
 // What a read that got `sectors` came to: its files checked in full, the
 // summary, where the files are, and the exit status.
 int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& files,
-                bool finished, std::uint64_t sectors, const std::vector<SectorOutcome>& outcomes) {
+                bool finished, std::uint64_t sectors, const std::vector<SectorOutcome>& outcomes,
+                const ReadOutputs& written) {
     const DriveHistory history = run.device->history();
     bool anyFailure = false;
     for (const auto& [key, seen] : history)
@@ -165,7 +162,7 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
     const bool imdOk = files.imdPath.empty() ||
                        writeReadImageDisk(files.imdPath, outcomes, *run.session, imdCounts);
     const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, files.recordPath,
-                                        anyFailure, sectors, run.view->status(StatusMain)) &&
+                                        anyFailure, sectors, written) &&
                          dumpsOk && imdOk;
     const bool allGood = printReadSummary(*run.session, history);
     if (!allGood)
@@ -264,6 +261,8 @@ int runRead(const CommandCall& call) {
     options.pace = run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector;
     options.outcomes = files.imdPath.empty() ? nullptr : &outcomes;
     options.unreadIsBad = true;
+    ReadOutputs written;
+    options.outputs = &written;
     const bool finished = readDisk(ctx, *run.device, request, options);
     run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
@@ -275,7 +274,7 @@ int runRead(const CommandCall& call) {
         printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
         return ExitFailure;
     }
-    return readOutcome(run, request, files, finished, sectors, outcomes);
+    return readOutcome(run, request, files, finished, sectors, outcomes, written);
 }
 
 int runWrite(const CommandCall& call) {

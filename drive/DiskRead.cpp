@@ -360,6 +360,9 @@ bool DiskReader::finish() {
     files_.image.close();
     files_.map.close();
     files_.record.close();
+    if (options_.outputs)
+        *options_.outputs = ReadOutputs{!files_.imageFailed, !files_.mapFailed, !files_.logFailed,
+                                        !files_.recordFailed};
     const bool logCreated = files_.log.isOpen();
     files_.log.close();
     if (logCreated && files_.logBytes == 0)

@@ -25,6 +25,12 @@ struct SectorOutcome {
     SectorData bytes{};
 };
 
+// Which of its files a read wrote in full (a file it did not plan, such as
+// a map named like the image, counts as written).
+struct ReadOutputs {
+    bool image = true, map = true, log = true, record = true;
+};
+
 struct ReadOptions {
     // The window reads per sector; the track-at-once read leaves the same
     // image, map and log on a clean diskette in about a revolution per side.
@@ -36,6 +42,7 @@ struct ReadOptions {
     // A sector whose data never came (cancelled between its attempts) is
     // marked Bad; the window keeps Warning or Bad by the attempts made.
     bool unreadIsBad = false;
+    ReadOutputs* outputs = nullptr; // filled at the end of the read
 };
 
 // Runs on the caller's thread (the window starts a worker for it) and starts
