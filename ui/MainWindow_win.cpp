@@ -820,41 +820,45 @@ void requestSectorRead(int track, int sector) {
     SendMessageW(a.main, kSectorReadRequest, 0, 0);
 }
 
-HWND startMainWindow(const StartOptions& options, bool* otherInstance) {
-    WindowApp& a = app();
-    if (otherInstance)
-        *otherInstance = false;
-    a.instance = options.instance;
-    const std::wstring windowName = loadString(a.instance, kWindowNameString);
-    const std::wstring className = loadString(a.instance, kClassNameString);
+namespace {
 
-    if (HWND running = FindWindowW(className.c_str(), nullptr)) {
-        // A minimised first window comes back to its size and place.
-        HWND popup = GetLastActivePopup(running);
-        if (IsIconic(popup))
-            ShowWindow(popup, SW_RESTORE);
-        SetForegroundWindow(running);
-        if (otherInstance)
-            *otherInstance = true;
-        return nullptr;
-    }
+// Single instance: a running window of the class comes forward instead (a
+// minimised one back to its size and place).
+bool broughtRunningWindowForward(const std::wstring& className) {
+    HWND running = FindWindowW(className.c_str(), nullptr);
+    if (!running)
+        return false;
+    HWND popup = GetLastActivePopup(running);
+    if (IsIconic(popup))
+        ShowWindow(popup, SW_RESTORE);
+    SetForegroundWindow(running);
+    return true;
+}
 
+void registerWindowClass(const std::wstring& className) {
     INITCOMMONCONTROLSEX common{sizeof common, ICC_BAR_CLASSES | ICC_TAB_CLASSES |
                                                    ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&common);
+    const HINSTANCE instance = app().instance;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = a.instance;
-    windowClass.hIcon = LoadIconW(a.instance, MAKEINTRESOURCEW(kProgramIcon));
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kProgramIcon));
     windowClass.hIconSm = static_cast<HICON>(
-        LoadImageW(a.instance, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, 16, 16, 0));
+        LoadImageW(instance, MAKEINTRESOURCEW(kProgramIcon), IMAGE_ICON, 16, 16, 0));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszMenuName = MAKEINTRESOURCEW(kMainMenu);
     windowClass.lpszClassName = className.c_str();
     RegisterClassExW(&windowClass); // a class left by an earlier window is reused
+}
 
+// The profile, the dialogs and the device every operation of the run uses; an
+// earlier device (a window made before, in the tests) is left alone, as a
+// worker may hold it.
+void takeStartOptions(const StartOptions& options) {
+    WindowApp& a = app();
     resetSession();
     if (options.profile) {
         a.profile = options.profile;
@@ -863,9 +867,86 @@ HWND startMainWindow(const StartOptions& options, bool* otherInstance) {
         a.profile = userProfile;
     }
     a.dialogs = options.dialogs ? options.dialogs : &a.systemDialogs;
-    // The device every operation of the run uses; an earlier one (a window
-    // made before, in the tests) is left alone, as a worker may hold it.
     a.device = makeFloppyDevice(&a.virtualDrive).release();
+}
+
+// The title (a virtual drive says so, so that nobody takes it for hardware),
+// the busy flag, the cursors and the system menu without Size and Maximize.
+void prepareWindow() {
+    WindowApp& a = app();
+    std::string title = kWindowTitle;
+    if (!a.virtualDrive.empty())
+        title += " - " + a.virtualDrive;
+    SetWindowTextW(a.main, widen(title).c_str());
+    a.state.requestCancel();
+    a.arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
+    a.waitCursor = LoadCursorW(nullptr, IDC_WAIT);
+    a.lastCursor = a.waitCursor;
+    HMENU system = GetSystemMenu(a.main, FALSE);
+    DeleteMenu(system, SC_SIZE, MF_BYCOMMAND);
+    DeleteMenu(system, SC_MAXIMIZE, MF_BYCOMMAND);
+}
+
+void createTaskbarButton() {
+    WindowApp& a = app();
+    a.taskbar = nullptr;
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ITaskbarList3* taskbar = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_ITaskbarList3, reinterpret_cast<void**>(&taskbar)))) {
+        if (SUCCEEDED(taskbar->HrInit()))
+            a.taskbar = taskbar;
+        else
+            taskbar->Release();
+    }
+}
+
+// The driver's probe in the first part, the others' headings.
+void fillStatusBar() {
+    probeTheDriver();
+    setStatus(StatusHead, "Head (side)");
+    setStatus(StatusTrack, trackWord(settings()));
+    setStatus(StatusSector, "Sector");
+    setStatus(StatusResult, "Result");
+    setStatus(StatusElapsed, "");
+    SendMessageW(control(kStatusBarId), SB_SETBKCOLOR, 0,
+                 static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
+}
+
+// Shown; a short red flash on the taskbar button when no driver is usable;
+// window contents shown while dragging.
+void showWindow(int show) {
+    WindowApp& a = app();
+    ShowWindow(a.main, show);
+    UpdateWindow(a.main);
+    EnableThemeDialogTexture(a.main, ETDT_ENABLETAB);
+    DragAcceptFiles(a.main, TRUE);
+    if (a.taskbar && a.state.driverUnusable) {
+        a.taskbar->SetProgressState(a.main, TBPF_ERROR);
+        a.taskbar->SetProgressValue(a.main, 0, 0);
+        Sleep(1500);
+        a.taskbar->SetProgressState(a.main, TBPF_NOPROGRESS);
+    }
+    a.dragFullWindowsAtStart = TRUE;
+    SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &a.dragFullWindowsAtStart, 0);
+    if (!a.dragFullWindowsAtStart)
+        SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+}
+
+} // namespace
+
+HWND startMainWindow(const StartOptions& options, bool* otherInstance) {
+    WindowApp& a = app();
+    a.instance = options.instance;
+    const std::wstring windowName = loadString(a.instance, kWindowNameString);
+    const std::wstring className = loadString(a.instance, kClassNameString);
+    const bool running = broughtRunningWindowForward(className);
+    if (otherInstance)
+        *otherInstance = running;
+    if (running)
+        return nullptr;
+    registerWindowClass(className);
+    takeStartOptions(options);
 
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
@@ -879,66 +960,17 @@ HWND startMainWindow(const StartOptions& options, bool* otherInstance) {
         return nullptr;
     a.view.attach(a.main);
     a.systemDialogs.attach(a.instance, a.main);
-
-    // The title; a virtual drive says so, so that nobody takes it for hardware.
-    std::string title = kWindowTitle;
-    if (!a.virtualDrive.empty())
-        title += " - " + a.virtualDrive;
-    SetWindowTextW(a.main, widen(title).c_str());
-    a.state.requestCancel();
-    a.arrowCursor = LoadCursorW(nullptr, IDC_ARROW);
-    a.waitCursor = LoadCursorW(nullptr, IDC_WAIT);
-    a.lastCursor = a.waitCursor;
-
-    HMENU system = GetSystemMenu(a.main, FALSE);
-    DeleteMenu(system, SC_SIZE, MF_BYCOMMAND);
-    DeleteMenu(system, SC_MAXIMIZE, MF_BYCOMMAND);
-
-    a.taskbar = nullptr;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ITaskbarList3* taskbar = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_ITaskbarList3, reinterpret_cast<void**>(&taskbar)))) {
-        if (SUCCEEDED(taskbar->HrInit()))
-            a.taskbar = taskbar;
-        else
-            taskbar->Release();
-    }
-
+    prepareWindow();
+    createTaskbarButton();
     if (!createStatusBar()) {
         DestroyWindow(a.main);
         return nullptr;
     }
-    probeTheDriver();
-    setStatus(StatusHead, "Head (side)");
-    setStatus(StatusTrack, trackWord(settings()));
-    setStatus(StatusSector, "Sector");
-    setStatus(StatusResult, "Result");
-    setStatus(StatusElapsed, "");
-    SendMessageW(control(kStatusBarId), SB_SETBKCOLOR, 0,
-                 static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
-
+    fillStatusBar();
     createControls();
     createDrawingObjects();
     createTabs();
-
-    ShowWindow(a.main, options.show);
-    UpdateWindow(a.main);
-    EnableThemeDialogTexture(a.main, ETDT_ENABLETAB);
-    DragAcceptFiles(a.main, TRUE);
-
-    if (a.taskbar && a.state.driverUnusable) {
-        // A short red flash on the taskbar button: no usable driver.
-        a.taskbar->SetProgressState(a.main, TBPF_ERROR);
-        a.taskbar->SetProgressValue(a.main, 0, 0);
-        Sleep(1500);
-        a.taskbar->SetProgressState(a.main, TBPF_NOPROGRESS);
-    }
-
-    a.dragFullWindowsAtStart = TRUE;
-    SystemParametersInfoW(SPI_GETDRAGFULLWINDOWS, 0, &a.dragFullWindowsAtStart, 0);
-    if (!a.dragFullWindowsAtStart)
-        SystemParametersInfoW(SPI_SETDRAGFULLWINDOWS, TRUE, nullptr, 0);
+    showWindow(options.show);
     return a.main;
 }
 
