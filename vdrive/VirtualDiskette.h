@@ -85,6 +85,10 @@ public:
 
 private:
     bool applyFaultLines(const std::string& text, std::string& error);
+    bool applyDisketteFault(const std::vector<std::string>& words, const std::string& where,
+                            std::string& error);
+    bool applySectorFault(const std::vector<std::string>& words, const std::string& where,
+                          std::string& error);
 
     VirtualTrack tracks_[kCylinders][kHeads];
 };

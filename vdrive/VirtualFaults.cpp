@@ -82,6 +82,135 @@ std::string faultKey(const std::vector<std::string>& words) {
 
 } // namespace
 
+namespace {
+
+// The words of a line without its comment.
+std::vector<std::string> wordsOf(std::string line) {
+    const auto hash = line.find('#');
+    if (hash != std::string::npos)
+        line.erase(hash);
+    std::istringstream wordStream(line);
+    std::vector<std::string> words;
+    for (std::string word; wordStream >> word;)
+        words.push_back(word);
+    return words;
+}
+
+// The numbers after a sector fault's place (head, cylinder, sector).
+struct SectorFaultNumbers {
+    int count = 0;
+    int code = 0;
+};
+
+// The faults of one sector, each by its name: how many numbers follow the
+// place (0: none, 1: COUNT, 2: COUNT ERROR) and what it does to the sector. A
+// missing sector has no action here: its ID leaves the track.
+struct SectorFaultKind {
+    const char* name;
+    int numbers;
+    void (*apply)(VirtualSector&, const SectorFaultNumbers&);
+};
+
+const SectorFaultKind kSectorFaults[] = {
+    {"crc", 0, [](VirtualSector& s, const SectorFaultNumbers&) { s.permanentCrc = true; }},
+    {"crc-then-ok", 1,
+     [](VirtualSector& s, const SectorFaultNumbers& n) {
+         s.failuresLeft = n.count;
+         s.failError = kErrorCrc;
+     }},
+    {"fail-then-ok", 2,
+     [](VirtualSector& s, const SectorFaultNumbers& n) {
+         s.failuresLeft = n.count;
+         s.failError = static_cast<std::uint32_t>(n.code);
+     }},
+    {"no-data", 0, [](VirtualSector& s, const SectorFaultNumbers&) { s.noData = true; }},
+    {"id-crc", 0, [](VirtualSector& s, const SectorFaultNumbers&) { s.idCrc = true; }},
+    {"deleted", 0, [](VirtualSector& s, const SectorFaultNumbers&) { s.deleted = true; }},
+    {"weak", 0, [](VirtualSector& s, const SectorFaultNumbers&) { s.weak = true; }},
+    {"missing", 0, nullptr},
+};
+
+const SectorFaultKind* sectorFaultNamed(const std::string& name) {
+    for (const SectorFaultKind& kind : kSectorFaults)
+        if (name == kind.name)
+            return &kind;
+    return nullptr;
+}
+
+} // namespace
+
+// A fault of the diskette or the drive: no-diskette, write-protect, rpm,
+// seek-fail. False when the line names none of them; else `error` says what
+// was wrong with it, or stays empty.
+bool VirtualDiskette::applyDisketteFault(const std::vector<std::string>& words,
+                                         const std::string& where, std::string& error) {
+    const std::string& verb = words[0];
+    const std::size_t args = words.size() - 1;
+    if (verb == "no-diskette" || verb == "write-protect") {
+        if (args != 0)
+            error = where + verb + " takes no numbers";
+        else if (verb == "no-diskette")
+            present = false;
+        else
+            writeProtected = true;
+        return true;
+    }
+    if (verb == "rpm") {
+        int speed = 0;
+        if (args != 1 || !parseNumber(words[1], 100, 1000, speed))
+            error = where + "expected: rpm SPEED (100..1000)";
+        else
+            rpm = speed;
+        return true;
+    }
+    if (verb == "seek-fail") {
+        int cylinder = 0, count = 0;
+        if (args != 2 || !parseNumber(words[1], 0, kCylinders - 1, cylinder) ||
+            !parseNumber(words[2], -1, 1000000, count))
+            error = where + "expected: seek-fail CYLINDER COUNT";
+        else
+            seekFailures[cylinder] = count;
+        return true;
+    }
+    return false;
+}
+
+// A fault of one sector: NAME HEAD CYLINDER SECTOR [COUNT [ERROR]].
+bool VirtualDiskette::applySectorFault(const std::vector<std::string>& words,
+                                       const std::string& where, std::string& error) {
+    const std::string& verb = words[0];
+    const SectorFaultKind* kind = sectorFaultNamed(verb);
+    if (!kind) {
+        error = where + "unknown fault '" + verb + "'";
+        return false;
+    }
+    const std::size_t wanted = 3 + static_cast<std::size_t>(kind->numbers);
+    int head = 0, cylinder = 0, sector = 0;
+    SectorFaultNumbers numbers;
+    if (words.size() - 1 != wanted || !parseNumber(words[1], 0, kHeads - 1, head) ||
+        !parseNumber(words[2], 0, kCylinders - 1, cylinder) ||
+        !parseNumber(words[3], 0, 255, sector) ||
+        (kind->numbers >= 1 && !parseNumber(words[4], 0, 1000000, numbers.count)) ||
+        (kind->numbers == 2 && !parseNumber(words[5], 1, 0xFFFF, numbers.code))) {
+        error = where + "expected: " + verb + " HEAD CYLINDER SECTOR" +
+                (kind->numbers >= 1 ? " COUNT" : "") + (kind->numbers == 2 ? " ERROR" : "");
+        return false;
+    }
+    VirtualSector* target = findSector(cylinder, head, sector);
+    if (!target) {
+        error = where + "no sector " + std::to_string(sector) + " on cylinder " +
+                std::to_string(cylinder) + " head " + std::to_string(head);
+        return false;
+    }
+    if (kind->apply) {
+        kind->apply(*target, numbers);
+    } else {
+        auto& sectors = track(cylinder, head).sectors;
+        sectors.erase(sectors.begin() + (target - sectors.data()));
+    }
+    return true;
+}
+
 bool VirtualDiskette::applyFaultLines(const std::string& script, std::string& error) {
     const std::string bom = "\xEF\xBB\xBF";
     const std::string text = script.rfind(bom, 0) == 0 ? script.substr(bom.size()) : script;
@@ -91,102 +220,20 @@ bool VirtualDiskette::applyFaultLines(const std::string& script, std::string& er
     std::map<std::string, int> seen; // each fault's line
     while (std::getline(lines, line)) {
         ++lineNumber;
-        const auto hash = line.find('#');
-        if (hash != std::string::npos)
-            line.erase(hash);
-        std::istringstream wordStream(line);
-        std::vector<std::string> words;
-        for (std::string word; wordStream >> word;)
-            words.push_back(word);
+        const std::vector<std::string> words = wordsOf(line);
         if (words.empty())
             continue;
         const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        const std::string& verb = words[0];
-        const std::size_t args = words.size() - 1;
         if (const auto [at, added] = seen.emplace(faultKey(words), lineNumber); !added) {
             error = where + "'" + at->first + "' again: line " + std::to_string(at->second) +
                     " names it already";
             return false;
         }
-
-        if (verb == "no-diskette" || verb == "write-protect") {
-            if (args != 0) {
-                error = where + verb + " takes no numbers";
-                return false;
-            }
-            if (verb == "no-diskette")
-                present = false;
-            else
-                writeProtected = true;
-            continue;
-        }
-        if (verb == "rpm") {
-            int speed = 0;
-            if (args != 1 || !parseNumber(words[1], 100, 1000, speed)) {
-                error = where + "expected: rpm SPEED (100..1000)";
-                return false;
-            }
-            rpm = speed;
-            continue;
-        }
-        if (verb == "seek-fail") {
-            int cylinder = 0, count = 0;
-            if (args != 2 || !parseNumber(words[1], 0, kCylinders - 1, cylinder) ||
-                !parseNumber(words[2], -1, 1000000, count)) {
-                error = where + "expected: seek-fail CYLINDER COUNT";
-                return false;
-            }
-            seekFailures[cylinder] = count;
-            continue;
-        }
-
-        std::size_t wanted;
-        if (verb == "crc" || verb == "missing" || verb == "no-data" || verb == "deleted" ||
-            verb == "weak" || verb == "id-crc")
-            wanted = 3;
-        else if (verb == "crc-then-ok")
-            wanted = 4;
-        else if (verb == "fail-then-ok")
-            wanted = 5;
-        else {
-            error = where + "unknown fault '" + verb + "'";
+        std::string problem;
+        if (applyDisketteFault(words, where, problem) ? !problem.empty()
+                                                      : !applySectorFault(words, where, problem)) {
+            error = problem;
             return false;
-        }
-        int head = 0, cylinder = 0, sector = 0, count = 0, code = 0;
-        if (args != wanted || !parseNumber(words[1], 0, kHeads - 1, head) ||
-            !parseNumber(words[2], 0, kCylinders - 1, cylinder) ||
-            !parseNumber(words[3], 0, 255, sector) ||
-            (wanted >= 4 && !parseNumber(words[4], 0, 1000000, count)) ||
-            (wanted == 5 && !parseNumber(words[5], 1, 0xFFFF, code))) {
-            error = where + "expected: " + verb + " HEAD CYLINDER SECTOR" +
-                    (wanted >= 4 ? " COUNT" : "") + (wanted == 5 ? " ERROR" : "");
-            return false;
-        }
-        VirtualSector* target = findSector(cylinder, head, sector);
-        if (!target) {
-            error = where + "no sector " + std::to_string(sector) + " on cylinder " +
-                    std::to_string(cylinder) + " head " + std::to_string(head);
-            return false;
-        }
-        if (verb == "crc") {
-            target->permanentCrc = true;
-        } else if (verb == "crc-then-ok") {
-            target->failuresLeft = count;
-            target->failError = kErrorCrc;
-        } else if (verb == "fail-then-ok") {
-            target->failuresLeft = count;
-            target->failError = static_cast<std::uint32_t>(code);
-        } else if (verb == "no-data") {
-            target->noData = true;
-        } else if (verb == "id-crc") {
-            target->idCrc = true;
-        } else if (verb == "deleted") {
-            target->deleted = true;
-        } else if (verb == "weak") {
-            target->weak = true;
-        } else { // missing
-            auto& sectors = track(cylinder, head).sectors;
-            sectors.erase(sectors.begin() + (target - sectors.data()));
         }
     }
     return true;
