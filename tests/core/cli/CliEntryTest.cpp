@@ -2,9 +2,9 @@
 // drive made here, no saved profile, the texts caught in memory. The process tests check
 // every command's texts and refusals; these check that the entry uses what it is handed.
 #include "cli/CliEnvironment.h"
-#include "vdrive/VirtualDrive.h"
 #include "model/DiskSettings.h"
 #include "tests/support/TestFiles.h"
+#include "vdrive/VirtualDrive.h"
 
 #include <gtest/gtest.h>
 
