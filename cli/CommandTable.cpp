@@ -10,6 +10,17 @@ namespace dorvane::cli {
 const std::vector<Command>& commands() {
     static const std::vector<Command> table{
         {
+            .name = "compare",
+            .usage = "compare A B [--json]",
+            .summary = "list the sectors whose state or bytes differ between two reads",
+            .run = runCompare,
+            .options = JsonOption,
+            .details = "A and B are images of reads of one diskette, each with its map and read\n"
+                       "record. Lists head, track, sector, the state in each (read, CRC error,\n"
+                       "missing, not reached) and whether the bytes differ; --json for scripts.\n"
+                       "Exit 0 when nothing differs, 3 when something does.\n",
+        },
+        {
             .name = "detect",
             .usage = "detect [--adopt] [--drive A|B]",
             .summary = "tell what the diskette is and the options to read it with",
@@ -20,6 +31,36 @@ const std::vector<Command>& commands() {
                 "and says what the diskette holds, then the options of read for it. With\n"
                 "--adopt the rate, sectors per track, heads and tracks found become the\n"
                 "profile, which the other commands start from.\n",
+        },
+        {
+            .name = "extract",
+            .usage = "extract IMAGE [NAME...] -o DIR [--damaged] [--filler HH] [--order O] "
+                     "[--force]",
+            .summary = "write the files of an RX50 volume (all, or those named) into DIR",
+            .run = runExtract,
+            .options = OutputOption | DamagedOption | FillerOption | OrderOption | ForceOption,
+            .details =
+                "IMAGE is read as files does. Each file goes to DIR under its name (folders\n"
+                "for directories and user areas); NAME matches a listed name, with or without\n"
+                "its directory or version, in any case. A file holding a block BASE.map does\n"
+                "not mark good is left out (exit 3) unless --damaged is given: then those\n"
+                "blocks are the filler byte (the profile's, FF unless --filler says) and\n"
+                "NAME.bad lists them with their track and sector.\n",
+        },
+        {
+            .name = "files",
+            .usage = "files IMAGE [--order mscp|rainbow|physical]",
+            .summary = "list the files of an RX50 volume, marking those bad sectors hit",
+            .run = runFiles,
+            .options = OrderOption,
+            .details =
+                "IMAGE is one RX50 side as a read leaves it (BASE.map beside it is used when\n"
+                "there) or an LBN image (.img, never with a map). RT-11, Files-11 ODS-1, the\n"
+                "Rainbow's MS-DOS and CP/M-86 are read; the block order and file system are\n"
+                "found from what is on the volume unless --order names the order. Each file\n"
+                "is listed with its size, date and whether it is contiguous; one holding a\n"
+                "block the map does not mark good is marked DAMAGED (exit 3). Corrupt\n"
+                "structures are named on stderr.\n",
         },
         {
             .name = "format",
@@ -37,10 +78,23 @@ const std::vector<Command>& commands() {
             .run = runImd2Raw,
             .options = ForceOption | OutputOption,
             .details = "BASE.raw gets every sector of every track record in file order, "
-                       "BASE.txt a\nreport (UTF-16). A damaged file (cut short, an unknown sector "
-                       "type, a head\nother than 0 or 1, a track stored twice) is converted as "
-                       "far as it goes and\nnamed (exit 3), as is one holding data-error or "
-                       "unavailable records.\n",
+                       "BASE.txt a\nreport in the window's format (UTF-16); the same report "
+                       "goes to the output\nreadably, a line per track record. A damaged file "
+                       "(cut short, an unknown\nsector type, a head other than 0 or 1, a track "
+                       "stored twice) is converted as far\nas it goes and named (exit 3), as is "
+                       "one holding data-error or unavailable\nrecords.\n",
+        },
+        {
+            .name = "info",
+            .usage = "info IMAGE [--order mscp|rainbow|physical]",
+            .summary = "tell the block order and file system of an RX50 image",
+            .run = runInfo,
+            .options = OrderOption,
+            .details =
+                "Tries each block order (mscp, rainbow, physical) with each file system\n"
+                "(RT-11, Files-11 ODS-1 and ODS-2, the Rainbow's MS-DOS, CP/M-86) and names\n"
+                "the reading that fits best, how sure that is (certain, likely, a guess), what\n"
+                "was found, and the other readings that fit nearly as well.\n",
         },
         {
             .name = "make-demo",
@@ -52,6 +106,20 @@ const std::vector<Command>& commands() {
                        "with a few\nslow and bad sectors.\n",
         },
         {
+            .name = "merge",
+            .usage = "merge OUT IN IN... [--force]",
+            .summary = "merge several reads of one diskette into OUT, sector by sector",
+            .run = runMerge,
+            .options = ForceOption,
+            .details =
+                "Each IN is an image with its map and read record. OUT (with OUT's .map and\n"
+                ".rec) gets for every sector the best reading: read beats a CRC error beats\n"
+                "missing. Every CRC reading is kept as a dump beside OUT; where three or more\n"
+                "disagree their byte-wise majority is one more dump (BASE_majority_...), never\n"
+                "marked good. Reads of another geometry or another diskette are refused.\n"
+                "Exit 0 when every sector read, 3 when some did not.\n",
+        },
+        {
             .name = "read",
             .usage = "read IMAGE [--fast] [--imd [FILE.imd]] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "read the diskette into IMAGE, with .map, .log and CRC dumps",
@@ -59,9 +127,10 @@ const std::vector<Command>& commands() {
             .options = DriveSettings | ForceOption | FastOption | ImdOption,
             .details =
                 "Reads every sector of the chosen side(s), with retries, into IMAGE, and writes\n"
-                "BASE.map (a digit per sector), BASE.log (every failed attempt) and a .dat file\n"
-                "for every attempt that ended in a CRC error (dorvane-cli --help tells them).\n"
-                "IMAGE, BASE.map and BASE.log are never replaced without --force. At the end a\n"
+                "BASE.map (a digit per sector), BASE.log (every failed attempt), BASE.rec (the\n"
+                "read record) and a .dat file for every attempt that ended in a CRC error\n"
+                "(dorvane-cli --help tells them). IMAGE and the files beside it are never\n"
+                "replaced without --force. At the end a\n"
                 "summary counts the sectors and lists those that are not good with their last\n"
                 "error. Ctrl+C stops the read; the files keep what was read.\n"
                 "--fast reads each track side in about one revolution; its files are the same.\n"
@@ -71,12 +140,16 @@ const std::vector<Command>& commands() {
         },
         {
             .name = "reread",
-            .usage = "reread IMAGE [--fast] " DORVANE_DRIVE_OPTIONS,
+            .usage = "reread IMAGE [--fast] [--force] " DORVANE_DRIVE_OPTIONS,
             .summary = "read again the sectors of IMAGE its map does not mark good",
             .run = runReread,
-            .options = DriveSettings | FastOption,
+            .options = DriveSettings | FastOption | ForceOption,
             .details =
-                "IMAGE and BASE.map are what an earlier read left (the same drive options).\n"
+                "IMAGE and BASE.map are what an earlier read left. The geometry comes from\n"
+                "its read record BASE.rec; an option that contradicts it refuses the run.\n"
+                "Before anything is written a few sectors the record names are read: another\n"
+                "diskette is refused (--force re-reads into it anyway). An image without a\n"
+                "record must be the options' size exactly; its good sectors confirm the disk.\n"
                 "Every sector whose map digit is not 3 is read again with retries; one that\n"
                 "now reads goes into IMAGE in place, and only then its digit into the map.\n"
                 "BASE.log is appended to, and each CRC error read gets its dump beside the\n"
@@ -88,25 +161,29 @@ const std::vector<Command>& commands() {
         {
             .name = "scan",
             .usage = "scan [--track N] [--adopt] " DORVANE_DRIVE_OPTIONS,
-            .summary = "list a track's sector IDs; --adopt saves the layout found",
+            .summary = "list a track's sector IDs at each rate; --adopt saves the layout",
             .run = runScan,
             .options = DriveSettings | TrackOption | AdoptOption,
             .details =
-                "Tries the data rates 500, 300 and 250 kbit/s (only --rate when given) and lists\n"
-                "the sector IDs found. With --adopt the rate and sectors per track found are\n"
-                "saved in the profile, which the other commands start from.\n",
+                "Reads the sector IDs of the track at 500, 300 and 250 kbit/s (only --rate\n"
+                "when given) and lists what each rate found in a table: the number of IDs,\n"
+                "the sector numbers and their size in bytes; then the layout of the first rate\n"
+                "that found IDs and the options that read it. It asks nothing. With --adopt\n"
+                "that rate and sectors per track are saved in the profile, which the other\n"
+                "commands start from; nothing else writes it.\n",
         },
         {
             .name = "sector",
             .usage = "sector --track T --sector S [--name PREFIX] [OPTIONS]",
-            .summary = "read one sector into PREFIX_success_... (and CRC dumps)",
+            .summary = "read one sector into sector_success_... (and CRC dumps)",
             .run = runSector,
             .options = DriveSettings | TrackOption | SectorOption | NameOption,
             .details =
                 "Reads one sector of one side (--head 0 or 1; not both), with retries, and\n"
                 "writes its bytes to PREFIX_success_HeadH_TrackT_SectorS_CRC.dat in the current\n"
-                "folder, and every attempt with a CRC error to PREFIX_errorcrc_... . Exits 0\n"
-                "when the data was read, whatever the number of attempts.\n",
+                "folder, and every attempt with a CRC error to PREFIX_errorcrc_... ; PREFIX is\n"
+                "\"sector\" unless --name gives one. Exits 0 when the data was read, whatever\n"
+                "the number of attempts.\n",
         },
         {
             .name = "split",
@@ -125,36 +202,40 @@ const std::vector<Command>& commands() {
             .run = runToImd,
             .options = DriveSettings | ImdOption | ForceOption | OutputOption,
             .details =
-                "IMAGE and BASE.map as a read left them, in the geometry of the drive options\n"
-                "(the profile's by default), become BASE.imd (or FILE.imd): sectors marked 3\n"
-                "or 4 as normal records, those marked 5 whose CRC dump lies beside the image\n"
-                "as data-error records, all others as unavailable. Exit 3 when some sector is\n"
-                "not a normal record, or the map is missing.\n",
+                "IMAGE and BASE.map as a read left them become BASE.imd (or FILE.imd). With\n"
+                "the read record BASE.rec, its geometry is used (a contradicting option is\n"
+                "refused) and each sector whose data was read is a normal record, one whose\n"
+                "last attempt was a CRC error a data-error record, any other unavailable.\n"
+                "Without one, the drive options (the profile's by default) give the geometry:\n"
+                "sectors marked 3 or 4 as normal records, those marked 5 whose CRC dump lies\n"
+                "beside the image as data-error records, all others as unavailable. Exit 3\n"
+                "when some sector is not a normal record, or the map is missing.\n",
         },
         {
             .name = "to-lbn",
-            .usage = "to-lbn FILE [-o FILE.img] [--force]",
+            .usage = "to-lbn FILE [-o FILE.img] [--order mscp|rainbow|physical] [--force]",
             .summary = "sector-order image (.dsk) to an LBN image beside it (.img)",
             .run = runToLbn,
-            .options = ForceOption | OutputOption,
+            .options = ForceOption | OutputOption | OrderOption,
             .details = "FILE is one RX50 side in sector order (409,600 bytes); BASE.img gets its\n"
-                       "800 blocks in logical order. A double-sided image is refused: split it.\n",
+                       "800 blocks in logical order. A double-sided image is refused: split it.\n"
+                       "--order names the order of the blocks on the sectors (mscp by default).\n",
         },
         {
             .name = "to-sector-order",
-            .usage = "to-sector-order FILE [-o FILE.dsk] [--force]",
+            .usage = "to-sector-order FILE [-o FILE.dsk] [--order mscp|rainbow|physical] [--force]",
             .summary = "LBN image (.img) to a sector-order image beside it (.dsk)",
             .run = runToSectorOrder,
-            .options = ForceOption | OutputOption,
+            .options = ForceOption | OutputOption | OrderOption,
             .details = "FILE holds 800 blocks in logical order (409,600 bytes); BASE.dsk "
-                       "gets them in\nthe RX50's sector order.\n",
+                       "gets them in\nthe RX50's sector order (--order, mscp by default).\n",
         },
         {
             .name = "write",
-            .usage = "write IMAGE [--verify] [--yes] [--force] " DORVANE_DRIVE_OPTIONS,
+            .usage = "write IMAGE [--verify] [--yes] [--force] [--order O] " DORVANE_DRIVE_OPTIONS,
             .summary = "write the sector-order image IMAGE onto the diskette",
             .run = runWrite,
-            .options = DriveSettings | YesOption | ForceOption | VerifyOption,
+            .options = DriveSettings | YesOption | ForceOption | VerifyOption | OrderOption,
             .details =
                 "Replaces everything on the diskette with IMAGE, track by track. Asks first (or\n"
                 "needs --yes without a terminal). IMAGE must be as large as the chosen geometry\n"
@@ -162,7 +243,8 @@ const std::vector<Command>& commands() {
                 "size (what it lacks is not written). Stops at once on a write-protected\n"
                 "diskette or an empty drive. With --verify every track side is read back right\n"
                 "after it is written and compared; the sectors that do not come back as\n"
-                "written are listed, and make the exit status 3.\n",
+                "written are listed, and make the exit status 3. With --order IMAGE is one\n"
+                "RX50 side in block order (an LBN image), laid out in that order first.\n",
         },
     };
     return table;

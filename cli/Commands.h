@@ -25,6 +25,14 @@ int runImd2Raw(const CommandCall& call);
 int runSplit(const CommandCall& call);
 int runToImd(const CommandCall& call);
 
+// cli/VolumeCommands.cpp: the files on an RX50 volume.
+int runInfo(const CommandCall& call);
+int runFiles(const CommandCall& call);
+int runExtract(const CommandCall& call);
+// cli/MergeCommands.cpp: several reads of one diskette merged or compared.
+int runMerge(const CommandCall& call);
+int runCompare(const CommandCall& call);
+
 // cli/DemoCommand.cpp: the demo diskette of the virtual drive.
 int runMakeDemo(const CommandCall& call);
 

@@ -10,6 +10,7 @@
 #include "cli/DiskRun.h"
 #include "cli/Outputs.h"
 #include "cli/Report.h"
+#include "cli/VolumeCommands.h"
 #include "drive/Buttons.h"
 #include "drive/DiskFormat.h"
 #include "drive/DiskRead.h"
@@ -39,12 +40,12 @@ namespace dorvane::cli {
 
 namespace {
 
-// After a read: a map or log that was planned but not written in full is
+// After a read: a map, log or record that was planned but not written in full is
 // named with the reason (the log's length is known only to the read, whose
 // final text notes it). Returns whether all is well.
 bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
-                    const std::string& logPath, bool logNeeded, std::uint64_t sectors,
-                    const std::string& finalText) {
+                    const std::string& logPath, const std::string& recordPath, bool logNeeded,
+                    std::uint64_t sectors, const std::string& finalText) {
     const auto sizeOf = [](const std::string& path) { return File(path, kReadShared).size(); };
     bool ok = true;
     const auto failed = [&](const std::string& path, const char* what) {
@@ -62,6 +63,9 @@ bool checkReadFiles(const OperationRequest& request, const std::string& mapPath,
         (!fileExists(logPath) ||
          (note != std::string::npos && finalText.find("log", note) != std::string::npos)))
         failed(logPath, "log");
+    if (!recordPath.empty() && note != std::string::npos &&
+        finalText.find("record", note) != std::string::npos)
+        failed(recordPath, "record");
     return ok;
 }
 
@@ -85,7 +89,7 @@ bool writeReadImageDisk(const std::string& path, const std::vector<SectorOutcome
 struct ReadFiles {
     explicit ReadFiles(bool force) : outputs(force) {}
 
-    std::string mapPath, logPath, imdPath;
+    std::string mapPath, logPath, recordPath, imdPath;
     PlannedOutputs outputs;
 };
 
@@ -103,8 +107,9 @@ int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRe
                   ReadFiles& files) {
     files.mapPath = besideImage(request, ".map");
     files.logPath = besideImage(request, ".log");
+    files.recordPath = besideImage(request, ".rec");
     files.outputs.add(request.path);
-    for (const std::string& path : {files.mapPath, files.logPath})
+    for (const std::string& path : {files.mapPath, files.logPath, files.recordPath})
         if (!path.empty())
             files.outputs.add(path);
     files.outputs.addName(longestDumpName(request.basePath, kCrcErrorDump));
@@ -116,7 +121,8 @@ int planReadFiles(const CommandCall& call, const DiskRun& run, const OperationRe
     }
     if (const int status = files.outputs.check())
         return status;
-    for (const std::string& path : {request.path, files.mapPath, files.logPath, files.imdPath})
+    for (const std::string& path :
+         {request.path, files.mapPath, files.logPath, files.recordPath, files.imdPath})
         if (!path.empty() && unusable(path, kCreateShared, "read"))
             return ExitFailure;
     // Created now, before the diskette is touched: of two reads aimed at one
@@ -134,6 +140,8 @@ void printReadFiles(std::ostream& out, const OperationRequest& request, const Re
         print(out, "Log: %s\n", files.logPath.c_str());
     if (!imdCounts.empty())
         print(out, "ImageDisk: %s (%s)\n", files.imdPath.c_str(), imdCounts.c_str());
+    if (!files.recordPath.empty() && fileExists(files.recordPath))
+        print(out, "Record: %s\n", files.recordPath.c_str());
 }
 
 // No sector of the read showed an ID mark.
@@ -156,10 +164,12 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
     std::string imdCounts;
     const bool imdOk = files.imdPath.empty() ||
                        writeReadImageDisk(files.imdPath, outcomes, *run.session, imdCounts);
-    const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, anyFailure, sectors,
-                                        run.view->status(StatusMain)) &&
+    const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, files.recordPath,
+                                        anyFailure, sectors, run.view->status(StatusMain)) &&
                          dumpsOk && imdOk;
     const bool allGood = printReadSummary(*run.session, history);
+    if (!allGood)
+        printReadDamage(request.path);
     printReadFiles(*run.env.out, request, files, imdCounts);
     if (!finished || !filesOk) {
         if (!finished)
@@ -181,11 +191,11 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
         printSideSummary(*run.session, run.device->history(), doneLegend, doneWord);
     if (const std::uint32_t code = run.device->stopCode()) {
         printFailure(std::string(what) + " stopped: " +
-                         (code == kErrorWriteProtect
-                              ? "the diskette in drive " + run.drive() + " is write-protected"
-                          : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
-                                                  : "drive " + run.drive() + " is not ready"),
-                     code);
+                     (code == kErrorWriteProtect
+                          ? "the diskette in drive " + run.drive() + " is write-protected"
+                      : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
+                                              : "drive " + run.drive() + " is not ready") +
+                     formatText(" (driver error %u)", static_cast<unsigned>(code)));
         return ExitFailure;
     }
     if (!finished) {
@@ -220,8 +230,10 @@ bool checkSuccessDump(const std::string& prefix, int head, int track, int sector
     if (data.size() < kSectorBytes ||
         !sectorDumpName(name, prefix, kSuccessDump, head, track, sector, crc32Sector(data.data())))
         return false;
-    if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes)
+    if (fileExists(name) && File(name, kReadShared).size() == kSectorBytes) {
+        print(runOutput(), "Saved: %s\n", name.c_str());
         return true;
+    }
     const std::uint32_t code = fileExists(name) ? kErrorDiskFullCode : whyNotWritten(name);
     if (fileExists(name))
         deleteFile(name);
@@ -237,6 +249,7 @@ int runRead(const CommandCall& call) {
         return status;
     OperationRequest& request = readRequest(run);
     ReadFiles files(run.options.force);
+    const bool recordExisted = fileExists(besideImage(request, ".rec"));
     if (const int status = planReadFiles(call, run, request, files))
         return status;
     if (const int status = checkDrive(run, "read")) {
@@ -247,14 +260,17 @@ int runRead(const CommandCall& call) {
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
     std::vector<SectorOutcome> outcomes;
-    const bool finished =
-        readDisk(ctx, *run.device, request,
-                 ReadOptions{run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector,
-                             files.imdPath.empty() ? nullptr : &outcomes});
+    ReadOptions options;
+    options.pace = run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector;
+    options.outcomes = files.imdPath.empty() ? nullptr : &outcomes;
+    options.unreadIsBad = true;
+    const bool finished = readDisk(ctx, *run.device, request, options);
     run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
     if (sectors == 0) {
-        // Nothing was read: no empty files are left behind.
+        // Nothing was read: no empty files are left behind, nor a record of no sector.
+        if (!recordExisted && !files.recordPath.empty())
+            deleteFile(files.recordPath);
         files.outputs.removeEmptyNew();
         printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
         return ExitFailure;
@@ -294,8 +310,15 @@ int runWrite(const CommandCall& call) {
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
     WriteVerify verify;
+    OperationRequest toWrite = request;
+    LaidOutImage laidOut;
+    if (run.options.order) {
+        if (!laidOut.make(request.path, *run.options.order))
+            return ExitFailure;
+        toWrite.path = laidOut.path();
+    }
     const bool finished =
-        writeDisk(ctx, *run.device, request, run.options.verify ? &verify : nullptr);
+        writeDisk(ctx, *run.device, toWrite, run.options.verify ? &verify : nullptr);
     const int status = sideOutcome(run, finished, Good, "written", "write");
     if (!run.options.verify || status == ExitFailure)
         return status;
@@ -319,52 +342,6 @@ int runFormat(const CommandCall& call) {
     return sideOutcome(run, finished, Formatted, "formatted", "format");
 }
 
-int runScan(const CommandCall& call) {
-    DiskRun run(call.env);
-    if (const int status = prepare(call, 0, run))
-        return status;
-    const DriveOptions& options = run.options;
-    const DiskSettings& settings = run.settings();
-    ScanRequest request;
-    request.head = settings.firstHead;
-    request.track = options.track.value_or(0);
-    if (request.track >= settings.tracks)
-        return usageError(call, "--track is beyond the last track");
-    request.firstRate = options.rate ? *options.rate : Rate500;
-    request.lastRate = options.rate ? *options.rate : Rate250;
-    // Like the Space key: silent adoption of a 512-byte layout with --adopt;
-    // any other layout is asked about (and taken with --adopt when nobody can
-    // be asked).
-    request.autoAcceptA = true;
-    request.autoAcceptB = options.adopt;
-    run.view->setAdoptAnswer(options.adopt);
-    if (const int status = checkDrive(run, "scan"))
-        return status;
-
-    OperationContext ctx = run.context();
-    InterruptCancels cancels(run.state, run.env.catchCtrlC);
-    run.device->stopOnInterrupt();
-    const ScanOutcome found = scanTrack(ctx, *run.device, *run.profile, request);
-    if (InterruptCancels::interrupted()) {
-        printFailure("scan cancelled");
-        return ExitFailure;
-    }
-    print(*run.env.out, "%s  %s  %s\n", run.view->status(StatusSector).c_str(),
-          run.view->status(StatusResult).c_str(), run.view->status(StatusHead).c_str());
-    if (found.ids.size() > 32 || utf16Length(run.view->status(StatusMain)) >= kTextCapacity - 1)
-        print(*run.env.out, "%s) sectors discovered\n",
-              scanResultText(found.rate, found.ids).c_str());
-    if (found.adopted)
-        print(*run.env.out, "Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-              sectorsChoiceLabel(settings.sectorsChoice), run.env.profileLocation.c_str());
-    if (!found.found) {
-        printFailure(formatText("scan: no sector IDs found on track %d, head %d", request.track,
-                                request.head));
-        return ExitFailure;
-    }
-    return ExitOk;
-}
-
 int runSector(const CommandCall& call) {
     DiskRun run(call.env);
     if (const int status = prepare(call, 0, run))
@@ -378,7 +355,7 @@ int runSector(const CommandCall& call) {
         return usageError(call, "--head takes 0 or 1 here");
     if (*options.track >= settings.tracks || *options.sector > settings.sectorsPerTrack)
         return usageError(call, "no such sector in the chosen geometry");
-    session.imageName = options.name.value_or("");
+    session.imageName = options.name.value_or("sector");
     PlannedOutputs outputs(true);
     outputs.addName(longestDumpName(session.imageName, kErrorCrcDump));
     if (const int status = outputs.check())

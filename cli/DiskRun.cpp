@@ -2,7 +2,9 @@
 
 #include "cli/Console.h"
 #include "cli/Outputs.h"
+#include "cli/Profile.h"
 #include "cli/Report.h"
+#include "cli/SystemWords.h"
 #include "drive/Buttons.h"
 #include "drive/DisketteCheck.h"
 #include "drive/DriverProbe.h"
@@ -40,7 +42,7 @@ int prepare(const CommandCall& call, std::size_t positional, DiskRun& run) {
     DriveOptions& options = run.options;
     CliEnvironment& env = run.env;
     run.profile = env.openProfile();
-    loadProfile(*run.profile, run.session->settings);
+    readProfile(*run.profile, run.session->settings);
     run.session->settings.recomputeGeometry();
     const std::string problem =
         parseOptions(call.args, call.command.options, run.session->settings, options);
@@ -66,10 +68,8 @@ int prepare(const CommandCall& call, std::size_t positional, DiskRun& run) {
 int checkDrive(DiskRun& run, const char* what) {
     if (run.state.driverUnusable) {
         // A driver too old to tell whether a diskette is in says so; the others
-        // need the driver installed.
-        const bool tooOld = run.driverText == kDriverTooOldText;
-        printFailure(std::string(what) + ": no usable floppy driver: " +
-                     (tooOld ? kDriverTooOldText : kInstallDriverText));
+        // need the driver installed, or the virtual drive.
+        printFailure(std::string(what) + ": " + noDriverText(run.driverText == kDriverTooOldText));
         return ExitFailure;
     }
     FloppyDevice& device = run.device->inner();

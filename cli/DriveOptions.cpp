@@ -2,6 +2,8 @@
 
 #include "model/Image.h"
 
+#include <algorithm>
+
 namespace dorvane::cli {
 
 bool parseInt(const std::string& text, int low, int high, int& value) {
@@ -208,6 +210,24 @@ std::string applyVerify(const std::string&, DiskSettings&, DriveOptions& options
     return {};
 }
 
+std::string applyOrder(const std::string& value, DiskSettings&, DriveOptions& options) {
+    BlockOrder order = BlockOrder::Mscp;
+    if (!parseBlockOrder(value, order))
+        return "--order takes mscp, rainbow or physical";
+    options.order = order;
+    return {};
+}
+
+std::string applyDamaged(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.damaged = true;
+    return {};
+}
+
+std::string applyJson(const std::string&, DiskSettings&, DriveOptions& options) {
+    options.json = true;
+    return {};
+}
+
 // Every option, in the order of the help.
 const Option kOptions[] = {
     {
@@ -233,8 +253,9 @@ const Option kOptions[] = {
         .takes = Takes::Value,
         .missing = "--rate takes 500, 300 or 250",
         .apply = applyRate,
-        .help = "  --rate 500|300|250 the data rate in kbit/s (default: the profile's,\n"
-                "                     300 when none is saved; RX50 is 300 in a 1.2 MB drive)",
+        .help = "  --rate 500|300|250\n"
+                "                     the data rate in kbit/s (default: the profile's, 300\n"
+                "                     when none is saved; RX50 is 300 in a 1.2 MB drive)",
     },
     {
         .name = "--sectors",
@@ -272,7 +293,7 @@ const Option kOptions[] = {
     },
     {
         .name = "--filler",
-        .set = DriveSettings,
+        .set = DriveSettings | FillerOption,
         .takes = Takes::Value,
         .missing = "--filler takes two hexadecimal digits",
         .apply = applyFiller,
@@ -296,11 +317,18 @@ const Option kOptions[] = {
         .help = "  --sector N         the sector number, from 1",
     },
     {
+        .name = "--json",
+        .set = JsonOption,
+        .takes = Takes::Nothing,
+        .apply = applyJson,
+        .help = "  --json             for scripts: JSON instead of the table",
+    },
+    {
         .name = "--adopt",
         .set = AdoptOption,
         .takes = Takes::Nothing,
         .apply = applyAdopt,
-        .help = "  --adopt            take the discovered layout into the profile",
+        .help = "  --adopt            save the rate and layout found in the profile",
     },
     {
         .name = "--name",
@@ -308,7 +336,7 @@ const Option kOptions[] = {
         .takes = Takes::Value,
         .missing = "--name needs a prefix",
         .apply = applyName,
-        .help = "  --name PREFIX      the prefix of the dump files (default none)",
+        .help = "  --name PREFIX      the prefix of the dump files (default sector)",
     },
     {
         .name = "--yes",
@@ -350,6 +378,25 @@ const Option kOptions[] = {
         .apply = applyVerify,
         .help = "  --verify           read every track side back after writing it and\n"
                 "                     compare; mismatching sectors are listed (exit 3)",
+    },
+    {
+        .name = "--order",
+        .set = OrderOption,
+        .takes = Takes::Value,
+        .missing = "--order takes mscp, rainbow or physical",
+        .apply = applyOrder,
+        .help = "  --order mscp|rainbow|physical\n"
+                "                     the RX50 block order: mscp (RQDX, P/OS, RT-11, RSX),\n"
+                "                     rainbow (the Rainbow's MS-DOS and CP/M-86) or physical\n"
+                "                     (block n is sector n)",
+    },
+    {
+        .name = "--damaged",
+        .set = DamagedOption,
+        .takes = Takes::Nothing,
+        .apply = applyDamaged,
+        .help = "  --damaged          also write files holding unreadable blocks: those\n"
+                "                     blocks as the filler byte, listed in NAME.bad",
     },
     {
         .name = "-o",
@@ -410,7 +457,62 @@ void applyToSettings(const DriveOptions& options, DiskSettings& settings) {
         settings.chooseHeads(static_cast<HeadChoice>(*options.head));
 }
 
+// "unknown option --hed (did you mean --head?)", among the options of `extras`.
+std::string unknownOption(const std::string& arg, unsigned extras) {
+    std::vector<std::string> names;
+    for (const Option& option : kOptions)
+        if (extras & option.set)
+            names.emplace_back(option.name);
+    const std::string close = closestName(arg, names);
+    return "unknown option " + arg + (close.empty() ? "" : " (did you mean " + close + "?)");
+}
+
 } // namespace
+
+std::vector<OptionDoc> optionDocs() {
+    std::vector<OptionDoc> docs;
+    for (const Option& option : kOptions)
+        docs.push_back({option.name, option.set, option.takes != Takes::Nothing, option.help});
+    return docs;
+}
+
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0u : 1u)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+std::string closestName(const std::string& word, const std::vector<std::string>& names) {
+    // A slip is a third of the word at most (two letters of a short one), or
+    // the start of one name only.
+    const std::size_t allowed = std::max<std::size_t>(2, word.size() / 3);
+    std::string best, started;
+    std::size_t bestDistance = allowed + 1;
+    int starts = 0;
+    for (const std::string& name : names) {
+        const std::size_t distance = editDistance(word, name);
+        if (distance < bestDistance) {
+            bestDistance = distance;
+            best = name;
+        }
+        if (word.size() >= 3 && name.rfind(word, 0) == 0) {
+            started = name;
+            ++starts;
+        }
+    }
+    return !best.empty() ? best : starts == 1 ? started : std::string();
+}
 
 std::string optionsHelp(unsigned set) {
     std::string text;
@@ -433,7 +535,7 @@ std::string parseOptions(const std::vector<std::string>& rawArgs, unsigned extra
             if (std::string problem = option->apply(value, settings, options); !problem.empty())
                 return problem;
         } else if (option || (arg.size() > 1 && arg[0] == '-')) {
-            return "unknown option " + arg;
+            return unknownOption(arg, extras);
         } else if (arg.empty()) {
             return "an empty file name";
         } else {

@@ -6,6 +6,7 @@
 // and a dozen options with fixed value lists need no parser library.
 #pragma once
 
+#include "model/BlockOrder.h"
 #include "model/DiskSettings.h"
 
 #include <optional>
@@ -31,10 +32,30 @@ enum OptionSet : unsigned {
     ImdOption = 256,
     VerifyOption = 512,
     OutputOption = 1024,
+    OrderOption = 2048,   // --order: the block order of an RX50 image
+    DamagedOption = 4096, // --damaged: extract damaged files too
+    FillerOption = 8192,  // --filler alone, without the other drive settings
+    JsonOption = 16384,   // --json: merge and compare print for scripts
 };
 
 // The help of the options in `set`, one line each with its default.
 std::string optionsHelp(unsigned set);
+
+// One option as the help, the completion and the manual page tell it.
+struct OptionDoc {
+    const char* name; // "--head"
+    unsigned set;     // its OptionSet
+    bool takesValue;  // a word follows it (or may, for --imd)
+    const char* help; // its lines of help, "" for an alias told with another
+};
+// Every option, in the order of the help.
+std::vector<OptionDoc> optionDocs();
+
+// The edit distance of two words (insertions, deletions, substitutions).
+std::size_t editDistance(const std::string& a, const std::string& b);
+// Of `names`, the one closest to `word` when it is close enough to be a
+// typing slip; else empty.
+std::string closestName(const std::string& word, const std::vector<std::string>& names);
 
 // Splits "--opt=value" into "--opt" "value"; other words stay as they are.
 std::vector<std::string> splitAssignments(const std::vector<std::string>& args);
@@ -52,12 +73,16 @@ struct DriveOptions {
     bool force = false;
     bool fast = false;
     bool verify = false;
+    bool json = false;
     bool cyl81 = false;
     bool step = false;
     std::optional<std::string> name;
     // --imd: the ImageDisk file to write; empty when it goes beside the image.
     std::optional<std::string> imd;
-    // -o/--output: the output file, or the base of the outputs.
+    std::optional<BlockOrder> order;
+    bool damaged = false;
+    // -o/--output: the output file, the base of the outputs, or (extract)
+    // the folder they go to.
     std::optional<std::string> output;
 };
 

@@ -10,7 +10,10 @@
 #include "cli/Console.h"
 #include "cli/DriveOptions.h"
 #include "cli/Outputs.h"
+#include "cli/Profile.h"
+#include "cli/RecordOptions.h"
 #include "cli/Report.h"
+#include "cli/ScanTable.h"
 #include "files/Conversion.h"
 #include "files/File.h"
 #include "files/ImageDisk.h"
@@ -116,7 +119,7 @@ int convertLbn(const CommandCall& call, bool toSectorOrder) {
     const char* what = toSectorOrder ? "to-sector-order" : "to-lbn";
     DiskSettings settings;
     FileRun run;
-    if (const int status = parseFiles(call, NoExtra, settings, run))
+    if (const int status = parseFiles(call, OrderOption, settings, run))
         return status;
     const std::string output = singleOutput(run, toSectorOrder ? ".dsk" : ".img");
     if (!outputsAvoidInput(run, {output}, what))
@@ -134,8 +137,11 @@ int convertLbn(const CommandCall& call, bool toSectorOrder) {
                      "or give --force to convert its first 800 sectors");
         return ExitFailure;
     }
-    if (const int status = writeOutputs(call.env, run.options.force, {output},
-                                        {reorderRx50Side(run.bytes, toSectorOrder)}, what))
+    if (const int status =
+            writeOutputs(call.env, run.options.force, {output},
+                         {reorderRx50Side(run.bytes, toSectorOrder,
+                                          run.options.order.value_or(BlockOrder::Mscp))},
+                         what))
         return status;
     const int readWarnings = 800 - static_cast<int>(run.bytes.size() / kSectorBytes);
     print(*call.env.out, "Successfully converted to\n%s\n(%d read warnings, 0 write warnings)\n",
@@ -179,6 +185,64 @@ bool judgeImageDisk(const std::string& path, const ImageDiskFile& file) {
     return faults.empty() && counts.dataError + counts.unavailable == 0;
 }
 
+// A sector record's kind in words.
+std::string recordKind(std::uint8_t type) {
+    switch (type) {
+    case 0:
+        return "unavailable";
+    case 1:
+    case 2:
+        return "normal";
+    case 3:
+    case 4:
+        return "deleted";
+    case 5:
+    case 6:
+        return "data error";
+    case 7:
+    case 8:
+        return "deleted with data error";
+    default:
+        return "type " + std::to_string(type);
+    }
+}
+
+// "track 0 head 0: 250 kbit/s MFM, 10 sectors of 512 bytes: 1-10 normal".
+std::string trackLine(const ImageDiskTrack& track) {
+    static const char* const kModes[] = {"500 kbit/s FM",  "300 kbit/s FM",  "250 kbit/s FM",
+                                         "500 kbit/s MFM", "300 kbit/s MFM", "250 kbit/s MFM"};
+    std::vector<std::pair<std::string, std::vector<int>>> kinds;
+    for (const ImageDiskSector& sector : track.sectors) {
+        const std::string kind = recordKind(sector.type);
+        auto found = std::find_if(kinds.begin(), kinds.end(),
+                                  [&](const auto& entry) { return entry.first == kind; });
+        if (found == kinds.end())
+            found = kinds.insert(kinds.end(), {kind, {}});
+        found->second.push_back(sector.number);
+    }
+    const std::string mode =
+        track.mode < 6 ? std::string(kModes[track.mode]) : "mode " + std::to_string(track.mode);
+    std::string line =
+        formatText("track %d head %d: %s, %d sector%s of %d bytes", track.cylinder, track.head,
+                   mode.c_str(), static_cast<int>(track.sectors.size()),
+                   track.sectors.size() == 1 ? "" : "s", static_cast<int>(track.sectorSize));
+    const char* separator = ": ";
+    for (const auto& [kind, numbers] : kinds) {
+        line += separator + numberRanges(numbers) + " " + kind;
+        separator = ", ";
+    }
+    return line + (track.complete ? "" : " (cut short)");
+}
+
+// What the report file says, readable on any terminal: the file's own header
+// line, then a line per track record.
+void printImageDisk(std::ostream& out, const ImageDiskFile& file) {
+    std::string header = file.header.substr(0, file.header.find_first_of("\r\n"));
+    print(out, "%s\n", header.c_str());
+    for (const ImageDiskTrack& track : file.tracks)
+        print(out, "  %s\n", trackLine(track).c_str());
+}
+
 } // namespace
 
 int runToLbn(const CommandCall& call) {
@@ -205,15 +269,18 @@ int runImd2Raw(const CommandCall& call) {
     if (const int status = writeOutputs(call.env, run.options.force, outputs,
                                         {converted.report, converted.raw}, "imd2raw"))
         return status;
-    print(*call.env.out, "Tesselby ImageDisk '%s'-file has converted to RAW sectors\n",
-          run.request.path.c_str());
+    printImageDisk(*call.env.out, file);
+    print(*call.env.out,
+          "Converted %s:\n  %s: %zu bytes of sectors\n  %s: the report (UTF-16, as the "
+          "window writes it)\n",
+          run.request.path.c_str(), outputs[1].c_str(), converted.raw.size(), outputs[0].c_str());
     return judgeImageDisk(run.request.path, file) ? ExitOk : ExitIncomplete;
 }
 
 int runSplit(const CommandCall& call) {
     // The sectors per track of the profile, like the window.
     DiskSettings settings;
-    loadProfile(*call.env.openProfile(), settings);
+    readProfile(*call.env.openProfile(), settings);
     settings.recomputeGeometry();
     std::vector<std::string> rest;
     int tracks = 80;
@@ -293,12 +360,20 @@ bool readMap(const std::string& mapPath, std::uint64_t sectors, std::string& map
 int runToImd(const CommandCall& call) {
     // The geometry of the profile, like the diskette commands.
     DiskSettings settings;
-    loadProfile(*call.env.openProfile(), settings);
+    readProfile(*call.env.openProfile(), settings);
     settings.recomputeGeometry();
     FileRun run;
     if (const int status = parseFiles(call, DriveSettings | ImdOption, settings, run))
         return status;
     const OperationRequest& request = run.request;
+    std::optional<ReadRecord> record;
+    std::string recordPath;
+    if (!loadImageRecord(request.basePath, record, "to-imd"))
+        return ExitFailure;
+    if (record && recordPathOf(request.basePath, recordPath))
+        if (const int status =
+                takeRecordGeometry(call.args, *record, recordPath, settings, "to-imd"))
+            return status;
     if (run.options.output && run.options.imd && !run.options.imd->empty())
         return usageError(call, "-o and --imd FILE.imd both name the ImageDisk file: give one");
     const std::string imdPath = run.options.imd && !run.options.imd->empty()
@@ -316,7 +391,8 @@ int runToImd(const CommandCall& call) {
         return ExitFailure;
     const ImageDiskFile file = imageDiskOfImage(
         run.bytes, map, request.basePath, settings,
-        imageDiskHeader(std::time(nullptr), "Dorvane: " + request.path + " and its map"));
+        imageDiskHeader(std::time(nullptr), "Dorvane: " + request.path + " and its map"),
+        record ? &*record : nullptr);
     if (const int status =
             writeOutputs(call.env, run.options.force, {imdPath}, {encodeImageDisk(file)}, "to-imd"))
         return status;

@@ -1,6 +1,8 @@
 #include "cli/Report.h"
 
 #include "cli/Console.h"
+#include "cli/ScanTable.h"
+#include "cli/SystemWords.h"
 #include "drive/DriverBlocks.h"
 #include "drive/SystemMessage.h"
 #include "drive/Verify.h"
@@ -20,8 +22,7 @@ void printFailure(const std::string& cause) {
 }
 
 void printFailure(const std::string& cause, std::uint32_t code) {
-    print(runErrors(), "dorvane-cli: %s: %s (system error %u)\n", cause.c_str(),
-          systemMessageText(code).c_str(), static_cast<unsigned>(code));
+    print(runErrors(), "dorvane-cli: %s: %s\n", cause.c_str(), errorText(code).c_str());
 }
 
 void printCoreFailure(const std::string& text) {
@@ -44,10 +45,8 @@ void printCoreFailure(const std::string& text) {
     printFailure(cause);
 }
 
-std::string resultWord(std::uint32_t code) {
+std::string mediaWord(std::uint32_t code) {
     switch (code) {
-    case 0:
-        return "OK";
     case kErrorCrc:
         return "CRC error";
     case kErrorSectorNotFound:
@@ -67,8 +66,15 @@ std::string resultWord(std::uint32_t code) {
     case kErrorIoDevice:
         return "overrun";
     default:
-        return systemMessageText(code);
+        return {};
     }
+}
+
+std::string resultWord(std::uint32_t code) {
+    if (code == 0)
+        return "OK";
+    const std::string media = mediaWord(code);
+    return media.empty() ? systemMessageText(code) : media;
 }
 
 namespace {
@@ -100,13 +106,105 @@ void printCounts(const int* counts, const char* const* words, int count, int tot
 
 } // namespace
 
+namespace {
+
+// A sector of a read summary that is not good, and what became of it.
+struct Listed {
+    int head, track, sector;
+    Outcome outcome;
+    std::string what;
+};
+
+std::string attemptsText(int attempts) {
+    return std::to_string(attempts) + (attempts == 1 ? " attempt" : " attempts");
+}
+
+std::string listedWhat(Outcome outcome, const SectorHistory& seen) {
+    if (outcome == Retried)
+        return "read on attempt " + std::to_string(seen.attempts) +
+               " (earlier: " + resultWord(seen.lastError) + ")";
+    if (seen.attempts == 0)
+        return "unreadable: the head could not reach the track";
+    return std::string(kOutcomeWords[outcome]) + " after " + attemptsText(seen.attempts) + " (" +
+           resultWord(seen.lastError) + ")";
+}
+
+// The LBNs of sectors first..last of a track, where the layout has them.
+std::string lbnRange(const DiskSettings& settings, int track, int first, int last) {
+    if (settings.sectorsPerTrack != 10 || settings.tracks != 80)
+        return {};
+    std::vector<int> lbns;
+    for (int sector = first; sector <= last; ++sector)
+        lbns.push_back(sectorIndexToLbn(track * 10 + sector - 1, 10, settings.tracks));
+    return " (LBN " + numberRanges(lbns) + ")";
+}
+
+// The listed sectors in lines: a head where nothing was found at all in one
+// line, runs of sectors of one track with the same fate in one line.
+std::vector<std::string> summaryLines(const DiskSettings& settings,
+                                      const std::vector<Listed>& listed, const int* perHead,
+                                      const int* goodPerHead) {
+    std::vector<std::string> lines;
+    bool headNoted[2] = {false, false};
+    for (int head = 0; head < 2; ++head) {
+        int notFound = 0;
+        for (const Listed& entry : listed)
+            notFound += entry.head == head && entry.outcome == NotFoundOutcome;
+        if (perHead[head] == 0 || notFound != perHead[head] ||
+            perHead[head] < settings.tracks * settings.sectorsPerTrack)
+            continue;
+        headNoted[head] = true;
+        const int other = 1 - head;
+        lines.push_back("  head " + std::to_string(head) + ": no sector on any track" +
+                        (goodPerHead[other] > 0 ? " - the diskette looks one-sided; use --head " +
+                                                      std::to_string(other)
+                                                : std::string()));
+    }
+    for (std::size_t i = 0; i < listed.size();) {
+        const Listed& first = listed[i];
+        std::size_t end = i;
+        while (end + 1 < listed.size() && listed[end + 1].head == first.head &&
+               listed[end + 1].track == first.track &&
+               listed[end + 1].sector == listed[end].sector + 1 &&
+               listed[end + 1].what == first.what)
+            ++end;
+        if (!headNoted[first.head]) {
+            const int last = listed[end].sector;
+            const std::string sectors =
+                last == first.sector
+                    ? " sector " + std::to_string(first.sector)
+                    : ", sectors " + std::to_string(first.sector) + "-" + std::to_string(last);
+            lines.push_back(
+                "  head " + std::to_string(first.head) + " track " + std::to_string(first.track) +
+                sectors + lbnRange(settings, first.track, first.sector, last) + ": " + first.what);
+        }
+        i = end + 1;
+    }
+    return lines;
+}
+
+Outcome outcomeOf(std::int32_t legend, const SectorHistory& seen, bool reread) {
+    if (legend == Good)
+        return Fine;
+    if (reread && (seen.attempts == 0 || (seen.lastOk && seen.attempts == 1)))
+        return NotReread; // stopped before it: its digit stays as it was
+    if (seen.lastOk)
+        return Retried;
+    if (seen.lastError == kErrorIdMarkNotFound || seen.lastError == kErrorSectorNotFound)
+        return NotFoundOutcome;
+    return Unreadable;
+}
+
+} // namespace
+
 bool printReadSummary(const Session& session, const DriveHistory& history, bool reread) {
     const DiskSettings& settings = session.settings;
     int counts[OutcomeCount] = {};
-    std::vector<std::string> lines;
+    int perHead[2] = {}, goodPerHead[2] = {};
+    std::vector<Listed> listed;
     int total = 0;
-    for (int track = 0; track < settings.tracks; ++track)
-        for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+        for (int track = 0; track < settings.tracks; ++track)
             for (int sector = 1; sector <= settings.sectorsPerTrack; ++sector) {
                 const std::int32_t legend = session
                                                 .slots[head][static_cast<std::size_t>(
@@ -115,40 +213,17 @@ bool printReadSummary(const Session& session, const DriveHistory& history, bool 
                 if (legend == Empty)
                     continue; // not reached: the read was stopped before it
                 ++total;
+                ++perHead[head];
                 const auto found = history.find({head, track, sector});
                 const SectorHistory seen = found != history.end() ? found->second : SectorHistory{};
-                Outcome outcome;
-                if (legend == Good)
-                    outcome = Fine;
-                else if (reread && (seen.attempts == 0 || (seen.lastOk && seen.attempts == 1)))
-                    outcome = NotReread; // stopped before it: its digit stays as it was
-                else if (seen.lastOk)
-                    outcome = Retried;
-                else if (seen.lastError == kErrorIdMarkNotFound ||
-                         seen.lastError == kErrorSectorNotFound)
-                    outcome = NotFoundOutcome;
-                else
-                    outcome = Unreadable;
+                const Outcome outcome = outcomeOf(legend, seen, reread);
                 ++counts[outcome];
-                if (outcome == Fine || outcome == NotReread)
-                    continue;
-                std::string line = "  head " + std::to_string(head) + " track " +
-                                   std::to_string(track) + " sector " + std::to_string(sector) +
-                                   lbnText(settings, track, sector) + ": ";
-                if (outcome == Retried)
-                    line += "read on attempt " + std::to_string(seen.attempts) +
-                            "; earlier error " + std::to_string(seen.lastError) + " " +
-                            resultWord(seen.lastError);
-                else if (seen.attempts == 0)
-                    line += "unreadable: the head could not reach the track";
-                else
-                    line += std::string(kOutcomeWords[outcome]) + ", " +
-                            std::to_string(seen.attempts) + " attempts; last error " +
-                            std::to_string(seen.lastError) + " " + resultWord(seen.lastError);
-                lines.push_back(line);
+                goodPerHead[head] += outcome == Fine || outcome == Retried;
+                if (outcome != Fine && outcome != NotReread)
+                    listed.push_back({head, track, sector, outcome, listedWhat(outcome, seen)});
             }
     printCounts(counts, kOutcomeWords, OutcomeCount, total);
-    for (const std::string& line : lines)
+    for (const std::string& line : summaryLines(settings, listed, perHead, goodPerHead))
         print(runOutput(), "%s\n", line.c_str());
     return counts[Fine] == total;
 }
@@ -175,8 +250,7 @@ bool printSideSummary(const Session& session, const DriveHistory& history, std::
             if (legend == NotFound)
                 line += ": the image has no data for it";
             else if (found != history.end() && found->second.lastError != 0)
-                line += ": last error " + std::to_string(found->second.lastError) + " " +
-                        resultWord(found->second.lastError);
+                line += ": " + resultWord(found->second.lastError);
             else if (legend == Warning)
                 line += ": the head could not reach the track";
             lines.push_back(line);
@@ -194,9 +268,7 @@ bool printVerifySummary(const DiskSettings& settings, const WriteVerify& verify)
     for (const VerifyMismatch& m : verify.mismatches)
         print(runOutput(), "  head %d track %d sector %d%s: %s\n", m.head, m.track, m.sector,
               lbnText(settings, m.track, m.sector).c_str(),
-              m.error == 0
-                  ? "read back other bytes"
-                  : ("last error " + std::to_string(m.error) + " " + resultWord(m.error)).c_str());
+              m.error == 0 ? "read back other bytes" : resultWord(m.error).c_str());
     return verify.mismatches.empty();
 }
 

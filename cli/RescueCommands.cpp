@@ -5,11 +5,15 @@
 #include "cli/Console.h"
 #include "cli/DiskRun.h"
 #include "cli/Outputs.h"
+#include "cli/RecordOptions.h"
 #include "cli/Report.h"
+#include "cli/ScanTable.h"
+#include "cli/VolumeCommands.h"
 #include "drive/Buttons.h"
 #include "drive/Detect.h"
 #include "drive/Reread.h"
 #include "drive/SectorDump.h"
+#include "model/Crc32.h"
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
 #include "model/Text.h"
@@ -57,6 +61,82 @@ std::uint64_t mapSectors(const std::string& path) {
     return size;
 }
 
+// An image read before records existed: its size must be the chosen
+// geometry's exactly, or its sectors would be re-read into other places.
+bool matchesGeometry(const std::string& path, const DiskSettings& settings) {
+    const std::uint64_t size = File(path, kReadShared).size();
+    const std::uint64_t expected =
+        static_cast<std::uint64_t>(settings.progressTotal()) * kSectorBytes;
+    if (size == expected)
+        return true;
+    printFailure(formatText("reread: %s has no read record and holds %llu bytes, not the %llu of "
+                            "%d tracks of %d sectors on %s: give the options it was read with",
+                            path.c_str(), static_cast<unsigned long long>(size),
+                            static_cast<unsigned long long>(expected), settings.tracks.load(),
+                            settings.sectorsPerTrack.load(),
+                            settings.sideCount == 2 ? "both sides" : "one side"));
+    return false;
+}
+
+// The fingerprint of an image without a record: a few of the sectors its map
+// marks good, those whose bytes are not one repeated value first.
+std::vector<FingerprintSector> sampleGoodSectors(const std::string& imagePath,
+                                                 const std::string& mapPath,
+                                                 const DiskSettings& settings) {
+    File image(imagePath, kReadShared), map(mapPath, kReadShared);
+    std::string digits(static_cast<std::size_t>(map.size()), '\0');
+    digits.resize(map.read(digits.data(), digits.size()));
+    const RecordGeometry geometry = geometryOf(settings);
+    std::vector<FingerprintSector> worthy, plain;
+    std::array<std::uint8_t, kSectorBytes> bytes{};
+    for (int track = 0; track < geometry.tracks; ++track)
+        for (int head = geometry.firstHead; head <= geometry.lastHead; ++head)
+            for (int sector = 1; sector <= geometry.sectorsPerTrack; ++sector) {
+                const std::size_t index = geometry.indexOf(track, head, sector);
+                if (index >= digits.size() || digits[index] != '0' + Good ||
+                    !image.seek(index * kSectorBytes) ||
+                    image.read(bytes.data(), kSectorBytes) != kSectorBytes)
+                    continue;
+                const FingerprintSector print{track, head, sector, crc32Sector(bytes.data())};
+                (fingerprintWorthy(bytes.data()) ? worthy : plain).push_back(print);
+                if (worthy.size() == kFingerprintSectors)
+                    return worthy;
+            }
+    for (std::size_t i = 0; i < plain.size() && worthy.size() < kFingerprintSectors; ++i)
+        worthy.push_back(plain[i]);
+    return worthy;
+}
+
+// The run's geometry and the sectors that confirm the diskette, from the
+// record or, for an image read before records, from the options and the
+// image. Returns 0 to go on, or the exit status.
+int planReread(const CommandCall& call, DiskRun& run, const OperationRequest& request,
+               const std::string& mapPath, std::optional<ReadRecord>& record,
+               RereadOptions& options) {
+    if (!loadImageRecord(request.basePath, record, "reread"))
+        return ExitFailure;
+    DiskSettings& settings = run.session->settings;
+    options.force = run.options.force;
+    if (record) {
+        recordPathOf(request.basePath, options.recordPath);
+        if (const int status =
+                takeRecordGeometry(call.args, *record, options.recordPath, settings, "reread"))
+            return status;
+        options.record = &*record;
+        options.fingerprint = record->fingerprint;
+        return 0;
+    }
+    if (!matchesGeometry(request.path, settings))
+        return ExitFailure;
+    options.fingerprint = sampleGoodSectors(request.path, mapPath, settings);
+    if (options.fingerprint.empty() && !options.force) {
+        printFailure("reread: " + request.path + " has no read record and no good sector to " +
+                     "confirm the diskette with: nothing done (--force re-reads into it anyway)");
+        return ExitFailure;
+    }
+    return 0;
+}
+
 } // namespace
 
 int runReread(const CommandCall& call) {
@@ -84,6 +164,10 @@ int runReread(const CommandCall& call) {
         unusable(mapPath, kUpdateShared, "reread") ||
         (logPath != request.path && unusable(logPath, kUpdateShared, "reread")))
         return ExitFailure;
+    std::optional<ReadRecord> record;
+    RereadOptions rereadOptions;
+    if (const int status = planReread(call, run, request, mapPath, record, rereadOptions))
+        return status;
     const DiskSettings& settings = session.settings;
     if (!fitsGeometry(request.path, File(request.path, kReadShared).size(), kSectorBytes,
                       settings) ||
@@ -94,8 +178,24 @@ int runReread(const CommandCall& call) {
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
-    const RereadResult result = rereadDisk(ctx, *run.device, request, RereadOptions{});
+    const RereadResult result = rereadDisk(ctx, *run.device, request, rereadOptions);
     run.view->endProgress();
+    if (result.fingerprintDiffers && !result.wrongDiskette)
+        printFailure(formatText("reread: --force: the diskette in drive %s does not match the "
+                                "one %s was read from (%d of its %d fingerprint sectors the "
+                                "same); its sectors were read into the image anyway",
+                                run.drive().c_str(), request.path.c_str(),
+                                result.fingerprintMatched,
+                                static_cast<int>(rereadOptions.fingerprint.size())));
+    if (result.wrongDiskette) {
+        printFailure(formatText("reread: the diskette in drive %s is not the one %s was read "
+                                "from (%d of its %d fingerprint sectors read, %d of them the "
+                                "same): nothing written; --force re-reads into it anyway",
+                                run.drive().c_str(), request.path.c_str(), result.fingerprintRead,
+                                static_cast<int>(rereadOptions.fingerprint.size()),
+                                result.fingerprintMatched));
+        return ExitFailure;
+    }
     if (!result.imageOpened) {
         printFailure("reread: cannot open " + request.path, whyNotWritten(request.path));
         return ExitFailure;
@@ -105,6 +205,8 @@ int runReread(const CommandCall& call) {
     const bool allGood = printReadSummary(session, history, true);
     print(*run.env.out, "Re-read: %d sectors, %d of them now read\n", result.attempted,
           result.recovered);
+    if (!allGood)
+        printReadDamage(request.path);
     print(*run.env.out, "Image: %s\nMap: %s\n", request.path.c_str(), mapPath.c_str());
     if (fileExists(logPath) && logPath != request.path)
         print(*run.env.out, "Log: %s\n", logPath.c_str());
@@ -142,6 +244,7 @@ int runDetect(const CommandCall& call) {
         return ExitFailure;
     }
     print(*run.env.out, "Read it with: dorvane-cli read IMAGE %s\n", format.options.c_str());
+    printDisketteVolume(run, format);
     if (!run.options.adopt)
         return ExitOk;
     if (!adoptDetected(format, run.session->settings, *run.profile)) {
@@ -150,8 +253,7 @@ int runDetect(const CommandCall& call) {
         return ExitFailure;
     }
     const DiskSettings& settings = run.settings();
-    print(*run.env.out, "Profile: %s, %s (%s)\n", dataRateLabel(settings.dataRate),
-          sectorsChoiceLabel(settings.sectorsChoice), run.env.profileLocation.c_str());
+    print(*run.env.out, "%s\n", profileSavedText(settings, run.env.profileLocation).c_str());
     return ExitOk;
 }
 

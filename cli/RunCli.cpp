@@ -4,6 +4,7 @@
 #include "cli/Command.h"
 #include "cli/Console.h"
 #include "cli/DriveOptions.h"
+#include "cli/Help.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,61 +18,35 @@ namespace dorvane::cli {
 
 namespace {
 
-const char* const kExitHelp =
-    "exit status (every command):\n"
-    "  0  everything done, every sector good\n"
-    "  3  ran to its end, but some sectors are not good (read after retries,\n"
-    "     unreadable, missing) or an input was damaged (a truncated ImageDisk\n"
-    "     file, a short image)\n"
-    "  1  failed, refused or cancelled (Ctrl+C)\n"
-    "  2  usage error\n";
-
-const char* const kFilesHelp =
-    "files a read writes beside IMAGE (BASE is IMAGE without its extension):\n"
-    "  IMAGE     the sectors in order: track 0 head 0 sectors 1..N, then head 1\n"
-    "            (both sides), then track 1, ...\n"
-    "  BASE.map  one digit per sector in the same order: 0 empty, 1 in progress,\n"
-    "            2 formatted, 3 good, 4 read after retries or failed (warning),\n"
-    "            5 bad, 6 CRC error, 7 not found, 8 unknown\n"
-    "  BASE.log  each failed attempt with the system's message (removed if empty)\n"
-    "  BASE_crc_error_HeadH_TrackT_SectorS_CRC.dat\n"
-    "            the 512 bytes of each attempt that ended in a CRC error; CRC is\n"
-    "            the checksum of those bytes in hexadecimal, so different readings\n"
-    "            of one sector keep different files\n"
-    "sector writes PREFIX_errorcrc_... for CRC errors and PREFIX_success_... for\n"
-    "the sector read, named the same way, in the current folder.\n";
-
-void printHelp(std::ostream& out) {
-    print(out, "usage: dorvane-cli COMMAND [ARGS]   (dorvane-cli help COMMAND for more)\n"
-               "\ncommands:\n");
-    std::vector<Command> sorted = commands();
-    std::sort(sorted.begin(), sorted.end(),
-              [](const Command& a, const Command& b) { return std::strcmp(a.name, b.name) < 0; });
-    for (const Command& command : sorted)
-        print(out, "  %-16s %s\n", command.name, command.summary);
-    print(out,
-          "\nDRIVE OPTIONS (read, reread, write, format, scan, sector, detect, "
-          "to-imd),\nalso as --opt=value:\n%s\n"
-          "%s\n%s\nDORVANE_VIRTUAL_DRIVE=FILE serves the diskette commands from a virtual "
-          "drive\n(an ImageDisk .imd file or a raw image); see make-demo.\n",
-          optionsHelp(DriveSettings).c_str(), kExitHelp, kFilesHelp);
-}
-
-void printCommandHelp(std::ostream& out, const Command& command) {
-    print(out, "usage: dorvane-cli %s\n%s\n", command.usage, command.summary);
-    if (*command.details)
-        print(out, "\n%s", command.details);
-    const unsigned extras = command.options & ~static_cast<unsigned>(DriveSettings);
-    if (command.options & DriveSettings)
-        print(out, "\nDRIVE OPTIONS:\n%s", optionsHelp(DriveSettings).c_str());
-    if (extras)
-        print(out, "\noptions:\n%s", optionsHelp(extras).c_str());
-    print(out, "\n%s", kExitHelp);
-}
-
+// "unknown command 'raed' (did you mean read?)".
 int unknownCommand(CliEnvironment& env, const std::string& name) {
-    print(*env.err, "dorvane-cli: unknown command '%s'\n", name.c_str());
+    std::vector<std::string> names;
+    for (const Command& command : commands())
+        names.emplace_back(command.name);
+    const std::string close = closestName(name, names);
+    print(*env.err, "dorvane-cli: unknown command '%s'%s\n", name.c_str(),
+          close.empty() ? "" : (" (did you mean " + close + "?)").c_str());
     return ExitUsage;
+}
+
+bool isHelp(const std::string& word) {
+    return word == "--help" || word == "-h";
+}
+
+// The hidden commands that make the completion scripts and the manual page.
+int runGenerator(const std::vector<std::string>& args, CliEnvironment& env) {
+    const std::string shell = args.size() == 2 ? args[1] : "";
+    if (args[0] == "manpage" && args.size() == 1)
+        print(*env.out, "%s", manualPage().c_str());
+    else if (args[0] == "completion" && shell == "bash")
+        print(*env.out, "%s", bashCompletion().c_str());
+    else if (args[0] == "completion" && shell == "zsh")
+        print(*env.out, "%s", zshCompletion().c_str());
+    else {
+        print(*env.err, "usage: dorvane-cli completion bash|zsh, dorvane-cli manpage\n");
+        return ExitUsage;
+    }
+    return ExitOk;
 }
 
 // "help COMMAND", and "COMMAND ... --help".
@@ -88,11 +63,12 @@ int runCommand(const std::vector<std::string>& args, CliEnvironment& env) {
     const Command* command = findCommand(name);
     if (!command) {
         unknownCommand(env, name);
-        printHelp(*env.err);
+        print(*env.err, "usage: dorvane-cli COMMAND [ARGS]   (dorvane-cli --help lists the "
+                        "commands)\n");
         return ExitUsage;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (std::find(rest.begin(), rest.end(), "--help") != rest.end())
+    if (std::find_if(rest.begin(), rest.end(), isHelp) != rest.end())
         return runHelp(env, name);
     return command->run(CommandCall{*command, rest, env});
 }
@@ -114,16 +90,18 @@ int runCli(const std::vector<std::string>& args, CliEnvironment& env) {
         return ExitUsage;
     }
     const std::string& name = args[0];
-    if (name == "--help" || name == "-h" || (name == "help" && args.size() == 1)) {
+    if (isHelp(name) || (name == "help" && args.size() == 1)) {
         printHelp(*env.out);
         return ExitOk;
     }
-    if (name == "--version") {
+    if (name == "--version" || name == "-V") {
         print(*env.out, "dorvane-cli %s\n", DORVANE_VERSION);
         return ExitOk;
     }
     if (name == "help")
         return runHelp(env, args[1]);
+    if (name == "completion" || name == "manpage")
+        return runGenerator(args, env);
     return runCommand(args, env);
 }
 

@@ -6,22 +6,17 @@
 #include "drive/TrackScan.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <istream>
 #include <ostream>
+#include <vector>
 
 namespace dorvane::cli {
 
 namespace {
 constexpr std::size_t kBarWidth = 20;
-
-std::string minutesSeconds(std::uint32_t seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%u:%02u", static_cast<unsigned>(seconds / 60),
-                  static_cast<unsigned>(seconds % 60));
-    return text;
-}
 
 // "Result: 23" with its word; other texts as they are.
 std::string withResultWord(const std::string& text) {
@@ -34,7 +29,80 @@ std::string withResultWord(const std::string& text) {
         return text;
     return text + " " + resultWord(static_cast<std::uint32_t>(code));
 }
+
+// "Head: 1" to "h1", "Cyl: 79" to "c79": the word's first letter and the number.
+std::string shortPart(const std::string& text) {
+    const std::size_t colon = text.find(": ");
+    if (text.empty() || colon == std::string::npos)
+        return text;
+    std::string part(1, static_cast<char>(std::tolower(static_cast<unsigned char>(text[0]))));
+    return part.append(text, colon + 2);
+}
+
+// The result alone, for the short form: its word ("CRC error"), or "OK".
+std::string shortResult(const std::string& text) {
+    const std::string label = "Result: ";
+    if (text.rfind(label, 0) != 0)
+        return shortPart(text);
+    const std::string full = withResultWord(text);
+    const std::size_t space = full.find(' ', label.size());
+    return space != std::string::npos ? full.substr(space + 1) : full.substr(label.size());
+}
+
+// One fact of the line: its long and short text and how much it matters
+// (0 most: the last to give way).
+struct Piece {
+    std::string full, brief;
+    int rank;
+};
+
+// `a` then `b`, appended (a "text" + std::string chain trips a false overlap
+// warning in some GCC versions).
+std::string joinedText(const std::string& a, const std::string& b) {
+    std::string text = a;
+    return text.append(b);
+}
+
+std::vector<Piece> piecesOf(const ProgressFacts& f) {
+    const std::string left = f.remainingSeconds ? clockText(*f.remainingSeconds) : "--:--";
+    const std::string counts =
+        joinedText(std::to_string(f.done), joinedText("/", std::to_string(f.total)));
+    std::vector<Piece> pieces = {
+        {counts, counts, 0},
+        {clockText(f.elapsedSeconds), clockText(f.elapsedSeconds), 1},
+        {joinedText("left ", left), f.remainingSeconds ? joinedText("-", left) : left, 2},
+        {f.head, shortPart(f.head), 4},
+        {f.track, shortPart(f.track), 3},
+        {f.sector, shortPart(f.sector), 7},
+    };
+    if (f.attempt > 1)
+        pieces.push_back({joinedText("attempt ", std::to_string(f.attempt)),
+                          joinedText("#", std::to_string(f.attempt)), 5});
+    pieces.push_back({withResultWord(f.result), shortResult(f.result), 6});
+    return pieces;
+}
+
+// The pieces up to `maxRank`, long or short, joined.
+std::string joined(const std::vector<Piece>& pieces, bool brief, int maxRank) {
+    std::string text;
+    for (const Piece& piece : pieces) {
+        const std::string& part = brief ? piece.brief : piece.full;
+        if (piece.rank > maxRank || part.empty())
+            continue;
+        if (!text.empty())
+            text.append(brief || piece.rank <= 2 ? " " : "  ");
+        text.append(part);
+    }
+    return text;
+}
 } // namespace
+
+std::string clockText(std::uint32_t seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%02u:%02u", static_cast<unsigned>(seconds / 3600),
+                  static_cast<unsigned>(seconds / 60 % 60), static_cast<unsigned>(seconds % 60));
+    return text;
+}
 
 std::size_t columnsFromEnvironment() {
     const char* columns = std::getenv("COLUMNS");
@@ -42,38 +110,35 @@ std::size_t columnsFromEnvironment() {
     return value > 0 ? static_cast<std::size_t>(value) : 80;
 }
 
-std::string progressLine(int done, int total, const std::string* parts, int partCount,
-                         std::uint32_t elapsedSeconds, std::uint32_t remainingSeconds,
-                         std::size_t width) {
-    // Appended piece by piece (a "text" + std::string chain trips a false
-    // overlap warning in some GCC versions).
-    std::string text = std::to_string(done);
-    text.append("/").append(std::to_string(total)).append(" ");
-    text.append(minutesSeconds(elapsedSeconds));
-    if (done > 0 && done < total)
-        text.append(" ETA ").append(minutesSeconds(remainingSeconds));
-    for (int part = 0; part < partCount; ++part)
-        if (!parts[part].empty())
-            text.append("  ").append(withResultWord(parts[part]));
+std::string progressLine(const ProgressFacts& facts, std::size_t width) {
     // The last column stays free: a line that fills it wraps on some
-    // terminals. The bar takes what the text leaves, and goes when that is
-    // too little; the text is cut last.
+    // terminals. The long form with a bar, the long form, the short form,
+    // then the short form without the facts that matter least.
     const std::size_t room = width > 1 ? width - 1 : 0;
-    const std::size_t barRoom = room > text.size() + 3 ? room - text.size() - 3 : 0;
-    const std::size_t barWidth = std::min(kBarWidth, barRoom);
-    std::string line;
+    const std::vector<Piece> pieces = piecesOf(facts);
+    std::string text = joined(pieces, false, 7);
+    const std::size_t barWidth = std::min(kBarWidth, room - std::min(room, text.size() + 3));
     if (barWidth >= 5) {
-        const std::size_t filled =
-            total > 0 ? static_cast<std::size_t>(done) * barWidth / static_cast<std::size_t>(total)
-                      : 0;
+        const std::size_t filled = facts.total > 0
+                                       ? static_cast<std::size_t>(facts.done) * barWidth /
+                                             static_cast<std::size_t>(facts.total)
+                                       : 0;
         std::string bar(filled, '#');
         bar.resize(barWidth, '.');
-        line.append("[").append(bar).append("] ");
+        return "[" + bar + "] " + text;
     }
-    line.append(text);
-    if (line.size() > room)
-        line.resize(room);
-    return line;
+    for (int rank = 7; text.size() > room && rank >= 0; --rank)
+        text = joined(pieces, true, rank);
+    if (text.size() > room)
+        text.resize(room);
+    return text;
+}
+
+std::string progressRecord(const ProgressFacts& facts) {
+    // The sector is the track's last: left out.
+    ProgressFacts track = facts;
+    track.sector.clear();
+    return joined(piecesOf(track), false, 7);
 }
 
 TerminalView::TerminalView(std::ostream& out, bool progressBar, bool interactive, std::size_t width,
@@ -109,6 +174,9 @@ void TerminalView::setStatus(int part, const std::string& text) {
         if (barShown_)
             clearLine();
         barShown_ = false;
+        if (!pending_.empty())
+            print(*out_, "%s\n", pending_.c_str());
+        pending_.clear();
         print(*out_, "%s\n", shown.c_str());
         out_->flush();
     } else if (part == StatusElapsed && progressBar_ && barShown_ && changed) {
@@ -140,24 +208,46 @@ void TerminalView::setTaskbarValue(int done, int total) {
         drawBar();
         return;
     }
-    const int tenth = total > 0 ? done * 10 / total : 0;
-    if (tenth != lastTenth_) {
-        lastTenth_ = tenth;
-        print(*out_, "%d of %d sectors (%d%%)%s%s\n", done, total, tenth * 10,
-              status_[StatusElapsed].empty() ? "" : ", ", status_[StatusElapsed].c_str());
-        out_->flush();
+    // A line for each track side once it is done, and one at the end.
+    const std::string where = status_[StatusHead] + status_[StatusTrack];
+    if (where != lastRecorded_ && !pending_.empty())
+        print(*out_, "%s\n", pending_.c_str());
+    lastRecorded_ = where;
+    pending_ = progressRecord(facts());
+    if (done == total) {
+        print(*out_, "%s\n", pending_.c_str());
+        pending_.clear();
     }
+    out_->flush();
 }
 
-void TerminalView::drawBar() {
+void TerminalView::setAttempt(int attempt) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    attempt_ = attempt;
+}
+
+ProgressFacts TerminalView::facts() const {
+    ProgressFacts f;
     const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(
                              std::chrono::steady_clock::now() - started_)
                              .count();
     const int doneHere = done_ - startDone_;
-    const long long remaining = doneHere > 0 ? elapsed * (total_ - done_) / doneHere : 0;
-    std::string line = progressLine(
-        done_, total_, &status_[StatusHead], StatusResult - StatusHead + 1,
-        static_cast<std::uint32_t>(elapsed), static_cast<std::uint32_t>(remaining), width_);
+    f.done = done_;
+    f.total = total_;
+    f.elapsedSeconds = static_cast<std::uint32_t>(elapsed);
+    // An estimate needs some work done over some time.
+    if (doneHere > 0 && elapsed > 0)
+        f.remainingSeconds = static_cast<std::uint32_t>(elapsed * (total_ - done_) / doneHere);
+    f.head = status_[StatusHead];
+    f.track = status_[StatusTrack];
+    f.sector = status_[StatusSector];
+    f.result = status_[StatusResult];
+    f.attempt = attempt_;
+    return f;
+}
+
+void TerminalView::drawBar() {
+    std::string line = progressLine(facts(), width_);
     // Padded over the previous line: no terminal control sequences, so the
     // bar also draws on a plain Windows console.
     const std::size_t length = line.size();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <iosfwd>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace dorvane::cli {
@@ -19,12 +20,27 @@ bool isTerminal(std::FILE* stream);
 std::size_t terminalColumns();
 // $COLUMNS when it holds a number, else 80.
 std::size_t columnsFromEnvironment();
-// The progress line: the bar, the counts, the status parts, the time so far
-// and the time left, cut to `width` columns. `result` "Result: 23" shows as
-// "Result: 23 CRC error".
-std::string progressLine(int done, int total, const std::string* parts, int partCount,
-                         std::uint32_t elapsedSeconds, std::uint32_t remainingSeconds,
-                         std::size_t width);
+// "1:02:03", "0:00:08".
+std::string clockText(std::uint32_t seconds);
+
+// What one progress report tells: the counts, the time so far and the time
+// left (none until it can be estimated), the head, track, sector and result
+// parts of the status line, and the attempts made at a sector that failed
+// (shown from the second on).
+struct ProgressFacts {
+    int done = 0, total = 0;
+    std::uint32_t elapsedSeconds = 0;
+    std::optional<std::uint32_t> remainingSeconds;
+    std::string head, track, sector, result;
+    int attempt = 1;
+};
+// The progress line of a terminal, within `width` columns (the last one
+// stays free): the bar, then the facts; short forms, then fewer facts, when
+// the width asks for it. "Result: 23" shows as "Result: 23 CRC error".
+std::string progressLine(const ProgressFacts& facts, std::size_t width);
+// The line a file or a pipe gets for each track side: the same facts in full,
+// but the sector.
+std::string progressRecord(const ProgressFacts& facts);
 
 class TerminalView : public OperationView {
 public:
@@ -63,8 +79,11 @@ public:
     bool answeredCancel() const;
     // The width the progress line keeps within.
     void setWidth(std::size_t columns) { width_ = columns; }
+    // The attempts that failed at the sector in progress; 0 once it read.
+    void setAttempt(int attempt);
 
 private:
+    ProgressFacts facts() const;
     void drawBar();
     void clearLine();
 
@@ -78,7 +97,9 @@ private:
     int shown_ = 0;
     int done_ = 0;
     int total_ = 0;
-    int lastTenth_ = 0;
+    int attempt_ = 0;
+    std::string lastRecorded_;
+    std::string pending_; // the line of the track side in progress
     bool barShown_ = false;
     std::size_t lineLength_ = 0;
     std::size_t width_;

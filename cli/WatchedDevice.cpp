@@ -145,12 +145,17 @@ std::vector<std::uint8_t> WatchedDevice::lastGoodData(const SectorKey& key) cons
 }
 
 void WatchedDevice::note(const SectorKey& key, bool ok, std::uint32_t error) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    SectorHistory& entry = history_[key];
-    ++entry.attempts;
-    entry.lastOk = ok;
-    if (!ok)
-        entry.lastError = error;
+    int attempts = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        SectorHistory& entry = history_[key];
+        attempts = ++entry.attempts;
+        entry.lastOk = ok;
+        if (!ok)
+            entry.lastError = error;
+    }
+    // The progress line names the attempts made while a sector is retried.
+    view_.setAttempt(ok ? 0 : attempts);
 }
 
 DriveHistory WatchedDevice::history() const {

@@ -48,7 +48,8 @@ bool formatDisk(OperationContext& ctx, FloppyDevice& device) {
     }
 
     return finishOperation(ctx, kFormatButton, "Format",
-                           formatText("Ready. Formatting media %s", ctx.state.outcomeWord()));
+                           formatText("Ready. Formatting media %s", ctx.state.outcomeWord()) +
+                               finishedCountsNote(ctx));
 }
 
 } // namespace dorvane

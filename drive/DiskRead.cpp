@@ -5,6 +5,8 @@
 #include "drive/SectorAttempts.h"
 #include "drive/SystemMessage.h"
 #include "files/File.h"
+#include "files/ReadRecord.h"
+#include "model/Crc32.h"
 #include "model/Text.h"
 
 #include <array>
@@ -24,11 +26,13 @@ struct ReadFiles {
     File image;
     File map;
     File log;
+    File record;
     std::string logPath;
+    std::string recordPath;
     std::uint64_t logBytes = 0;
     bool wantMap = true; // not when the map would be the image itself
     bool wantLog = true; // the same for the log
-    bool imageFailed = false, mapFailed = false, logFailed = false;
+    bool imageFailed = false, mapFailed = false, logFailed = false, recordFailed = false;
 
     void appendLog(const std::string& line) {
         const std::string bytes = logLineBytes(line);
@@ -44,6 +48,7 @@ struct ReadFiles {
     // moment between the two writes the map holds one digit per image sector.
     std::vector<std::uint8_t> pendingImage;
     std::string pendingMap;
+    std::string pendingRecord; // the record's lines of the side, after the map's digits
 
     // Room for a whole side, made once: no allocation per sector.
     void reserveSide() {
@@ -65,8 +70,16 @@ struct ReadFiles {
             mapFailed =
                 mapFailed ||
                 (map.write(pendingMap.data(), pendingMap.size()) < pendingMap.size() && wantMap);
+        writeRecord(pendingRecord);
         pendingImage.clear();
         pendingMap.clear();
+        pendingRecord.clear();
+    }
+
+    void writeRecord(const std::string& text) {
+        if (!text.empty())
+            recordFailed = recordFailed || (record.write(text.data(), text.size()) < text.size() &&
+                                            !recordPath.empty());
     }
 
     // The short note after the final text when a file was not written in
@@ -75,7 +88,7 @@ struct ReadFiles {
         std::string note;
         for (const auto& [failed, name] :
              {std::pair{imageFailed, "image"}, std::pair{mapFailed, "map"},
-              std::pair{logFailed, "log"}})
+              std::pair{logFailed, "log"}, std::pair{recordFailed, "record"}})
             if (failed) {
                 note += note.empty() ? " (not written in full: " : ", ";
                 note += name;
@@ -90,6 +103,12 @@ struct ReadFiles {
 // over-long message text is cut, the line feed always ends the line.
 std::string logLine(const std::string& text) {
     return cutToUtf16Units(text, kTextCapacity - 2) + "\n";
+}
+
+// The status text of a file the read cannot create, with the system's words.
+std::string cannotCreate(const std::string& path, std::uint32_t error) {
+    return formatText("Cannot create %s: %s (system error %u)", path.c_str(),
+                      systemMessageText(error).c_str(), static_cast<unsigned>(error));
 }
 
 // One whole-disk read, step by step: the files it writes, the controller and
@@ -109,7 +128,9 @@ private:
     // Read while the operation runs: the geometry cannot change under it.
     int spt() const { return settings_.sectorsPerTrack; }
 
-    void openFiles();
+    bool openFiles();
+    void startRecord();
+    void noteRecord(int track, int head, int sector, const SectorVerdict& verdict);
     ImageSlot& startSide(int track, int head);
     bool seekSide(int track, int head);
     void fillUnreachableSide(ImageSlot& slot, int track, int head);
@@ -118,6 +139,7 @@ private:
     void readSideAtOnce(ImageSlot& slot, int track, int head);
     void noteOutcome(int track, int head, int sector, const SectorVerdict& verdict);
     bool finish();
+    bool refuse();
 
     void log(const std::string& text) { files_.appendLog(logLine(text)); }
 
@@ -132,7 +154,12 @@ private:
     ReadFiles files_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
     std::vector<std::uint8_t> side_; // a whole side read at once, reused from side to side
+    const SteadyClock steadyClock_;
+    std::optional<RotationGuess> guess_; // where the head is, from side to side
     std::optional<ElapsedTicker> ticker_;
+    int fingerprints_ = 0;      // fingerprint lines written so far
+    bool imageCreated_ = false; // the image did not exist before this read
+    std::string whyNot_;        // why the image or the map could not be created
 };
 
 bool DiskReader::run() {
@@ -140,11 +167,14 @@ bool DiskReader::run() {
                         formatText("Reading the whole media to: %s", request_.path.c_str())))
         return false;
     view_.repaintMap();
-    openFiles();
+    if (!openFiles())
+        return refuse();
 
     OpenDevice open(device_, settings_.devicePath);
     checkDiskette(ctx_, fdc_, open.opened());
     fdc_.rateSelect(settings_.dataRate);
+    guess_.emplace(options_.clock ? *options_.clock : steadyClock_,
+                   driverDefaultTimes(settings_.dataRate));
     ticker_.emplace(ctx_);
     resetTaskbarProgress(ctx_);
 
@@ -171,22 +201,78 @@ bool DiskReader::run() {
 // An image named like its own map or log ("disk.map", "disk.log") is written
 // as the image only: a second handle on it would write the map characters or
 // the log lines over its sectors, and the end would delete it as an empty log.
-void DiskReader::openFiles() {
-    files_.image.open(request_.path, kCreateShared);
+bool DiskReader::openFiles() {
+    imageCreated_ = !fileExists(request_.path);
+    if (!files_.image.open(request_.path, kCreateShared)) {
+        whyNot_ = cannotCreate(request_.path, files_.image.error());
+        return false;
+    }
     files_.reserveSide();
     const auto isImage = [&](const std::string& name) {
         return name == request_.path || sameFile(name, request_.path);
     };
     std::string mapPath;
-    // A name too long for the map or the log leaves it out, noted as failed.
+    const bool mapNamed = formatName(mapPath, "%s.map", request_.basePath.c_str());
+    files_.wantMap = !mapNamed || !isImage(mapPath);
+    if (!mapNamed || (files_.wantMap && !files_.map.open(mapPath, kCreateShared))) {
+        whyNot_ = mapNamed ? cannotCreate(mapPath, files_.map.error())
+                           : std::string("Cannot create the map: its name is too long");
+        return false;
+    }
+    // A name too long for the log leaves it out, noted as failed.
     const bool logNamed = formatName(files_.logPath, "%s.log", request_.basePath.c_str());
     files_.wantLog = !logNamed || !isImage(files_.logPath);
     if (logNamed && files_.wantLog)
         files_.log.open(files_.logPath, kCreateShared);
-    const bool mapNamed = formatName(mapPath, "%s.map", request_.basePath.c_str());
-    files_.wantMap = !mapNamed || !isImage(mapPath);
-    if (mapNamed && files_.wantMap)
-        files_.map.open(mapPath, kCreateShared);
+    // The record, like the log, is noted as failed when it cannot be created.
+    std::string recordPath;
+    const bool recordNamed = recordPathOf(request_.basePath, recordPath);
+    if (recordNamed && isImage(recordPath))
+        return true; // an image named like its record is the image only
+    if (recordNamed && files_.record.open(recordPath, kCreateShared))
+        files_.recordPath = recordPath;
+    else
+        files_.recordFailed = true;
+    startRecord();
+    return true;
+}
+
+// The record's first lines: the program, the drive and everything that
+// decides where a sector lands.
+void DiskReader::startRecord() {
+    ReadRecord record;
+    record.program = recordProgramVersion();
+    record.drive = settings_.devicePath.drive() == 1 ? "B:" : "A:";
+    record.started = recordTimeNow();
+    record.geometry = geometryOf(settings_);
+    files_.writeRecord(recordHeaderText(record));
+}
+
+// The sector's line in the record, and its fingerprint line while the
+// fingerprint lacks sectors.
+void DiskReader::noteRecord(int track, int head, int sector, const SectorVerdict& verdict) {
+    RecordedSector recorded;
+    recorded.attempts = std::max(verdict.attempts, 1);
+    recorded.lastError = verdict.read ? 0 : verdict.lastError;
+    recorded.dataRead = verdict.read;
+    files_.pendingRecord += sectorLine(track, head, sector, recorded);
+    if (verdict.read && fingerprints_ < kFingerprintSectors && fingerprintWorthy(buffer_.data())) {
+        ++fingerprints_;
+        files_.pendingRecord +=
+            fingerprintLine(FingerprintSector{track, head, sector, crc32Sector(buffer_.data())});
+    }
+}
+
+// The image or the map cannot be created: the read stops before the
+// diskette is touched, and the status line says why.
+bool DiskReader::refuse() {
+    files_.image.close();
+    if (imageCreated_)
+        deleteFile(request_.path);
+    ctx_.state.requestCancel();
+    endOperation(ctx_, cutToUtf16Units(whyNot_, kTextCapacity - 1));
+    restoreControls(ctx_, request_.button, "Read disk...");
+    return false;
 }
 
 // The side's records start empty; its head and its tab are shown.
@@ -227,8 +313,11 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector,
     record.legend = Progress;
     view_.repaintMap();
 
-    const SectorVerdict verdict =
-        attempts_.read(record, track, head, sector, buffer_.data(), first);
+    SectorVerdict verdict = attempts_.read(record, track, head, sector, buffer_.data(), first);
+    // Cancelled between attempts: the window keeps its legend, the CLI marks
+    // a sector whose data never came bad.
+    if (!verdict.read && options_.unreadIsBad)
+        verdict.legend = Bad;
     record.data.store(buffer_);
     record.legend = verdict.legend;
     files_.appendSector(buffer_.data(), record.legend);
@@ -243,7 +332,7 @@ void DiskReader::readSideAtOnce(ImageSlot& slot, int track, int head) {
     side_.assign(static_cast<std::size_t>(spt()) * kSectorBytes, settings_.fillerByte);
     const TrackSide side{track, head, spt(), settings_.gapLength(),
                          seekBlockFor(track, head, settings_.doubleStep)};
-    const TrackAtOnce read = readTrackAtOnce(fdc_, side, side_.data());
+    const TrackAtOnce read = readTrackAtOnce(fdc_, side, side_.data(), &*guess_);
     for (int sector = 1; sector <= spt() && !cancelled(); ++sector) {
         const std::optional<Attempt>& first = read.sectors[static_cast<std::size_t>(sector - 1)];
         if (first)
@@ -253,6 +342,7 @@ void DiskReader::readSideAtOnce(ImageSlot& slot, int track, int head) {
 }
 
 void DiskReader::noteOutcome(int track, int head, int sector, const SectorVerdict& verdict) {
+    noteRecord(track, head, sector, verdict);
     if (!options_.outcomes)
         return;
     SectorOutcome outcome{track, head, sector, verdict, {}};
@@ -266,14 +356,16 @@ bool DiskReader::finish() {
     files_.flushSide();
     fdc_.seek(SeekBlock{0, 0});
     device_.close();
+    files_.writeRecord(endedLine(recordTimeNow(), cancelled()));
     files_.image.close();
     files_.map.close();
+    files_.record.close();
     const bool logCreated = files_.log.isOpen();
     files_.log.close();
     if (logCreated && files_.logBytes == 0)
         deleteFile(files_.logPath);
-    // The note stays whole: the text before it is cut to leave it room.
-    const std::string note = files_.failureNote();
+    // The notes stay whole: the text before them is cut to leave them room.
+    const std::string note = finishedCountsNote(ctx_) + files_.failureNote();
     std::string text = cutToUtf16Units(
         formatText("Ready. Reading to %s %s", request_.path.c_str(), ctx_.state.outcomeWord()),
         kTextCapacity - 1 - utf16Length(note));

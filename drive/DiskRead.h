@@ -4,6 +4,7 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
+#include "drive/HostClock.h"
 #include "drive/Progress.h"
 #include "drive/TrackRead.h"
 #include "model/Session.h"
@@ -29,12 +30,21 @@ struct ReadOptions {
     // image, map and log on a clean diskette in about a revolution per side.
     ReadPace pace = ReadPace::PerSector;
     std::vector<SectorOutcome>* outcomes = nullptr; // every sector, in read order
+    // The host's clock the track-at-once read guesses the head's angle with
+    // (null: the machine's steady clock).
+    const HostClock* clock = nullptr;
+    // A sector whose data never came (cancelled between its attempts) is
+    // marked Bad; the window keeps Warning or Bad by the attempts made.
+    bool unreadIsBad = false;
 };
 
 // Runs on the caller's thread (the window starts a worker for it) and starts
 // the elapsed-time ticker. The request is the worker's own copy. Returns true
 // when the read ran to its end ("finished"); false when it was cancelled,
-// another operation was running, or no usable driver was found.
+// another operation was running, no usable driver was found, or the image or
+// its map could not be created (the diskette is then never touched, and the
+// status line says why). Beside the map it writes the read record (BASE.rec,
+// files/ReadRecord.h), a side at a time as the map.
 bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
               ReadOptions options = {});
 

@@ -56,9 +56,13 @@ bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest req
     }
     source.close();
 
+    const std::string note = finishedCountsNote(ctx);
     return finishOperation(
         ctx, request.button, "Write disk...",
-        formatText("Ready. Writing from %s %s", request.path.c_str(), ctx.state.outcomeWord()));
+        cutToUtf16Units(
+            formatText("Ready. Writing from %s %s", request.path.c_str(), ctx.state.outcomeWord()),
+            kTextCapacity - 1 - utf16Length(note)) +
+            note);
 }
 
 } // namespace dorvane

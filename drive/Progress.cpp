@@ -87,6 +87,31 @@ bool finishOperation(OperationContext& ctx, int button, const std::string& capti
     return finished;
 }
 
+std::string finishedCountsNote(const OperationContext& ctx) {
+    if (ctx.state.cancelled() || ctx.state.driverUnusable)
+        return {};
+    const DiskSettings& settings = ctx.session.settings;
+    const std::size_t sectors = static_cast<std::size_t>(settings.tracks) *
+                                static_cast<std::size_t>(settings.sectorsPerTrack);
+    int good = 0, warnings = 0, bad = 0;
+    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+        for (std::size_t i = 0; i < sectors; ++i) {
+            const std::int32_t legend = ctx.session.slots[head][i].legend;
+            if (legend == Good || legend == Formatted)
+                ++good;
+            else if (legend == Warning)
+                ++warnings;
+            else if (legend != Empty && legend != Progress)
+                ++bad;
+        }
+    std::string note = " (" + std::to_string(good) + " good";
+    if (warnings != 0)
+        note += ", " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
+    if (bad != 0)
+        note += ", " + std::to_string(bad) + " bad";
+    return note + ")";
+}
+
 const char* trackWord(const DiskSettings& settings) {
     return settings.sideCount == 2 ? "Cyl" : "Track";
 }

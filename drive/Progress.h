@@ -110,6 +110,11 @@ bool endOperation(OperationContext& ctx, const std::string& readyText);
 bool finishOperation(OperationContext& ctx, int button, const std::string& caption,
                      const std::string& readyText);
 
+// The counts a read, write or format that ran to its end adds after its
+// final text: " (795 good, 2 warnings, 3 bad)" over the sectors of the chosen
+// heads; empty when it was cancelled or had no usable driver.
+std::string finishedCountsNote(const OperationContext& ctx);
+
 // The word of the track part: "Cyl" on a double-sided layout, else "Track".
 const char* trackWord(const DiskSettings& settings);
 

@@ -5,6 +5,7 @@
 #include "drive/SectorAttempts.h"
 #include "drive/SystemMessage.h"
 #include "files/File.h"
+#include "model/Crc32.h"
 #include "model/Text.h"
 
 #include <algorithm>
@@ -38,12 +39,14 @@ public:
     bool writeSector(std::size_t index, const std::uint8_t* data);
     bool writeLegend(std::size_t index, std::int32_t legend);
     void appendLog(const std::string& text);
+    bool appendRecord(const std::string& text);
+    void openRecord(const std::string& path);
 
 private:
     bool allowed() const { return !writeAllowed_ || writeAllowed_(); }
 
     std::function<bool()> writeAllowed_;
-    File image_, map_, log_;
+    File image_, map_, log_, record_;
     std::uint64_t imageSize_ = 0;
     std::string digits_;
     std::string logPath_;
@@ -79,6 +82,7 @@ bool RescueFiles::open(const OperationRequest& request) {
 
 void RescueFiles::close() {
     image_.close();
+    record_.close();
     map_.close();
     const bool logOpen = log_.isOpen();
     log_.close();
@@ -129,6 +133,20 @@ bool RescueFiles::writeLegend(std::size_t index, std::int32_t legend) {
     return true;
 }
 
+void RescueFiles::openRecord(const std::string& path) {
+    if (!path.empty() && record_.open(path, kUpdateShared))
+        record_.seek(record_.size());
+}
+
+// A record that is not there takes nothing (an image read before records).
+bool RescueFiles::appendRecord(const std::string& text) {
+    if (!record_.isOpen())
+        return true;
+    if (!allowed())
+        return false;
+    return record_.write(text.data(), text.size()) == text.size();
+}
+
 void RescueFiles::appendLog(const std::string& text) {
     const std::string bytes = logLineBytes(cutToUtf16Units(text, kTextCapacity - 2) + "\n");
     logBytes_ += log_.write(bytes.data(), bytes.size());
@@ -139,7 +157,9 @@ public:
     Rereader(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
              RereadOptions options)
         : ctx_(ctx), settings_(ctx.session.settings), device_(device), fdc_(device),
-          request_(std::move(request)), pace_(options.pace),
+          request_(std::move(request)), pace_(options.pace), clock_(options.clock),
+          record_(options.record), recordPath_(options.recordPath),
+          fingerprint_(std::move(options.fingerprint)), force_(options.force),
           files_(std::move(options.writeAllowed)),
           attempts_(ctx, fdc_, request_.basePath,
                     [this](const std::string& text) { files_.appendLog(text); }) {}
@@ -165,6 +185,10 @@ private:
     void showFiles();
     void rereadSide(int track, int head);
     bool settle(SectorRecord& record, std::size_t index, const SectorVerdict& verdict);
+    bool settleByRecord(SectorRecord& record, std::size_t index, int track, int head, int sector,
+                        const SectorVerdict& verdict);
+    bool confirmDiskette();
+    bool readForFingerprint(const FingerprintSector& print);
 
     OperationContext& ctx_;
     const DiskSettings& settings_;
@@ -172,6 +196,14 @@ private:
     FloppyController fdc_;
     const OperationRequest request_;
     const ReadPace pace_;
+    const SteadyClock steadyClock_;
+    const HostClock* clock_;
+    std::optional<RotationGuess> guess_; // where the head is, from side to side
+    const ReadRecord* record_;
+    std::string recordPath_;
+    std::vector<FingerprintSector> fingerprint_;
+    bool force_;
+    std::vector<RecordedSector> recorded_; // the record's sectors, kept up to date
     RescueFiles files_;
     SectorAttempts attempts_;
     std::array<std::uint8_t, kSectorBytes> buffer_{};
@@ -196,8 +228,17 @@ RereadResult Rereader::run() {
         OpenDevice open(device_, settings_.devicePath);
         checkDiskette(ctx_, fdc_, open.opened());
         fdc_.rateSelect(settings_.dataRate);
+        guess_.emplace(clock_ ? *clock_ : steadyClock_, driverDefaultTimes(settings_.dataRate));
         ticker.emplace(ctx_);
         resetTaskbarProgress(ctx_);
+        if (!ctx_.state.cancelled() && !confirmDiskette()) {
+            result_.wrongDiskette = true;
+            ctx_.state.requestCancel();
+        } else if (record_) {
+            recorded_ = record_->sectors;
+            files_.openRecord(recordPath_);
+            files_.appendRecord(rereadLine(recordTimeNow()));
+        }
         for (int track = 0; track < settings_.tracks && !ctx_.state.cancelled(); ++track) {
             ctx_.view.setStatus(StatusTrack, formatText("%s: %i", trackWord(settings_), track));
             for (int head = settings_.firstHead; head <= settings_.lastHead; ++head)
@@ -205,6 +246,8 @@ RereadResult Rereader::run() {
         }
         fdc_.seek(SeekBlock{0, 0});
     }
+    if (record_ && !result_.wrongDiskette)
+        files_.appendRecord(endedLine(recordTimeNow(), ctx_.state.cancelled()));
     files_.close();
     result_.finished =
         endOperation(ctx_, formatText("Ready. Re-reading %s %s", request_.path.c_str(),
@@ -252,7 +295,7 @@ void Rereader::rereadSide(int track, int head) {
         read = readTrackAtOnce(fdc_,
                                TrackSide{track, head, spt(), settings_.gapLength(),
                                          seekBlockFor(track, head, settings_.doubleStep)},
-                               side.data());
+                               side.data(), &*guess_);
     read.sectors.resize(static_cast<std::size_t>(spt()));
 
     for (int sector = 1; sector <= spt() && !ctx_.state.cancelled(); ++sector) {
@@ -271,7 +314,8 @@ void Rereader::rereadSide(int track, int head) {
         const SectorVerdict verdict =
             attempts_.read(record, track, head, sector, buffer_.data(), first ? &*first : nullptr);
         ++result_.attempted;
-        if (!settle(record, index, verdict)) {
+        if (!(record_ ? settleByRecord(record, index, track, head, sector, verdict)
+                      : settle(record, index, verdict))) {
             result_.fileFailed = true;
             ctx_.view.setStatus(StatusMain, formatText("Cannot write %s", request_.path.c_str()));
             ctx_.state.requestCancel();
@@ -315,6 +359,82 @@ bool Rereader::settle(SectorRecord& record, std::size_t index, const SectorVerdi
     }
     record.legend = legend;
     result_.recovered += verdict.read;
+    return true;
+}
+
+// The sectors of the fingerprint, each read with up to three attempts (no
+// log, no dump): the diskette is the one read when every one that reads has
+// its CRC, and at least one reads.
+bool Rereader::confirmDiskette() {
+    for (const FingerprintSector& print : fingerprint_) {
+        if (ctx_.state.cancelled())
+            return true;
+        if (readForFingerprint(print))
+            ++result_.fingerprintRead;
+    }
+    const bool same =
+        result_.fingerprintRead > 0 && result_.fingerprintMatched == result_.fingerprintRead;
+    if (same || fingerprint_.empty())
+        return true;
+    result_.fingerprintDiffers = true;
+    return force_;
+}
+
+bool Rereader::readForFingerprint(const FingerprintSector& print) {
+    if (!fdc_.seek(seekBlockFor(print.track, print.head, settings_.doubleStep)))
+        return false;
+    const SectorCommandBlock command = sectorCommand(print.track, print.head, print.sector,
+                                                     print.sector + 1, settings_.gapLength());
+    for (int attempt = 0; attempt < 3; ++attempt)
+        if (fdc_.readData(command, buffer_.data(), kSectorBytes)) {
+            result_.fingerprintMatched += crc32Sector(buffer_.data()) == print.crc;
+            return true;
+        }
+    return false;
+}
+
+// Which of two legends of sectors whose data read is the better one.
+int readLegendRank(int legend) {
+    return legend == Good ? 3 : legend == Warning ? 2 : legend == Bad ? 1 : 0;
+}
+
+// With a record: the new reading replaces the recorded one only when it is
+// better (read beats a CRC error beats missing; of two reads, the better
+// legend). The data goes to the image, then the record's line, then the
+// map's digit: stopped anywhere, the record never claims more than the image
+// holds, and the map never more than the record.
+bool Rereader::settleByRecord(SectorRecord& record, std::size_t index, int track, int head,
+                              int sector, const SectorVerdict& verdict) {
+    const int oldLegend = files_.legendAt(index);
+    const RecordedSector old = index < recorded_.size() ? recorded_[index] : RecordedSector{};
+    const bool inImage = index < files_.sectorsInImage();
+    const int oldRank =
+        old.attempts == 0 || !inImage ? -1 : readingRank(old.dataRead, old.lastError);
+    const int newRank = readingRank(verdict.read, verdict.lastError);
+    const std::int32_t legend = !verdict.read ? Bad : verdict.attempts == 1 ? Good : Warning;
+    const bool better = newRank > oldRank || (newRank == 2 && oldRank == 2 &&
+                                              readLegendRank(legend) > readLegendRank(oldLegend));
+    result_.recovered += verdict.read; // read in this run, kept or not
+    if (!better) {
+        if (files_.readSector(index, buffer_.data()))
+            record.data.store(buffer_);
+        record.legend = inImage && oldLegend >= 0 ? oldLegend : Empty;
+        return true;
+    }
+    RecordedSector now;
+    now.attempts = std::max(verdict.attempts, 1);
+    now.lastError = verdict.read ? 0 : verdict.lastError;
+    now.dataRead = verdict.read;
+    if (!files_.writeSector(index, buffer_.data()) ||
+        !files_.appendRecord(sectorLine(track, head, sector, now)) ||
+        !files_.writeLegend(index, legend)) {
+        record.legend = oldLegend >= 0 ? oldLegend : Empty;
+        return false;
+    }
+    if (index < recorded_.size())
+        recorded_[index] = now;
+    record.data.store(buffer_);
+    record.legend = legend;
     return true;
 }
 

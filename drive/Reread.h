@@ -8,8 +8,10 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
+#include "drive/HostClock.h"
 #include "drive/Progress.h"
 #include "drive/TrackRead.h"
+#include "files/ReadRecord.h"
 #include "model/Session.h"
 
 #include <functional>
@@ -21,14 +23,30 @@ struct RereadOptions {
     // Asked before each write to the image or the map; false makes that write
     // fail as on a full disk (tests of interrupted runs).
     std::function<bool()> writeAllowed;
+    // The host's clock the track-at-once read guesses the head's angle with
+    // (null: the machine's steady clock).
+    const HostClock* clock = nullptr;
+    // The read record of the image (its geometry is the settings'): each
+    // sector keeps the better of its recorded and its new reading, and the
+    // new lines are appended to `recordPath`. Without one the map decides.
+    const ReadRecord* record = nullptr;
+    std::string recordPath;
+    // The sectors that confirm the diskette: read before anything is written;
+    // one that reads with another CRC, or none reading at all, stops the run
+    // (RereadResult::wrongDiskette) unless `force`.
+    std::vector<FingerprintSector> fingerprint;
+    bool force = false;
 };
 
 struct RereadResult {
     bool finished = false; // ran to its end with a usable driver
     bool imageOpened = false;
-    bool fileFailed = false; // a write to the image or the map failed: the run stopped there
-    int attempted = 0;       // sectors read again
-    int recovered = 0;       // of them, sectors that now read
+    bool fileFailed = false;    // a write to the image or the map failed: the run stopped there
+    int attempted = 0;          // sectors read again
+    int recovered = 0;          // of them, sectors that now read
+    bool wrongDiskette = false; // the fingerprint did not match: nothing written
+    bool fingerprintDiffers = false; // it did not match, and `force` went on
+    int fingerprintRead = 0, fingerprintMatched = 0;
 };
 
 // Runs on the caller's thread with the read's button, texts and ticker; the

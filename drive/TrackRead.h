@@ -1,11 +1,12 @@
 // A track side read at the drive's pace, in about one revolution: after the
-// seek, READ ID names the sector passing the head; one multi-sector read from
-// the next sector to the last and one from sector 1 up to the one that passed
-// then cover the side. Where a read stops at a failing sector, the sectors it
-// did not reach are left to the per-sector loop with its retries.
+// seek, READ ID names the sector passing the head (or the host's guess of the
+// angle does); one multi-sector read from the next sector to the last and one
+// from sector 1 up to the one that passed then cover the side. Where a read stops at a failing
+// sector, the sectors it did not reach are left to the per-sector loop with its retries.
 #pragma once
 
 #include "drive/FloppyController.h"
+#include "drive/RotationGuess.h"
 #include "drive/SectorAttempts.h"
 
 #include <cstdint>
@@ -17,7 +18,7 @@ namespace dorvane {
 // How the whole-disk read and the re-read read a track side.
 enum class ReadPace {
     PerSector,   // one command per sector, sector 1 first (the window's read)
-    TrackAtOnce, // READ ID and two multi-sector reads, then per sector what failed
+    TrackAtOnce, // READ ID or a guess, two multi-sector reads, then per sector what failed
 };
 
 struct TrackAtOnce {
@@ -43,6 +44,14 @@ struct TrackSide {
 // the read's error (a CRC error leaves its bytes in its place in `buffer`), the rest are left. An
 // ID naming another cylinder than the track means the head mis-stepped: it is recalibrated and sent
 // to `side.seek` once more.
-TrackAtOnce readTrackAtOnce(FloppyController& fdc, const TrackSide& side, std::uint8_t* buffer);
+//
+// With a `guess` that knows where the head is, the side starts at the sector
+// it names, without READ ID: the same runs from there (a run that finds no
+// sector asks READ ID whether the head is on another cylinder, and if so the
+// side is read again as above). A guess that is wrong costs at most a
+// revolution; the sectors read are the same. `guess` follows every side it
+// is given, from the first on.
+TrackAtOnce readTrackAtOnce(FloppyController& fdc, const TrackSide& side, std::uint8_t* buffer,
+                            RotationGuess* guess = nullptr);
 
 } // namespace dorvane

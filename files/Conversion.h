@@ -5,6 +5,8 @@
 // same result.
 #pragma once
 
+#include "model/BlockOrder.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,15 +28,19 @@ extern const char* const kConvertInstructionCaption;
 extern const char* const kToSectorOrderInstruction; // command 208
 extern const char* const kToLbnInstruction;         // command 209
 
-// Command 208: an LBN image (.img) to a sector-order image, basePath + ".dsk".
-ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath);
-// Command 209: a sector-order image (.dsk) to an LBN image, basePath + ".img".
-ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath);
+// Command 208: an LBN image (.img) to a sector-order image, basePath + ".dsk",
+// laid out in `order` (the window always uses the MSCP order).
+ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath,
+                                         BlockOrder order = BlockOrder::Mscp);
+// Command 209: a sector-order image (.dsk) in `order` to an LBN image,
+// basePath + ".img".
+ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath,
+                                         BlockOrder order = BlockOrder::Mscp);
 
 // The reordering of both: one RX50 side in the other order. Of `input` the
 // first 800 blocks count; what it lacks of them is zeros.
 std::vector<std::uint8_t> reorderRx50Side(const std::vector<std::uint8_t>& input,
-                                          bool toSectorOrder);
+                                          bool toSectorOrder, BlockOrder order = BlockOrder::Mscp);
 
 // Command 216: an ImageDisk file to basePath + ".raw" (every sector of every
 // track record, in file order) and basePath + ".txt" (UTF-16LE report).

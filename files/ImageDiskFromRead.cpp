@@ -81,7 +81,7 @@ ImageDiskFile imageDiskOfRead(const std::vector<SectorOutcome>& outcomes,
 
 ImageDiskFile imageDiskOfImage(const std::vector<std::uint8_t>& image, const std::string& map,
                                const std::string& basePath, const DiskSettings& settings,
-                               const std::string& header) {
+                               const std::string& header, const ReadRecord* record) {
     ImageDiskFile file = emptyFile(header);
     std::size_t index = 0;
     for (int track = 0; track < settings.tracks; ++track)
@@ -93,7 +93,14 @@ ImageDiskFile imageDiskOfImage(const std::vector<std::uint8_t>& image, const std
                 const char digit = index < map.size() ? map[index] : '0';
                 std::uint8_t type = kUnavailable;
                 std::string dump;
-                if (bytes && (digit == '0' + Good || digit == '0' + Warning))
+                if (record) {
+                    const RecordedSector recorded =
+                        index < record->sectors.size() ? record->sectors[index] : RecordedSector{};
+                    type = !bytes || recorded.attempts == 0  ? kUnavailable
+                           : recorded.dataRead               ? kNormal
+                           : recorded.lastError == kErrorCrc ? kDataError
+                                                             : kUnavailable;
+                } else if (bytes && (digit == '0' + Good || digit == '0' + Warning))
                     type = kNormal;
                 else if (bytes && digit == '0' + Bad &&
                          sectorDumpName(dump, basePath, kCrcErrorDump, head, track, sector,

@@ -7,6 +7,7 @@
 
 #include "drive/DiskRead.h"
 #include "files/ImageDisk.h"
+#include "files/ReadRecord.h"
 #include "model/DiskSettings.h"
 #include "model/Session.h"
 
@@ -35,10 +36,13 @@ ImageDiskFile imageDiskOfRead(const std::vector<SectorOutcome>& outcomes,
 // by the CRC of the very bytes), else unavailable: a bad sector whose last
 // attempt read is not told apart from one that never read, and its bytes stay
 // in the image. Any other digit, and a sector the image or the map lacks, is
-// unavailable.
+// unavailable. With the image's read record its "data read" decides instead:
+// a sector whose data was read is a normal record whatever its digit (a late
+// success is 5 in the map), one whose last attempt was a CRC error a
+// data-error record, any other unavailable.
 ImageDiskFile imageDiskOfImage(const std::vector<std::uint8_t>& image, const std::string& map,
                                const std::string& basePath, const DiskSettings& settings,
-                               const std::string& header);
+                               const std::string& header, const ReadRecord* record = nullptr);
 
 // Reads `request.path` and its map and writes the ImageDisk file `imdPath`.
 // Fails with the system error code of the image's read or the file's write;

@@ -2,7 +2,6 @@
 
 #include "files/File.h"
 #include "model/Image.h"
-#include "model/Interleave.h"
 #include "model/Text.h"
 
 #include <algorithm>
@@ -41,7 +40,7 @@ ConversionResult badProcessing(std::string text) {
 
 // Direction of a run: true reads LBN order and writes sector order (208).
 ConversionResult convertRx50(const std::string& path, const std::string& basePath,
-                             bool toSectorOrder) {
+                             bool toSectorOrder, BlockOrder order) {
     // No "no buffering": it needs sector-aligned buffers and offsets, which
     // gain nothing here. Write-through keeps the promise that the converted
     // image is on the disk when the success message shows.
@@ -79,7 +78,7 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
 
     // One write of the whole image: with write-through, 800 separate writes
     // would each wait for the disk.
-    const std::vector<std::uint8_t> out = reorderRx50Side(in, toSectorOrder);
+    const std::vector<std::uint8_t> out = reorderRx50Side(in, toSectorOrder, order);
     const std::size_t written = output.write(out.data(), out.size());
     const int writeWarnings = kBlocks - static_cast<int>(written / kSectorBytes);
 
@@ -94,16 +93,17 @@ ConversionResult convertRx50(const std::string& path, const std::string& basePat
 } // namespace
 
 std::vector<std::uint8_t> reorderRx50Side(const std::vector<std::uint8_t>& input,
-                                          bool toSectorOrder) {
+                                          bool toSectorOrder, BlockOrder order) {
     constexpr std::size_t kImageBytes = std::size_t{kBlocks} * kSectorBytes;
     std::vector<std::uint8_t> in(
         input.begin(),
         input.begin() + static_cast<std::ptrdiff_t>(std::min(input.size(), kImageBytes)));
     in.resize(kImageBytes, 0);
-    // Block k of a sector-order image is sector-order index k.
+    // Block k of a block-order image is sector-order index blockToSectorIndex(k).
     std::vector<std::uint8_t> out(kImageBytes);
     for (int lbn = 0; lbn < kBlocks; ++lbn) {
-        const auto sectorBlock = static_cast<std::size_t>(lbnToSectorIndex(lbn)) * kSectorBytes;
+        const auto sectorBlock =
+            static_cast<std::size_t>(blockToSectorIndex(order, lbn)) * kSectorBytes;
         const auto lbnBlock = static_cast<std::size_t>(lbn) * kSectorBytes;
         const std::size_t from = toSectorOrder ? lbnBlock : sectorBlock;
         const std::size_t to = toSectorOrder ? sectorBlock : lbnBlock;
@@ -113,12 +113,14 @@ std::vector<std::uint8_t> reorderRx50Side(const std::vector<std::uint8_t>& input
     return out;
 }
 
-ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath) {
-    return convertRx50(path, basePath, true);
+ConversionResult convertLbnToSectorOrder(const std::string& path, const std::string& basePath,
+                                         BlockOrder order) {
+    return convertRx50(path, basePath, true, order);
 }
 
-ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath) {
-    return convertRx50(path, basePath, false);
+ConversionResult convertSectorOrderToLbn(const std::string& path, const std::string& basePath,
+                                         BlockOrder order) {
+    return convertRx50(path, basePath, false, order);
 }
 
 } // namespace dorvane

@@ -97,6 +97,10 @@ bool endsWithImd(const std::string& path) {
 }
 
 bool applyScriptFile(const std::string& path, VirtualDiskette& disk, std::string& error) {
+    if (isDirectory(path)) {
+        error = path + " is a folder, not a fault script";
+        return false;
+    }
     std::vector<std::uint8_t> bytes;
     std::uint32_t code = 0;
     // A fault script is a few lines; a megabyte is more than any needs, and
@@ -125,7 +129,9 @@ std::shared_ptr<VirtualDiskette> loadWithFaults(const std::string& path, const s
     auto disk = std::make_shared<VirtualDiskette>();
     if (loadVirtualDiskette(path, *disk, problem)) {
         const std::string beside = path + ".faults";
-        if (fileExists(beside))
+        if (isDirectory(beside))
+            problem = beside + " is a folder, not a fault script";
+        else if (fileExists(beside))
             applyScriptFile(beside, *disk, problem);
         if (problem.empty() && !script.empty())
             applyScriptFile(script, *disk, problem);

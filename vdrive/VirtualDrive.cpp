@@ -13,7 +13,7 @@ VirtualDrive::VirtualDrive(std::shared_ptr<VirtualDiskette> driveA,
 }
 
 VirtualDrive::VirtualDrive(std::shared_ptr<VirtualMachine> machine)
-    : machine_(std::move(machine)), driver_(*machine_) {}
+    : machine_(std::move(machine)), hostClock_(*machine_), driver_(*machine_) {}
 
 bool VirtualDrive::open(const std::string& devicePath) {
     lastError_ = driver_.open(devicePath);

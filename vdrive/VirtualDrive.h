@@ -9,6 +9,7 @@
 
 #include "drive/DriverBlocks.h"
 #include "drive/FloppyDevice.h"
+#include "drive/HostClock.h"
 #include "vdrive/VirtualDriver.h"
 
 #include <cstddef>
@@ -18,6 +19,17 @@
 #include <vector>
 
 namespace dorvane {
+
+// The host's clock as a read on the virtual machine sees it: the machine's
+// simulated time, which host latency advances as it advances a real clock.
+class SimulatedClock final : public HostClock {
+public:
+    explicit SimulatedClock(const VirtualMachine& machine) : machine_(&machine) {}
+    std::uint64_t micros() const override { return machine_->clock; }
+
+private:
+    const VirtualMachine* machine_;
+};
 
 class VirtualDrive : public FloppyDevice {
 public:
@@ -37,6 +49,7 @@ public:
 
     const std::shared_ptr<VirtualMachine>& machine() const { return machine_; }
     std::uint64_t clockMicros() const;
+    const HostClock& hostClock() const { return hostClock_; }
     struct Call {
         std::uint32_t code;
         std::vector<std::uint8_t> input;
@@ -77,6 +90,7 @@ private:
     DriveMechanism& mechanism() const;
 
     std::shared_ptr<VirtualMachine> machine_;
+    SimulatedClock hostClock_;
     VirtualDriver driver_;
     std::uint32_t lastError_ = 0;
     std::vector<Call> calls_;

@@ -28,11 +28,14 @@
 //   write-protect           the diskette is write-protected (19)
 //
 // A line naming a sector that the diskette does not have is an error, so that
-// a script cannot silently miss its target. A script applies whole or not at
+// a script cannot silently miss its target; so is a second line of the same
+// fault on the same place (which of the two was meant?). A UTF-8 byte-order
+// mark before the first line (an editor's) is skipped. A script applies whole or not at
 // all: one bad line, and the diskette stays as it was.
 #include "vdrive/VirtualDiskette.h"
 
 #include <cstdlib>
+#include <map>
 #include <sstream>
 #include <vector>
 
@@ -61,10 +64,31 @@ bool VirtualDiskette::applyFaultScript(const std::string& text, std::string& err
     return true;
 }
 
-bool VirtualDiskette::applyFaultLines(const std::string& text, std::string& error) {
+namespace {
+
+// The fault a line names and where: "crc 0 1 3", "seek-fail 5", "rpm", with
+// the numbers as parsed (so "crc 0 01 3" is the same fault).
+std::string faultKey(const std::vector<std::string>& words) {
+    std::size_t places = words[0] == "seek-fail" ? 1 : words.size() >= 4 ? 3 : 0;
+    if (words[0] == "rpm" || words[0] == "no-diskette" || words[0] == "write-protect")
+        places = 0;
+    std::string key = words[0];
+    for (std::size_t i = 1; i <= places && i < words.size(); ++i) {
+        key += ' ';
+        key += std::to_string(std::strtol(words[i].c_str(), nullptr, 10));
+    }
+    return key;
+}
+
+} // namespace
+
+bool VirtualDiskette::applyFaultLines(const std::string& script, std::string& error) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::string text = script.rfind(bom, 0) == 0 ? script.substr(bom.size()) : script;
     std::istringstream lines(text);
     std::string line;
     int lineNumber = 0;
+    std::map<std::string, int> seen; // each fault's line
     while (std::getline(lines, line)) {
         ++lineNumber;
         const auto hash = line.find('#');
@@ -79,6 +103,11 @@ bool VirtualDiskette::applyFaultLines(const std::string& text, std::string& erro
         const std::string where = "line " + std::to_string(lineNumber) + ": ";
         const std::string& verb = words[0];
         const std::size_t args = words.size() - 1;
+        if (const auto [at, added] = seen.emplace(faultKey(words), lineNumber); !added) {
+            error = where + "'" + at->first + "' again: line " + std::to_string(at->second) +
+                    " names it already";
+            return false;
+        }
 
         if (verb == "no-diskette" || verb == "write-protect") {
             if (args != 0) {

@@ -1,3 +1,4 @@
+#include "model/BlockOrder.h"
 #include "model/DiskSettings.h"
 #include "model/Image.h"
 #include "model/Interleave.h"
@@ -112,6 +113,36 @@ TEST(Interleave, WorkedValuesAndInverse) {
             EXPECT_EQ(sectorIndexToLbn(lbnToSectorIndex(lbn), 10, tracks), lbn) << lbn;
     EXPECT_EQ(sectorIndexToLbn(0, 10, 40), 791);
     EXPECT_GE(sectorIndexToLbn(17, 18, 80), 0); // another layout still reads inside the table
+}
+
+// Each order's worked places (block -> track/sector), and each is a
+// permutation its inverse undoes.
+TEST(BlockOrders, WorkedValuesAndInverse) {
+    struct Place {
+        int block, mscp, rainbow; // sector index + 1: track x 10 + sector number
+    };
+    const Place places[] = {{0, 11, 1},    {1, 13, 2},     {5, 12, 6},   {9, 20, 10},
+                            {10, 23, 11},  {12, 27, 13},   {20, 35, 21}, {26, 38, 24},
+                            {790, 9, 791}, {795, 10, 792}, {799, 8, 800}};
+    for (const Place& place : places) {
+        EXPECT_EQ(blockToSectorIndex(BlockOrder::Mscp, place.block), place.mscp - 1) << place.block;
+        EXPECT_EQ(blockToSectorIndex(BlockOrder::Rainbow, place.block), place.rainbow - 1)
+            << place.block;
+    }
+    for (const BlockOrder order : kBlockOrders) {
+        std::vector<bool> seen(800, false);
+        for (int block = 0; block < 800; ++block) {
+            const int index = blockToSectorIndex(order, block);
+            ASSERT_TRUE(index >= 0 && index < 800 && !seen[static_cast<std::size_t>(index)])
+                << blockOrderName(order) << " " << block;
+            seen[static_cast<std::size_t>(index)] = true;
+            EXPECT_EQ(sectorIndexToBlock(order, index), block) << blockOrderName(order);
+        }
+    }
+    BlockOrder parsed = BlockOrder::Mscp;
+    EXPECT_TRUE(parseBlockOrder("rainbow", parsed));
+    EXPECT_EQ(parsed, BlockOrder::Rainbow);
+    EXPECT_FALSE(parseBlockOrder("dz", parsed));
 }
 
 } // namespace

@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DiskSettings settings;
     cli::DriveOptions options;
     const unsigned every = cli::TrackOption | cli::SectorOption | cli::AdoptOption |
-                           cli::YesOption | cli::NameOption | cli::ForceOption | cli::DriveSettings;
+                           cli::YesOption | cli::NameOption | cli::ForceOption |
+                           cli::DriveSettings | cli::OrderOption | cli::DamagedOption |
+                           cli::OutputOption;
     const std::string problem = cli::parseOptions(words, every, settings, options);
     if (!problem.empty())
         return 0;
@@ -40,5 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "a track the drive reaches");
     fuzz::require(!options.sector || (*options.sector >= 1 && *options.sector <= 255),
                   "a sector number");
+    fuzz::require(!options.order || parseBlockOrder(blockOrderName(*options.order), *options.order),
+                  "a known block order");
     return 0;
 }

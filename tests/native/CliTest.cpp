@@ -144,14 +144,14 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
                  FileMode{Access::ReadWrite, Share::Read, Creation::OpenExisting, false});
     ASSERT_TRUE(running.isOpen());
     const std::string inUse = at("held.dsk") +
-                              " is in use by another process: " + systemMessageText(32) +
-                              " (system error 32)";
+                              " is in use by another process: Resource temporarily unavailable "
+                              "(errno 11)";
     std::vector<Case> runs = {
-        // Not a terminal: the progress comes as a line every tenth of the work.
-        {"read copy.dsk", disk, 0, "\n80 of 800 sectors (10%)", "Virtual drive A: " + disk,
-         at("copy.dsk"), 409600},
+        // Not a terminal: the progress comes as a line for each track, once it is done.
+        {"read copy.dsk", disk, 0, "  Head: 0  Track: 0  Result: OK\n20/800 ",
+         "Virtual drive A: " + disk, at("copy.dsk"), 409600},
         {"read copy.dsk --force", disk, 0,
-         "Ready. Reading to " + at("copy.dsk") + " finished\n" +
+         "Ready. Reading to " + at("copy.dsk") + " finished (800 good)\n" +
              "Summary: 800 good (of 800 sectors)\nImage: " + at("copy.dsk") +
              "\nMap: " + at("copy.map") + "\n",
          "", at("copy.map"), 800},
@@ -159,20 +159,20 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
         // Partly bad: 3. Track 0 holds the last ten blocks.
         {"read crc.img --retries=0", at("one-crc.dsk"), 3,
          "Summary: 798 good, 2 unreadable (of 800 sectors)\n  head 0 track 0 sector 3 (LBN 792): "
-         "unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 0 sector 5 (LBN 793): "
-         "unreadable, 1 attempts; last error 23 CRC error\n",
+         "unreadable after 1 attempt (CRC error)\n  head 0 track 0 sector 5 (LBN 793): "
+         "unreadable after 1 attempt (CRC error)\n",
          "", at("crc.img"), 409600, "DORVANE_FAULT_SCRIPT=extra.faults"},
         // At the drive's pace, a deleted data mark reads; a bad ID and a missing
         // data mark each fail on their own sector, once.
         {"read marks.img --fast --retries 0", at("marks.dsk"), 3,
          "Summary: 798 good, 1 unreadable, 1 not found (of 800 sectors)\n  head 0 track 3 sector 4 "
-         "(LBN 29): unreadable, 1 attempts; last error 23 CRC error\n  head 0 track 4 sector 6 "
-         "(LBN 39): not found, 1 attempts; last error 27 sector not found\n",
+         "(LBN 29): unreadable after 1 attempt (CRC error)\n  head 0 track 4 sector 6 "
+         "(LBN 39): not found after 1 attempt (sector not found)\n",
          ""},
         // A diskette that heals: a reread of what failed.
         {"reread crc.img", disk, 0, "Re-read: 2 sectors, 2 of them now read\n", ""},
         {"read b.dsk --retries 0", at("one-crc.dsk"), 1, "799 good, 1 unreadable (of 800",
-         "read: the CRC dump " + dump + " could not be written: " + systemErrorText(5)},
+         "read: the CRC dump " + dump + " could not be written: Permission denied (errno 13)"},
         {"read held.dsk --force", disk, 1, "", inUse, at("held.dsk"), 409600},
         {"write held.dsk --yes", disk, 1, "", inUse},
         {"write copy.dsk --yes", disk, 0, "Summary: 800 written (of 800 sectors)\n", ""},
@@ -185,14 +185,34 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          "Head: 1  Track: 3  Sector: 2  Result: OK\nLegend 3: good read/write well (green)\n"
          "Read after 1 attempt\n",
          "", at("two_success_Head1_Track3_Sector2_DD925790.dat"), 512},
-        // The scan's text is the core's; the profile is created, with the defaults.
-        {"scan --track 5", disk, 0, "10 [2]) sectors discovered\nData on track successfully", "",
-         profile, defaults.size()},
-        {"scan --rate 500", disk, 1, "No format on track found",
+        // Without --name the dumps are named "sector_...".
+        {"sector --track 3 --sector 2 --head 1", at("both.dsk"), 0,
+         "Read after 1 attempt\nSaved: sector_success_Head1_Track3_Sector2_DD925790.dat\n", "",
+         at("sector_success_Head1_Track3_Sector2_DD925790.dat"), 512},
+        // Head 1 of a one-sided diskette: one line, not 800.
+        {"read one-side.dsk --head both --retries 0", disk, 3,
+         "Summary: 800 good, 800 not found (of 1600 sectors)\n  head 1: no sector on any track - "
+         "the diskette looks one-sided; use --head 0\nImage: ",
+         ""},
+        // Every rate in a table, the profile left alone.
+        {"scan --track 5", disk, 0,
+         "Track 5, head 0:\n"
+         "  rate         IDs  sector numbers           size\n"
+         "  500 kbit/s     0  none\n"
+         "  300 kbit/s    10  1-10                     512 bytes\n"
+         "  250 kbit/s     0  none\n"
+         "Found at 300 kbit/s: sectors 1 to 10: read with --rate 300 --sectors 10 (--adopt saves "
+         "them in the profile)\n",
+         "", profile, 0},
+        {"scan --rate 500", disk, 1, "  500 kbit/s     0  none\n",
          "no sector IDs found on track 0, head 0"},
         // Nothing is created or replaced before the outputs, the driver, the
         // drive and the diskette answer.
-        {"read x.dsk", "", 1, "", "read: no usable floppy driver", at("x.dsk"), 0},
+        {"read x.dsk", "", 1, "",
+         "dorvane-cli: read: no floppy driver on this system: the diskette commands use the "
+         "virtual drive here; set DORVANE_VIRTUAL_DRIVE=FILE (an ImageDisk or raw image; see "
+         "make-demo)\n",
+         at("x.dsk"), 0},
         {"read p.dsk --force", at("absent.dsk"), 1, "",
          "read: no diskette in drive A: (diskette file not found: " + at("absent.dsk") + ")",
          at("p.map"), 800},
@@ -223,16 +243,16 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
          ""},
         // Write protection stops at the first track side.
         {"write copy.dsk --yes", at("protected.dsk"), 1, "Summary: 10 failed (of 10 sectors)\n",
-         "write stopped: the diskette in drive A: is write-protected: " + systemMessageText(19) +
-             " (system error 19)"},
+         "write stopped: the diskette in drive A: is write-protected (driver error 19)\n"},
         {"format --yes", at("protected.dsk"), 1, "stopped (the diskette is write-protected)",
          "format stopped: the diskette in drive A: is write-protected"},
         {"sector --track 3 --sector 2 --name no/such", disk, 1, "Read after 1 attempt",
          "sector: the dump no/such_success_Head0_Track3_Sector2_"},
         // The disk takes part of the image only: named with the reason.
-        {"read full.dsk", disk, 1, "finished (not written in full: image)\n",
-         "the image " + at("full.dsk") + " was not written in full (800 sectors read): " +
-             systemMessageText(112) + " (system error 112)",
+        {"read full.dsk", disk, 1, "finished (800 good) (not written in full: image)\n",
+         "the image " + at("full.dsk") +
+             " was not written in full (800 sectors read): No space "
+             "left on device (errno 28)\n",
          "", 0, kFullDisk},
     };
     for (const char* usage :
@@ -243,14 +263,19 @@ TEST(Cli, DiskCommandsAndWhatTheyRefuse) {
           "scan --track 80"})
         runs.push_back({usage, disk, 2, "", "", at("a.dsk"), 0});
     runAll(dir, runs);
-    EXPECT_EQ(textOf(profile), defaults);
+    // No command wrote the profile, failing or not.
+    EXPECT_FALSE(test::exists(profile));
     EXPECT_EQ(cli(dir, disk, {"read", ""}).status, 2);
     for (const char* name : {"p.dsk", "held.dsk"})
         EXPECT_EQ(test::readAll(at(name)), image) << name;
     EXPECT_EQ(test::readAll(at("p.map")), map);
     // A scan adopts its layout into the profile only when asked.
+    std::filesystem::create_directories(at("config/dorvane"));
     writeText(profile, "DiskSectorsCount=4\n");
-    runAll(dir, {{"scan --adopt", disk, 0, "Profile: 300Kbps, 10 sectors", ""}});
+    runAll(dir, {{"scan --adopt", disk, 0,
+                  "--rate 300 --sectors 10\nProfile saved: 300 kbit/s, 10 sectors per track (" +
+                      profile + ")\n",
+                  ""}});
     EXPECT_EQ(textOf(profile), defaults);
 }
 
@@ -278,21 +303,17 @@ TEST(Cli, RescueAndFileCommands) {
     // read sees in the ID under the head and puts right.
     const std::string summary =
         "Summary: 795 good, 3 read after retries, 1 unreadable, 1 not found (of 800 sectors)\n"
-        "  head 0 track 1 sector 9 (LBN 4): read on attempt 3; earlier error 23 CRC error\n"
-        "  head 0 track 1 sector 10 (LBN 9): read on attempt 6; earlier error 23 CRC error\n"
-        "  head 0 track 3 sector 6 (LBN 25): read on attempt 9; earlier error 23 CRC error\n"
-        "  head 0 track 4 sector 9 (LBN 31): unreadable, 10 attempts; last error 23 CRC error\n"
-        "  head 0 track 51 sector 1 (LBN 500): not found, 10 attempts; last error 27 "
-        "sector not found\n";
-    // The per-sector read reads where the head is: track 60 is lost.
+        "  head 0 track 1 sector 9 (LBN 4): read on attempt 3 (earlier: CRC error)\n"
+        "  head 0 track 1 sector 10 (LBN 9): read on attempt 6 (earlier: CRC error)\n"
+        "  head 0 track 3 sector 6 (LBN 25): read on attempt 9 (earlier: CRC error)\n"
+        "  head 0 track 4 sector 9 (LBN 31): unreadable after 10 attempts (CRC error)\n"
+        "  head 0 track 51 sector 1 (LBN 500): not found after 10 attempts (sector not found)\n";
+    // The per-sector read reads where the head is: track 60 is lost, told in one line.
     std::string slowSummary = summary;
     slowSummary.replace(slowSummary.find("795 good"), 8, "785 good");
     slowSummary.replace(slowSummary.find("1 not found"), 11, "11 not found");
-    const int lbns[] = {591, 596, 592, 597, 593, 598, 594, 599, 590, 595};
-    for (int sector = 1; sector <= 10; ++sector)
-        slowSummary += "  head 0 track 60 sector " + std::to_string(sector) + " (LBN " +
-                       std::to_string(lbns[sector - 1]) +
-                       "): not found, 10 attempts; last error 27 sector not found\n";
+    slowSummary += "  head 0 track 60, sectors 1-10 (LBN 590-599): not found after 10 attempts "
+                   "(sector not found)\n";
     const std::vector<Case> runs = {
         {"make-demo " + demo, "", 0, "Wrote " + demo, "", demo, 42217},
         {"make-demo " + demo, "", 1, "", demo + " exists; it is left as it is"},
@@ -312,25 +333,26 @@ TEST(Cli, RescueAndFileCommands) {
         // Sector 4 of track 7 is LBN 65.
         {"write slow.dsk --yes --verify", at("blank.dsk"), 3,
          "Verified: 800 sectors read back, 1 not as written\n"
-         "  head 0 track 7 sector 4 (LBN 65): last error 23 CRC error\n",
+         "  head 0 track 7 sector 4 (LBN 65): CRC error\n",
          ""},
         {"detect", at("unformatted.dsk"), 1, "No sector IDs at 500, 300 or 250 kbit/s",
          "detect: no sector IDs found"},
-        // From the image and map alone, the sector read on attempt 9 is bad
-        // (so says the map) with no CRC dump of its bytes: unavailable.
+        // The sector read on attempt 9 is bad in the map, but its record says its
+        // data was read: a normal record, as read --imd writes it.
         {"to-imd slow.dsk --rate 300 --sectors 10", "", 3,
-         at("slow.imd") + " (787 normal, 1 data error, 12 unavailable)\n", ""},
+         at("slow.imd") + " (788 normal, 1 data error, 11 unavailable)\n", ""},
         {"to-imd slow.dsk", "", 1, "", at("slow.imd") + " exists"},
         {"to-imd fast.imd", "", 2, "", "the ImageDisk file would be IMAGE itself"},
         {"reread none.dsk", demo, 1, "", "file not found: " + at("none.dsk")},
         {"reread one.dsk", demo, 1, "", "no map " + at("one.map"), at("one.map"), 0},
-        {"reread big.dsk", demo, 1, "", "holds 1600 sectors, more than the 800", at("big.dsk"),
-         819200},
+        {"reread big.dsk", demo, 1, "", "has no read record and holds 819200 bytes, not the 409600",
+         at("big.dsk"), 819200},
     };
     runAll(dir, runs);
     Bytes cut = test::readAll(demo);
     cut.resize(cut.size() - 100);
     test::writeAll(at("cut.imd"), cut);
+    std::filesystem::create_directories(at("config/dorvane"));
     writeText(at("config/dorvane/profile"), "DiskDataRate=2\nDiskSectorsCount=1\n");
     // The file commands, with the profile's 9 sectors per track.
     std::vector<Case> files = {
@@ -342,11 +364,10 @@ TEST(Cli, RescueAndFileCommands) {
          "as zeros"},
         {"to-lbn " + at("two.dsk"), "", 1, "", "two RX50 sides", at("two.img"), 0},
         {"to-lbn " + at("missing.dsk"), "", 1, "",
-         "file not found: " + at("missing.dsk") + ": " + systemMessageText(2) +
-             " (system error 2)\n",
+         "file not found: " + at("missing.dsk") + ": No such file or directory (errno 2)\n",
          at("missing.img"), 0},
         {"imd2raw " + at("junk.imd"), "", 1, "", "; nothing converted", at("junk.txt"), 0},
-        {"imd2raw " + at("cut.imd"), "", 3, "has converted to RAW sectors", "is cut short inside"},
+        {"imd2raw " + at("cut.imd"), "", 3, "\nConverted " + at("cut.imd"), "is cut short inside"},
         // 40 tracks as asked.
         {"split " + at("ds.dsk") + " --tracks=40", "", 0,
          at("ds_Head0.dsk") + "\n" + at("ds_Head1.dsk") + "\n", "", at("ds_Head1.dsk"), 40 * 4608},
@@ -354,6 +375,13 @@ TEST(Cli, RescueAndFileCommands) {
          at("one_Head0.dsk"), 0},
         {"help sector", "", 0, "--head 0 or 1; not both", ""},
         {"--version", "", 0, "dorvane-cli ", ""},
+        {"-V", "", 0, "dorvane-cli ", ""},
+        {"-h", "", 0, "usage: dorvane-cli COMMAND", ""},
+        {"scan -h", "", 0, "usage: dorvane-cli scan", ""},
+        // A slip of the keyboard is named with what was meant.
+        {"raed x.dsk", "", 2, "", "dorvane-cli: unknown command 'raed' (did you mean read?)\n"},
+        {"read x.dsk --hed 1", "", 2, "",
+         "dorvane-cli: unknown option --hed (did you mean --head?)\n"},
         // A conversion or a split the disk does not take in full is a failure.
         {"to-sector-order --force back.img", "", 1, "", "back.dsk was not written in full", "", 0,
          kFullDisk},
@@ -362,7 +390,8 @@ TEST(Cli, RescueAndFileCommands) {
         // Detection adopts what it found into the profile.
         {"detect --adopt", demo, 0,
          "one side\nRead it with: dorvane-cli read IMAGE --rate 300 --sectors 10 --head 0\n"
-         "Profile: 300Kbps, 10 sectors",
+         "Volume: no file system found in the first 10 tracks\nProfile saved: 300 kbit/s, 10 "
+         "sectors per track",
          ""},
     };
     for (const char* usage :
@@ -377,6 +406,101 @@ TEST(Cli, RescueAndFileCommands) {
                              "--retries N        attempts after the first, 0 to 20 (default 9)"})
         EXPECT_TRUE(contains(help.out, text)) << text;
     EXPECT_EQ(textOf(at("config/dorvane/profile")), "DiskDataRate=1\nDiskSectorsCount=2\n");
+}
+
+// The bytes of an ImageDisk file after its header and comment (which name the
+// time and the source): its track records.
+Bytes imageDiskRecords(const std::string& path) {
+    const Bytes bytes = test::readAll(path);
+    const auto end = std::find(bytes.begin(), bytes.end(), std::uint8_t{0x1A});
+    return Bytes(end, bytes.end());
+}
+
+// A read leaves its record: to-imd of a late success writes what read --imd wrote, and
+// reread refuses another diskette, another head and another sector count (also for an
+// image read before records), leaving the image and the map as they were.
+TEST(Cli, RecordKeepsARescueToItsDiskette) {
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.file(name); };
+    const Bytes disk = test::patterned(409600, 7);
+    test::writeAll(at("disk.dsk"), disk);
+    test::writeAll(at("other.dsk"), test::patterned(409600, 8));
+    writeText(at("late.faults"), "crc-then-ok 0 3 6 8\ncrc 0 1 3\n");
+    const CliRun read =
+        cli(dir, at("disk.dsk"), {"read", "a.dsk", "--imd"}, "DORVANE_FAULT_SCRIPT=late.faults");
+    EXPECT_EQ(read.status, 3) << read.err;
+    EXPECT_TRUE(contains(read.out, "(799 normal, 1 data error)")) << read.out;
+    EXPECT_EQ(textOf(at("a.map")).substr(35, 1), "5"); // read on attempt 9 of 10
+    const CliRun toImd = cli(dir, "", {"to-imd", "a.dsk", "-o", "again.imd"});
+    EXPECT_EQ(toImd.status, 3) << toImd.err;
+    EXPECT_EQ(imageDiskRecords(at("again.imd")), imageDiskRecords(at("a.imd")));
+
+    std::filesystem::copy_file(at("a.dsk"), at("old.dsk"));
+    std::filesystem::copy_file(at("a.map"), at("old.map"));
+    const Bytes image = test::readAll(at("a.dsk"));
+    const std::string map = textOf(at("a.map"));
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"reread", "a.dsk"}, "reread: the diskette in drive A: is not the one "},
+        {{"reread", "a.dsk", "--head", "1"}, "(heads 1-1, the record 0-0)"},
+        {{"reread", "a.dsk", "--sectors", "9"}, "(sectors per track 9, the record 10)"},
+        {{"reread", "old.dsk"}, "reread: the diskette in drive A: is not the one "},
+        {{"reread", "old.dsk", "--sectors", "9"}, "has no read record and holds 409600 bytes"},
+    };
+    for (const auto& [args, why] : refused) {
+        const bool other = why.find("diskette") != std::string::npos;
+        const CliRun run = cli(dir, at(other ? "other.dsk" : "disk.dsk"), args);
+        EXPECT_EQ(run.status, 1) << args[1];
+        EXPECT_TRUE(contains(run.err, why)) << run.err;
+        EXPECT_EQ(test::readAll(at(args[1])), image) << args[1];
+        EXPECT_EQ(textOf(at(args[1].substr(0, args[1].size() - 4) + ".map")), map) << args[1];
+    }
+    const CliRun healed = cli(dir, at("disk.dsk"), {"reread", "a.dsk"});
+    EXPECT_EQ(healed.status, 0) << healed.out << healed.err;
+    EXPECT_EQ(test::readAll(at("a.dsk")), disk);
+}
+
+// Three reads with their faults on other sectors merge into the diskette; a sector with a
+// CRC error in all three keeps every reading and gets its byte-wise majority as a dump.
+// compare lists what differs between two reads. A folder as the fault script is an error.
+TEST(Cli, MergeAndCompareReadsOfOneDiskette) {
+    TempDir dir;
+    const auto at = [&](const std::string& name) { return dir.file(name); };
+    const Bytes disk = test::patterned(409600, 9);
+    test::writeAll(at("disk.dsk"), disk);
+    const char* faults[] = {"crc 0 1 3\nmissing 0 2 4\n", "crc 0 2 4\ncrc 0 5 5\n",
+                            "crc 0 1 3\nno-data 0 5 5\n"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "r" + std::to_string(i);
+        writeText(at(name + ".faults"), std::string(faults[i]) + "crc 0 7 1\n");
+        const CliRun run = cli(dir, at("disk.dsk"), {"read", name + ".dsk", "--retries", "2"},
+                               "DORVANE_FAULT_SCRIPT=" + name + ".faults");
+        EXPECT_EQ(run.status, 3) << run.err;
+    }
+    const CliRun merge = cli(dir, "", {"merge", "m.dsk", "r0.dsk", "r1.dsk", "r2.dsk"});
+    EXPECT_EQ(merge.status, 3) << merge.err;
+    Bytes expected = disk;
+    const Bytes merged = test::readAll(at("m.dsk"));
+    ASSERT_EQ(merged.size(), disk.size());
+    std::copy_n(merged.begin() + 70 * 512, 512, expected.begin() + 70 * 512);
+    EXPECT_EQ(merged, expected);
+    EXPECT_EQ(textOf(at("m.map")), std::string(70, '3') + "5" + std::string(729, '3'));
+    int majorities = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        majorities +=
+            entry.path().filename().string().starts_with("m_majority_Head0_Track7_Sector1_");
+    EXPECT_EQ(majorities, 1);
+
+    const CliRun compare = cli(dir, "", {"compare", "r0.dsk", "r1.dsk", "--json"});
+    EXPECT_EQ(compare.status, 3);
+    EXPECT_TRUE(contains(compare.out, "{\"head\": 0, \"track\": 2, \"sector\": 4, \"a\": "
+                                      "\"missing\", \"b\": \"CRC error\""))
+        << compare.out;
+    EXPECT_EQ(cli(dir, "", {"compare", "m.dsk", "m.dsk"}).status, 0);
+    std::filesystem::create_directory(at("disk.dsk.faults"));
+    const CliRun folder = cli(dir, at("disk.dsk"), {"read", "f.dsk"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_TRUE(contains(folder.err, "disk.dsk.faults is a folder, not a fault script"))
+        << folder.err;
 }
 
 // Two reads started together into one name, each from its own diskette, many times: the
@@ -394,7 +518,7 @@ TEST(Cli, TwoReadsIntoOneNameOneIsRefused) {
                ".status) & ";
     };
     const std::string script = "cd " + quoted(dir.path()) +
-                               " && rm -f out.dsk out.map out.log && { " + reader("a") +
+                               " && rm -f out.dsk out.map out.log out.rec && { " + reader("a") +
                                reader("b") + "wait; }";
     for (int round = 0; round < 20; ++round) {
         ASSERT_EQ(std::system(script.c_str()), 0);
@@ -462,16 +586,23 @@ TEST(Cli, OutputsAndJudgedInputs) {
         {"to-lbn held.dsk", "", 1, "", "held.dsk is in use by another process", at("held.img"), 0},
         {"to-lbn sound.imd", "", 1, "", "sound.imd is an ImageDisk file: imd2raw first"},
         {"to-sector-order sound.imd", "", 1, "", "sound.imd is an ImageDisk file: imd2raw first"},
-        {"imd2raw sound.imd", "", 0, "has converted to RAW sectors", "", at("sound.raw"), 5120},
-        {"imd2raw header.imd", "", 3, "has converted to RAW sectors",
+        // The report readably: a line per track record.
+        {"imd2raw sound.imd", "", 0,
+         "IMD 1.18: 07/12/2026 12:00:00\n"
+         "  track 0 head 0: 250 kbit/s MFM, 10 sectors of 512 bytes: 1-10 normal\n"
+         "Converted " +
+             at("sound.imd") + ":\n  " + at("sound.raw") + ": 5120 bytes of sectors\n",
+         "", at("sound.raw"), 5120},
+        {"imd2raw header.imd", "", 3, "Converted " + at("header.imd"),
          "cut short inside the header of track record 2"},
-        {"imd2raw type9.imd", "", 3, "has converted to RAW sectors",
+        {"imd2raw type9.imd", "", 3, "Converted " + at("type9.imd"),
          "sector record 1 (sector 1) has the unknown type 9"},
-        {"imd2raw head5.imd", "", 3, "has converted to RAW sectors",
+        {"imd2raw head5.imd", "", 3, "Converted " + at("head5.imd"),
          "head 5 (a diskette has heads 0 and 1)"},
-        {"imd2raw twice.imd", "", 3, "has converted to RAW sectors",
+        {"imd2raw twice.imd", "", 3, "Converted " + at("twice.imd"),
          "(byte 67, cylinder 0, head 0): that track side is stored"},
-        {"imd2raw crc.imd", "", 3, "has converted to RAW sectors",
+        {"imd2raw crc.imd", "", 3,
+         "  track 1 head 0: 250 kbit/s MFM, 1 sector of 512 bytes: 1 data error\n",
          "holds 10 normal, 1 data error sector records"},
         {"to-imd m.dsk", "", 1, "", at("m.map") + " is a folder", at("m.imd"), 0},
         {"to-imd nl.dsk --rate 300 --sectors 10", "", 0, "(800 normal)", ""},
@@ -495,7 +626,8 @@ TEST(Cli, InterruptedOrKilledReadLeavesImageAndMapInStep) {
         // would pass the signal on to the group, a second Ctrl+C that ends the program at once.
         const std::string script =
             "cd " + quoted(dir.path()) +
-            " && rm -f c.dsk c.map && (DORVANE_VIRTUAL_SPEED=1 DORVANE_VIRTUAL_DRIVE=disk.dsk "
+            " && rm -f c.dsk c.map c.rec && (DORVANE_VIRTUAL_SPEED=1 "
+            "DORVANE_VIRTUAL_DRIVE=disk.dsk "
             "XDG_CONFIG_HOME=config " +
             quoted(DORVANE_CLI_PATH) +
             " read c.dsk </dev/null >c.out 2>c.err & pid=$!; i=0; while [ ! -s c.dsk ] && "
@@ -512,16 +644,6 @@ TEST(Cli, InterruptedOrKilledReadLeavesImageAndMapInStep) {
                   Bytes(disk.begin(), disk.begin() + map.size() * 512))
             << signal;
     }
-}
-
-// Within the width, the bar gives way first, then the end of the text.
-TEST(Cli, ProgressLineFitsTheTerminal) {
-    const std::string parts[] = {"Head: 1", "Cyl: 79", "Sector: 10", "Result: 1122"};
-    const std::string text =
-        "400/800 1:05 ETA 1:05  Head: 1  Cyl: 79  Sector: 10  Result: 1122 no ID mark";
-    EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 200), "[##########..........] " + text);
-    EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 80), text);
-    EXPECT_EQ(cli::progressLine(400, 800, parts, 4, 65, 65, 40), text.substr(0, 39));
 }
 
 // Ctrl+C clears the busy flag, and the drive of an operation that does not

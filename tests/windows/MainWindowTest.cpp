@@ -312,7 +312,7 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
     window.command(kReadId);
     ASSERT_TRUE(window.waitFor("Ready. Reading to "));
     EXPECT_EQ(window.dialogs.questions.size(), 1u);
-    EXPECT_EQ(window.status(0), "Ready. Reading to " + image + " finished");
+    EXPECT_EQ(window.status(0), "Ready. Reading to " + image + " finished (800 good)");
     EXPECT_EQ(test::readAll(image), side);
     EXPECT_EQ(test::readAll(dir.file("rx50.side.map")), test::Bytes(800, '3'));
 
@@ -359,6 +359,27 @@ TEST(MainWindow, AsksBeforeReplacingAnImageOrItsMap) {
     window.command(kReadId);
     ASSERT_TRUE(window.waitFor("Ready. Reading to "));
     EXPECT_EQ(test::readAll(image).size(), 409600u);
+}
+
+// A read whose map cannot be created (a folder has its name) stops before the diskette is
+// touched (the empty drive would ask), says why, and leaves no image behind.
+TEST(MainWindow, RefusesAReadItCannotWrite) {
+    test::TempDir dir;
+    const std::string diskette = dir.file("diskette.dsk");
+    test::writeAll(diskette, test::patterned(409600, 3));
+    const std::string faults = dir.file("faults.txt");
+    test::writeText(faults, "no-diskette\n");
+    ASSERT_TRUE(CreateDirectoryW(widen(dir.file("blocked.map")).c_str(), nullptr));
+    Window window(diskette, faults);
+    const std::string image = dir.file("blocked.dsk");
+    window.dialogs.files.push_back(image);
+    window.command(kReadId);
+    ASSERT_TRUE(window.waitFor("Cannot create "));
+    EXPECT_EQ(window.status(0).rfind("Cannot create " + dir.file("blocked.map") + ": ", 0), 0u)
+        << window.status(0);
+    EXPECT_TRUE(window.dialogs.questions.empty());
+    EXPECT_FALSE(test::exists(image));
+    EXPECT_EQ(window.text(kReadId), "Read disk...");
 }
 
 // The map's read-sector route with its tab guard, and the Space key's scan that takes the

@@ -71,6 +71,20 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     EXPECT_TRUE(converted.size() == 4 && converted[0] == 'Z' && converted[3] == '\n') << converted;
 }
 
+// Windows' own words and numbers for a file; without the driver, the virtual drive named. The
+// console's text mode ends each line with CR LF.
+TEST(WindowsCli, TellsFailuresInTheSystemsWords) {
+    test::TempDir dir;
+    ASSERT_EQ(runCli(dir, "", "to-lbn \"" + dir.file("missing.dsk") + "\""), 1u);
+    EXPECT_EQ(test::textOf(lastOutput), "dorvane-cli: file not found: " + dir.file("missing.dsk") +
+                                            ": " + systemMessageText(2) + " (system error 2)\r\n");
+    ASSERT_EQ(runCli(dir, "", "read \"" + dir.file("x.dsk") + "\""), 1u);
+    EXPECT_EQ(test::textOf(lastOutput),
+              "dorvane-cli: read: no usable floppy driver: Please, install the compatible driver! "
+              "(fdrawcmd.sys); or DORVANE_VIRTUAL_DRIVE=FILE serves the diskette commands from a "
+              "virtual drive (an ImageDisk or raw image; see make-demo)\r\n");
+}
+
 // No variable: the real backend serves and nothing opens (the window shows what its probe says).
 TEST(FdrawcmdDevice, RealBackendWithoutTheDriver) {
     std::string description = "left over";

@@ -3,6 +3,7 @@
 #include "drive/SectorDump.h"
 #include "drive/SectorRead.h"
 #include "drive/SystemMessage.h"
+#include "files/ReadRecord.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "tests/core/ops/OpsRig.h"
@@ -61,6 +62,7 @@ TEST(DiskRead, FilesByFault) {
         std::string map, log;
         int crcReads = 0;    // of track 0, sector 1; one dump per distinct content
         int fillerDumps = 0; // a bad ID leaves the filler, dumped once
+        std::string counts = " (800 good)";
     };
     const Case cases[] = {
         {"clean", 9, [](OpsRig&, Bytes&) {}, mapWith(0, ""), ""},
@@ -75,7 +77,8 @@ TEST(DiskRead, FilesByFault) {
                      rig.settings().retries = 4;
              };
          },
-         mapWith(0, "5"), logLines(0, 1, 0, 0, 2, 23) + logLines(0, 1, 1, 4, 4, 23), 5},
+         mapWith(0, "5"), logLines(0, 1, 0, 0, 2, 23) + logLines(0, 1, 1, 4, 4, 23), 5, 0,
+         " (799 good, 1 bad)"},
         // Read on attempts 3, 8 and 9 (Bad, 9 >= 9).
         {"read after retries", 9,
          [](OpsRig& rig, Bytes&) {
@@ -87,7 +90,7 @@ TEST(DiskRead, FilesByFault) {
          },
          mapWith(0, "445"),
          logLines(0, 1, 0, 1, 9, 23) + logLines(0, 2, 0, 6, 9, 27) + logLines(0, 3, 0, 7, 9, 1122),
-         2},
+         2, 0, " (797 good, 2 warnings, 1 bad)"},
         {"bad ID and ID without data", 9,
          [](OpsRig& rig, Bytes& image) {
              rig.sector(3, 0, 4).idCrc = true;
@@ -95,7 +98,8 @@ TEST(DiskRead, FilesByFault) {
              std::fill_n(image.begin() + 31 * 512, 512, 0xE5);
              std::fill_n(image.begin() + 33 * 512, 512, 0xE5);
          },
-         mapWith(31, "535"), logLines(3, 2, 0, 9, 9, 27) + logLines(3, 4, 0, 9, 9, 23), 0, 1},
+         mapWith(31, "535"), logLines(3, 2, 0, 9, 9, 27) + logLines(3, 4, 0, 9, 9, 23), 0, 1,
+         " (798 good, 2 bad)"},
         // The driver reports every seek as done; the per-sector read reads where
         // the head is, and the IDs of the next cylinder match none of the sectors.
         {"head one cylinder too far", 9,
@@ -109,7 +113,8 @@ TEST(DiskRead, FilesByFault) {
              for (int sector = 1; sector <= 10; ++sector)
                  lines += logLines(6, sector, 0, 9, 9, 27);
              return lines;
-         }()},
+         }(),
+         0, 0, " (790 good, 10 bad)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,11 +134,12 @@ TEST(DiskRead, FilesByFault) {
             const Bytes content = corruptedData(rig.sector(0, 0, 1), k);
             EXPECT_EQ(dumpOf(rig.request.basePath, kCrcErrorDump, 0, 0, 1, content), content);
         }
-        // The image, the map, the log only when there is one, the distinct dumps.
+        // The image, the map, the record, the log only when there is one, the distinct dumps.
         EXPECT_EQ(rig.dir.names().size(),
-                  2u + !c.log.empty() + std::min(c.crcReads, 3) + c.fillerDumps);
+                  3u + !c.log.empty() + std::min(c.crcReads, 3) + c.fillerDumps);
+        // The final text ends with the counts of the outcomes.
         EXPECT_EQ(rig.view.status(StatusMain),
-                  "Ready. Reading to " + rig.request.path + " finished");
+                  "Ready. Reading to " + rig.request.path + " finished" + c.counts);
     }
 }
 
@@ -182,9 +188,46 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
     }
 }
 
+// Cancel after each failed attempt of a sector that reads on its sixth: the
+// record says its data was read only when the image holds the diskette's bytes;
+// the window keeps its legend (4), the CLI's read marks an unread sector bad.
+TEST(DiskRead, CancelAtEveryAttemptNeverRecordsAnUnreadSectorAsRead) {
+    for (const bool cli : {false, true})
+        for (int nth = 1; nth <= 5; ++nth) {
+            SCOPED_TRACE(testing::Message() << (cli ? "cli, " : "window, ") << nth);
+            OpsRig rig;
+            const Bytes image = patterned(kSide, 6);
+            rig.insert(image);
+            rig.sector(2, 0, 6).failuresLeft = 5;
+            int left = nth;
+            rig.view.onStatus = [&](int part, const std::string& text) {
+                if (part == StatusResult && text == "Result: 23" && --left == 0)
+                    rig.state.requestCancel();
+            };
+            rig.request.button = kReadButton;
+            rig.request.caption = "Read disk...";
+            ReadOptions options;
+            options.unreadIsBad = cli;
+            readDisk(rig.ctx, rig.drive, rig.request, options);
+            std::string error;
+            const std::optional<ReadRecord> record =
+                loadRecord(rig.request.basePath + ".rec", error);
+            ASSERT_TRUE(record) << error;
+            const std::size_t index = 25;
+            const Bytes copy = rig.image();
+            ASSERT_EQ(copy.size(), 26u * 512);
+            const bool holdsData = slice(copy, index * 512, 512) == slice(image, index * 512, 512);
+            EXPECT_EQ(record->sectors[index].dataRead, holdsData);
+            EXPECT_EQ(holdsData, nth == 5); // the cancel is seen after the next attempt
+            const char digit = rig.fileText(".map").back();
+            EXPECT_EQ(digit, holdsData ? '4' : cli ? '5' : '4');
+            EXPECT_TRUE(record->cancelled);
+        }
+}
+
 // An image named like its own map or log: neither the map's characters nor the removal
-// of the empty log may touch it. Derived names over 259 characters: the read goes on
-// without map, log or dumps, and its status text, cut to its buffer, keeps the note.
+// of the empty log may touch it. Derived names over 259 characters: without a map the
+// read stops before the diskette is touched, and its status text says why.
 TEST(DiskRead, ImageNamesTheDerivedFilesCannotTake) {
     for (const char* name : {"disk.map", "disk.log"}) {
         SCOPED_TRACE(name);
@@ -200,14 +243,12 @@ TEST(DiskRead, ImageNamesTheDerivedFilesCannotTake) {
     rig.request.choose(rig.dir.file(name));
     ASSERT_GT(rig.request.basePath.size() + 4, 259u);
     rig.insert(patterned(kSide, 15));
-    rig.sector(0, 0, 2).permanentCrc = true;
-    EXPECT_TRUE(rig.read());
-    EXPECT_EQ(rig.session->record(0, 79, 9).legend, Good);
-    for (const std::string& entry : rig.dir.names()) // at most the image
-        EXPECT_EQ(entry, name);
+    EXPECT_FALSE(rig.read());
+    EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size(), 0u);
+    EXPECT_EQ(rig.dir.names().size(), 0u);
     const std::string status = rig.view.status(StatusMain);
     EXPECT_LE(utf16Length(status), 259u);
-    EXPECT_TRUE(status.ends_with(" (not written in full: map, log)")) << status;
+    EXPECT_EQ(status, "Cannot create the map: its name is too long");
 }
 
 struct SectorRig : OpsRig {

@@ -23,10 +23,12 @@ TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
         bool format, shortFile;
         std::array<int, 4> legends; // Good, NotFound, Bad, Warning
         TaskbarState last;
+        const char* counts; // the note after the final text
     };
-    for (const Case c : {Case{false, true, {30, 770, 0, 0}, TaskbarState::Paused},
-                         Case{false, false, {0, 0, 800, 0}, TaskbarState::Error},
-                         Case{true, false, {0, 0, 800, 0}, TaskbarState::Error}}) {
+    for (const Case c :
+         {Case{false, true, {30, 770, 0, 0}, TaskbarState::Paused, " (30 good, 770 bad)"},
+          Case{false, false, {0, 0, 800, 0}, TaskbarState::Error, " (0 good, 800 bad)"},
+          Case{true, false, {0, 0, 800, 0}, TaskbarState::Error, " (0 good, 800 bad)"}}) {
         SCOPED_TRACE(c.format * 2 + c.shortFile);
         OpsRig rig;
         rig.insertBlank();
@@ -42,8 +44,9 @@ TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
         EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // never written
         EXPECT_EQ(rig.view.taskbarStates().back(), c.last);
         EXPECT_EQ(rig.view.status(StatusMain),
-                  c.format ? "Ready. Formatting media finished"
-                           : "Ready. Writing from " + rig.request.path + " finished");
+                  (c.format ? "Ready. Formatting media finished"
+                            : "Ready. Writing from " + rig.request.path + " finished") +
+                      c.counts);
     }
 }
 
@@ -92,8 +95,9 @@ TEST(DiskOperations, CancelInTheChecklist) {
                                         "Ready. Formatting media cancelled",
                                         "An unexpected error while diskette discovering occurred"};
         EXPECT_EQ(rig.view.status(StatusMain), expected[operation]);
-        if (operation == 0) { // the read leaves its image and map, empty, and no log
-            EXPECT_EQ(rig.dir.names(), (std::vector<std::string>{"disk.dsk", "disk.map"}));
+        if (operation == 0) { // the read leaves its image and map, empty, its record, no log
+            EXPECT_EQ(rig.dir.names(),
+                      (std::vector<std::string>{"disk.dsk", "disk.map", "disk.rec"}));
             EXPECT_EQ(rig.image().size() + rig.fileText(".map").size(), 0u);
         }
         if (operation == 3) {

@@ -6,11 +6,13 @@
 #include "files/ImageDiskConversion.h"
 #include "files/ImageDiskFromRead.h"
 #include "files/ImageDiskWriter.h"
+#include "files/ReadRecord.h"
 #include "tests/core/ops/OpsRig.h"
 #include "tests/core/vdrive/VirtualRig.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -22,8 +24,11 @@ using namespace test;
 RereadResult reread(OpsRig& rig, std::function<bool()> writeAllowed = {}) {
     rig.request.button = kReadButton;
     rig.request.caption = "Read disk...";
-    return rereadDisk(rig.ctx, rig.drive, rig.request,
-                      RereadOptions{ReadPace::TrackAtOnce, std::move(writeAllowed)});
+    // On the drive's own clock, so that the re-read's sides start where it guesses.
+    RereadOptions options;
+    options.writeAllowed = std::move(writeAllowed);
+    options.clock = &rig.drive.hostClock();
+    return rereadDisk(rig.ctx, rig.drive, rig.request, options);
 }
 
 // After a read cancelled at sector 400, a re-read stopped at its n-th file write
@@ -77,9 +82,49 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
             EXPECT_EQ(rig.image(), data);
             const std::string log = rig.fileText(".log");
             EXPECT_TRUE(log.size() > log0.size() && log.compare(0, log0.size(), log0) == 0) << log;
-            EXPECT_EQ(rig.dir.names().size(), 3u + 2 * 3); // image, map, log; 3 dumps per CRC
+            EXPECT_EQ(rig.dir.names().size(),
+                      4u + 2 * 3); // image, map, record, log; 3 dumps per CRC
             EXPECT_EQ(rig.legendsOf(0, Good), 800);
         }
+}
+
+// With the read's record, a re-read keeps the better reading of each sector: a CRC
+// reading is not given up for a sector now missing, and a sector read late is replaced
+// only by a better read. The record follows what the image holds.
+TEST(Reread, KeepsTheBetterReadingByTheRecord) {
+    OpsRig rig;
+    const Bytes data = patterned(kSide, 12);
+    rig.insert(data);
+    rig.settings().retries = 2;
+    rig.sector(1, 0, 3).permanentCrc = true; // index 12
+    rig.sector(2, 0, 4).failuresLeft = 2;    // index 23: read on the last attempt, bad
+    ASSERT_TRUE(rig.read());
+    const Bytes before = rig.image();
+    auto& sectors = rig.disk->track(1, 0).sectors; // sector 3 of track 1 now has no ID
+    sectors.erase(sectors.begin() + (&rig.sector(1, 0, 3) - sectors.data()));
+    std::string error;
+    std::optional<ReadRecord> record = loadRecord(rig.request.basePath + ".rec", error);
+    ASSERT_TRUE(record) << error;
+    RereadOptions options;
+    options.record = &*record;
+    options.recordPath = rig.request.basePath + ".rec";
+    options.fingerprint = record->fingerprint;
+    rig.request.button = kReadButton;
+    rig.request.caption = "Read disk...";
+    const RereadResult result = rereadDisk(rig.ctx, rig.drive, rig.request, options);
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(result.fingerprintMatched, kFingerprintSectors);
+    const Bytes after = rig.image();
+    EXPECT_EQ(slice(after, 12 * 512, 512), slice(before, 12 * 512, 512));
+    EXPECT_EQ(slice(after, 23 * 512, 512), slice(data, 23 * 512, 512));
+    const std::string map = rig.fileText(".map");
+    EXPECT_EQ(map[12], '5');
+    EXPECT_EQ(map[23], '3');
+    record = loadRecord(rig.request.basePath + ".rec", error);
+    ASSERT_TRUE(record) << error;
+    EXPECT_EQ(record->sectors[12].lastError, kErrorCrc);
+    EXPECT_TRUE(record->sectors[23].dataRead);
+    EXPECT_EQ(record->sectors[23].attempts, 1);
 }
 
 // A re-read, track at once without retries, of a read whose failures partly
@@ -157,14 +202,17 @@ void expectImageDiskFilesMatchTheMap(OpsRig& rig, const std::vector<SectorOutcom
 
 // Clean and faulty diskettes: the track-at-once read leaves the same image,
 // map, log and dumps as the per-sector read (each failure on its own sector,
-// whichever run meets it), and reads one ID per side; its ImageDisk files
-// agree with its map; every sector it marks good holds the diskette's bytes.
+// whichever run meets it), and reads one ID per side; on the drive's clock it
+// guesses where the head is and leaves them again, with READ ID on the first
+// side only of a clean diskette. Its ImageDisk files agree with its map; every
+// sector it marks good holds the diskette's bytes.
 TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
     const std::pair<bool, int> cases[] = {{false, 9}, {true, 9}, {true, 0}}; // faulty, retries
     const Bytes data = patterned(kSide, 5);
     for (const auto& [faulty, retries] : cases) {
-        std::vector<std::string> files[2], texts[2]; // the image, map and log
-        for (ReadPace pace : {ReadPace::PerSector, ReadPace::TrackAtOnce}) {
+        // The image, map and log per sector, at once, at once with guesses.
+        std::vector<std::string> files[3], texts[3];
+        for (int p = 0; p < 3; ++p) {
             OpsRig rig;
             rig.settings().retries = retries;
             rig.insert(data);
@@ -189,8 +237,9 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
             }
             rig.request.button = kReadButton;
             std::vector<SectorOutcome> outcomes;
-            EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request, ReadOptions{pace, &outcomes}));
-            const int p = pace == ReadPace::TrackAtOnce;
+            const ReadOptions options{p == 0 ? ReadPace::PerSector : ReadPace::TrackAtOnce,
+                                      &outcomes, p == 2 ? &rig.drive.hostClock() : nullptr};
+            EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request, options));
             files[p] = rig.dir.names();
             for (const char* extension : {".dsk", ".map", ".log"})
                 texts[p].push_back(rig.fileText(extension));
@@ -198,38 +247,101 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
             for (const VirtualDrive::Call& call : rig.callsOf(CTL_READ_ID))
                 idsRead += call.ok;
             // One per side; the seek to track 30 mis-steps twice, so its side asks again.
-            EXPECT_EQ(idsRead, p ? 80 + faulty : 0);
+            if (p == 1) {
+                EXPECT_EQ(idsRead, 80 + faulty);
+            } else if (p == 2) {
+                EXPECT_TRUE(faulty ? idsRead < 40 : idsRead == 1) << idsRead;
+            }
             if (p)
                 expectImageDiskFilesMatchTheMap(rig, outcomes);
         }
-        for (std::size_t i = 0; i < 800; ++i)
-            if (texts[1][1][i] == '3') {
-                ASSERT_EQ(texts[1][0].substr(i * 512, 512),
-                          std::string(data.begin() + i * 512, data.begin() + i * 512 + 512))
-                    << i;
-            }
-        EXPECT_EQ(files[0], files[1]);
+        for (int p = 1; p < 3; ++p)
+            for (std::size_t i = 0; i < 800; ++i)
+                if (texts[p][1][i] == '3') {
+                    ASSERT_EQ(texts[p][0].substr(i * 512, 512),
+                              std::string(data.begin() + i * 512, data.begin() + i * 512 + 512))
+                        << i;
+                }
+        for (int p = 1; p < 3; ++p) {
+            EXPECT_EQ(files[0], files[p]);
+            for (int k = 0; k < 3; ++k)
+                EXPECT_EQ(texts[0][k], texts[p][k])
+                    << "retries " << retries << ", pace " << p << ", file " << k;
+        }
         EXPECT_EQ(texts[0][0].size(), kSide);
-        for (int k = 0; k < 3; ++k)
-            EXPECT_EQ(texts[0][k], texts[1][k]) << "retries " << retries << ", file " << k;
         EXPECT_EQ(texts[0][1] == std::string(800, '3'), texts[0][2].empty()); // clean: no log
         EXPECT_EQ(texts[0][1].substr(0, 1), faulty && retries ? "4" : (faulty ? "5" : "3"));
     }
 }
 
 // The first seek to track 7 lands on cylinder 8, and the driver says it is
-// done: the ID under the head names cylinder 8, the head goes back to track 0
-// and out again, once, and the side reads as if nothing had happened.
+// done: the ID under the head names cylinder 8 (asked at once, or after the
+// guessed run found no sector 7 there), the head goes back to track 0 and out
+// again, once, and the side reads as if nothing had happened.
 TEST(TrackAtOnce, MisSteppedHeadIsSentBack) {
-    OpsRig rig;
-    const Bytes data = patterned(kSide, 7);
-    rig.insert(data);
-    rig.disk->seekFailures[7] = 1;
-    rig.request.button = kReadButton;
-    EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request, ReadOptions{ReadPace::TrackAtOnce}));
-    EXPECT_EQ(rig.fileText(".map"), std::string(800, '3'));
-    EXPECT_EQ(rig.image(), data);
-    EXPECT_EQ(rig.callsOf(CTL_RECALIBRATE).size(), 1u);
+    for (bool guessing : {false, true}) {
+        OpsRig rig;
+        const Bytes data = patterned(kSide, 7);
+        rig.insert(data);
+        rig.disk->seekFailures[7] = 1;
+        rig.request.button = kReadButton;
+        EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request,
+                             ReadOptions{ReadPace::TrackAtOnce, nullptr,
+                                         guessing ? &rig.drive.hostClock() : nullptr}));
+        EXPECT_EQ(rig.fileText(".map"), std::string(800, '3'));
+        EXPECT_EQ(rig.image(), data);
+        EXPECT_EQ(rig.callsOf(CTL_RECALIBRATE).size(), 1u);
+    }
+}
+
+// A host clock that moves in ticks, as some systems' coarse clocks do.
+class TickingClock final : public HostClock {
+public:
+    TickingClock(const HostClock& clock, std::uint64_t tick) : clock_(clock), tick_(tick) {}
+    std::uint64_t micros() const override { return clock_.micros() / tick_ * tick_; }
+
+private:
+    const HostClock& clock_;
+    std::uint64_t tick_;
+};
+
+// Guesses made wrong: each track's sectors turned two places further than the
+// last's (the second side's guess misses, and READ ID then never names the
+// sector the model foresees), every track interleaved 2:1 (the runs take
+// several revolutions: nothing is ever measured), a host 4 ms away from the
+// drive whose clock ticks every 16 ms. Every sector still reads at the first
+// attempt.
+TEST(TrackAtOnce, WrongGuessesReadEverySector) {
+    const Bytes data = patterned(kSide, 9);
+    for (int variant = 0; variant < 3; ++variant) {
+        SCOPED_TRACE(variant);
+        OpsRig rig;
+        rig.insert(data);
+        for (int t = 0; t < 80 && variant < 2; ++t) {
+            auto& sectors = rig.disk->track(t, 0).sectors;
+            if (variant == 0) {
+                std::rotate(sectors.begin(), sectors.begin() + (2 * t) % 10, sectors.end());
+                continue;
+            }
+            const auto inOrder = sectors;
+            for (std::size_t i = 0; i < 10; ++i)
+                sectors[i] = inOrder[i % 2 ? 5 + i / 2 : i / 2];
+        }
+        rig.drive.machine()->timing.hostLatencyMicros = variant == 2 ? 4000 : 0;
+        const TickingClock ticking(rig.drive.hostClock(), 16000);
+        rig.request.button = kReadButton;
+        EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request,
+                             ReadOptions{ReadPace::TrackAtOnce, nullptr,
+                                         variant == 2 ? &ticking : &rig.drive.hostClock()}));
+        EXPECT_EQ(rig.fileText(".map"), std::string(800, '3'));
+        EXPECT_EQ(rig.image(), data);
+        if (variant < 2) {
+            int idsRead = 0;
+            for (const VirtualDrive::Call& call : rig.callsOf(CTL_READ_ID))
+                idsRead += call.ok;
+            EXPECT_EQ(idsRead, variant == 0 ? 79 : 80);
+        }
+    }
 }
 
 // Sectors whose surface does not keep what is written, at the start, in the

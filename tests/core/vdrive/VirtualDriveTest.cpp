@@ -130,6 +130,23 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
     }
 }
 
+// An editor's byte-order mark is no part of the first line; the same fault twice
+// (numbers written alike or not) names both its lines.
+TEST(FaultScript, ByteOrderMarkAndRepeatedFaults) {
+    auto disk = rx50Side(patterned(409600));
+    std::string error;
+    EXPECT_TRUE(disk->applyFaultScript("\xEF\xBB\xBF"
+                                       "crc 0 4 5\n",
+                                       error))
+        << error;
+    EXPECT_TRUE(disk->findSector(4, 0, 5)->permanentCrc);
+    EXPECT_FALSE(disk->applyFaultScript("crc 0 4 6\n# again\ncrc 0 04 6\n", error));
+    EXPECT_EQ(error, "line 3: 'crc 0 4 6' again: line 1 names it already");
+    EXPECT_FALSE(disk->applyFaultScript("rpm 300\nrpm 360\n", error));
+    EXPECT_EQ(error, "line 2: 'rpm' again: line 1 names it already");
+    EXPECT_TRUE(disk->applyFaultScript("crc 0 4 7\nmissing 0 4 8\nweak 0 4 7\n", error)) << error;
+}
+
 TEST(DemoDiskette, LoadsAsItsSectorImage) {
     TempDir dir;
     const std::string path = dir.file("demo.imd");
