@@ -5,10 +5,10 @@
 #include "cli/SystemWords.h"
 #include "drive/DriverBlocks.h"
 #include "drive/SystemMessage.h"
-#include "drive/Verify.h"
 #include "files/ImageDisk.h"
 #include "model/Interleave.h"
 #include "model/Session.h"
+#include "ops/Verify.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,12 +1,12 @@
 #include "files/ImageDiskFromRead.h"
 
 #include "drive/DriverBlocks.h"
-#include "drive/SectorDump.h"
 #include "files/File.h"
 #include "files/ImageDiskWriter.h"
 #include "files/ImageFiles.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
+#include "ops/SectorDump.h"
 
 #include <algorithm>
 

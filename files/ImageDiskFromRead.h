@@ -5,11 +5,11 @@
 // sectors that never read. The reader of files/ImageDisk.h reads them back.
 #pragma once
 
-#include "drive/DiskRead.h"
 #include "files/ImageDisk.h"
 #include "files/ReadRecord.h"
 #include "model/DiskSettings.h"
 #include "model/Session.h"
+#include "ops/DiskRead.h"
 
 #include <cstdint>
 #include <ctime>

@@ -8,9 +8,9 @@
 // in the same order: (legend + 48) mod 256, so legends 0..8 are '0'..'8'.
 #pragma once
 
-#include "drive/Progress.h"
 #include "model/DiskSettings.h"
 #include "model/Session.h"
+#include "ops/Progress.h"
 
 #include <array>
 #include <cstdint>

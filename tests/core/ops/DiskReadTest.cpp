@@ -1,11 +1,11 @@
 // The whole-disk and single-sector reads on the virtual drive: image, map, log and
 // dump files byte for byte, legends and final texts; faults, an empty or changed drive.
-#include "drive/SectorDump.h"
-#include "drive/SectorRead.h"
 #include "drive/SystemMessage.h"
 #include "files/ReadRecord.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
+#include "ops/SectorDump.h"
+#include "ops/SectorRead.h"
 #include "tests/core/ops/OpsRig.h"
 #include "tests/core/vdrive/VirtualRig.h"
 

@@ -1,4 +1,4 @@
-#include "drive/SectorDump.h"
+#include "ops/SectorDump.h"
 
 #include "drive/DriverBlocks.h"
 #include "files/File.h"

@@ -1,4 +1,4 @@
-#include "drive/TrackRead.h"
+#include "ops/TrackRead.h"
 
 #include "model/Image.h"
 

@@ -4,9 +4,9 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
-#include "drive/Progress.h"
-#include "drive/Verify.h"
 #include "model/Session.h"
+#include "ops/Progress.h"
+#include "ops/Verify.h"
 
 namespace dorvane {
 

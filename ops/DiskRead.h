@@ -5,9 +5,9 @@
 
 #include "drive/FloppyDevice.h"
 #include "drive/HostClock.h"
-#include "drive/Progress.h"
-#include "drive/TrackRead.h"
 #include "model/Session.h"
+#include "ops/Progress.h"
+#include "ops/TrackRead.h"
 
 #include <vector>
 

@@ -6,8 +6,8 @@
 
 #include "drive/DriverBlocks.h"
 #include "drive/FloppyDevice.h"
-#include "drive/Progress.h"
 #include "model/DiskSettings.h"
+#include "ops/Progress.h"
 #include "settings/ProfileStore.h"
 
 #include <vector>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "drive/FloppyController.h"
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 
 namespace dorvane {
 

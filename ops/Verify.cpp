@@ -1,7 +1,7 @@
-#include "drive/Verify.h"
+#include "ops/Verify.h"
 
-#include "drive/TrackRead.h"
 #include "model/Session.h"
+#include "ops/TrackRead.h"
 
 #include <algorithm>
 #include <cstring>

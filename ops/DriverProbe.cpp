@@ -1,4 +1,4 @@
-#include "drive/DriverProbe.h"
+#include "ops/DriverProbe.h"
 
 #include "drive/FloppyController.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "drive/FloppyController.h"
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 
 #include <cstdint>
 #include <vector>

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "drive/FloppyController.h"
-#include "drive/RotationGuess.h"
-#include "drive/SectorAttempts.h"
+#include "ops/RotationGuess.h"
+#include "ops/SectorAttempts.h"
 
 #include <cstdint>
 #include <optional>

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 
 namespace dorvane {
 

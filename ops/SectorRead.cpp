@@ -1,10 +1,10 @@
-#include "drive/SectorRead.h"
+#include "ops/SectorRead.h"
 
-#include "drive/DisketteCheck.h"
 #include "drive/FloppyController.h"
-#include "drive/SectorDump.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "ops/DisketteCheck.h"
+#include "ops/SectorDump.h"
 
 #include <array>
 #include <thread>

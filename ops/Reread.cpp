@@ -1,12 +1,12 @@
-#include "drive/Reread.h"
+#include "ops/Reread.h"
 
-#include "drive/DiskRead.h"
-#include "drive/DisketteCheck.h"
-#include "drive/SectorAttempts.h"
 #include "drive/SystemMessage.h"
 #include "files/File.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
+#include "ops/DiskRead.h"
+#include "ops/DisketteCheck.h"
+#include "ops/SectorAttempts.h"
 
 #include <algorithm>
 #include <optional>

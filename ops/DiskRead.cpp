@@ -1,13 +1,13 @@
-#include "drive/DiskRead.h"
+#include "ops/DiskRead.h"
 
-#include "drive/DisketteCheck.h"
 #include "drive/FloppyController.h"
-#include "drive/SectorAttempts.h"
 #include "drive/SystemMessage.h"
 #include "files/File.h"
 #include "files/ReadRecord.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
+#include "ops/DisketteCheck.h"
+#include "ops/SectorAttempts.h"
 
 #include <array>
 #include <optional>

@@ -9,10 +9,10 @@
 
 #include "drive/FloppyDevice.h"
 #include "drive/HostClock.h"
-#include "drive/Progress.h"
-#include "drive/TrackRead.h"
 #include "files/ReadRecord.h"
 #include "model/Session.h"
+#include "ops/Progress.h"
+#include "ops/TrackRead.h"
 
 #include <functional>
 

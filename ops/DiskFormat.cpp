@@ -1,10 +1,10 @@
-#include "drive/DiskFormat.h"
+#include "ops/DiskFormat.h"
 
-#include "drive/Buttons.h"
-#include "drive/DisketteCheck.h"
 #include "drive/FloppyController.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "ops/Buttons.h"
+#include "ops/DisketteCheck.h"
 
 namespace dorvane {
 

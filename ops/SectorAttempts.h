@@ -5,7 +5,7 @@
 #pragma once
 
 #include "drive/FloppyController.h"
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 #include "settings/ProfileStore.h"
 
 #include <string>

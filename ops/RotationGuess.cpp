@@ -1,4 +1,4 @@
-#include "drive/RotationGuess.h"
+#include "ops/RotationGuess.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "drive/SectorAttempts.h"
+#include "ops/SectorAttempts.h"
 
-#include "drive/SectorDump.h"
 #include "drive/SystemMessage.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "ops/SectorDump.h"
 
 #include <thread>
 

@@ -2,8 +2,8 @@
 // cancel request), the progress counter, the final texts and the elapsed time.
 #pragma once
 
-#include "drive/OperationView.h"
 #include "model/Image.h"
+#include "ops/OperationView.h"
 
 #include <atomic>
 #include <condition_variable>

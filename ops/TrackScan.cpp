@@ -1,9 +1,9 @@
-#include "drive/TrackScan.h"
+#include "ops/TrackScan.h"
 
-#include "drive/DisketteCheck.h"
 #include "drive/FloppyController.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "ops/DisketteCheck.h"
 
 #include <algorithm>
 #include <thread>

@@ -1,10 +1,10 @@
-#include "drive/Detect.h"
+#include "ops/Detect.h"
 
-#include "drive/DisketteCheck.h"
 #include "drive/FloppyController.h"
-#include "drive/TrackScan.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "ops/DisketteCheck.h"
+#include "ops/TrackScan.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "drive/DisketteCheck.h"
+#include "ops/DisketteCheck.h"
 
 #include "model/Session.h"
 

@@ -1,9 +1,9 @@
-#include "drive/DiskWrite.h"
+#include "ops/DiskWrite.h"
 
-#include "drive/DisketteCheck.h"
 #include "drive/FloppyController.h"
 #include "files/File.h"
 #include "model/Text.h"
+#include "ops/DisketteCheck.h"
 
 #include <vector>
 
