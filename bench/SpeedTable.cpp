@@ -5,9 +5,9 @@
 //   SpeedTable [DORVANE_CLI]   (with the CLI's path, also its peak memory)
 #include "files/Conversion.h"
 #include "files/ImageDiskWriter.h"
-#include "files/ImageFiles.h"
 #include "model/Session.h"
 #include "ops/DiskRead.h"
+#include "ops/ImageFiles.h"
 #include "vdrive/VirtualDrive.h"
 
 #include <fcntl.h>

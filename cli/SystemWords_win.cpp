@@ -1,6 +1,6 @@
 #include "cli/SystemWords.h"
 
-#include "drive/SystemMessage.h"
+#include "files/SystemMessage.h"
 #include "ops/DriverProbe.h"
 #include "ops/Progress.h"
 

@@ -1,9 +1,9 @@
 #include "ops/DiskRead.h"
 
 #include "drive/FloppyController.h"
-#include "drive/SystemMessage.h"
 #include "files/File.h"
 #include "files/ReadRecord.h"
+#include "files/SystemMessage.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "ops/DisketteCheck.h"

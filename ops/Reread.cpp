@@ -1,7 +1,7 @@
 #include "ops/Reread.h"
 
-#include "drive/SystemMessage.h"
 #include "files/File.h"
+#include "files/SystemMessage.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "ops/DiskRead.h"

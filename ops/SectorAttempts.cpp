@@ -1,6 +1,6 @@
 #include "ops/SectorAttempts.h"
 
-#include "drive/SystemMessage.h"
+#include "files/SystemMessage.h"
 #include "model/Session.h"
 #include "model/Text.h"
 #include "ops/SectorDump.h"

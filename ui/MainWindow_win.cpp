@@ -1,12 +1,12 @@
 #include "ui/MainWindow_win.h"
 
-#include "files/ImageFiles.h"
 #include "model/Paths.h"
 #include "model/Text.h"
 #include "ops/DiskFormat.h"
 #include "ops/DiskRead.h"
 #include "ops/DiskWrite.h"
 #include "ops/DriverProbe.h"
+#include "ops/ImageFiles.h"
 #include "ops/SectorRead.h"
 #include "ops/TrackScan.h"
 #include "settings/UserProfile.h"

@@ -1,7 +1,7 @@
 // The whole-disk and single-sector reads on the virtual drive: image, map, log and
 // dump files byte for byte, legends and final texts; faults, an empty or changed drive.
-#include "drive/SystemMessage.h"
 #include "files/ReadRecord.h"
+#include "files/SystemMessage.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
 #include "ops/SectorDump.h"

@@ -1,4 +1,4 @@
-#include "drive/SystemMessage.h"
+#include "files/SystemMessage.h"
 
 #include "model/Paths.h"
 

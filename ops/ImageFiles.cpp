@@ -1,4 +1,4 @@
-#include "files/ImageFiles.h"
+#include "ops/ImageFiles.h"
 
 #include "files/File.h"
 #include "model/Text.h"

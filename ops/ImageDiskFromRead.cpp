@@ -1,11 +1,11 @@
-#include "files/ImageDiskFromRead.h"
+#include "ops/ImageDiskFromRead.h"
 
 #include "drive/DriverBlocks.h"
 #include "files/File.h"
 #include "files/ImageDiskWriter.h"
-#include "files/ImageFiles.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
+#include "ops/ImageFiles.h"
 #include "ops/SectorDump.h"
 
 #include <algorithm>
