@@ -19,9 +19,9 @@ bool verifySide(OperationContext& ctx, FloppyController& fdc, int track, int hea
     const TrackAtOnce read = readTrackAtOnce(fdc, at, side.data());
     bool matched = true;
     for (int sector = 1; sector <= spt; ++sector) {
-        const std::size_t at = static_cast<std::size_t>(sector - 1) * kSectorBytes;
-        const std::uint8_t* expected = written + at;
-        std::uint8_t* got = side.data() + at;
+        const std::size_t offset = static_cast<std::size_t>(sector - 1) * kSectorBytes;
+        const std::uint8_t* expected = written + offset;
+        std::uint8_t* got = side.data() + offset;
         const std::optional<Attempt>& first = read.sectors[static_cast<std::size_t>(sector - 1)];
         bool equal = first && first->read && std::memcmp(got, expected, kSectorBytes) == 0;
         std::uint32_t error = first && !first->read ? first->error : 0;

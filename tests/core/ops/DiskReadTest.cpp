@@ -170,9 +170,10 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
             if (part == StatusResult && *c.result && text == c.result && --nth == 0)
                 rig.state.requestCancel();
             std::error_code noImage, noMap;
-            const auto image = std::filesystem::file_size(rig.request.path, noImage);
-            const auto map = std::filesystem::file_size(rig.dir.file("disk.map"), noMap);
-            outOfStep += part != StatusElapsed && !noImage && !noMap && image != map * 512;
+            const auto imageBytes = std::filesystem::file_size(rig.request.path, noImage);
+            const auto mapBytes = std::filesystem::file_size(rig.dir.file("disk.map"), noMap);
+            outOfStep +=
+                part != StatusElapsed && !noImage && !noMap && imageBytes != mapBytes * 512;
         };
         EXPECT_FALSE(rig.read());
         EXPECT_EQ(outOfStep, 0);
