@@ -115,14 +115,15 @@ int main() {
                 "baseline BitBlt %dx%d: median %.0f us; ratio %.1f; runs %d\n",
                 kWindowWidth, kWindowHeight, offscreen, kWindowWidth, kWindowHeight, blit,
                 offscreen / blit, kRuns);
-    std::fprintf(stderr, "live window paint (map, key, viewer, one BitBlt), medians of %d runs:\n"
-                "  repaint of the map area on the screen  %7.0f us\n"
-                "  the same into a memory bitmap          %7.0f us\n"
-                "    of which the snapshot                %7.0f us\n"
-                "    and the drawing of the snapshot      %7.0f us\n"
-                "  baseline BitBlt %dx%d               %7.0f us (paint / baseline %.1f)\n",
-                kRuns, repaint, offscreen, snapshot, drawing, kWindowWidth, kWindowHeight, blit,
-                offscreen / blit);
+    std::fprintf(stderr,
+                 "live window paint (map, key, viewer, one BitBlt), medians of %d runs:\n"
+                 "  repaint of the map area on the screen  %7.0f us\n"
+                 "  the same into a memory bitmap          %7.0f us\n"
+                 "    of which the snapshot                %7.0f us\n"
+                 "    and the drawing of the snapshot      %7.0f us\n"
+                 "  baseline BitBlt %dx%d               %7.0f us (paint / baseline %.1f)\n",
+                 kRuns, repaint, offscreen, snapshot, drawing, kWindowWidth, kWindowHeight, blit,
+                 offscreen / blit);
     ReleaseDC(nullptr, screen);
     DestroyWindow(main);
     return 0;

@@ -3,11 +3,11 @@
 // ratio, runs). Never fails on a number.
 //
 //   SpeedTable [DORVANE_CLI]   (with the CLI's path, also its peak memory)
-#include "drive/DiskRead.h"
 #include "files/Conversion.h"
 #include "files/ImageDiskWriter.h"
-#include "files/ImageFiles.h"
 #include "model/Session.h"
+#include "ops/DiskRead.h"
+#include "ops/ImageFiles.h"
 #include "vdrive/VirtualDrive.h"
 
 #include <fcntl.h>

@@ -5,12 +5,12 @@
 #include "cli/Profile.h"
 #include "cli/Report.h"
 #include "cli/SystemWords.h"
-#include "drive/Buttons.h"
-#include "drive/DisketteCheck.h"
-#include "drive/DriverProbe.h"
 #include "drive/FloppyController.h"
-#include "drive/SectorDump.h"
 #include "model/Paths.h"
+#include "ops/Buttons.h"
+#include "ops/DisketteCheck.h"
+#include "ops/DriverProbe.h"
+#include "ops/SectorDump.h"
 #include "vdrive/DeviceSelection.h"
 
 namespace dorvane::cli {

@@ -10,9 +10,9 @@
 #include "cli/Interrupt.h"
 #include "cli/TerminalView.h"
 #include "cli/WatchedDevice.h"
-#include "drive/Progress.h"
 #include "files/File.h"
 #include "model/Session.h"
+#include "ops/Progress.h"
 
 #include <memory>
 #include <string>

@@ -18,13 +18,13 @@
 #include "files/File.h"
 #include "files/ImageDisk.h"
 #include "files/ImageDiskConversion.h"
-#include "files/ImageDiskFromRead.h"
 #include "files/ImageDiskWriter.h"
-#include "files/ImageFiles.h"
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "ops/ImageDiskFromRead.h"
+#include "ops/ImageFiles.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,8 +1,8 @@
 #include "cli/HtmlReport.h"
 
 #include "model/Interleave.h"
+#include "model/LegendColours.h"
 #include "model/Text.h"
-#include "ui/Look.h"
 
 namespace dorvane::cli {
 
@@ -18,7 +18,7 @@ constexpr int kPageLeft = kReportPageLeft;
 constexpr int kPageTop = kReportPageTop;
 constexpr int kSideGap = kReportSideGap;
 
-std::string hexColour(const ui::Rgb& rgb) {
+std::string hexColour(const Rgb& rgb) {
     return formatText("#%02x%02x%02x", rgb.r, rgb.g, rgb.b);
 }
 
@@ -66,7 +66,7 @@ std::string tooltip(const ReportInput& input, int head, int track, int sector, i
 
 std::string sectorRect(const ReportInput& input, int side, int track, int sector) {
     const int state = stateOf(digitAt(input, side, track, sector));
-    const ui::LegendColours& colours = ui::kLegendColours[ui::paletteIndex(state)];
+    const LegendColours& colours = kLegendColours[paletteIndex(state)];
     const int head = headOfSide(input, side);
     return formatText("<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\" "
                       "stroke=\"%s\" data-state=\"%d\"><title>%s</title></rect>\n",
@@ -112,8 +112,8 @@ std::string countsTable(const ReportInput& input) {
         html += formatText("<tr data-state=\"%d\"><td><svg width=\"12\" height=\"12\"><rect "
                            "width=\"10\" height=\"10\" x=\"1\" y=\"1\" fill=\"%s\" "
                            "stroke=\"%s\"/></svg></td><td>%s</td><td class=\"c\">%d</td></tr>\n",
-                           state, hexColour(ui::kLegendColours[state].brush).c_str(),
-                           hexColour(ui::kLegendColours[state].pen).c_str(), kStateWords[state],
+                           state, hexColour(kLegendColours[state].brush).c_str(),
+                           hexColour(kLegendColours[state].pen).c_str(), kStateWords[state],
                            counts[state]);
     }
     return html +

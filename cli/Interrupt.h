@@ -4,7 +4,7 @@
 // program the usual way.
 #pragma once
 
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 
 namespace dorvane::cli {
 

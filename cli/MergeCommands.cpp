@@ -8,7 +8,6 @@
 #include "cli/Outputs.h"
 #include "cli/RecordOptions.h"
 #include "cli/Report.h"
-#include "drive/SectorDump.h"
 #include "files/File.h"
 #include "files/ReadRecord.h"
 #include "model/Crc32.h"
@@ -16,6 +15,7 @@
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
+#include "ops/SectorDump.h"
 
 #include <algorithm>
 #include <array>

@@ -4,11 +4,11 @@
 #include "cli/ScanTable.h"
 #include "cli/SystemWords.h"
 #include "drive/DriverBlocks.h"
-#include "drive/SystemMessage.h"
-#include "drive/Verify.h"
 #include "files/ImageDisk.h"
+#include "files/SystemMessage.h"
 #include "model/Interleave.h"
 #include "model/Session.h"
+#include "ops/Verify.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -9,14 +9,14 @@
 #include "cli/Report.h"
 #include "cli/ScanTable.h"
 #include "cli/VolumeCommands.h"
-#include "drive/Buttons.h"
-#include "drive/Detect.h"
-#include "drive/Reread.h"
-#include "drive/SectorDump.h"
 #include "model/Crc32.h"
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
 #include "model/Text.h"
+#include "ops/Buttons.h"
+#include "ops/Detect.h"
+#include "ops/Reread.h"
+#include "ops/SectorDump.h"
 
 #include <algorithm>
 #include <ostream>

@@ -8,8 +8,8 @@
 #include "cli/Report.h"
 #include "cli/ScanTable.h"
 #include "drive/FloppyController.h"
-#include "drive/TrackScan.h"
 #include "model/Text.h"
+#include "ops/TrackScan.h"
 
 #include <ostream>
 

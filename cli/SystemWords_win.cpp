@@ -1,8 +1,8 @@
 #include "cli/SystemWords.h"
 
-#include "drive/DriverProbe.h"
-#include "drive/Progress.h"
-#include "drive/SystemMessage.h"
+#include "files/SystemMessage.h"
+#include "ops/DriverProbe.h"
+#include "ops/Progress.h"
 
 namespace dorvane::cli {
 

@@ -2,8 +2,8 @@
 
 #include "cli/Console.h"
 #include "cli/Report.h"
-#include "drive/DisketteCheck.h"
-#include "drive/TrackScan.h"
+#include "ops/DisketteCheck.h"
+#include "ops/TrackScan.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 // it is interactive.
 #pragma once
 
-#include "drive/OperationView.h"
+#include "ops/OperationView.h"
 
 #include <chrono>
 #include <cstdio>

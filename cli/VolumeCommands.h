@@ -3,8 +3,8 @@
 #pragma once
 
 #include "cli/DiskRun.h"
-#include "drive/Detect.h"
 #include "model/BlockOrder.h"
+#include "ops/Detect.h"
 
 #include <string>
 

@@ -9,7 +9,7 @@
 #include "cli/TerminalView.h"
 #include "drive/DriverBlocks.h"
 #include "drive/FloppyDevice.h"
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 
 #include <atomic>
 #include <memory>

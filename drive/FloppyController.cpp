@@ -1,5 +1,6 @@
 #include "drive/FloppyController.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace dorvane {
@@ -158,6 +159,7 @@ FormatTrackBlock formatBlock(int head, int sectors, std::uint8_t gapLength, std:
 
 std::vector<SectorIdEntry> sequentialIds(int track, int head, int sectors) {
     std::vector<SectorIdEntry> ids;
+    ids.reserve(static_cast<std::size_t>(std::max(sectors, 0)));
     for (int i = 0; i < sectors; ++i)
         ids.push_back(SectorIdEntry{static_cast<std::uint8_t>(track),
                                     static_cast<std::uint8_t>(head),

@@ -71,7 +71,7 @@ ImageDiskOutputs renderImageDisk(const ImageDiskFile& file) {
 }
 
 ConversionResult convertImageDisk(const std::string& path, const std::string& basePath) {
-    const ConversionResult failed{
+    ConversionResult failed{
         false,
         formatText("Can't proceed the Tesselby ImageDisk file %s", path.c_str()),
         {},

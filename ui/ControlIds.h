@@ -1,7 +1,7 @@
 // Every control, command and resource id of the window, in one place.
 #pragma once
 
-#include "drive/Buttons.h"
+#include "ops/Buttons.h"
 
 namespace dorvane::ui {
 

@@ -2,35 +2,17 @@
 // status line, the map and the viewer. Positions are client pixels.
 #pragma once
 
+#include "model/LegendColours.h"
+
 #include <cstdint>
 
 namespace dorvane::ui {
 
-struct Rgb {
-    std::uint8_t r, g, b;
-};
+using dorvane::kLegendColours;
+using dorvane::LegendColours;
+using dorvane::paletteIndex;
+using dorvane::Rgb;
 
-// Pen (frame) and brush (fill) of each legend 0..7; index 8 paints every
-// other value (8 and above, or negative).
-struct LegendColours {
-    Rgb pen;
-    Rgb brush;
-};
-inline constexpr LegendColours kLegendColours[9] = {
-    {{128, 128, 128}, {224, 224, 224}}, // 0 empty
-    {{0, 119, 0}, {0, 187, 0}},         // 1 progress
-    {{128, 128, 128}, {0, 153, 255}},   // 2 formatted
-    {{0, 119, 0}, {0, 255, 0}},         // 3 good
-    {{204, 102, 0}, {255, 102, 0}},     // 4 warning
-    {{128, 128, 128}, {0, 0, 0}},       // 5 bad
-    {{204, 102, 0}, {255, 102, 0}},     // 6 CRC warning
-    {{128, 0, 0}, {128, 0, 64}},        // 7 not found
-    {{228, 0, 224}, {244, 147, 226}},   // 8 unknown
-};
-// The palette entry of a legend value.
-constexpr int paletteIndex(std::int32_t legend) {
-    return legend >= 0 && legend < 8 ? legend : 8;
-}
 // The frame drawn round cells whose legend is above 30.
 inline constexpr Rgb kHighLegendPen = {204, 102, 0};
 

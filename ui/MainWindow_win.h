@@ -3,8 +3,8 @@
 #pragma once
 
 #include "drive/FloppyDevice.h"
-#include "drive/Progress.h"
 #include "model/Session.h"
+#include "ops/Progress.h"
 #include "settings/ProfileStore.h"
 #include "ui/DialogHost.h"
 #include "ui/SystemDialogs_win.h"

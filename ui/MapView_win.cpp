@@ -1,8 +1,8 @@
 #include "ui/MapView_win.h"
 
-#include "drive/TrackScan.h"
 #include "files/File.h"
 #include "model/Text.h"
+#include "ops/TrackScan.h"
 #include "ui/Clipboard_win.h"
 #include "ui/ContextMenu_win.h"
 #include "ui/ControlIds.h"

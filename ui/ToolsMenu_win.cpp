@@ -1,8 +1,8 @@
 #include "ui/ToolsMenu_win.h"
 
 #include "files/Conversion.h"
-#include "files/ImageFiles.h"
 #include "model/Paths.h"
+#include "ops/ImageFiles.h"
 #include "ui/ControlIds.h"
 #include "ui/MainWindow_win.h"
 #include "ui/Worker_win.h"

@@ -9,7 +9,7 @@
 // worker, so a worker blocked in SendMessageW always gets its answer.
 #pragma once
 
-#include "drive/OperationView.h"
+#include "ops/OperationView.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 #include "vdrive/DemoDiskette.h"
-#include "drive/SystemMessage.h"
+#include "files/SystemMessage.h"
 
 #include "files/File.h"
 #include "files/ImageDiskWriter.h"

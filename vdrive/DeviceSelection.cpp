@@ -1,5 +1,5 @@
 #include "vdrive/DeviceSelection.h"
-#include "drive/SystemMessage.h"
+#include "files/SystemMessage.h"
 
 #include "files/File.h"
 #include "model/DiskSettings.h"

@@ -2,8 +2,8 @@
 // becomes the track side it names, with its sector IDs in record order (the
 // order ImageDisk found them around the track), its rate and density, and its
 // data, deleted and data-error marks.
-#include "drive/SystemMessage.h"
 #include "files/ImageDisk.h"
+#include "files/SystemMessage.h"
 #include "vdrive/VirtualDiskette.h"
 
 namespace dorvane {

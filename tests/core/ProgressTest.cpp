@@ -1,4 +1,4 @@
-#include "drive/Progress.h"
+#include "ops/Progress.h"
 #include "model/Session.h"
 #include "tests/support/RecordingView.h"
 

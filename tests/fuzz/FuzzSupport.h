@@ -4,8 +4,8 @@
 // missing, and OK would ask again forever).
 #pragma once
 
-#include "drive/OperationView.h"
 #include "files/File.h"
+#include "ops/OperationView.h"
 
 #include <algorithm>
 #include <cstdint>

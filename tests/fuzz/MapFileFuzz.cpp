@@ -3,8 +3,8 @@
 // image holds 512 bytes per map digit.
 // Input: a byte of choices, two bytes (little-endian) of map length, the map,
 // then the image.
-#include "files/ImageFiles.h"
 #include "model/Session.h"
+#include "ops/ImageFiles.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 #include <memory>

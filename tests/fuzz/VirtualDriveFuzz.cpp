@@ -4,12 +4,12 @@
 // 5, and a read of a diskette in the drive covers every sector of the head range.
 // Input: a byte of choices, two bytes (little-endian) of script length, the
 // script, then the diskette file.
-#include "drive/DiskFormat.h"
-#include "drive/DiskRead.h"
-#include "drive/DiskWrite.h"
-#include "drive/SectorRead.h"
-#include "drive/TrackScan.h"
 #include "model/Session.h"
+#include "ops/DiskFormat.h"
+#include "ops/DiskRead.h"
+#include "ops/DiskWrite.h"
+#include "ops/SectorRead.h"
+#include "ops/TrackScan.h"
 #include "settings/FileProfileStore.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "vdrive/DeviceSelection.h"

@@ -4,8 +4,8 @@
 #include "cli/TerminalView.h"
 #include "cli/WatchedDevice.h"
 #include "drive/FloppyController.h"
-#include "drive/SystemMessage.h"
 #include "files/File.h"
+#include "files/SystemMessage.h"
 #include "model/DiskSettings.h"
 #include "tests/support/TextFiles.h"
 #include "vdrive/DeviceSelection.h"
@@ -553,8 +553,8 @@ TEST(Cli, OutputsAndJudgedInputs) {
     // One track side of ten sectors, then what each file adds.
     const std::string header = "IMD 1.18: 07/12/2026 12:00:00\r\n\x1A";
     Bytes sound(header.begin(), header.end());
-    for (std::uint8_t b : {5, 0, 0, 10, 2})
-        sound.push_back(b);
+    // Mode 5, cylinder 0, head 0, ten sectors of size code 2.
+    sound.insert(sound.end(), {5, 0, 0, 10, 2});
     for (std::uint8_t n = 1; n <= 10; ++n)
         sound.push_back(n);
     for (int n = 0; n < 10; ++n)

@@ -2,7 +2,7 @@
 // from a script; every field under the lock (a worker and a ticker thread use it).
 #pragma once
 
-#include "drive/OperationView.h"
+#include "ops/OperationView.h"
 
 #include <deque>
 #include <functional>

@@ -2,7 +2,7 @@
 // slot from copies of its legends and of a sector's bytes, edits the retry count, refills the file
 // request with a dropped file and presses Cancel. Built under ThreadSanitizer as well, where any
 // access the two threads make without synchronisation fails the run.
-#include "files/ImageFiles.h"
+#include "ops/ImageFiles.h"
 #include "tests/core/ops/OpsRig.h"
 
 #include <gtest/gtest.h>

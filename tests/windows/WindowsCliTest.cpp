@@ -2,7 +2,7 @@
 // read's log is in the code page. Then the real backend without fdrawcmd.sys.
 #include "drive/FdrawcmdDevice.h"
 #include "drive/FloppyController.h"
-#include "drive/SystemMessage.h"
+#include "files/SystemMessage.h"
 #include "model/Paths.h"
 #include "tests/support/TextFiles.h"
 #include "tests/windows/WindowRig.h"

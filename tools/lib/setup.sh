@@ -15,6 +15,8 @@ answer_help() {
 }
 
 DORVANE_BUILD_PACKAGES=(cmake make g++ googletest)
+# The code checks of tools/lint (the Debian versions, so that every machine formats alike).
+DORVANE_LINT_PACKAGES=(clang-format clang-tidy python3)
 DORVANE_WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth)
 # The release: the 32-bit Windows compiler, zip, dpkg-shlibdeps for the .deb's dependencies.
 DORVANE_PACKAGE_PACKAGES=(cmake make g++ g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix zip

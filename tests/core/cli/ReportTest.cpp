@@ -1,8 +1,8 @@
 // The report page of a diskette: one rect per sector in the window's colours, where the
 // browser check looks for it; the counts; every text escaped.
 #include "cli/HtmlReport.h"
+#include "model/LegendColours.h"
 #include "model/Text.h"
-#include "ui/Look.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ std::vector<SectorRect> sectorRects(const std::string& html) {
     return rects;
 }
 
-std::string hex(const ui::Rgb& rgb) {
+std::string hex(const Rgb& rgb) {
     return formatText("#%02x%02x%02x", rgb.r, rgb.g, rgb.b);
 }
 
@@ -62,19 +62,19 @@ TEST(HtmlReport, DrawsEverySectorOnceInItsStatesColours) {
     ASSERT_EQ(rects.size(), 800u);
     const SectorRect* crc = rectAt(rects, "Head 0, track 1, sector 1,");
     ASSERT_NE(crc, nullptr);
-    EXPECT_EQ(crc->fill, hex(ui::kLegendColours[6].brush));
-    EXPECT_EQ(crc->stroke, hex(ui::kLegendColours[6].pen));
+    EXPECT_EQ(crc->fill, hex(kLegendColours[6].brush));
+    EXPECT_EQ(crc->stroke, hex(kLegendColours[6].pen));
     EXPECT_EQ(crc->title,
               "Head 0, track 1, sector 1, LBN 0: CRC error, 10 attempts; last error 23 CRC error");
     const SectorRect* bad = rectAt(rects, "Head 0, track 2, sector 6,");
     ASSERT_NE(bad, nullptr);
-    EXPECT_EQ(bad->fill, hex(ui::kLegendColours[5].brush));
+    EXPECT_EQ(bad->fill, hex(kLegendColours[5].brush));
     EXPECT_EQ(bad->x, cli::kReportMapLeft + 5 * cli::kReportPitch);
     EXPECT_EQ(bad->y, cli::kReportMapTop + 2 * cli::kReportPitch);
     const SectorRect* missing = rectAt(rects, "Head 0, track 79, sector 10,");
     ASSERT_NE(missing, nullptr);
-    EXPECT_EQ(missing->fill, hex(ui::kLegendColours[7].brush));
-    EXPECT_EQ(rectAt(rects, "Head 0, track 40, sector 4,")->fill, hex(ui::kLegendColours[3].brush));
+    EXPECT_EQ(missing->fill, hex(kLegendColours[7].brush));
+    EXPECT_EQ(rectAt(rects, "Head 0, track 40, sector 4,")->fill, hex(kLegendColours[3].brush));
 }
 
 TEST(HtmlReport, CountsEachStateOverTheWholeGeometry) {

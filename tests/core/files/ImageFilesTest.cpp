@@ -1,4 +1,4 @@
-#include "files/ImageFiles.h"
+#include "ops/ImageFiles.h"
 #include "files/Conversion.h"
 #include "model/Paths.h"
 #include "tests/support/RecordingView.h"

@@ -1,11 +1,11 @@
 // The whole-disk and single-sector reads on the virtual drive: image, map, log and
 // dump files byte for byte, legends and final texts; faults, an empty or changed drive.
-#include "drive/SectorDump.h"
-#include "drive/SectorRead.h"
-#include "drive/SystemMessage.h"
 #include "files/ReadRecord.h"
+#include "files/SystemMessage.h"
 #include "model/Crc32.h"
 #include "model/Text.h"
+#include "ops/SectorDump.h"
+#include "ops/SectorRead.h"
 #include "tests/core/ops/OpsRig.h"
 #include "tests/core/vdrive/VirtualRig.h"
 
@@ -170,9 +170,10 @@ TEST(DiskRead, CancelKeepsImageAndMapInStep) {
             if (part == StatusResult && *c.result && text == c.result && --nth == 0)
                 rig.state.requestCancel();
             std::error_code noImage, noMap;
-            const auto image = std::filesystem::file_size(rig.request.path, noImage);
-            const auto map = std::filesystem::file_size(rig.dir.file("disk.map"), noMap);
-            outOfStep += part != StatusElapsed && !noImage && !noMap && image != map * 512;
+            const auto imageBytes = std::filesystem::file_size(rig.request.path, noImage);
+            const auto mapBytes = std::filesystem::file_size(rig.dir.file("disk.map"), noMap);
+            outOfStep +=
+                part != StatusElapsed && !noImage && !noMap && imageBytes != mapBytes * 512;
         };
         EXPECT_FALSE(rig.read());
         EXPECT_EQ(outOfStep, 0);

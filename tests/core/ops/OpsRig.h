@@ -2,14 +2,14 @@
 // Cancel, a virtual drive holding a diskette, and a folder for the operation's files.
 #pragma once
 
-#include "drive/Buttons.h"
-#include "drive/DiskFormat.h"
-#include "drive/DiskRead.h"
-#include "drive/DiskWrite.h"
-#include "drive/Progress.h"
-#include "drive/TrackScan.h"
 #include "model/Paths.h"
 #include "model/Session.h"
+#include "ops/Buttons.h"
+#include "ops/DiskFormat.h"
+#include "ops/DiskRead.h"
+#include "ops/DiskWrite.h"
+#include "ops/Progress.h"
+#include "ops/TrackScan.h"
 #include "settings/ProfileStore.h"
 #include "tests/support/RecordingView.h"
 #include "tests/support/TestFiles.h"

@@ -1,12 +1,12 @@
 // The rescue tools: re-read, the drive's pace and the track-at-once read,
 // verify after write, format detection, and the ImageDisk files of a read.
-#include "drive/Detect.h"
-#include "drive/Reread.h"
-#include "drive/SystemMessage.h"
 #include "files/ImageDiskConversion.h"
-#include "files/ImageDiskFromRead.h"
 #include "files/ImageDiskWriter.h"
 #include "files/ReadRecord.h"
+#include "files/SystemMessage.h"
+#include "ops/Detect.h"
+#include "ops/ImageDiskFromRead.h"
+#include "ops/Reread.h"
 #include "tests/core/ops/OpsRig.h"
 #include "tests/core/vdrive/VirtualRig.h"
 

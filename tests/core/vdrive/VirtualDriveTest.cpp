@@ -1,8 +1,8 @@
 // The virtual drive's diskettes from raw and ImageDisk files, fault scripts, the
 // demo and the environment; the start-up probe. (Its answers: DriverFactsTest.)
-#include "drive/DriverProbe.h"
 #include "files/ImageDiskWriter.h"
 #include "model/Paths.h"
+#include "ops/DriverProbe.h"
 #include "tests/core/vdrive/VirtualRig.h"
 #include "tests/support/TextFiles.h"
 #include "vdrive/DemoDiskette.h"

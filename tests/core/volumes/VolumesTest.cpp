@@ -107,9 +107,9 @@ std::vector<Expected> cpmlsListing() {
             std::string name = m[2];
             std::transform(name.begin(), name.end(), name.begin(),
                            [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-            const std::string user = std::to_string(number);
-            files.push_back({number == 0 ? name : user + ":" + name, std::stoull(m[1]), "",
-                             "cpm86/" + (number == 0 ? "" : "user" + user + "/") + m[2].str()});
+            const std::string area = std::to_string(number);
+            files.push_back({number == 0 ? name : area + ":" + name, std::stoull(m[1]), "",
+                             "cpm86/" + (number == 0 ? "" : "user" + area + "/") + m[2].str()});
         }
     }
     return files;

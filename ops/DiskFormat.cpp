@@ -1,0 +1,55 @@
+#include "ops/DiskFormat.h"
+
+#include "drive/FloppyController.h"
+#include "model/Session.h"
+#include "model/Text.h"
+#include "ops/Buttons.h"
+#include "ops/DisketteCheck.h"
+
+namespace dorvane {
+
+bool formatDisk(OperationContext& ctx, FloppyDevice& device) {
+    if (!startOperation(ctx, kFormatButton, "Formatting...", "Formatting the media..."))
+        return false;
+    Session& session = ctx.session;
+    const DiskSettings& settings = session.settings;
+    OperationView& view = ctx.view;
+    for (int part = StatusHead; part < kStatusParts; ++part)
+        view.setStatus(part, "");
+    view.repaintMap();
+
+    FloppyController fdc(device);
+    {
+        OpenDevice open(device, settings.devicePath);
+        prepareToWrite(ctx, fdc, open.opened());
+
+        const int spt = settings.sectorsPerTrack;
+        for (int track = 0; track < settings.tracks && !ctx.state.cancelled(); ++track) {
+            for (int head = settings.firstHead; head <= settings.lastHead; ++head) {
+                // Looked at before every track side: nothing more is
+                // formatted once the format is cancelled.
+                if (ctx.state.cancelled())
+                    break;
+                ImageSlot& slot = session.slot(head);
+                showSlotOf(view, head);
+                markRecords(slot, track * spt, spt, Progress, false);
+                view.repaintMap();
+
+                if (!fdc.seekTrack32(static_cast<std::uint32_t>(track)))
+                    reportSide(ctx, slot, track, Warning, TaskbarState::Paused);
+                else if (fdc.formatTrack(
+                             formatBlock(head, spt, settings.gapLength(), settings.fillerByte),
+                             sequentialIds(track, head, spt)))
+                    reportSide(ctx, slot, track, Formatted, TaskbarState::Normal);
+                else
+                    reportSide(ctx, slot, track, Bad, TaskbarState::Error);
+            }
+        }
+    }
+
+    return finishOperation(ctx, kFormatButton, "Format",
+                           formatText("Ready. Formatting media %s", ctx.state.outcomeWord()) +
+                               finishedCountsNote(ctx));
+}
+
+} // namespace dorvane

@@ -1,0 +1,80 @@
+#include "ops/SectorAttempts.h"
+
+#include "files/SystemMessage.h"
+#include "model/Session.h"
+#include "model/Text.h"
+#include "ops/SectorDump.h"
+
+#include <thread>
+
+namespace dorvane {
+
+SectorVerdict SectorAttempts::read(SectorRecord& record, int track, int head, int sector,
+                                   std::uint8_t* buffer, const Attempt* first) {
+    const DiskSettings& settings = ctx_.session.settings;
+    OperationView& view = ctx_.view;
+    const SectorCommandBlock command =
+        sectorCommand(track, head, sector, sector + 1, settings.gapLength());
+    SectorVerdict verdict;
+    int attempt = 0;
+    while (attempt <= settings.retries) {
+        Attempt made;
+        if (attempt == 0 && first) {
+            made = *first;
+        } else {
+            std::fill_n(buffer, kSectorBytes, settings.fillerByte.load());
+            made.read = fdc_.readData(command, buffer, kSectorBytes);
+        }
+        if (made.read) {
+            verdict.read = true;
+            ++attempt;
+            break;
+        }
+        if (ctx_.state.cancelled())
+            break;
+        const std::uint32_t error = first && attempt == 0 ? made.error : fdc_.lastError();
+        verdict.lastError = error;
+        log_(formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s", head, track,
+                        sector, attempt == 0 ? "probe" : "retry", attempt, settings.retries.load(),
+                        static_cast<int>(error), systemMessageText(error).c_str()));
+        view.setStatus(StatusResult, formatText("Result: %d", static_cast<int>(error)));
+        record.legend =
+            noteFailedRead(error, dumpPrefix_, kCrcErrorDump, head, track, sector, buffer);
+        view.repaintMap();
+        if (error != 0)
+            std::this_thread::yield();
+        ++attempt;
+    }
+    verdict.attempts = attempt;
+    if (verdict.read)
+        verdict.lastError = 0;
+
+    if (verdict.read && attempt == 1) {
+        verdict.legend = Good;
+        verdict.state = TaskbarState::Normal;
+        view.setStatus(StatusResult, "Result: OK");
+    } else if (attempt >= settings.retries) {
+        verdict.legend = Bad;
+        verdict.state = TaskbarState::Error;
+    } else {
+        verdict.legend = Warning;
+        verdict.state = TaskbarState::Paused;
+    }
+    return verdict;
+}
+
+bool SectorAttempts::seek(int track, int head, int attempts) {
+    const SeekBlock block = seekBlockFor(track, head, ctx_.session.settings.doubleStep);
+    int failures = 0;
+    while (!fdc_.seek(block)) {
+        ++failures;
+        log_(formatText("Head %i, Track %i, attempt %i, warning %i - %s", head, track, failures,
+                        static_cast<int>(kErrorSeek), systemMessageText(kErrorSeek).c_str()));
+        ctx_.view.setStatus(StatusResult, formatText("Result: %d", static_cast<int>(kErrorSeek)));
+        if (failures >= attempts || ctx_.state.cancelled())
+            return false;
+    }
+    return true;
+}
+
+} // namespace dorvane
