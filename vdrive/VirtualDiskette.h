@@ -84,7 +84,7 @@ public:
     int firstRate() const;
 
 private:
-    bool applyFaultLines(const std::string& text, std::string& error);
+    bool applyFaultLines(const std::string& script, std::string& error);
 
     VirtualTrack tracks_[kCylinders][kHeads];
 };
