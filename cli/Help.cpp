@@ -148,7 +148,7 @@ std::string joinedNames(const std::vector<OptionDoc>& options) {
 }
 
 // Text safe inside a zsh description in single quotes and brackets.
-std::string zshQuoted(std::string text) {
+std::string zshQuoted(const std::string& text) {
     std::string out;
     for (char c : text)
         out += c == '\''  ? std::string("'\\''")

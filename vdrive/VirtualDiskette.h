@@ -84,7 +84,7 @@ public:
     int firstRate() const;
 
 private:
-    bool applyFaultLines(const std::string& text, std::string& error);
+    bool applyFaultLines(const std::string& script, std::string& error);
     bool applyDisketteFault(const std::vector<std::string>& words, const std::string& where,
                             std::string& error);
     bool applySectorFault(const std::vector<std::string>& words, const std::string& where,

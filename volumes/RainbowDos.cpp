@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <set>
 
 namespace dorvane {
@@ -178,9 +179,8 @@ Walk walkVolume(const Volume& volume) {
     }
     if (!fatCopiesAgree(volume))
         walk.problem("the two FATs differ");
-    std::vector<int> root;
-    for (int i = 0; i < kRootBlocks; ++i)
-        root.push_back(kRoot + i);
+    std::vector<int> root(kRootBlocks);
+    std::iota(root.begin(), root.end(), kRoot);
     walkDirectory(walk, root, "", 0);
     return walk;
 }
