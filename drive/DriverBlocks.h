@@ -32,12 +32,17 @@ constexpr std::uint32_t CTL_DRIVE_STATUS = 0x0022E010;
 constexpr std::uint32_t CTL_DISK_CHECK = 0x0022E420;
 constexpr std::uint32_t CTL_MOTOR_TIMEOUT = 0x0022E40C;
 constexpr std::uint32_t CTL_HEAD_SETTLE_TIME = 0x0022E42C;
+// The first two bytes of the last controller result (no new command).
+constexpr std::uint32_t CTL_SENSE_INT_STATUS = 0x0022E020;
 
 // The version a compatible driver reports in its high 16 bits.
 constexpr std::uint32_t kDriverMajorVersion = 0x0100;
 // The first driver (1.0.1.10) that knows CTL_MEDIA_PRESENT and CTL_GET_TRACK_TIME;
 // an older one answers them with an error whether or not a diskette is in.
 constexpr std::uint32_t kDriverMinimumVersion = 0x0100010A;
+// The release (1.0.1.2) that added SET_HEAD_SETTLE_TIME, SENSE_INT_STATUS and
+// TIMED_SCAN_TRACK.
+constexpr std::uint32_t kDriverTimedScanVersion = 0x01000102;
 
 constexpr std::uint8_t kFlagMfm = 0x40;
 constexpr std::uint8_t kFlagSkipDeleted = 0x20; // SK: pass over sectors with a deleted mark

@@ -26,12 +26,6 @@ constexpr std::uint32_t kErrorTimeout = 121;
 
 // The version the virtual driver reports (1.0.1.11, the last release).
 constexpr std::uint32_t kVirtualDriverVersion = 0x0100010B;
-// The release that added SET_HEAD_SETTLE_TIME, SENSE_INT_STATUS and TIMED_SCAN_TRACK.
-constexpr std::uint32_t kDriverTimedScanVersion = 0x01000102;
-
-// Control codes the driver knows beyond those the operations use.
-constexpr std::uint32_t CTL_SENSE_INT_STATUS = 0x0022E020;
-
 // One machine: the clock, the two drives on the controller, what the driver
 // keeps per drive. Several handles (VirtualDrive objects) may share it.
 struct VirtualMachine {
