@@ -1,5 +1,5 @@
 // The map and the viewer painted through the double buffer into a bitmap, read back by pixels.
-#include "tests/windows/WindowRig.h"
+#include "tests/ui/WindowRig_win.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // drop, and the close of a separate dorvane.exe.
 #include "drive/FloppyDevice.h"
 #include "tests/support/TestFiles.h"
-#include "tests/windows/WindowRig.h"
+#include "tests/ui/WindowRig_win.h"
 
 #include <gtest/gtest.h>
 

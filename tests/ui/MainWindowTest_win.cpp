@@ -2,7 +2,7 @@
 // profile, settings, dialogs, reads, accelerators, a second instance, the map's paint, mouse,
 // menus.
 #include "tests/support/TextFiles.h"
-#include "tests/windows/WindowRig.h"
+#include "tests/ui/WindowRig_win.h"
 #include "vdrive/VirtualDrive.h"
 
 #include <gtest/gtest.h>

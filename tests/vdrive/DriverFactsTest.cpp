@@ -2,7 +2,7 @@
 // behave, one row per fact a caller can see: the request, its error, the bytes
 // it returns, the result GET_RESULT gives right after, and where it matters
 // the buffer and the simulated time it took.
-#include "tests/core/vdrive/VirtualRig.h"
+#include "tests/vdrive/VirtualRig.h"
 
 #include <cstring>
 #include <functional>

@@ -5,7 +5,7 @@
 #include "files/SystemMessage.h"
 #include "model/Paths.h"
 #include "tests/support/TextFiles.h"
-#include "tests/windows/WindowRig.h"
+#include "tests/ui/WindowRig_win.h"
 #include "vdrive/DeviceSelection.h"
 
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include "model/Text.h"
 #include "ops/SectorDump.h"
 #include "ops/SectorRead.h"
-#include "tests/core/ops/OpsRig.h"
-#include "tests/core/vdrive/VirtualRig.h"
+#include "tests/ops/OpsRig.h"
+#include "tests/vdrive/VirtualRig.h"
 
 #include <gtest/gtest.h>
 

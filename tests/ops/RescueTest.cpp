@@ -7,8 +7,8 @@
 #include "ops/Detect.h"
 #include "ops/ImageDiskFromRead.h"
 #include "ops/Reread.h"
-#include "tests/core/ops/OpsRig.h"
-#include "tests/core/vdrive/VirtualRig.h"
+#include "tests/ops/OpsRig.h"
+#include "tests/vdrive/VirtualRig.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "files/ImageDiskWriter.h"
 #include "model/Paths.h"
 #include "ops/DriverProbe.h"
-#include "tests/core/vdrive/VirtualRig.h"
+#include "tests/vdrive/VirtualRig.h"
 #include "tests/support/TextFiles.h"
 #include "vdrive/DemoDiskette.h"
 #include "vdrive/DeviceSelection.h"

@@ -3,7 +3,7 @@
 // request with a dropped file and presses Cancel. Built under ThreadSanitizer as well, where any
 // access the two threads make without synchronisation fails the run.
 #include "ops/ImageFiles.h"
-#include "tests/core/ops/OpsRig.h"
+#include "tests/ops/OpsRig.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // blocks, legends, texts, cancellation, round trips; the adopt rule and the profile.
 #include "model/DiskSettings.h"
 #include "settings/FileProfileStore.h"
-#include "tests/core/ops/OpsRig.h"
+#include "tests/ops/OpsRig.h"
 
 #include <gtest/gtest.h>
 
