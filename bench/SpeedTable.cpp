@@ -128,7 +128,8 @@ ReadRun readSide(const std::vector<std::uint8_t>& image, const fs::path& folder,
     OperationRequest request;
     request.choose((folder / "read.dsk").string());
     ReadRun run;
-    run.finished = readDisk(ctx, drive, request, ReadOptions{pace, nullptr, &drive.hostClock()});
+    run.finished =
+        readDisk(ctx, drive, request, ReadOptions{pace, false, &drive.hostClock()}).finished();
     run.simulatedSeconds = static_cast<double>(drive.clockMicros()) / 1e6;
     run.revolutionSeconds = static_cast<double>(drive.revolutionMicros()) / 1e6;
     // The motor's spin-up, one revolution per track side, and 79 steps at the

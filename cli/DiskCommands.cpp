@@ -19,7 +19,6 @@
 #include "model/Paths.h"
 #include "model/Session.h"
 #include "model/Text.h"
-#include "ops/Buttons.h"
 #include "ops/DiskFormat.h"
 #include "ops/DiskRead.h"
 #include "ops/DiskWrite.h"
@@ -151,8 +150,7 @@ bool noIdMarkAnywhere(const DriveHistory& history) {
 // What a read that got `sectors` came to: its files checked in full, the
 // summary, where the files are, and the exit status.
 int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& files,
-                bool finished, std::uint64_t sectors, const std::vector<SectorOutcome>& outcomes,
-                const ReadOutputs& written) {
+                const ReadResult& result, std::uint64_t sectors) {
     const DriveHistory history = run.device->history();
     bool anyFailure = false;
     for (const auto& [key, seen] : history)
@@ -160,16 +158,16 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
     const bool dumpsOk = checkCrcDumps(*run.device, request.basePath, kCrcErrorDump, "read");
     std::string imdCounts;
     const bool imdOk = files.imdPath.empty() ||
-                       writeReadImageDisk(files.imdPath, outcomes, *run.session, imdCounts);
+                       writeReadImageDisk(files.imdPath, result.sectors, *run.session, imdCounts);
     const bool filesOk = checkReadFiles(request, files.mapPath, files.logPath, files.recordPath,
-                                        anyFailure, sectors, written) &&
+                                        anyFailure, sectors, result.outputs) &&
                          dumpsOk && imdOk;
     const bool allGood = printReadSummary(*run.session, history);
     if (!allGood)
         printReadDamage(request.path);
     printReadFiles(*run.env.out, request, files, imdCounts);
-    if (!finished || !filesOk) {
-        if (!finished)
+    if (!result.finished() || !filesOk) {
+        if (!result.finished())
             printFailure(run.userCancelled() ? "read cancelled" : "read stopped");
         return ExitFailure;
     }
@@ -256,14 +254,11 @@ int runRead(const CommandCall& call) {
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
-    std::vector<SectorOutcome> outcomes;
     ReadOptions options;
     options.pace = run.options.fast ? ReadPace::TrackAtOnce : ReadPace::PerSector;
-    options.outcomes = files.imdPath.empty() ? nullptr : &outcomes;
+    options.keepSectors = !files.imdPath.empty();
     options.unreadIsBad = true;
-    ReadOutputs written;
-    options.outputs = &written;
-    const bool finished = readDisk(ctx, *run.device, request, options);
+    const ReadResult result = readDisk(ctx, *run.device, request, options);
     run.view->endProgress();
     const std::uint64_t sectors = static_cast<std::uint64_t>(run.state.progressCounter.load());
     if (sectors == 0) {
@@ -274,14 +269,14 @@ int runRead(const CommandCall& call) {
         printFailure(run.userCancelled() ? "read cancelled" : "read: nothing was read");
         return ExitFailure;
     }
-    return readOutcome(run, request, files, finished, sectors, outcomes, written);
+    return readOutcome(run, request, files, result, sectors);
 }
 
 int runWrite(const CommandCall& call) {
     DiskRun run(call.env);
     if (const int status = prepare(call, 1, run))
         return status;
-    OperationRequest& request = fileRequest(run, kWriteButton, "Write disk...");
+    OperationRequest& request = fileRequest(run);
     if (!checkInput(request.path) || unusable(request.path, kReadExclusive, "write"))
         return ExitFailure;
     const DiskSettings& settings = run.settings();
@@ -308,7 +303,6 @@ int runWrite(const CommandCall& call) {
 
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
-    WriteVerify verify;
     OperationRequest toWrite = request;
     LaidOutImage laidOut;
     if (run.options.order) {
@@ -316,12 +310,11 @@ int runWrite(const CommandCall& call) {
             return ExitFailure;
         toWrite.path = laidOut.path();
     }
-    const bool finished =
-        writeDisk(ctx, *run.device, toWrite, run.options.verify ? &verify : nullptr);
-    const int status = sideOutcome(run, finished, Good, "written", "write");
+    const WriteResult result = writeDisk(ctx, *run.device, toWrite, run.options.verify);
+    const int status = sideOutcome(run, result.finished(), Good, "written", "write");
     if (!run.options.verify || status == ExitFailure)
         return status;
-    return printVerifySummary(run.settings(), verify) ? status : ExitIncomplete;
+    return printVerifySummary(run.settings(), result.verified) ? status : ExitIncomplete;
 }
 
 int runFormat(const CommandCall& call) {
@@ -337,8 +330,8 @@ int runFormat(const CommandCall& call) {
         return status;
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
-    const bool finished = formatDisk(ctx, *run.device);
-    return sideOutcome(run, finished, Formatted, "formatted", "format");
+    return sideOutcome(run, formatDisk(ctx, *run.device).finished(), Formatted, "formatted",
+                       "format");
 }
 
 int runSector(const CommandCall& call) {
@@ -367,13 +360,13 @@ int runSector(const CommandCall& call) {
     if (!run.state.tryStart()) // the map sets the flag before it asks for a read
         return ExitFailure;
     const int head = settings.firstHead;
-    readSector(ctx, *run.device, *options.track, head, *options.sector);
-    const SectorRecord& record = session.record(head, *options.track, *options.sector - 1);
+    const SectorReadResult result =
+        readSector(ctx, *run.device, *options.track, head, *options.sector);
     print(*run.env.out, "%s  %s  %s  %s\n", run.view->status(StatusHead).c_str(),
           run.view->status(StatusTrack).c_str(), run.view->status(StatusSector).c_str(),
           run.view->status(StatusResult).c_str());
-    const std::int32_t legend = record.legend;
-    print(*run.env.out, "Legend %d: %s\n", static_cast<int>(legend), legendText(legend));
+    print(*run.env.out, "Legend %d: %s\n", static_cast<int>(result.legend),
+          legendText(result.legend));
     if (InterruptCancels::interrupted()) {
         printFailure("sector cancelled");
         return ExitFailure;

@@ -7,7 +7,6 @@
 #include "cli/SystemWords.h"
 #include "drive/FloppyController.h"
 #include "model/Paths.h"
-#include "ops/Buttons.h"
 #include "ops/DisketteCheck.h"
 #include "ops/DriverProbe.h"
 #include "ops/SectorDump.h"
@@ -111,16 +110,14 @@ bool unusable(const std::string& path, FileMode mode, const char* what) {
     return true;
 }
 
-OperationRequest& fileRequest(DiskRun& run, int button, const char* caption) {
+OperationRequest& fileRequest(DiskRun& run) {
     OperationRequest& request = run.session->fileRequest;
-    request.button = button;
-    request.caption = caption;
     request.choose(absolutePathOf(run.options.positional[0]));
     return request;
 }
 
 OperationRequest& readRequest(DiskRun& run) {
-    OperationRequest& request = fileRequest(run, kReadButton, "Read disk...");
+    OperationRequest& request = fileRequest(run);
     run.session->currentImageBase = request.basePath;
     run.session->imageName = imageNameOf(request.path);
     return request;

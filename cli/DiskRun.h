@@ -58,7 +58,7 @@ bool unusable(const std::string& path, FileMode mode, const char* what);
 // The file request as the window's read and write buttons fill it. The file is
 // resolved to an absolute path, so that the status texts and the derived
 // names say where the files are.
-OperationRequest& fileRequest(DiskRun& run, int button, const char* caption);
+OperationRequest& fileRequest(DiskRun& run);
 
 // The read's request for the image named on the command line; the session's
 // image base and name follow it, as "Read disk..." sets them in the window.

@@ -13,7 +13,6 @@
 #include "model/DiskSettings.h"
 #include "model/Paths.h"
 #include "model/Text.h"
-#include "ops/Buttons.h"
 #include "ops/Detect.h"
 #include "ops/Reread.h"
 #include "ops/SectorDump.h"
@@ -196,7 +195,7 @@ int runReread(const CommandCall& call) {
                                 result.fingerprintMatched));
         return ExitFailure;
     }
-    if (!result.imageOpened) {
+    if (result.ending == Ending::FileFailed) {
         printFailure("reread: cannot open " + request.path, whyNotWritten(request.path));
         return ExitFailure;
     }
@@ -216,7 +215,7 @@ int runReread(const CommandCall& call) {
                      whyNotWritten(request.path));
         return ExitFailure;
     }
-    if (!result.finished) {
+    if (!result.finished()) {
         printFailure(run.userCancelled() ? "reread cancelled" : "reread stopped");
         return ExitFailure;
     }

@@ -194,7 +194,7 @@ void TerminalView::selectSlot(int head) {
     shown_ = head;
 }
 
-void TerminalView::setTaskbarValue(int done, int total) {
+void TerminalView::setProgressValue(int done, int total) {
     std::lock_guard<std::mutex> lock(mutex_);
     done_ = done;
     total_ = total;

@@ -58,10 +58,10 @@ public:
     void repaintWindow() override {}
     int shownSlot() const override;
     void selectSlot(int head) override;
-    void enableControls(bool) override {}
-    void setButtonCaption(int, const std::string&) override {}
-    void setTaskbarState(TaskbarState) override {}
-    void setTaskbarValue(int done, int total) override;
+    void operationStarted(Operation) override {}
+    void operationEnded(Operation) override {}
+    void setProgressState(ProgressState) override {}
+    void setProgressValue(int done, int total) override;
     bool confirm(const std::string& caption, const std::string& text) override;
     bool interruptRequested() override { return false; }
     void settingsChanged() override {}

@@ -17,15 +17,13 @@
 
 namespace dorvane {
 
-// What a button hands to the worker it starts. The command fills the session's
-// record on the window thread and gives the worker a copy, taken before the
-// worker's thread starts: a later command or a drop may refill the record
-// while the worker runs.
+// The file an operation works on. The command fills the session's record on
+// the window thread and gives the worker a copy, taken before the worker's
+// thread starts: a later command or a drop may refill the record while the
+// worker runs.
 struct OperationRequest {
-    int button = 0;       // control id of the button that started the operation
     std::string path;     // the file chosen for the operation (UTF-8)
     std::string basePath; // path without its extension
-    std::string caption;  // the button's caption to put back at the end
 
     // Sets path and basePath from `chosen`.
     void choose(const std::string& chosen);

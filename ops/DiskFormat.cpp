@@ -3,14 +3,13 @@
 #include "drive/FloppyController.h"
 #include "model/Session.h"
 #include "model/Text.h"
-#include "ops/Buttons.h"
 #include "ops/DisketteCheck.h"
 
 namespace dorvane {
 
-bool formatDisk(OperationContext& ctx, FloppyDevice& device) {
-    if (!startOperation(ctx, kFormatButton, "Formatting...", "Formatting the media..."))
-        return false;
+OperationResult formatDisk(OperationContext& ctx, FloppyDevice& device) {
+    if (!startOperation(ctx, Operation::Format, "Formatting the media..."))
+        return {};
     Session& session = ctx.session;
     const DiskSettings& settings = session.settings;
     OperationView& view = ctx.view;
@@ -36,18 +35,18 @@ bool formatDisk(OperationContext& ctx, FloppyDevice& device) {
                 view.repaintMap();
 
                 if (!fdc.seekTrack32(static_cast<std::uint32_t>(track)))
-                    reportSide(ctx, slot, track, Warning, TaskbarState::Paused);
+                    reportSide(ctx, slot, track, Warning);
                 else if (fdc.formatTrack(
                              formatBlock(head, spt, settings.gapLength(), settings.fillerByte),
                              sequentialIds(track, head, spt)))
-                    reportSide(ctx, slot, track, Formatted, TaskbarState::Normal);
+                    reportSide(ctx, slot, track, Formatted);
                 else
-                    reportSide(ctx, slot, track, Bad, TaskbarState::Error);
+                    reportSide(ctx, slot, track, Bad);
             }
         }
     }
 
-    return finishOperation(ctx, kFormatButton, "Format",
+    return finishOperation(ctx, Operation::Format,
                            formatText("Ready. Formatting media %s", ctx.state.outcomeWord()) +
                                finishedCountsNote(ctx));
 }

@@ -7,8 +7,7 @@
 
 namespace dorvane {
 
-// Returns true when the format ran to its end ("finished"); false when it was
-// cancelled, another operation was running, or no usable driver was found.
-bool formatDisk(OperationContext& ctx, FloppyDevice& device);
+// Returns how the format ended and the head range's counts.
+OperationResult formatDisk(OperationContext& ctx, FloppyDevice& device);
 
 } // namespace dorvane

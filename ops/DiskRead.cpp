@@ -121,7 +121,7 @@ public:
           fdc_(device), request_(std::move(request)), options_(options),
           attempts_(ctx, fdc_, request_.basePath, [this](const std::string& text) { log(text); }) {}
 
-    bool run();
+    ReadResult run();
 
 private:
     bool cancelled() const { return ctx_.state.cancelled(); }
@@ -138,8 +138,8 @@ private:
                     const Attempt* first = nullptr);
     void readSideAtOnce(ImageSlot& slot, int track, int head);
     void noteOutcome(int track, int head, int sector, const SectorVerdict& verdict);
-    bool finish();
-    bool refuse();
+    ReadResult finish();
+    ReadResult refuse();
 
     void log(const std::string& text) { files_.appendLog(logLine(text)); }
 
@@ -157,15 +157,16 @@ private:
     const SteadyClock steadyClock_;
     std::optional<RotationGuess> guess_; // where the head is, from side to side
     std::optional<ElapsedTicker> ticker_;
-    int fingerprints_ = 0;      // fingerprint lines written so far
-    bool imageCreated_ = false; // the image did not exist before this read
-    std::string whyNot_;        // why the image or the map could not be created
+    int fingerprints_ = 0;               // fingerprint lines written so far
+    bool imageCreated_ = false;          // the image did not exist before this read
+    std::string whyNot_;                 // why the image or the map could not be created
+    std::vector<SectorOutcome> sectors_; // with keepSectors
 };
 
-bool DiskReader::run() {
-    if (!startOperation(ctx_, request_.button, "Reading...",
+ReadResult DiskReader::run() {
+    if (!startOperation(ctx_, Operation::Read,
                         formatText("Reading the whole media to: %s", request_.path.c_str())))
-        return false;
+        return {};
     view_.repaintMap();
     if (!openFiles())
         return refuse();
@@ -176,7 +177,7 @@ bool DiskReader::run() {
     guess_.emplace(options_.clock ? *options_.clock : steadyClock_,
                    driverDefaultTimes(settings_.dataRate));
     ticker_.emplace(ctx_);
-    resetTaskbarProgress(ctx_);
+    resetProgress(ctx_);
 
     for (int track = 0; track < settings_.tracks && !cancelled(); ++track) {
         view_.setStatus(StatusTrack, formatText("%s: %i", trackWord(settings_), track));
@@ -265,14 +266,17 @@ void DiskReader::noteRecord(int track, int head, int sector, const SectorVerdict
 
 // The image or the map cannot be created: the read stops before the
 // diskette is touched, and the status line says why.
-bool DiskReader::refuse() {
+ReadResult DiskReader::refuse() {
     files_.image.close();
     if (imageCreated_)
         deleteFile(request_.path);
     ctx_.state.requestCancel();
-    endOperation(ctx_, cutToUtf16Units(whyNot_, kTextCapacity - 1));
-    restoreControls(ctx_, request_.button, "Read disk...");
-    return false;
+    ReadResult result;
+    static_cast<OperationResult&>(result) =
+        finishOperation(ctx_, Operation::Read, cutToUtf16Units(whyNot_, kTextCapacity - 1));
+    result.ending = Ending::FileFailed;
+    result.outputs = ReadOutputs{false, false, false, false};
+    return result;
 }
 
 // The side's records start empty; its head and its tab are shown.
@@ -302,7 +306,7 @@ void DiskReader::fillUnreachableSide(ImageSlot& slot, int track, int head) {
         SectorVerdict verdict;
         verdict.lastError = kErrorSeek;
         noteOutcome(track, head, index + 1, verdict);
-        reportStep(ctx_, TaskbarState::Error, 1);
+        reportStep(ctx_, ProgressState::Error, 1);
     }
 }
 
@@ -322,7 +326,7 @@ void DiskReader::readSector(ImageSlot& slot, int track, int head, int sector,
     record.legend = verdict.legend;
     files_.appendSector(buffer_.data(), record.legend);
     noteOutcome(track, head, sector, verdict);
-    reportStep(ctx_, verdict.state, 1);
+    reportStep(ctx_, progressStateOf(verdict.legend), 1);
 }
 
 // The side in about one revolution; each sector then gets its verdict in
@@ -343,16 +347,16 @@ void DiskReader::readSideAtOnce(ImageSlot& slot, int track, int head) {
 
 void DiskReader::noteOutcome(int track, int head, int sector, const SectorVerdict& verdict) {
     noteRecord(track, head, sector, verdict);
-    if (!options_.outcomes)
+    if (!options_.keepSectors)
         return;
     SectorOutcome outcome{track, head, sector, verdict, {}};
     std::copy(buffer_.begin(), buffer_.end(), outcome.bytes.begin());
-    options_.outcomes->push_back(outcome);
+    sectors_.push_back(outcome);
 }
 
 // The head goes back to track 0, the files are closed (the log deleted when
 // nothing was written to it), and the final text is shown.
-bool DiskReader::finish() {
+ReadResult DiskReader::finish() {
     files_.flushSide();
     fdc_.seek(SeekBlock{0, 0});
     device_.close();
@@ -360,9 +364,6 @@ bool DiskReader::finish() {
     files_.image.close();
     files_.map.close();
     files_.record.close();
-    if (options_.outputs)
-        *options_.outputs = ReadOutputs{!files_.imageFailed, !files_.mapFailed, !files_.logFailed,
-                                        !files_.recordFailed};
     const bool logCreated = files_.log.isOpen();
     files_.log.close();
     if (logCreated && files_.logBytes == 0)
@@ -373,16 +374,21 @@ bool DiskReader::finish() {
         formatText("Ready. Reading to %s %s", request_.path.c_str(), ctx_.state.outcomeWord()),
         kTextCapacity - 1 - utf16Length(note));
     text += note;
-    const bool finished = endOperation(ctx_, text);
+    ReadResult result;
+    result.outputs = ReadOutputs{!files_.imageFailed, !files_.mapFailed, !files_.logFailed,
+                                 !files_.recordFailed};
+    result.sectors = std::move(sectors_);
+    result.ending = endOperation(ctx_, text);
+    result.counts = countSectors(ctx_.session);
     ticker_.reset();
-    restoreControls(ctx_, request_.button, "Read disk...");
-    return finished;
+    ctx_.view.operationEnded(Operation::Read);
+    return result;
 }
 
 } // namespace
 
-bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
-              ReadOptions options) {
+ReadResult readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+                    ReadOptions options) {
     DiskReader reader(ctx, device, std::move(request), options);
     return reader.run();
 }

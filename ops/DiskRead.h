@@ -35,24 +35,29 @@ struct ReadOptions {
     // The window reads per sector; the track-at-once read leaves the same
     // image, map and log on a clean diskette in about a revolution per side.
     ReadPace pace = ReadPace::PerSector;
-    std::vector<SectorOutcome>* outcomes = nullptr; // every sector, in read order
+    // Keep every sector's outcome and bytes in the result (ReadResult::sectors).
+    bool keepSectors = false;
     // The host's clock the track-at-once read guesses the head's angle with
     // (null: the machine's steady clock).
     const HostClock* clock = nullptr;
     // A sector whose data never came (cancelled between its attempts) is
     // marked Bad; the window keeps Warning or Bad by the attempts made.
     bool unreadIsBad = false;
-    ReadOutputs* outputs = nullptr; // filled at the end of the read
+};
+
+// How the read ended (FileFailed: the image or its map could not be created,
+// and the diskette was never touched), the head range's counts, which files
+// it wrote in full, and with `keepSectors` every sector in read order.
+struct ReadResult : OperationResult {
+    ReadOutputs outputs;
+    std::vector<SectorOutcome> sectors;
 };
 
 // Runs on the caller's thread (the window starts a worker for it) and starts
-// the elapsed-time ticker. The request is the worker's own copy. Returns true
-// when the read ran to its end ("finished"); false when it was cancelled,
-// another operation was running, no usable driver was found, or the image or
-// its map could not be created (the diskette is then never touched, and the
-// status line says why). Beside the map it writes the read record (BASE.rec,
-// files/ReadRecord.h), a side at a time as the map.
-bool readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
-              ReadOptions options = {});
+// the elapsed-time ticker. The request is the worker's own copy. Beside the
+// map it writes the read record (BASE.rec, files/ReadRecord.h), a side at a
+// time as the map. The status line says how it ended in words.
+ReadResult readDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+                    ReadOptions options = {});
 
 } // namespace dorvane

@@ -9,11 +9,12 @@
 
 namespace dorvane {
 
-bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
-               WriteVerify* verify) {
-    if (!startOperation(ctx, request.button, "Writing...",
+WriteResult writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+                      bool verify) {
+    if (!startOperation(ctx, Operation::Write,
                         formatText("Writing to media from: %s", request.path.c_str())))
-        return false;
+        return {};
+    WriteResult result;
     Session& session = ctx.session;
     const DiskSettings& settings = session.settings;
     OperationView& view = ctx.view;
@@ -41,28 +42,29 @@ bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest req
                 showSlotOf(view, head);
 
                 if (source.read(buffer.data(), sideBytes) < sideBytes)
-                    reportSide(ctx, slot, track, NotFound, TaskbarState::Paused);
+                    reportSide(ctx, slot, track, NotFound);
                 else if (!fdc.seekTrack32(static_cast<std::uint32_t>(track)))
-                    reportSide(ctx, slot, track, Warning, TaskbarState::Paused);
+                    reportSide(ctx, slot, track, Warning);
                 else if (fdc.writeData(sectorCommand(track, head, 1, spt + 1, settings.gapLength()),
                                        buffer.data(), sideBytes)) {
-                    reportSide(ctx, slot, track, Good, TaskbarState::Normal);
+                    reportSide(ctx, slot, track, Good);
                     if (verify)
-                        verifySide(ctx, fdc, track, head, buffer.data(), *verify);
+                        verifySide(ctx, fdc, track, head, buffer.data(), result.verified);
                 } else
-                    reportSide(ctx, slot, track, Bad, TaskbarState::Error);
+                    reportSide(ctx, slot, track, Bad);
             }
         }
     }
     source.close();
 
     const std::string note = finishedCountsNote(ctx);
-    return finishOperation(
-        ctx, request.button, "Write disk...",
-        cutToUtf16Units(
-            formatText("Ready. Writing from %s %s", request.path.c_str(), ctx.state.outcomeWord()),
-            kTextCapacity - 1 - utf16Length(note)) +
-            note);
+    static_cast<OperationResult&>(result) =
+        finishOperation(ctx, Operation::Write,
+                        cutToUtf16Units(formatText("Ready. Writing from %s %s",
+                                                   request.path.c_str(), ctx.state.outcomeWord()),
+                                        kTextCapacity - 1 - utf16Length(note)) +
+                            note);
+    return result;
 }
 
 } // namespace dorvane

@@ -10,11 +10,15 @@
 
 namespace dorvane {
 
-// The request is the worker's own copy. Returns true when the write ran to its
-// end ("finished"); false when it was cancelled, another operation was running,
-// or no usable driver was found. With `verify`, every track side written is
-// read back and compared (see verifySide); the mismatches are added to it.
-bool writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
-               WriteVerify* verify = nullptr);
+// How the write ended, the head range's counts, and with `verify` what the
+// read-back found (see verifySide).
+struct WriteResult : OperationResult {
+    WriteVerify verified;
+};
+
+// The request is the worker's own copy. With `verify`, every track side
+// written is read back and compared.
+WriteResult writeDisk(OperationContext& ctx, FloppyDevice& device, OperationRequest request,
+                      bool verify = false);
 
 } // namespace dorvane

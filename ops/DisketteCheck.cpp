@@ -25,7 +25,7 @@ bool checkDiskette(OperationContext& ctx, FloppyController& fdc, bool deviceOpen
 
 void prepareToWrite(OperationContext& ctx, FloppyController& fdc, bool deviceOpened) {
     checkDiskette(ctx, fdc, deviceOpened);
-    resetTaskbarProgress(ctx);
+    resetProgress(ctx);
     fdc.rateSelect(ctx.session.settings.dataRate);
     fdc.recalibrate();
 }

@@ -37,21 +37,28 @@ void visitInFileOrder(OperationContext& ctx, const DiskSettings& settings, Visit
             }
 }
 
-// The end of a load or a save: the busy flag cleared, the controls back with
-// the request's caption, the map repainted.
-void endFileOperation(OperationContext& ctx, const OperationRequest& request) {
+// The end of a load or a save: the busy flag cleared, the view told, the map
+// repainted. A load or a save needs no driver: it ends finished or cancelled.
+OperationResult endFileOperation(OperationContext& ctx, Operation operation,
+                                 bool fileFailed = false) {
+    OperationResult result;
+    result.ending = fileFailed              ? Ending::FileFailed
+                    : ctx.state.cancelled() ? Ending::Cancelled
+                                            : Ending::Finished;
+    result.counts = countSectors(ctx.session);
     ctx.state.finish();
-    restoreControls(ctx, request.button, request.caption);
+    ctx.view.operationEnded(operation);
     ctx.view.repaintMap();
+    return result;
 }
 
 } // namespace
 
-void loadImage(OperationContext& ctx, OperationRequest request) {
+OperationResult loadImage(OperationContext& ctx, OperationRequest request) {
     if (!ctx.state.tryStart())
-        return;
-    resetTaskbarProgress(ctx);
-    beginControls(ctx, 0, {});
+        return {};
+    resetProgress(ctx);
+    ctx.view.operationStarted(Operation::Load);
     ctx.view.setStatus(StatusMain, formatText("Loading from file: %s", request.path.c_str()));
 
     // The settings controls are disabled while the load runs.
@@ -70,8 +77,7 @@ void loadImage(OperationContext& ctx, OperationRequest request) {
         map.open(mapPath, kReadShared);
     if (!image.isOpen()) {
         map.close();
-        endFileOperation(ctx, request);
-        return;
+        return endFileOperation(ctx, Operation::Load, true);
     }
 
     visitInFileOrder(ctx, settings, [&](SectorRecord& record) {
@@ -96,20 +102,18 @@ void loadImage(OperationContext& ctx, OperationRequest request) {
 
     ctx.view.setStatus(StatusMain, formatText("Ready. Loading from %s %s", request.path.c_str(),
                                               ctx.state.outcomeWord()));
-    endFileOperation(ctx, request);
+    return endFileOperation(ctx, Operation::Load);
 }
 
-void saveImage(OperationContext& ctx, OperationRequest request) {
+OperationResult saveImage(OperationContext& ctx, OperationRequest request) {
     if (!ctx.state.tryStart())
-        return;
-    resetTaskbarProgress(ctx);
-    beginControls(ctx, request.button, "Saving...");
+        return {};
+    resetProgress(ctx);
+    ctx.view.operationStarted(Operation::Save);
 
     File image(request.path, kCreateShared);
-    if (!image.isOpen()) {
-        endFileOperation(ctx, request);
-        return;
-    }
+    if (!image.isOpen())
+        return endFileOperation(ctx, Operation::Save, true);
     File map;
     std::string mapPath;
     if (mapPathOf(request, mapPath) && !mapIsImage(mapPath, request.path))
@@ -127,17 +131,15 @@ void saveImage(OperationContext& ctx, OperationRequest request) {
 
     ctx.view.setStatus(StatusMain, formatText("Ready. Saving to %s %s", request.path.c_str(),
                                               ctx.state.outcomeWord()));
-    endFileOperation(ctx, request);
+    return endFileOperation(ctx, Operation::Save);
 }
 
-bool chooseDroppedImage(Session& session, const std::vector<std::string>& names, int openButton) {
+bool chooseDroppedImage(Session& session, const std::vector<std::string>& names) {
     const auto found = std::find_if(names.begin(), names.end(),
                                     [](const std::string& name) { return fileExists(name); });
     if (found == names.end())
         return false;
     OperationRequest& request = session.fileRequest;
-    request.button = openButton;
-    request.caption = "Open...";
     request.choose(*found);
     session.currentImageBase = request.basePath;
     return true;

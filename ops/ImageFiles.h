@@ -27,14 +27,16 @@ bool mapPathOf(const OperationRequest& request, std::string& mapPath);
 // worker thread of its own, with its own copy of the request). They take the
 // busy flag and return at once when another operation holds it; clearing the
 // flag cancels before the next sector.
-void loadImage(OperationContext& ctx, OperationRequest request);
-void saveImage(OperationContext& ctx, OperationRequest request);
+// Each returns how it ended (FileFailed: the image did not open or could
+// not be created) and the head range's counts.
+OperationResult loadImage(OperationContext& ctx, OperationRequest request);
+OperationResult saveImage(OperationContext& ctx, OperationRequest request);
 
 // Files dropped on the window: the first name that is an existing file (not a
-// folder) fills the session's file request for "Open..." (button `openButton`,
-// caption "Open...") and becomes the current image base. False when no name
-// qualifies; the caller then starts nothing.
-bool chooseDroppedImage(Session& session, const std::vector<std::string>& names, int openButton);
+// folder) fills the session's file request for "Open..." and becomes the
+// current image base. False when no name qualifies; the caller then starts
+// nothing.
+bool chooseDroppedImage(Session& session, const std::vector<std::string>& names);
 
 // Splits the double-sided image `request.path` into basePath + "_Head0.dsk"
 // and basePath + "_Head1.dsk", each tracks x bytesPerTrack long: track by

@@ -18,7 +18,13 @@
 
 namespace dorvane {
 
-enum class TaskbarState { NoProgress, Normal, Error, Paused };
+// How the work goes, for a progress bar that shows it (the window's taskbar
+// button): no bar, all well, a sector failed, a sector needed retries.
+enum class ProgressState { None, Normal, Error, Paused };
+
+// The operations that run on a control of the window; while one runs, the
+// window shows it on that control and keeps the others disabled.
+enum class Operation { Read, Write, Format, Load, Save };
 
 // Parts of the six-part status line.
 enum StatusPart : int {
@@ -40,10 +46,11 @@ public:
     virtual void repaintWindow() = 0; // the whole main window
     virtual int shownSlot() const = 0;
     virtual void selectSlot(int head) = 0; // select the tab of that head
-    virtual void enableControls(bool enabled) = 0;
-    virtual void setButtonCaption(int button, const std::string& caption) = 0;
-    virtual void setTaskbarState(TaskbarState state) = 0;
-    virtual void setTaskbarValue(int done, int total) = 0;
+    // `operation` starts (the controls are disabled) and ends (enabled again).
+    virtual void operationStarted(Operation operation) = 0;
+    virtual void operationEnded(Operation operation) = 0;
+    virtual void setProgressState(ProgressState state) = 0;
+    virtual void setProgressValue(int done, int total) = 0;
     // An OK/Cancel question with the warning icon; true for OK.
     virtual bool confirm(const std::string& caption, const std::string& text) = 0;
     // The user's interrupt key (Esc) is down: polled by the synchronous operations.
@@ -63,10 +70,10 @@ public:
     void repaintWindow() override {}
     int shownSlot() const override { return 0; }
     void selectSlot(int) override {}
-    void enableControls(bool) override {}
-    void setButtonCaption(int, const std::string&) override {}
-    void setTaskbarState(TaskbarState) override {}
-    void setTaskbarValue(int, int) override {}
+    void operationStarted(Operation) override {}
+    void operationEnded(Operation) override {}
+    void setProgressState(ProgressState) override {}
+    void setProgressValue(int, int) override {}
     bool confirm(const std::string&, const std::string&) override { return answer_; }
     bool interruptRequested() override { return false; }
     void settingsChanged() override {}

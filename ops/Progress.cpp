@@ -23,39 +23,34 @@ std::string elapsedText(std::uint32_t milliseconds) {
                       static_cast<int>(seconds - 60 * minutes));
 }
 
-void resetTaskbarProgress(OperationContext& ctx) {
+void resetProgress(OperationContext& ctx) {
     ctx.state.progressCounter = 0;
-    ctx.view.setTaskbarState(TaskbarState::NoProgress);
+    ctx.view.setProgressState(ProgressState::None);
 }
 
-void reportStep(OperationContext& ctx, TaskbarState state, int sectors) {
-    ctx.view.setTaskbarState(state);
+ProgressState progressStateOf(std::int32_t legend) {
+    if (legend == Good || legend == Formatted)
+        return ProgressState::Normal;
+    if (legend == Warning || legend == NotFound)
+        return ProgressState::Paused;
+    return ProgressState::Error;
+}
+
+void reportStep(OperationContext& ctx, ProgressState state, int sectors) {
+    ctx.view.setProgressState(state);
     const int done = ctx.state.progressCounter += sectors;
-    ctx.view.setTaskbarValue(done, ctx.session.settings.progressTotal());
+    ctx.view.setProgressValue(done, ctx.session.settings.progressTotal());
     ctx.view.repaintMap();
-}
-
-void beginControls(OperationContext& ctx, int button, const std::string& busyCaption) {
-    ctx.view.enableControls(false);
-    if (button != 0 && !busyCaption.empty())
-        ctx.view.setButtonCaption(button, busyCaption);
-}
-
-void restoreControls(OperationContext& ctx, int button, const std::string& caption) {
-    ctx.view.enableControls(true);
-    if (button != 0 && !caption.empty())
-        ctx.view.setButtonCaption(button, caption);
 }
 
 std::string driveFinalText(const OperationState& state, const std::string& readyText) {
     return state.driverUnusable ? kInstallDriverText : readyText;
 }
 
-bool startOperation(OperationContext& ctx, int button, const std::string& busyCaption,
-                    const std::string& mainText) {
+bool startOperation(OperationContext& ctx, Operation operation, const std::string& mainText) {
     if (!ctx.state.tryStart())
         return false;
-    beginControls(ctx, button, busyCaption);
+    ctx.view.operationStarted(operation);
     ctx.view.setStatus(StatusMain, mainText);
     clearHeadRange(ctx.session);
     return true;
@@ -66,49 +61,64 @@ void clearHeadRange(Session& session) {
         clearSlot(session.slot(head));
 }
 
-void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t legend,
-                TaskbarState state) {
+void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t legend) {
     const int spt = ctx.session.settings.sectorsPerTrack;
     markRecords(slot, track * spt, spt, legend, false);
-    reportStep(ctx, state, spt);
+    reportStep(ctx, progressStateOf(legend), spt);
 }
 
-bool endOperation(OperationContext& ctx, const std::string& readyText) {
-    const bool finished = !ctx.state.cancelled() && !ctx.state.driverUnusable;
+Ending endingOf(const OperationState& state) {
+    if (state.driverUnusable)
+        return Ending::NoDriver;
+    return state.cancelled() ? Ending::Cancelled : Ending::Finished;
+}
+
+Ending endOperation(OperationContext& ctx, const std::string& readyText) {
+    const Ending ending = endingOf(ctx.state);
     ctx.view.setStatus(StatusMain, driveFinalText(ctx.state, readyText));
     ctx.state.finish();
-    return finished;
+    return ending;
 }
 
-bool finishOperation(OperationContext& ctx, int button, const std::string& caption,
-                     const std::string& readyText) {
-    const bool finished = endOperation(ctx, readyText);
-    restoreControls(ctx, button, caption);
-    return finished;
+OperationResult finishOperation(OperationContext& ctx, Operation operation,
+                                const std::string& readyText) {
+    OperationResult result;
+    result.ending = endOperation(ctx, readyText);
+    result.counts = countSectors(ctx.session);
+    ctx.view.operationEnded(operation);
+    return result;
+}
+
+SectorCounts countSectors(const Session& session) {
+    const DiskSettings& settings = session.settings;
+    const std::size_t sectors = static_cast<std::size_t>(settings.tracks) *
+                                static_cast<std::size_t>(settings.sectorsPerTrack);
+    SectorCounts counts;
+    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
+        for (std::size_t i = 0; i < sectors; ++i) {
+            const std::int32_t legend = session.slots[head][i].legend;
+            if (legend == Good || legend == Formatted)
+                ++counts.good;
+            else if (legend == Warning)
+                ++counts.warnings;
+            else if (legend == Empty || legend == Progress)
+                ++counts.untouched;
+            else
+                ++counts.bad;
+        }
+    return counts;
 }
 
 std::string finishedCountsNote(const OperationContext& ctx) {
     if (ctx.state.cancelled() || ctx.state.driverUnusable)
         return {};
-    const DiskSettings& settings = ctx.session.settings;
-    const std::size_t sectors = static_cast<std::size_t>(settings.tracks) *
-                                static_cast<std::size_t>(settings.sectorsPerTrack);
-    int good = 0, warnings = 0, bad = 0;
-    for (int head = settings.firstHead; head <= settings.lastHead; ++head)
-        for (std::size_t i = 0; i < sectors; ++i) {
-            const std::int32_t legend = ctx.session.slots[head][i].legend;
-            if (legend == Good || legend == Formatted)
-                ++good;
-            else if (legend == Warning)
-                ++warnings;
-            else if (legend != Empty && legend != Progress)
-                ++bad;
-        }
-    std::string note = " (" + std::to_string(good) + " good";
-    if (warnings != 0)
-        note += ", " + std::to_string(warnings) + (warnings == 1 ? " warning" : " warnings");
-    if (bad != 0)
-        note += ", " + std::to_string(bad) + " bad";
+    const SectorCounts counts = countSectors(ctx.session);
+    std::string note = " (" + std::to_string(counts.good) + " good";
+    if (counts.warnings != 0)
+        note += ", " + std::to_string(counts.warnings) +
+                (counts.warnings == 1 ? " warning" : " warnings");
+    if (counts.bad != 0)
+        note += ", " + std::to_string(counts.bad) + " bad";
     return note + ")";
 }
 

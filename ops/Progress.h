@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/Image.h"
+#include "ops/OperationResult.h"
 #include "ops/OperationView.h"
 
 #include <atomic>
@@ -74,41 +75,40 @@ struct OperationContext {
 // 60 and seconds, without leading zeros (65 seconds give 1:5).
 std::string elapsedText(std::uint32_t milliseconds);
 
-// Reset: counter 0, taskbar without progress.
-void resetTaskbarProgress(OperationContext& ctx);
+// Reset: counter 0, no progress shown.
+void resetProgress(OperationContext& ctx);
+// How a sector's legend shows in the progress: good, after retries, failed.
+ProgressState progressStateOf(std::int32_t legend);
 // After a step that covered `sectors` sectors: state, counter, value, repaint.
-void reportStep(OperationContext& ctx, TaskbarState state, int sectors);
-
-// Disables the controls and shows `busyCaption` on the button (when it has one).
-void beginControls(OperationContext& ctx, int button, const std::string& busyCaption);
-// Enables the controls and puts `caption` back on the button.
-void restoreControls(OperationContext& ctx, int button, const std::string& caption);
+void reportStep(OperationContext& ctx, ProgressState state, int sectors);
 
 // The final text of a diskette operation: the install text when no usable
 // driver was found at start-up, else `readyText`.
 std::string driveFinalText(const OperationState& state, const std::string& readyText);
 
 // The start of the read, the write and the format: takes the busy flag (false,
-// and nothing shown, when another operation runs), disables the controls with
-// `busyCaption` on the button, shows `mainText` and clears the slots of the
-// head range. The caller repaints.
-bool startOperation(OperationContext& ctx, int button, const std::string& busyCaption,
-                    const std::string& mainText);
+// and nothing shown, when another operation runs), tells the view that
+// `operation` started, shows `mainText` and clears the slots of the head
+// range. The caller repaints.
+bool startOperation(OperationContext& ctx, Operation operation, const std::string& mainText);
 // Every slot of the chosen heads back to empty records.
 void clearHeadRange(Session& session);
 
 // A track side done: `legend` on all its records (data zero), then the step
 // of its sectors.
-void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t legend,
-                TaskbarState state);
+void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t legend);
+
+// How the running operation ends if it ends now.
+Ending endingOf(const OperationState& state);
 
 // The end of a drive operation: the final text (`readyText`, built with the
 // outcome word, or the install text) on the main part, the busy flag cleared.
-// Returns whether the operation ran to its end with a usable driver.
-bool endOperation(OperationContext& ctx, const std::string& readyText);
-// endOperation, then the controls back with `caption` on the button.
-bool finishOperation(OperationContext& ctx, int button, const std::string& caption,
-                     const std::string& readyText);
+// Returns how it ended.
+Ending endOperation(OperationContext& ctx, const std::string& readyText);
+// endOperation, then the view told that `operation` ended. Returns how it
+// ended and the head range's counts.
+OperationResult finishOperation(OperationContext& ctx, Operation operation,
+                                const std::string& readyText);
 
 // The counts a read, write or format that ran to its end adds after its
 // final text: " (795 good, 2 warnings, 3 bad)" over the sectors of the chosen

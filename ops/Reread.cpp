@@ -211,16 +211,16 @@ private:
 };
 
 RereadResult Rereader::run() {
-    if (!startOperation(ctx_, request_.button, "Reading...",
+    if (!startOperation(ctx_, Operation::Read,
                         formatText("Re-reading the failed sectors of: %s", request_.path.c_str())))
         return result_;
     if (!files_.open(request_)) {
         ctx_.view.setStatus(StatusMain, formatText("Cannot open %s", request_.path.c_str()));
         ctx_.state.finish();
-        restoreControls(ctx_, request_.button, request_.caption);
+        ctx_.view.operationEnded(Operation::Read);
+        result_.ending = Ending::FileFailed;
         return result_;
     }
-    result_.imageOpened = true;
     showFiles();
 
     std::optional<ElapsedTicker> ticker;
@@ -230,7 +230,7 @@ RereadResult Rereader::run() {
         fdc_.rateSelect(settings_.dataRate);
         guess_.emplace(clock_ ? *clock_ : steadyClock_, driverDefaultTimes(settings_.dataRate));
         ticker.emplace(ctx_);
-        resetTaskbarProgress(ctx_);
+        resetProgress(ctx_);
         if (!ctx_.state.cancelled() && !confirmDiskette()) {
             result_.wrongDiskette = true;
             ctx_.state.requestCancel();
@@ -249,11 +249,11 @@ RereadResult Rereader::run() {
     if (record_ && !result_.wrongDiskette)
         files_.appendRecord(endedLine(recordTimeNow(), ctx_.state.cancelled()));
     files_.close();
-    result_.finished =
-        endOperation(ctx_, formatText("Ready. Re-reading %s %s", request_.path.c_str(),
-                                      ctx_.state.outcomeWord()));
+    result_.ending = endOperation(ctx_, formatText("Ready. Re-reading %s %s", request_.path.c_str(),
+                                                   ctx_.state.outcomeWord()));
+    result_.counts = countSectors(ctx_.session);
     ticker.reset();
-    restoreControls(ctx_, request_.button, request_.caption);
+    ctx_.view.operationEnded(Operation::Read);
     return result_;
 }
 
@@ -279,13 +279,13 @@ void Rereader::rereadSide(int track, int head) {
         wanted += !good(indexOf(track, head, sector));
     if (wanted == 0 || ctx_.state.cancelled()) {
         if (!ctx_.state.cancelled())
-            reportStep(ctx_, TaskbarState::Normal, spt());
+            reportStep(ctx_, ProgressState::Normal, spt());
         return;
     }
     ctx_.view.setStatus(StatusHead, formatText("Head: %i", head));
     showSlotOf(ctx_.view, head);
     if (!attempts_.seek(track, head, kSeekAttempts)) {
-        reportStep(ctx_, TaskbarState::Paused, spt());
+        reportStep(ctx_, ProgressState::Paused, spt());
         return;
     }
     std::vector<std::uint8_t> side(static_cast<std::size_t>(spt()) * kSectorBytes,
@@ -301,7 +301,7 @@ void Rereader::rereadSide(int track, int head) {
     for (int sector = 1; sector <= spt() && !ctx_.state.cancelled(); ++sector) {
         const std::size_t index = indexOf(track, head, sector);
         if (good(index)) {
-            reportStep(ctx_, TaskbarState::Normal, 1);
+            reportStep(ctx_, ProgressState::Normal, 1);
             continue;
         }
         SectorRecord& record = ctx_.session.record(head, track, sector - 1);
@@ -321,7 +321,7 @@ void Rereader::rereadSide(int track, int head) {
             ctx_.state.requestCancel();
             return;
         }
-        reportStep(ctx_, verdict.state, 1);
+        reportStep(ctx_, progressStateOf(verdict.legend), 1);
     }
 }
 

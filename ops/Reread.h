@@ -38,9 +38,9 @@ struct RereadOptions {
     bool force = false;
 };
 
-struct RereadResult {
-    bool finished = false; // ran to its end with a usable driver
-    bool imageOpened = false;
+// How the run ended (FileFailed: the image or its map could not be opened),
+// the head range's counts, and what it re-read.
+struct RereadResult : OperationResult {
     bool fileFailed = false;    // a write to the image or the map failed: the run stopped there
     int attempted = 0;          // sectors read again
     int recovered = 0;          // of them, sectors that now read
@@ -49,7 +49,7 @@ struct RereadResult {
     int fingerprintRead = 0, fingerprintMatched = 0;
 };
 
-// Runs on the caller's thread with the read's button, texts and ticker; the
+// Runs on the caller's thread with the read's texts and ticker; the
 // slots of the head range show the image and map, then what the run changes.
 // Which sectors are good: digit '3' in the map and the sector inside the image.
 // A sector that reads is marked '3' at the first attempt, '4' after retries.

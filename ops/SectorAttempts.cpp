@@ -51,14 +51,9 @@ SectorVerdict SectorAttempts::read(SectorRecord& record, int track, int head, in
 
     if (verdict.read && attempt == 1) {
         verdict.legend = Good;
-        verdict.state = TaskbarState::Normal;
         view.setStatus(StatusResult, "Result: OK");
-    } else if (attempt >= settings.retries) {
-        verdict.legend = Bad;
-        verdict.state = TaskbarState::Error;
     } else {
-        verdict.legend = Warning;
-        verdict.state = TaskbarState::Paused;
+        verdict.legend = attempt >= settings.retries ? Bad : Warning;
     }
     return verdict;
 }

@@ -21,7 +21,6 @@ struct Attempt {
 
 struct SectorVerdict {
     std::int32_t legend = Bad;
-    TaskbarState state = TaskbarState::Error;
     bool read = false;           // the last attempt read the sector
     std::uint32_t lastError = 0; // of the last failed attempt; 0 when it read
     int attempts = 0;

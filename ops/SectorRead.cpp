@@ -28,7 +28,7 @@ public:
           fdc_(device), track_(track), head_(head), sector_(sector),
           seek_(seekBlockFor(track, head, settings_.doubleStep)), prefix_(ctx.session.imageName) {}
 
-    void run();
+    SectorReadResult run();
 
 private:
     void showLabels();
@@ -50,12 +50,13 @@ private:
     std::array<std::uint8_t, kSectorBytes> buffer_{};
 };
 
-void SectorReader::run() {
+SectorReadResult SectorReader::run() {
+    SectorReadResult result;
     showLabels();
     {
         OpenDevice open(device_, settings_.devicePath);
         checkDiskette(ctx_, fdc_, open.opened());
-        resetTaskbarProgress(ctx_);
+        resetProgress(ctx_);
         if (!ctx_.state.cancelled()) {
             fdc_.specify(0x0F, 0xFE);
             fdc_.rateSelect(settings_.dataRate);
@@ -63,11 +64,19 @@ void SectorReader::run() {
             showTarget(record);
             // A failed seek reads nothing: the record keeps its data and the
             // Progress legend.
-            if (fdc_.seek(seek_))
-                settle(record, readWithRetries(record));
+            result.reached = fdc_.seek(seek_);
+            if (result.reached) {
+                const Attempts attempts = readWithRetries(record);
+                settle(record, attempts);
+                result.read = attempts.success;
+                result.attempts = attempts.count;
+                result.lastError = attempts.error;
+            }
+            result.legend = record.legend;
         }
     }
-    endOperation(ctx_, "Ready");
+    result.ending = endOperation(ctx_, "Ready");
+    return result;
 }
 
 // The bare labels of the status parts until the drive is ready.
@@ -154,9 +163,10 @@ void SectorReader::settle(SectorRecord& record, const Attempts& attempts) {
 
 } // namespace
 
-void readSector(OperationContext& ctx, FloppyDevice& device, int track, int head, int sector) {
+SectorReadResult readSector(OperationContext& ctx, FloppyDevice& device, int track, int head,
+                            int sector) {
     SectorReader reader(ctx, device, track, head, sector);
-    reader.run();
+    return reader.run();
 }
 
 } // namespace dorvane

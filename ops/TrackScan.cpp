@@ -52,7 +52,7 @@ void adopt(OperationContext& ctx, ProfileStore& store, int rate, int highestSect
     else
         settings.recomputeGeometry();
     saveProfile(store, settings.dataRate, settings);
-    resetTaskbarProgress(ctx);
+    resetProgress(ctx);
     ctx.view.settingsChanged();
     ctx.view.repaintMap();
 }

@@ -1,35 +1,33 @@
 // Every control, command and resource id of the window, in one place.
 #pragma once
 
-#include "ops/Buttons.h"
-
 namespace dorvane::ui {
 
 // Child controls of the main window (their ids are also their commands).
 enum ControlId : int {
-    kFormatId = kFormatButton, // 3  "Format"
-    kCancelId = 4,             //    "Cancel"
-    kOpenId = kOpenButton,     // 5  "Open..."
-    kSaveId = kSaveButton,     // 6  "Save as..."
-    kSectorsId = 7,            //    sectors-count button
-    kSettingsGroupId = 8,      //    "Settings:"
-    kDriveAId = 9,             //    "Drive A:"
-    kDriveBId = 10,            //    "Drive B:"
-    kHead0Id = 11,             //    "Head 0"
-    kHead1Id = 12,             //    "Head 1"
-    kBothHeadsId = 13,         //    "Both 01"
-    kCyl81Id = 14,             //    " Cyl 81"
-    kLegendGroupId = 15,       //    "Legend:"
-    kStepPlusId = 17,          //    " Step+"
-    kDataRateId = 18,          //    data-rate drop-down list
-    kImageNameId = 19,         //    image-name edit
-    kFillerId = 20,            //    filler-byte edit
-    kRetryId = 21,             //    retry edit
-    kRetryUpDownId = 22,       //    its up-down control
+    kFormatId = 3,        //    "Format"
+    kCancelId = 4,        //    "Cancel"
+    kOpenId = 5,          //    "Open..."
+    kSaveId = 6,          //    "Save as..."
+    kSectorsId = 7,       //    sectors-count button
+    kSettingsGroupId = 8, //    "Settings:"
+    kDriveAId = 9,        //    "Drive A:"
+    kDriveBId = 10,       //    "Drive B:"
+    kHead0Id = 11,        //    "Head 0"
+    kHead1Id = 12,        //    "Head 1"
+    kBothHeadsId = 13,    //    "Both 01"
+    kCyl81Id = 14,        //    " Cyl 81"
+    kLegendGroupId = 15,  //    "Legend:"
+    kStepPlusId = 17,     //    " Step+"
+    kDataRateId = 18,     //    data-rate drop-down list
+    kImageNameId = 19,    //    image-name edit
+    kFillerId = 20,       //    filler-byte edit
+    kRetryId = 21,        //    retry edit
+    kRetryUpDownId = 22,  //    its up-down control
     kStatusBarId = 23,
-    kWriteId = kWriteButton, // 30 "Write disk..."
-    kReadId = kReadButton,   // 31 "Read disk..."
-    kTabId = 202,            //    tabs "head0", "head1"
+    kWriteId = 30, //    "Write disk..."
+    kReadId = 31,  //    "Read disk..."
+    kTabId = 202,  //    tabs "head0", "head1"
     // The filler edit's two-line label has no id of its own in the table; the
     // window gives it this one so that an operation can switch it.
     kFillerLabelId = 1020,

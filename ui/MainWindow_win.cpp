@@ -133,11 +133,6 @@ void synchroniseTab() {
     repaintMap();
 }
 
-void prepareRequest(OperationRequest& request, int button, const char* caption) {
-    request.button = button;
-    request.caption = caption;
-}
-
 void chooseFor(OperationRequest& request, const std::string& path) {
     request.choose(path);
     app().session.currentImageBase = request.basePath;
@@ -155,7 +150,6 @@ void onReadDisk() {
         return;
     Session& session = app().session;
     synchroniseTab();
-    prepareRequest(session.fileRequest, kReadId, "Read disk...");
     std::string path;
     if (app().dialogs->chooseFile(readDiskDialog(session.imageName), path) &&
         mayReplace(path, "Read disk...")) {
@@ -171,7 +165,6 @@ void onWriteDisk() {
         return;
     Session& session = app().session;
     synchroniseTab();
-    prepareRequest(session.fileRequest, kWriteId, "Write disk...");
     std::string path;
     if (app().dialogs->chooseFile(writeDiskDialog(), path)) {
         session.fileRequest.choose(path); // the image base and name stay
@@ -193,7 +186,7 @@ void onCancel() {
         state.requestCancel();
     } else {
         OperationContext ctx = app().context();
-        resetTaskbarProgress(ctx);
+        resetProgress(ctx);
     }
     setStatus(StatusMain, state.driverUnusable ? kInstallDriverText : "Ready");
 }
@@ -202,7 +195,6 @@ void onOpen() {
     if (operationUnderWay())
         return;
     Session& session = app().session;
-    prepareRequest(session.fileRequest, kOpenId, "Open...");
     std::string path;
     if (app().dialogs->chooseFile(openDialog(), path)) {
         chooseFor(session.fileRequest, path);
@@ -214,7 +206,6 @@ void onSaveAs() {
     if (operationUnderWay())
         return;
     Session& session = app().session;
-    prepareRequest(session.saveRequest, kSaveId, "Save as...");
     std::string path;
     if (app().dialogs->chooseFile(saveAsDialog(), path) && mayReplace(path, "Save as...")) {
         chooseFor(session.saveRequest, path);
@@ -227,7 +218,7 @@ void onSectorsButton() {
     setText(kSectorsId, sectorsChoiceLabel(settings().sectorsChoice));
     saveProfile(*app().profile, settings().dataRate, settings());
     OperationContext ctx = app().context();
-    resetTaskbarProgress(ctx);
+    resetProgress(ctx);
     repaintMap();
 }
 
@@ -483,7 +474,7 @@ LRESULT onDropFiles(HDROP drop) {
             names.push_back(narrow(name));
         }
         Session& session = app().session;
-        if (chooseDroppedImage(session, names, kOpenId))
+        if (chooseDroppedImage(session, names))
             startLoad(session.fileRequest);
     }
     DragFinish(drop);
@@ -537,10 +528,9 @@ LRESULT onDestroy(HWND window) {
     return 0;
 }
 
-LRESULT onTaskbarState(WPARAM state) {
-    static const TBPFLAG flags[] = {TBPF_NOPROGRESS, TBPF_NORMAL, TBPF_ERROR, TBPF_PAUSED};
-    if (app().taskbar && state < 4)
-        app().taskbar->SetProgressState(app().main, flags[state]);
+LRESULT onTaskbarState(WPARAM flag) {
+    if (app().taskbar)
+        app().taskbar->SetProgressState(app().main, static_cast<TBPFLAG>(flag));
     return 0;
 }
 

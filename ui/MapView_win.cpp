@@ -125,7 +125,7 @@ void zeroShownSlot() {
     clearSlot(app().session.slot(shownTab()));
     repaint();
     OperationContext ctx = app().context();
-    resetTaskbarProgress(ctx);
+    resetProgress(ctx);
 }
 
 void setCurrentLegend(int legend) {

@@ -7,6 +7,7 @@
 #include "ui/WindowRules.h"
 
 #include <commctrl.h>
+#include <shobjidl.h>
 
 namespace dorvane::ui {
 
@@ -41,15 +42,67 @@ void WindowView::enableControls(bool enabled) {
         EnableWindow(GetDlgItem(main_, id), enabled);
 }
 
-void WindowView::setButtonCaption(int button, const std::string& caption) {
-    SetWindowTextW(GetDlgItem(main_, button), widen(caption).c_str());
+namespace {
+
+// The button that starts each operation, its caption while the operation
+// runs (none: it keeps its own) and its caption at rest.
+struct OperationButton {
+    int id;
+    const char* busyCaption;
+    const char* caption;
+};
+
+OperationButton buttonOf(Operation operation) {
+    switch (operation) {
+    case Operation::Read:
+        return {kReadId, "Reading...", "Read disk..."};
+    case Operation::Write:
+        return {kWriteId, "Writing...", "Write disk..."};
+    case Operation::Format:
+        return {kFormatId, "Formatting...", "Format"};
+    case Operation::Load:
+        return {kOpenId, nullptr, "Open..."};
+    case Operation::Save:
+        return {kSaveId, "Saving...", "Save as..."};
+    }
+    return {0, nullptr, nullptr};
 }
 
-void WindowView::setTaskbarState(TaskbarState state) {
-    SendMessageW(main_, kTaskbarStateMessage, static_cast<WPARAM>(state), 0);
+} // namespace
+
+void WindowView::operationStarted(Operation operation) {
+    enableControls(false);
+    const OperationButton button = buttonOf(operation);
+    if (button.busyCaption)
+        SetWindowTextW(GetDlgItem(main_, button.id), widen(button.busyCaption).c_str());
 }
 
-void WindowView::setTaskbarValue(int done, int total) {
+void WindowView::operationEnded(Operation operation) {
+    enableControls(true);
+    const OperationButton button = buttonOf(operation);
+    SetWindowTextW(GetDlgItem(main_, button.id), widen(button.caption).c_str());
+}
+
+// The taskbar button shows the progress state as these flags.
+void WindowView::setProgressState(ProgressState state) {
+    TBPFLAG flag = TBPF_NOPROGRESS;
+    switch (state) {
+    case ProgressState::None:
+        break;
+    case ProgressState::Normal:
+        flag = TBPF_NORMAL;
+        break;
+    case ProgressState::Error:
+        flag = TBPF_ERROR;
+        break;
+    case ProgressState::Paused:
+        flag = TBPF_PAUSED;
+        break;
+    }
+    SendMessageW(main_, kTaskbarStateMessage, static_cast<WPARAM>(flag), 0);
+}
+
+void WindowView::setProgressValue(int done, int total) {
     SendMessageW(main_, kTaskbarValueMessage, static_cast<WPARAM>(done),
                  static_cast<LPARAM>(total));
 }

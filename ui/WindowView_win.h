@@ -20,7 +20,7 @@ namespace dorvane::ui {
 
 // Messages the view sends to the main window.
 enum ViewMessage : UINT {
-    kTaskbarStateMessage = WM_APP + 1, // wParam: TaskbarState
+    kTaskbarStateMessage = WM_APP + 1, // wParam: TBPFLAG
     kTaskbarValueMessage,              // wParam: done, lParam: total
     kConfirmMessage,                   // lParam: const Question*; returns 1 for OK
     kSettingsChangedMessage,           // the controls follow DiskSettings
@@ -41,15 +41,17 @@ public:
     void repaintWindow() override;
     int shownSlot() const override;
     void selectSlot(int head) override;
-    void enableControls(bool enabled) override;
-    void setButtonCaption(int button, const std::string& caption) override;
-    void setTaskbarState(TaskbarState state) override;
-    void setTaskbarValue(int done, int total) override;
+    void operationStarted(Operation operation) override;
+    void operationEnded(Operation operation) override;
+    void setProgressState(ProgressState state) override;
+    void setProgressValue(int done, int total) override;
     bool confirm(const std::string& caption, const std::string& text) override;
     bool interruptRequested() override;
     void settingsChanged() override;
 
 private:
+    void enableControls(bool enabled);
+
     std::atomic<HWND> main_{nullptr};
 };
 

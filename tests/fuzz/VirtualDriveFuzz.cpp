@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     OperationRequest request;
     request.choose(fuzz::scratchFile("read.dsk"));
-    readDisk(ctx, drive, request, ReadOptions{pace, nullptr, &drive.hostClock()});
+    readDisk(ctx, drive, request, ReadOptions{pace, false, &drive.hostClock()});
     checkRead(request, settings, present);
 
     ScanRequest scan;
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     writeDisk(ctx, drive, request);
     formatDisk(ctx, drive);
     request.choose(fuzz::scratchFile("again.dsk"));
-    readDisk(ctx, drive, request, ReadOptions{pace, nullptr, &drive.hostClock()});
+    readDisk(ctx, drive, request, ReadOptions{pace, false, &drive.hostClock()});
     checkRead(request, settings, present);
     return 0;
 }

@@ -205,8 +205,6 @@ TEST(DiskRead, CancelAtEveryAttemptNeverRecordsAnUnreadSectorAsRead) {
                 if (part == StatusResult && text == "Result: 23" && --left == 0)
                     rig.state.requestCancel();
             };
-            rig.request.button = kReadButton;
-            rig.request.caption = "Read disk...";
             ReadOptions options;
             options.unreadIsBad = cli;
             readDisk(rig.ctx, rig.drive, rig.request, options);

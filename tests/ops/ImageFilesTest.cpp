@@ -18,15 +18,12 @@ namespace {
 
 using test::Bytes;
 
-constexpr int kOpenButton = 1001;
-constexpr int kSaveButton = 1002;
-
-// Presses Cancel when the save swaps its button's caption, before its first sector.
+// Presses Cancel when the save starts, before its first sector.
 struct CancelAtSaving : test::RecordingView {
     OperationState* state = nullptr;
-    void setButtonCaption(int button, const std::string& caption) override {
-        RecordingView::setButtonCaption(button, caption);
-        if (state && caption == "Saving...")
+    void operationStarted(Operation operation) override {
+        RecordingView::operationStarted(operation);
+        if (state && operation == Operation::Save)
             state->requestCancel();
     }
 };
@@ -38,22 +35,22 @@ struct Fixture {
     OperationContext ctx{*session, state, view};
     test::TempDir dir;
 
-    OperationRequest request(const std::string& name, int button) {
+    OperationResult last; // of the latest save or load
+
+    OperationRequest request(const std::string& name) {
         OperationRequest r;
-        r.button = button;
-        r.caption = button == kOpenButton ? "Open..." : "Save as...";
         r.choose(dir.file(name));
         return r;
     }
     OperationRequest save(const std::string& name) {
-        const OperationRequest r = request(name, kSaveButton);
-        saveImage(ctx, r);
+        const OperationRequest r = request(name);
+        last = saveImage(ctx, r);
         return r;
     }
     OperationRequest load(const std::string& name, const Bytes& image) {
         test::writeAll(dir.file(name), image);
-        const OperationRequest r = request(name, kOpenButton);
-        loadImage(ctx, r);
+        const OperationRequest r = request(name);
+        last = loadImage(ctx, r);
         return r;
     }
     void expectSector(int head, int track, int index, const Bytes& data, int legend) {
@@ -87,8 +84,9 @@ TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
         }
         const OperationRequest save = f.save("disk.dsk");
         EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " finished");
-        EXPECT_EQ(f.view.captions(kSaveButton),
-                  (std::vector<std::string>{"Saving...", "Save as..."}));
+        EXPECT_EQ(f.view.operationCalls(),
+                  (std::vector<std::string>{"Save started", "Save ended"}));
+        EXPECT_EQ(f.last.ending, Ending::Finished);
         const Bytes image = test::readAll(save.path);
         EXPECT_EQ(image, expected) << sides;
         const Bytes map = test::readAll(f.dir.file("disk.map"));
@@ -102,7 +100,8 @@ TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
         EXPECT_EQ(g.view.statusHistory(StatusMain),
                   (std::vector<std::string>{"Loading from file: " + load.path,
                                             "Ready. Loading from " + load.path + " finished"}));
-        EXPECT_EQ(g.view.captions(kOpenButton).back(), "Open...");
+        EXPECT_EQ(g.view.operationCalls().back(), "Load ended");
+        EXPECT_EQ(g.last.counts.good, sides * 800 - 8); // of the first ten only 2 and 3 are good
         for (int i = 0; i < sides * 800; ++i)
             g.expectSector(i / 10 % sides, i / 10 / sides, i % 10, slice(image, i), legendOf(i));
     }
@@ -130,13 +129,15 @@ TEST(ImageFiles, FailuresLeaveFilesAlone) {
     Fixture f;
     f.session->record(0, 0, 0).legend = Good;
     // A missing image: the head's slot is emptied, no final text.
-    const OperationRequest missing = f.request("none.dsk", kOpenButton);
-    loadImage(f.ctx, missing);
-    EXPECT_EQ(std::tuple(f.legend(0, 0, 0), f.view.status(StatusMain), f.state.running()),
-              std::tuple(int(Empty), "Loading from file: " + missing.path, false));
+    const OperationRequest missing = f.request("none.dsk");
+    EXPECT_EQ(loadImage(f.ctx, missing).ending, Ending::FileFailed);
+    EXPECT_EQ(f.legend(0, 0, 0), Empty);
+    EXPECT_EQ(f.view.status(StatusMain), "Loading from file: " + missing.path);
+    EXPECT_FALSE(f.state.running());
 
     ASSERT_TRUE(f.state.tryStart()); // busy: nothing happens at all
     f.save("busy.dsk");
+    EXPECT_EQ(f.last.ending, Ending::Busy);
     EXPECT_FALSE(test::exists(f.dir.file("busy.dsk")));
     f.state.finish();
 
@@ -145,7 +146,7 @@ TEST(ImageFiles, FailuresLeaveFilesAlone) {
     OperationRequest bad;
     bad.choose(f.dir.file("nofolder") + "/old.dsk");
     bad.basePath = f.dir.file("old");
-    saveImage(f.ctx, bad);
+    EXPECT_EQ(saveImage(f.ctx, bad).ending, Ending::FileFailed);
     EXPECT_EQ(test::readAll(f.dir.file("old.map")), (Bytes{'3', '3'}));
 
     // Saving as "x.map" keeps the image: its map would be the same file.
@@ -169,7 +170,8 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
     EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " cancelled");
     for (const std::string& path : {save.path, f.dir.file("cancel.map")})
         EXPECT_TRUE(test::exists(path) && test::readAll(path).empty()) << path;
-    EXPECT_EQ(f.view.enableCalls(), (std::vector<bool>{false, true}));
+    EXPECT_EQ(f.last.ending, Ending::Cancelled);
+    EXPECT_EQ(f.view.operationCalls(), (std::vector<std::string>{"Save started", "Save ended"}));
 
     // Load cancelled at its first status text: the slot stays empty.
     f.view.onStatus = [&](int part, const std::string& text) {
@@ -177,8 +179,9 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
             f.state.requestCancel();
     };
     const OperationRequest load = f.load("full.dsk", test::patterned(409600));
-    EXPECT_EQ(std::tuple(f.view.status(StatusMain), f.legend(0, 0, 0), f.view.enableCalls().back()),
-              std::tuple("Ready. Loading from " + load.path + " cancelled", int(Empty), true));
+    EXPECT_EQ(f.view.status(StatusMain), "Ready. Loading from " + load.path + " cancelled");
+    EXPECT_EQ(f.legend(0, 0, 0), Empty);
+    EXPECT_EQ(f.view.operationCalls().back(), "Load ended");
 }
 
 // Output track t of head h is input track 2t + h, zeros past the input's end:
@@ -212,12 +215,10 @@ TEST(ImageFiles, SplitAndDroppedFiles) {
     EXPECT_FALSE(test::exists(dir.file("none_Head0.dsk")));
 
     auto session = std::make_unique<Session>();
-    EXPECT_FALSE(chooseDroppedImage(*session, {dir.path(), dir.file("gone.dsk")}, kOpenButton));
-    EXPECT_TRUE(chooseDroppedImage(*session, {dir.path(), dir.file("ss.dsk"), dir.file("ds.dsk")},
-                                   kOpenButton));
-    EXPECT_EQ(std::tuple(session->fileRequest.path, session->fileRequest.caption,
-                         session->currentImageBase),
-              std::tuple(dir.file("ss.dsk"), "Open...", dir.file("ss")));
+    EXPECT_FALSE(chooseDroppedImage(*session, {dir.path(), dir.file("gone.dsk")}));
+    EXPECT_TRUE(chooseDroppedImage(*session, {dir.path(), dir.file("ss.dsk"), dir.file("ds.dsk")}));
+    EXPECT_EQ(session->fileRequest.path, dir.file("ss.dsk"));
+    EXPECT_EQ(session->currentImageBase, dir.file("ss"));
 }
 
 // Each output block is the input's block at its known place, the input padded

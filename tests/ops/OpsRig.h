@@ -4,7 +4,6 @@
 
 #include "model/Paths.h"
 #include "model/Session.h"
-#include "ops/Buttons.h"
 #include "ops/DiskFormat.h"
 #include "ops/DiskRead.h"
 #include "ops/DiskWrite.h"
@@ -30,7 +29,7 @@ class CancellingView : public RecordingView {
 public:
     OperationState* state = nullptr;
     int cancelAt = -1;
-    void setTaskbarValue(int done, int) override {
+    void setProgressValue(int done, int) override {
         if (done == cancelAt)
             state->requestCancel();
     }
@@ -93,19 +92,13 @@ struct OpsRig {
         return *found;
     }
 
-    bool read() {
-        request.button = kReadButton;
-        request.caption = "Read disk...";
-        return readDisk(ctx, drive, request);
-    }
+    bool read() { return readDisk(ctx, drive, request).finished(); }
     // Writes `file` to the request's path, then from it to the diskette.
     bool write(const Bytes& file) {
         writeAll(request.path, file);
-        request.button = kWriteButton;
-        request.caption = "Write disk...";
-        return writeDisk(ctx, drive, request);
+        return writeDisk(ctx, drive, request).finished();
     }
-    bool format() { return formatDisk(ctx, drive); }
+    bool format() { return formatDisk(ctx, drive).finished(); }
     ScanOutcome scan(int track, int first = Rate500, int last = Rate250, bool a = false,
                      bool b = false) {
         return scanTrack(ctx, drive, profile, ScanRequest{0, track, first, last, a, b});

@@ -22,8 +22,6 @@ namespace {
 using namespace test;
 
 RereadResult reread(OpsRig& rig, std::function<bool()> writeAllowed = {}) {
-    rig.request.button = kReadButton;
-    rig.request.caption = "Read disk...";
     // On the drive's own clock, so that the re-read's sides start where it guesses.
     RereadOptions options;
     options.writeAllowed = std::move(writeAllowed);
@@ -59,7 +57,7 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
             const RereadResult result =
                 reread(rig, [&] { return cancel || n == 0 || ++writes < n; });
             rig.view.onStatus = nullptr;
-            EXPECT_EQ(result.finished, n == 0);
+            EXPECT_EQ(result.finished(), n == 0);
             EXPECT_EQ(result.fileFailed, !cancel && n != 0);
 
             const std::string map = rig.fileText(".map");
@@ -77,7 +75,7 @@ TEST(Reread, HealsOverPassesAndStaysConsistentWhenStopped) {
             // fourth reads after a retry, the fifth at once.
             int passes = 0;
             for (; passes < 6 && rig.fileText(".map") != std::string(800, '3'); ++passes)
-                EXPECT_TRUE(reread(rig).finished);
+                EXPECT_TRUE(reread(rig).finished());
             EXPECT_TRUE(n == 0 ? passes == 4 : passes <= 5) << passes;
             EXPECT_EQ(rig.image(), data);
             const std::string log = rig.fileText(".log");
@@ -109,10 +107,8 @@ TEST(Reread, KeepsTheBetterReadingByTheRecord) {
     options.record = &*record;
     options.recordPath = rig.request.basePath + ".rec";
     options.fingerprint = record->fingerprint;
-    rig.request.button = kReadButton;
-    rig.request.caption = "Read disk...";
     const RereadResult result = rereadDisk(rig.ctx, rig.drive, rig.request, options);
-    EXPECT_TRUE(result.finished);
+    EXPECT_TRUE(result.finished());
     EXPECT_EQ(result.fingerprintMatched, kFingerprintSectors);
     const Bytes after = rig.image();
     EXPECT_EQ(slice(after, 12 * 512, 512), slice(before, 12 * 512, 512));
@@ -235,11 +231,10 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
                 rig.sector(18, 0, 3).permanentCrc = true;
                 rig.sector(18, 0, 4).failuresLeft = 2;
             }
-            rig.request.button = kReadButton;
-            std::vector<SectorOutcome> outcomes;
-            const ReadOptions options{p == 0 ? ReadPace::PerSector : ReadPace::TrackAtOnce,
-                                      &outcomes, p == 2 ? &rig.drive.hostClock() : nullptr};
-            EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request, options));
+            const ReadOptions options{p == 0 ? ReadPace::PerSector : ReadPace::TrackAtOnce, true,
+                                      p == 2 ? &rig.drive.hostClock() : nullptr};
+            const ReadResult result = readDisk(rig.ctx, rig.drive, rig.request, options);
+            EXPECT_TRUE(result.finished());
             files[p] = rig.dir.names();
             for (const char* extension : {".dsk", ".map", ".log"})
                 texts[p].push_back(rig.fileText(extension));
@@ -253,7 +248,7 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
                 EXPECT_TRUE(faulty ? idsRead < 40 : idsRead == 1) << idsRead;
             }
             if (p)
-                expectImageDiskFilesMatchTheMap(rig, outcomes);
+                expectImageDiskFilesMatchTheMap(rig, result.sectors);
         }
         for (int p = 1; p < 3; ++p)
             for (std::size_t i = 0; i < 800; ++i)
@@ -284,10 +279,10 @@ TEST(TrackAtOnce, MisSteppedHeadIsSentBack) {
         const Bytes data = patterned(kSide, 7);
         rig.insert(data);
         rig.disk->seekFailures[7] = 1;
-        rig.request.button = kReadButton;
         EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request,
-                             ReadOptions{ReadPace::TrackAtOnce, nullptr,
-                                         guessing ? &rig.drive.hostClock() : nullptr}));
+                             ReadOptions{ReadPace::TrackAtOnce, false,
+                                         guessing ? &rig.drive.hostClock() : nullptr})
+                        .finished());
         EXPECT_EQ(rig.fileText(".map"), std::string(800, '3'));
         EXPECT_EQ(rig.image(), data);
         EXPECT_EQ(rig.callsOf(CTL_RECALIBRATE).size(), 1u);
@@ -329,10 +324,10 @@ TEST(TrackAtOnce, WrongGuessesReadEverySector) {
         }
         rig.drive.machine()->timing.hostLatencyMicros = variant == 2 ? 4000 : 0;
         const TickingClock ticking(rig.drive.hostClock(), 16000);
-        rig.request.button = kReadButton;
         EXPECT_TRUE(readDisk(rig.ctx, rig.drive, rig.request,
-                             ReadOptions{ReadPace::TrackAtOnce, nullptr,
-                                         variant == 2 ? &ticking : &rig.drive.hostClock()}));
+                             ReadOptions{ReadPace::TrackAtOnce, false,
+                                         variant == 2 ? &ticking : &rig.drive.hostClock()})
+                        .finished());
         EXPECT_EQ(rig.fileText(".map"), std::string(800, '3'));
         EXPECT_EQ(rig.image(), data);
         if (variant < 2) {
@@ -358,11 +353,10 @@ TEST(Verify, CatchesTheSectorsTheDisketteDoesNotKeep) {
     for (const auto& [track, sector, error] : weak)
         rig.sector(track, 0, sector).weak = true;
     writeAll(rig.request.path, patterned(kSide, 9));
-    rig.request.button = kWriteButton;
-    WriteVerify verify;
-    EXPECT_TRUE(writeDisk(rig.ctx, rig.drive, rig.request, &verify));
+    const WriteResult result = writeDisk(rig.ctx, rig.drive, rig.request, true);
+    EXPECT_TRUE(result.finished());
     std::vector<std::tuple<int, int, std::uint32_t>> found;
-    for (const VerifyMismatch& m : verify.mismatches)
+    for (const VerifyMismatch& m : result.verified.mismatches)
         found.emplace_back(m.track, m.sector, m.error);
     EXPECT_EQ(found, weak);
     for (const auto& [track, sector, error] : weak)
@@ -386,11 +380,12 @@ TEST(Detect, SaysWhatTheDisketteIs) {
             *rig.disk = VirtualDiskette::fromRaw(patterned(2 * 80 * 9 * 512), 80, 9, 2, Rate250);
         MemoryProfile profile;
         const DetectedFormat format = detectFormat(rig.ctx, rig.drive);
-        EXPECT_EQ(std::tuple(format.description, rig.view.status(StatusMain), format.options),
-                  std::tuple(text, text, options));
-        const bool adopted = adoptDetected(format, rig.settings(), profile);
-        EXPECT_EQ(std::tuple(adopted, rig.settings().sectorsPerTrack, profile.writes),
-                  std::tuple(found, found ? 9 : 10, found ? 1 : 0));
+        EXPECT_EQ(format.description, text);
+        EXPECT_EQ(rig.view.status(StatusMain), text);
+        EXPECT_EQ(format.options, options);
+        EXPECT_EQ(adoptDetected(format, rig.settings(), profile), found);
+        EXPECT_EQ(rig.settings().sectorsPerTrack, found ? 9 : 10);
+        EXPECT_EQ(profile.writes, found ? 1 : 0);
     }
 }
 

@@ -26,8 +26,6 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     OpsRig rig;
     const Bytes disk = patterned(kSide, 5);
     rig.insert(disk);
-    rig.request.button = kReadButton;
-    rig.request.caption = "Read disk...";
     rig.session->fileRequest = rig.request;
     // The worker waits at the start of track 40 until this thread has acted, so that the cancel
     // lands at a known track. Every wait is bounded.
@@ -46,7 +44,7 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     // The worker owns a copy of the request, made before its thread starts.
     std::atomic<bool> finished{true};
     std::thread worker([&rig, &finished, request = rig.session->fileRequest] {
-        finished = readDisk(rig.ctx, rig.drive, request);
+        finished = readDisk(rig.ctx, rig.drive, request).finished();
     });
 
     // What the window's paint copies: every legend and the bytes of the sector being read, under
@@ -65,7 +63,7 @@ TEST(Threads, ReadOnAWorkerBesideTheWindowThread) {
     }
     const std::string dropped = rig.dir.file("dropped.dsk");
     writeAll(dropped, Bytes(kSectorBytes, 1));
-    chooseDroppedImage(*rig.session, {dropped}, kOpenButton);
+    chooseDroppedImage(*rig.session, {dropped});
     rig.state.requestCancel();
     {
         std::lock_guard<std::mutex> lock(mutex);

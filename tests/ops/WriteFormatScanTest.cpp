@@ -21,28 +21,34 @@ namespace fs = std::filesystem;
 TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
     struct Case {
         bool format, shortFile;
-        std::array<int, 4> legends; // Good, NotFound, Bad, Warning
-        TaskbarState last;
+        int good, notFound, bad; // legends at the end (never Warning)
+        ProgressState last;
         const char* counts; // the note after the final text
     };
     for (const Case c :
-         {Case{false, true, {30, 770, 0, 0}, TaskbarState::Paused, " (30 good, 770 bad)"},
-          Case{false, false, {0, 0, 800, 0}, TaskbarState::Error, " (0 good, 800 bad)"},
-          Case{true, false, {0, 0, 800, 0}, TaskbarState::Error, " (0 good, 800 bad)"}}) {
+         {Case{false, true, 30, 770, 0, ProgressState::Paused, " (30 good, 770 bad)"},
+          Case{false, false, 0, 0, 800, ProgressState::Error, " (0 good, 800 bad)"},
+          Case{true, false, 0, 0, 800, ProgressState::Error, " (0 good, 800 bad)"}}) {
         SCOPED_TRACE(c.format * 2 + c.shortFile);
         OpsRig rig;
         rig.insertBlank();
         rig.disk->writeProtected = !c.shortFile;
         const Bytes file = patterned(c.shortFile ? 3 * 5120 + 2560 : kSide, 32); // 3.5 sides
-        EXPECT_TRUE(c.format ? rig.format() : rig.write(file));
-        EXPECT_EQ((std::array{rig.legendsOf(0, Good), rig.legendsOf(0, NotFound),
-                              rig.legendsOf(0, Bad), rig.legendsOf(0, Warning)}),
-                  c.legends);
+        writeAll(rig.request.path, file);
+        const OperationResult result =
+            c.format ? formatDisk(rig.ctx, rig.drive) : writeDisk(rig.ctx, rig.drive, rig.request);
+        EXPECT_TRUE(result.finished());
+        EXPECT_EQ(rig.legendsOf(0, c.format ? Formatted : Good), c.good);
+        EXPECT_EQ(rig.legendsOf(0, NotFound), c.notFound);
+        EXPECT_EQ(rig.legendsOf(0, Bad), c.bad);
+        EXPECT_EQ(rig.legendsOf(0, Warning), 0);
+        EXPECT_EQ(result.counts.good, c.good);
+        EXPECT_EQ(result.counts.bad, c.notFound + c.bad);
         EXPECT_EQ(rig.session->record(0, 2, 9).legend, c.shortFile ? Good : Bad);
         EXPECT_EQ(rig.disk->sectorData(2, 0, 10),
                   c.shortFile ? slice(file, 3 * 5120 - 512, 512) : Bytes(512, 0xF6));
         EXPECT_EQ(rig.disk->sectorData(3, 0, 1), Bytes(512, 0xF6)); // never written
-        EXPECT_EQ(rig.view.taskbarStates().back(), c.last);
+        EXPECT_EQ(rig.view.progressStates().back(), c.last);
         EXPECT_EQ(rig.view.status(StatusMain),
                   (c.format ? "Ready. Formatting media finished"
                             : "Ready. Writing from " + rig.request.path + " finished") +
@@ -88,8 +94,11 @@ TEST(DiskOperations, CancelInTheChecklist) {
         EXPECT_EQ(rig.callsOf(CTL_READ_DATA).size() + rig.callsOf(CTL_WRITE_DATA).size() +
                       rig.callsOf(CTL_FORMAT_TRACK).size(),
                   0u);
-        EXPECT_EQ(rig.view.enableCalls(), // the scan leaves the controls alone
-                  (operation < 3 ? std::vector<bool>{false, true} : std::vector<bool>{}));
+        const std::string names[] = {"Read", "Write", "Format"};
+        EXPECT_EQ(rig.view.operationCalls(), // the scan leaves the controls alone
+                  (operation < 3 ? std::vector<std::string>{names[operation] + " started",
+                                                            names[operation] + " ended"}
+                                 : std::vector<std::string>{}));
         const std::string expected[] = {"Ready. Reading to " + rig.request.path + " cancelled",
                                         "Ready. Writing from " + rig.request.path + " cancelled",
                                         "Ready. Formatting media cancelled",
@@ -136,7 +145,7 @@ TEST(DiskOperations, RoundTripEveryLayout) {
         ASSERT_EQ(formats.size(), std::size_t(s.tracks * s.sideCount));
         rig.drive.clearCalls();
         fs::permissions(pathFromUtf8(rig.request.path), fs::perms::owner_read);
-        ASSERT_TRUE(writeDisk(rig.ctx, rig.drive, rig.request));
+        ASSERT_TRUE(writeDisk(rig.ctx, rig.drive, rig.request).finished());
         fs::permissions(pathFromUtf8(rig.request.path), fs::perms::owner_all);
         EXPECT_EQ(rig.legendsOf(s.firstHead, Good), s.sectorsPerSide);
         if (layout.choice == 2) { // RX50: one command per track side, IDs naming track t

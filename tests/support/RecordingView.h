@@ -24,11 +24,13 @@ public:
     void selectSlot(int head) override {
         locked([&] { selected_.push_back(shown_ = head); });
     }
-    void enableControls(bool enabled) override { push(enables_, enabled); }
-    void setButtonCaption(int button, const std::string& caption) override {
-        push(captions_, std::make_pair(button, caption));
+    void operationStarted(Operation operation) override {
+        push(operations_, nameOf(operation) + " started");
     }
-    void setTaskbarState(TaskbarState state) override { push(taskbar_, state); }
+    void operationEnded(Operation operation) override {
+        push(operations_, nameOf(operation) + " ended");
+    }
+    void setProgressState(ProgressState state) override { push(progress_, state); }
     bool confirm(const std::string& caption, const std::string& text) override {
         if (onConfirm)
             onConfirm(text);
@@ -59,18 +61,28 @@ public:
         return history.empty() ? std::string() : history.back();
     }
     std::vector<std::string> questions() const { return get(questions_); } // "caption|text"
-    std::vector<TaskbarState> taskbarStates() const { return get(taskbar_); }
-    std::vector<bool> enableCalls() const { return get(enables_); }
-    std::vector<std::string> captions(int button) const {
-        std::vector<std::string> result;
-        for (const auto& [id, caption] : get(captions_))
-            if (id == button)
-                result.push_back(caption);
-        return result;
-    }
+    std::vector<ProgressState> progressStates() const { return get(progress_); }
+    // "Read started", "Read ended", ... in the order the operations told them.
+    std::vector<std::string> operationCalls() const { return get(operations_); }
     std::vector<int> selectedSlots() const { return get(selected_); }
 
 private:
+    static std::string nameOf(Operation operation) {
+        switch (operation) {
+        case Operation::Read:
+            return "Read";
+        case Operation::Write:
+            return "Write";
+        case Operation::Format:
+            return "Format";
+        case Operation::Load:
+            return "Load";
+        case Operation::Save:
+            return "Save";
+        }
+        return "?";
+    }
+
     template <class F> auto locked(F f) const -> decltype(f()) {
         std::lock_guard<std::mutex> lock(mutex_);
         return f();
@@ -86,9 +98,8 @@ private:
     std::vector<std::vector<std::string>> status_ = std::vector<std::vector<std::string>>(6);
     std::deque<bool> answers_;
     std::vector<std::string> questions_;
-    std::vector<TaskbarState> taskbar_;
-    std::vector<bool> enables_;
-    std::vector<std::pair<int, std::string>> captions_;
+    std::vector<ProgressState> progress_;
+    std::vector<std::string> operations_;
     std::vector<int> selected_;
     int shown_ = 0;
 };

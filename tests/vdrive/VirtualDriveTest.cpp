@@ -3,8 +3,8 @@
 #include "files/ImageDiskWriter.h"
 #include "model/Paths.h"
 #include "ops/DriverProbe.h"
-#include "tests/vdrive/VirtualRig.h"
 #include "tests/support/TextFiles.h"
+#include "tests/vdrive/VirtualRig.h"
 #include "vdrive/DemoDiskette.h"
 #include "vdrive/DeviceSelection.h"
 
