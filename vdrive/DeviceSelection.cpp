@@ -172,6 +172,59 @@ bool loadVirtualDiskette(const std::string& path, VirtualDiskette& out, std::str
     return true;
 }
 
+namespace {
+
+// The drive's timing from the environment: the real-time speed-up, and the
+// speed when one is forced (unset, 0 or nonsense: the drive turns as the
+// diskette file says).
+VirtualTiming timingFromEnvironment() {
+    VirtualTiming timing;
+    const std::string speed = environmentValue(kVirtualSpeedVariable);
+    timing.realTimeSpeedup = static_cast<std::uint32_t>(std::strtoul(speed.c_str(), nullptr, 10));
+    const double rpm = std::strtod(environmentValue(kVirtualRpmVariable).c_str(), nullptr);
+    timing.rpm = rpm >= 100 && rpm <= 1000 ? rpm : 0;
+    return timing;
+}
+
+// Every operation makes its own device, but they all are handles on one
+// machine: what a write or a format changed, the next read finds, and the
+// head, the motor and the change line carry over. The diskette is loaded once
+// per run, again only when the variables name other files or the file was
+// replaced (another size or time): a diskette changed in the drive, whose
+// change line the next device finds up.
+struct LoadedDiskette {
+    std::string path, script;
+    FileStamp stamp;
+    std::shared_ptr<VirtualDiskette> disk;
+    std::shared_ptr<VirtualMachine> machine;
+    std::string description;
+
+    bool current(const std::string& newPath, const std::string& newScript,
+                 const FileStamp& newStamp) const {
+        return disk && path == newPath && script == newScript && stamp == newStamp;
+    }
+
+    void load(const std::string& newPath, const std::string& newScript, const FileStamp& newStamp,
+              const VirtualTiming& timing) {
+        const bool changed = disk && path == newPath && script == newScript;
+        std::string problem;
+        auto newDisk = loadWithFaults(newPath, newScript, problem);
+        description = problem.empty() ? formatText("Virtual drive A: %s", newPath.c_str())
+                                      : formatText("Virtual drive A: %s (%s)", newPath.c_str(),
+                                                   problem.c_str());
+        if (changed)
+            machine->drives[0]->change(newDisk);
+        else
+            machine = std::make_shared<VirtualMachine>(newDisk, nullptr, timing);
+        path = newPath;
+        script = newScript;
+        stamp = newStamp;
+        disk = newDisk;
+    }
+};
+
+} // namespace
+
 std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) {
     if (virtualDescription)
         virtualDescription->clear();
@@ -183,48 +236,14 @@ std::unique_ptr<FloppyDevice> makeFloppyDevice(std::string* virtualDescription) 
         return std::make_unique<MissingDriverDevice>();
 #endif
     }
-    // Every operation makes its own device, but they all are handles on one
-    // machine: what a write or a format changed, the next read finds, and the
-    // head, the motor and the change line carry over. The diskette is loaded
-    // once per run, again only when the variables name other files or the file
-    // was replaced (another size or time): a diskette changed in the drive,
-    // whose change line the next device finds up.
-    struct Loaded {
-        std::string path, script;
-        FileStamp stamp;
-        std::shared_ptr<VirtualDiskette> disk;
-        std::shared_ptr<VirtualMachine> machine;
-        std::string description;
-    };
     static std::mutex mutex;
-    static Loaded loaded;
+    static LoadedDiskette loaded;
     const std::string script = environmentValue(kFaultScriptVariable);
     const FileStamp stamp = stampOf(diskettePath);
-    VirtualTiming timing;
-    const std::string speed = environmentValue(kVirtualSpeedVariable);
-    timing.realTimeSpeedup = static_cast<std::uint32_t>(std::strtoul(speed.c_str(), nullptr, 10));
-    // Unset, 0 or nonsense: the drive turns as the diskette file says.
-    const double rpm = std::strtod(environmentValue(kVirtualRpmVariable).c_str(), nullptr);
-    timing.rpm = rpm >= 100 && rpm <= 1000 ? rpm : 0;
+    const VirtualTiming timing = timingFromEnvironment();
     std::lock_guard<std::mutex> lock(mutex);
-    if (!loaded.disk || loaded.path != diskettePath || loaded.script != script ||
-        !(loaded.stamp == stamp)) {
-        const bool changed = loaded.disk && loaded.path == diskettePath && loaded.script == script;
-        std::string problem;
-        auto disk = loadWithFaults(diskettePath, script, problem);
-        loaded.description =
-            problem.empty()
-                ? formatText("Virtual drive A: %s", diskettePath.c_str())
-                : formatText("Virtual drive A: %s (%s)", diskettePath.c_str(), problem.c_str());
-        if (changed)
-            loaded.machine->drives[0]->change(disk);
-        else
-            loaded.machine = std::make_shared<VirtualMachine>(disk, nullptr, timing);
-        loaded.path = diskettePath;
-        loaded.script = script;
-        loaded.stamp = stamp;
-        loaded.disk = disk;
-    }
+    if (!loaded.current(diskettePath, script, stamp))
+        loaded.load(diskettePath, script, stamp, timing);
     if (virtualDescription)
         *virtualDescription = loaded.description;
     loaded.machine->setTiming(timing);

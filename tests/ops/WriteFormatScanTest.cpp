@@ -8,7 +8,6 @@
 
 #include <array>
 #include <filesystem>
-#include <tuple>
 
 namespace dorvane {
 namespace {
@@ -230,7 +229,8 @@ TEST(TrackScan, PassesAndAdoptRule) {
         rig.view.answer(c.answer);
         const bool found = !c.numbers.empty();
         const ScanOutcome outcome = rig.scan(2, Rate500, Rate250, c.autoA, c.autoB);
-        EXPECT_EQ(std::tuple(outcome.found, outcome.adopted), std::tuple(found, c.adopted));
+        EXPECT_EQ(outcome.found, found);
+        EXPECT_EQ(outcome.adopted, c.adopted);
         std::vector<int> tried; // 500, 300, 250 Kbps, no pass after the success
         std::vector<std::string> results{"Result"};
         for (int rate = Rate500; rate <= c.rate; ++rate) {
@@ -250,8 +250,8 @@ TEST(TrackScan, PassesAndAdoptRule) {
                                            "Data on track successfully decoded!|Update "
                                            "the current settings profile with session "
                                            "discovered params?"));
-        EXPECT_EQ((std::tuple<int, int>(rig.settings().dataRate, rig.settings().sectorsPerTrack)),
-                  std::tuple(c.expectRate, c.expectSpt));
+        EXPECT_EQ(rig.settings().dataRate, c.expectRate);
+        EXPECT_EQ(rig.settings().sectorsPerTrack, c.expectSpt);
         EXPECT_EQ(rig.profile.writes, outcome.adopted ? 1 : 0);
         using Saved = std::optional<std::uint32_t>;
         EXPECT_EQ(rig.profile.values.dataRate, c.adopted ? Saved(c.expectRate) : Saved());
@@ -303,9 +303,9 @@ TEST(Profile, AcceptRules) {
         store.values.sectorsCount = c.sectors;
         DiskSettings settings;
         loadProfile(store, settings);
-        EXPECT_EQ(
-            (std::tuple<int, int, int>(settings.dataRate, settings.sectorsPerTrack, store.writes)),
-            std::tuple(c.expectRate, c.expectSpt, c.writes));
+        EXPECT_EQ(settings.dataRate, c.expectRate);
+        EXPECT_EQ(settings.sectorsPerTrack, c.expectSpt);
+        EXPECT_EQ(store.writes, c.writes);
         EXPECT_EQ(store.values.dataRate, c.exists ? c.rate : 1u);
         EXPECT_EQ(store.values.sectorsCount, c.exists ? c.sectors : 2u);
     }
