@@ -219,10 +219,9 @@ const std::vector<Command>& commands() {
             .usage = "split FILE [--sectors N] [--tracks N] [-o BASE] [--force]",
             .summary = "a double-sided image to BASE_Head0.dsk and BASE_Head1.dsk",
             .run = runSplit,
-            .options = ForceOption | OutputOption,
+            .options = SectorsOption | TracksOption | ForceOption | OutputOption,
             .details = "FILE holds both sides track by track (head 0, then head 1). The sectors\n"
-                       "per track come from the profile, like the window (--sectors 8|9|10|15|18\n"
-                       "overrides); --tracks 40|41|80|81 (default 80).\n",
+                       "per track come from the profile, like the window (--sectors overrides).\n",
         },
         {
             .name = "to-imd",

@@ -126,6 +126,15 @@ std::string applySectors(const std::string& value, DiskSettings& settings, Drive
     return "--sectors takes 8, 9, 10, 15 or 18";
 }
 
+std::string applyTracks(const std::string& value, DiskSettings&, DriveOptions& options) {
+    int number = 0;
+    if (!parseInt(value, 0, 999, number) ||
+        (number != 40 && number != 41 && number != 80 && number != 81))
+        return "--tracks takes 40, 41, 80 or 81";
+    options.tracks = number;
+    return {};
+}
+
 std::string applyRetries(const std::string& value, DiskSettings& settings, DriveOptions&) {
     int number = 0;
     if (!parseInt(value, 0, 20, number))
@@ -259,7 +268,7 @@ const Option kOptions[] = {
     },
     {
         .name = "--sectors",
-        .set = DriveSettings,
+        .set = DriveSettings | SectorsOption,
         .takes = Takes::Value,
         .missing = "--sectors takes 8, 9, 10, 15 or 18",
         .apply = applySectors,
@@ -414,6 +423,16 @@ const Option kOptions[] = {
         .missing = "--output needs a file name",
         .apply = applyOutput,
         .help = "", // with -o
+    },
+    {
+        .name = "--tracks",
+        .set = TracksOption,
+        .takes = Takes::Value,
+        .missing = "--tracks takes 40, 41, 80 or 81",
+        .apply = applyTracks,
+        .help = "  --tracks 40|41|80|81\n"
+                "                     the tracks of each side: 40 and 41 double-stepped, 41\n"
+                "                     and 81 with cylinder 81 (default 80)",
     },
 };
 

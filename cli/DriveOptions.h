@@ -32,10 +32,12 @@ enum OptionSet : unsigned {
     ImdOption = 256,
     VerifyOption = 512,
     OutputOption = 1024,
-    OrderOption = 2048,   // --order: the block order of an RX50 image
-    DamagedOption = 4096, // --damaged: extract damaged files too
-    FillerOption = 8192,  // --filler alone, without the other drive settings
-    JsonOption = 16384,   // --json: merge and compare print for scripts
+    OrderOption = 2048,    // --order: the block order of an RX50 image
+    DamagedOption = 4096,  // --damaged: extract damaged files too
+    FillerOption = 8192,   // --filler alone, without the other drive settings
+    JsonOption = 16384,    // --json: merge and compare print for scripts
+    SectorsOption = 32768, // --sectors alone, without the other drive settings
+    TracksOption = 65536,  // --tracks: the tracks of a split's image
 };
 
 // The help of the options in `set`, one line each with its default.
@@ -68,6 +70,7 @@ struct DriveOptions {
     std::optional<int> sector;
     std::optional<int> rate;
     std::optional<int> head;
+    std::optional<int> tracks; // 40, 41, 80 or 81
     bool adopt = false;
     bool yes = false;
     bool force = false;

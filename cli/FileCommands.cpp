@@ -282,30 +282,10 @@ int runSplit(const CommandCall& call) {
     DiskSettings settings;
     readProfile(*call.env.openProfile(), settings);
     settings.recomputeGeometry();
-    std::vector<std::string> rest;
-    int tracks = 80;
-    const std::vector<std::string> words = splitAssignments(call.args);
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        if (words[i] == "--tracks") {
-            if (i + 1 >= words.size() || !parseInt(words[i + 1], 0, 999, tracks))
-                return usageError(call, "--tracks needs a number");
-            ++i;
-        } else {
-            rest.push_back(words[i]);
-        }
-    }
-    if (tracks != 40 && tracks != 41 && tracks != 80 && tracks != 81)
-        return usageError(call, "--tracks takes 40, 41, 80 or 81");
-    // --sectors is one of the drive settings' options; the others mean
-    // nothing to a split.
-    for (const std::string& word : rest)
-        if (word.rfind("--", 0) == 0 && word != "--sectors" && word != "--force" &&
-            word != "--output")
-            return usageError(call, "unexpected argument '" + word + "'");
     FileRun run;
-    if (const int status =
-            parseFiles(CommandCall{call.command, rest, call.env}, DriveSettings, settings, run))
+    if (const int status = parseFiles(call, SectorsOption | TracksOption, settings, run))
         return status;
+    const int tracks = run.options.tracks.value_or(80);
     settings.setCyl81(tracks == 41 || tracks == 81);
     settings.setStepPlus(tracks == 40 || tracks == 41);
 

@@ -19,6 +19,7 @@ _dorvane_cli() {
     --order) COMPREPLY=($(compgen -W "mscp rainbow physical" -- "$cur")); return ;;
     -o) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     --output) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+    --tracks) COMPREPLY=($(compgen -W "40 41 80 81" -- "$cur")); return ;;
     esac
     local options=
     case "${COMP_WORDS[1]}" in
@@ -38,7 +39,7 @@ _dorvane_cli() {
     reread) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force --fast --help" ;;
     scan) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --track --adopt --help" ;;
     sector) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --track --sector --name --help" ;;
-    split) options="--force -o --output --help" ;;
+    split) options="--sectors --force -o --output --tracks --help" ;;
     to-imd) options="--drive --head --rate --sectors --retries --cyl81 --step --filler --force --imd -o --output --help" ;;
     to-lbn) options="--force --order -o --output --help" ;;
     to-sector-order) options="--force --order -o --output --help" ;;

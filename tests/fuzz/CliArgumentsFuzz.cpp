@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned every = cli::TrackOption | cli::SectorOption | cli::AdoptOption |
                            cli::YesOption | cli::NameOption | cli::ForceOption |
                            cli::DriveSettings | cli::OrderOption | cli::DamagedOption |
-                           cli::OutputOption;
+                           cli::OutputOption | cli::TracksOption;
     const std::string problem = cli::parseOptions(words, every, settings, options);
     if (!problem.empty())
         return 0;
@@ -42,6 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                   "a track the drive reaches");
     fuzz::require(!options.sector || (*options.sector >= 1 && *options.sector <= 255),
                   "a sector number");
+    fuzz::require(!options.tracks || *options.tracks == 40 || *options.tracks == 41 ||
+                      *options.tracks == 80 || *options.tracks == 81,
+                  "a split's tracks");
     fuzz::require(!options.order || parseBlockOrder(blockOrderName(*options.order), *options.order),
                   "a known block order");
     return 0;
