@@ -169,7 +169,8 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
     f.view.state = nullptr;
     EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " cancelled");
     for (const std::string& path : {save.path, f.dir.file("cancel.map")})
-        EXPECT_TRUE(test::exists(path) && test::readAll(path).empty()) << path;
+        EXPECT_TRUE(test::exists(path)) << path;
+    EXPECT_EQ(test::readAll(path), Bytes()) << path;
     EXPECT_EQ(f.last.ending, Ending::Cancelled);
     EXPECT_EQ(f.view.operationCalls(), (std::vector<std::string>{"Save started", "Save ended"}));
 
@@ -248,9 +249,9 @@ TEST(LbnConversion, BothDirectionsShortEmptyAndLongInputs) {
         test::writeAll(from, input);
         const ConversionResult out = c.toLbn ? convertSectorOrderToLbn(from, dir.file(c.base))
                                              : convertLbnToSectorOrder(from, dir.file(c.base));
-        EXPECT_TRUE(out.success && out.caption == "Processing complete" &&
-                    out.icon == ResultIcon::Information)
-            << c.base;
+        EXPECT_TRUE(out.success) << c.base;
+        EXPECT_EQ(out.caption, "Processing complete") << c.base;
+        EXPECT_EQ(out.icon, ResultIcon::Information) << c.base;
         EXPECT_EQ(out.text, "Successfully converted to\n" + to + "\n(" + std::to_string(c.warned) +
                                 " read warnings, 0 write warnings)");
         Bytes output = test::readAll(to);
@@ -269,8 +270,9 @@ TEST(LbnConversion, FailuresNeverDestroyTheInput) {
     test::TempDir dir;
     const ConversionResult missing =
         convertLbnToSectorOrder(dir.file("none.img"), dir.file("none"));
-    EXPECT_TRUE(!missing.success && missing.caption == "Bad processing" &&
-                missing.icon == ResultIcon::Exclamation);
+    EXPECT_FALSE(missing.success);
+    EXPECT_EQ(missing.caption, "Bad processing");
+    EXPECT_EQ(missing.icon, ResultIcon::Exclamation);
     EXPECT_EQ(missing.text,
               "Open input file\n" + dir.file("none.img") + "\nFAILED!\nSystem error code: 2");
     EXPECT_FALSE(test::exists(dir.file("none.dsk")));
@@ -279,15 +281,16 @@ TEST(LbnConversion, FailuresNeverDestroyTheInput) {
     const Bytes original = test::patterned(409600, 4);
     test::writeAll(dir.file("same.dsk"), original);
     const ConversionResult same = convertLbnToSectorOrder(dir.file("same.dsk"), dir.file("same"));
-    EXPECT_TRUE(!same.success && same.text.find("input file") != std::string::npos) << same.text;
+    EXPECT_FALSE(same.success);
+    EXPECT_NE(same.text.find("input file"), std::string::npos) << same.text;
     EXPECT_EQ(test::readAll(dir.file("same.dsk")), original);
 
     // The output cannot be created (it is a folder).
     test::writeAll(dir.file("f.img"), original);
     std::filesystem::create_directory(pathFromUtf8(dir.file("f.dsk")));
     const ConversionResult folder = convertLbnToSectorOrder(dir.file("f.img"), dir.file("f"));
-    EXPECT_TRUE(!folder.success && folder.text.rfind("Create output file\n", 0) == 0)
-        << folder.text;
+    EXPECT_FALSE(folder.success);
+    EXPECT_EQ(folder.text.rfind("Create output file\n", 0), 0u) << folder.text;
 }
 
 } // namespace

@@ -93,7 +93,8 @@ TEST(MainWindow, StartsWithItsControlsAndOnlyOnce) {
             << id;
     EXPECT_TRUE(GetWindowLongW(window.item(kFillerId), GWL_STYLE) & ES_UPPERCASE);
     EXPECT_EQ(SendMessageW(window.item(kImageNameId), EM_GETLIMITTEXT, 0, 0), 65);
-    EXPECT_TRUE(window.checked(kHead0Id) && window.checked(kDriveAId));
+    EXPECT_TRUE(window.checked(kHead0Id));
+    EXPECT_TRUE(window.checked(kDriveAId));
     EXPECT_FALSE(window.checked(kHead1Id) || window.checked(kCyl81Id) ||
                  window.checked(kStepPlusId));
     EXPECT_EQ(SendMessageW(window.item(kTabId), TCM_GETITEMCOUNT, 0, 0), 2);
@@ -175,14 +176,16 @@ TEST(MainWindow, SettingsControlsAndEntriesActAtOnce) {
     window.command(kHead1Id);
     EXPECT_EQ(window.tab(), 1);
     window.command(kBothHeadsId);
-    EXPECT_TRUE(window.checked(kBothHeadsId) && !window.checked(kHead1Id));
+    EXPECT_TRUE(window.checked(kBothHeadsId));
+    EXPECT_FALSE(window.checked(kHead1Id));
     EXPECT_EQ(window.tab(), 1);
     EXPECT_EQ(window.settings().progressTotal(), 2400); // 2 sides of 80 tracks of 15
     window.command(kHead0Id);
     EXPECT_EQ(window.tab(), 0);
     window.command(kDriveBId);
     EXPECT_EQ(std::string(window.settings().devicePath), kDriveBPath);
-    EXPECT_TRUE(window.checked(kDriveBId) && !window.checked(kDriveAId));
+    EXPECT_TRUE(window.checked(kDriveBId));
+    EXPECT_FALSE(window.checked(kDriveAId));
 
     // The filler and retry edits typed into (the filler then left).
     struct Entry {
@@ -304,8 +307,8 @@ TEST(MainWindow, ReadsTheVirtualDisketteFromItsButton) {
         EXPECT_EQ(question, "Checklist warning|Diskette is not inserted in a floppy drive");
         EXPECT_EQ(window.busyControlsEnabled(), std::vector<bool>(busyControls().size(), false));
         EXPECT_EQ(window.text(kReadId), "Reading...");
-        EXPECT_TRUE(IsWindowEnabled(window.item(kRetryId)) &&
-                    IsWindowEnabled(window.item(kCancelId)));
+        EXPECT_TRUE(IsWindowEnabled(window.item(kRetryId)));
+        EXPECT_TRUE(IsWindowEnabled(window.item(kCancelId)));
         static_cast<VirtualDrive*>(windowApp().device)->diskette(0)->present = true;
         return true;
     };
