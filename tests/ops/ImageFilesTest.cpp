@@ -168,9 +168,10 @@ TEST(ImageFiles, CancelledSaveAndLoad) {
     const OperationRequest save = f.save("cancel.dsk");
     f.view.state = nullptr;
     EXPECT_EQ(f.view.status(StatusMain), "Ready. Saving to " + save.path + " cancelled");
-    for (const std::string& path : {save.path, f.dir.file("cancel.map")})
+    for (const std::string& path : {save.path, f.dir.file("cancel.map")}) {
         EXPECT_TRUE(test::exists(path)) << path;
-    EXPECT_EQ(test::readAll(path), Bytes()) << path;
+        EXPECT_EQ(test::readAll(path), Bytes()) << path;
+    }
     EXPECT_EQ(f.last.ending, Ending::Cancelled);
     EXPECT_EQ(f.view.operationCalls(), (std::vector<std::string>{"Save started", "Save ended"}));
 
