@@ -6,7 +6,7 @@
 #include "model/Session.h"
 #include "ops/Progress.h"
 #include "settings/ProfileStore.h"
-#include "ui/DialogHost.h"
+#include "ui/DialogHost_win.h"
 #include "ui/SystemDialogs_win.h"
 #include "ui/ViewerText.h"
 #include "ui/WindowView_win.h"

@@ -2,7 +2,7 @@
 // the About box from its dialog template, all owned by the main window.
 #pragma once
 
-#include "ui/DialogHost.h"
+#include "ui/DialogHost_win.h"
 
 #include <windows.h>
 
