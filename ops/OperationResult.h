@@ -3,7 +3,10 @@
 // people; callers read these values, never the words.
 #pragma once
 
-#include <cstdint>
+#include "model/Image.h"
+
+#include <array>
+#include <cstddef>
 
 namespace dorvane {
 
@@ -17,15 +20,23 @@ enum class Ending {
     FileFailed, // its input could not be opened or an output created: nothing was done
 };
 
-// The sectors of the chosen heads by what their records say at the end:
-// good (read, written or formatted at the first attempt), warnings (after
-// retries), bad (every other state a sector can end in), untouched (empty,
-// or still marked in progress where the operation stopped).
+// The sectors of the chosen heads by the legend their records hold at the
+// end (a legend outside 0..8, which only a foreign map brings, counts as
+// Unknown), and the groups the final texts name.
 struct SectorCounts {
-    int good = 0;
-    int warnings = 0;
-    int bad = 0;
-    int untouched = 0;
+    std::array<int, kLegendCount> byLegend{};
+
+    int operator[](SectorLegend legend) const { return byLegend[static_cast<std::size_t>(legend)]; }
+    // Read, written or formatted at the first attempt.
+    int good() const { return (*this)[Good] + (*this)[Formatted]; }
+    // Read or written after retries.
+    int warnings() const { return (*this)[Warning]; }
+    // Every other state a sector can end in.
+    int bad() const {
+        return (*this)[Bad] + (*this)[CrcWarning] + (*this)[NotFound] + (*this)[Unknown];
+    }
+    // Empty, or still marked in progress where the operation stopped.
+    int untouched() const { return (*this)[Empty] + (*this)[Progress]; }
 };
 
 struct OperationResult {

@@ -97,14 +97,8 @@ SectorCounts countSectors(const Session& session) {
     for (int head = settings.firstHead; head <= settings.lastHead; ++head)
         for (std::size_t i = 0; i < sectors; ++i) {
             const std::int32_t legend = session.slots[head][i].legend;
-            if (legend == Good || legend == Formatted)
-                ++counts.good;
-            else if (legend == Warning)
-                ++counts.warnings;
-            else if (legend == Empty || legend == Progress)
-                ++counts.untouched;
-            else
-                ++counts.bad;
+            const bool known = legend >= 0 && legend < kLegendCount;
+            ++counts.byLegend[static_cast<std::size_t>(known ? legend : Unknown)];
         }
     return counts;
 }
@@ -113,12 +107,12 @@ std::string finishedCountsNote(const OperationContext& ctx) {
     if (ctx.state.cancelled() || ctx.state.driverUnusable)
         return {};
     const SectorCounts counts = countSectors(ctx.session);
-    std::string note = " (" + std::to_string(counts.good) + " good";
-    if (counts.warnings != 0)
-        note += ", " + std::to_string(counts.warnings) +
-                (counts.warnings == 1 ? " warning" : " warnings");
-    if (counts.bad != 0)
-        note += ", " + std::to_string(counts.bad) + " bad";
+    std::string note = " (" + std::to_string(counts.good()) + " good";
+    if (counts.warnings() != 0)
+        note += ", " + std::to_string(counts.warnings()) +
+                (counts.warnings() == 1 ? " warning" : " warnings");
+    if (counts.bad() != 0)
+        note += ", " + std::to_string(counts.bad()) + " bad";
     return note + ")";
 }
 

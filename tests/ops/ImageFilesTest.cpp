@@ -101,7 +101,8 @@ TEST(ImageFiles, SaveWritesImageAndMapThenLoadRestoresThem) {
                   (std::vector<std::string>{"Loading from file: " + load.path,
                                             "Ready. Loading from " + load.path + " finished"}));
         EXPECT_EQ(g.view.operationCalls().back(), "Load ended");
-        EXPECT_EQ(g.last.counts.good, sides * 800 - 8); // of the first ten only 2 and 3 are good
+        EXPECT_EQ(g.last.counts.good(), sides * 800 - 8); // of the first ten only 2 and 3 are good
+        EXPECT_EQ(g.last.counts[Unknown], 2);             // 8, and 17 counted as Unknown
         for (int i = 0; i < sides * 800; ++i)
             g.expectSector(i / 10 % sides, i / 10 / sides, i % 10, slice(image, i), legendOf(i));
     }

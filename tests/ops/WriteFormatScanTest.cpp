@@ -41,8 +41,9 @@ TEST(DiskWriteFormat, SidesMarkedByWhatHappened) {
         EXPECT_EQ(rig.legendsOf(0, NotFound), c.notFound);
         EXPECT_EQ(rig.legendsOf(0, Bad), c.bad);
         EXPECT_EQ(rig.legendsOf(0, Warning), 0);
-        EXPECT_EQ(result.counts.good, c.good);
-        EXPECT_EQ(result.counts.bad, c.notFound + c.bad);
+        EXPECT_EQ(result.counts[NotFound], c.notFound);
+        EXPECT_EQ(result.counts.good(), c.good);
+        EXPECT_EQ(result.counts.bad(), c.notFound + c.bad);
         EXPECT_EQ(rig.session->record(0, 2, 9).legend, c.shortFile ? Good : Bad);
         EXPECT_EQ(rig.disk->sectorData(2, 0, 10),
                   c.shortFile ? slice(file, 3 * 5120 - 512, 512) : Bytes(512, 0xF6));
