@@ -67,14 +67,10 @@ void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t 
     reportStep(ctx, progressStateOf(legend), spt);
 }
 
-Ending endingOf(const OperationState& state) {
-    if (state.driverUnusable)
-        return Ending::NoDriver;
-    return state.cancelled() ? Ending::Cancelled : Ending::Finished;
-}
-
 Ending endOperation(OperationContext& ctx, const std::string& readyText) {
-    const Ending ending = endingOf(ctx.state);
+    const Ending ending = ctx.state.driverUnusable ? Ending::NoDriver
+                          : ctx.state.cancelled()  ? Ending::Cancelled
+                                                   : Ending::Finished;
     ctx.view.setStatus(StatusMain, driveFinalText(ctx.state, readyText));
     ctx.state.finish();
     return ending;

@@ -98,9 +98,6 @@ void clearHeadRange(Session& session);
 // of its sectors.
 void reportSide(OperationContext& ctx, ImageSlot& slot, int track, std::int32_t legend);
 
-// How the running operation ends if it ends now.
-Ending endingOf(const OperationState& state);
-
 // The end of a drive operation: the final text (`readyText`, built with the
 // outcome word, or the install text) on the main part, the busy flag cleared.
 // Returns how it ended.
