@@ -365,7 +365,8 @@ TEST(DriverFacts, ResultLifetime) {
     EXPECT_EQ(rig.read(kCyl, 0, 2), kErrorCrc);
     const Bytes failedRead = res(0x40, 0x20, 0x20, 2);
     std::uint32_t version = 0;
-    EXPECT_TRUE(rig.fdc.driverVersion(version) && rig.fdc.rateSelect(Rate300));
+    EXPECT_TRUE(rig.fdc.driverVersion(version));
+    EXPECT_TRUE(rig.fdc.rateSelect(Rate300));
     Bytes buffer(512);
     EXPECT_FALSE(rig.fdc.readData(SectorCommandBlock{kFlagMfm, 0, kCyl, 0, 2, 2, 2, 0x1B, 0xFF},
                                   buffer.data(), 512));
