@@ -1,5 +1,6 @@
 // dorvane-cli as a script runs it, on the virtual drive: exit statuses, texts, and the names
 // and sizes of the files written (their bytes are the core tests' business).
+#include "tests/cli/CliProcess.h"
 #include "cli/Interrupt.h"
 #include "cli/TerminalView.h"
 #include "cli/WatchedDevice.h"
@@ -7,7 +8,6 @@
 #include "files/File.h"
 #include "files/SystemMessage.h"
 #include "model/DiskSettings.h"
-#include "tests/support/TextFiles.h"
 #include "vdrive/DeviceSelection.h"
 #include "vdrive/VirtualDrive.h"
 
@@ -18,61 +18,23 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
-#include <iterator>
 #include <map>
-#include <sstream>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <utility>
 
 namespace dorvane {
 namespace {
 
+using namespace std::string_literals;
 using test::Bytes;
+using test::cli;
+using test::CliRun;
+using test::contains;
+using test::quoted;
 using test::TempDir;
 using test::textOf;
+using test::words;
 using test::writeText;
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-// Runs in `dir` with its own profile folder, stdin empty (no terminal), and
-// the virtual drive serving `diskette` when it is given; `prefix` goes before
-// the command (a shell setting or a variable). Every run is bounded in time.
-CliRun cli(const TempDir& dir, const std::string& diskette, const std::vector<std::string>& args,
-           const std::string& prefix = "") {
-    std::string command = "cd " + quoted(dir.path()) +
-                          " && unset DORVANE_VIRTUAL_DRIVE DORVANE_FAULT_SCRIPT && " + prefix +
-                          " XDG_CONFIG_HOME=" + quoted(dir.file("config"));
-    if (!diskette.empty())
-        command += " DORVANE_VIRTUAL_DRIVE=" + quoted(diskette);
-    command += " timeout 60 " + quoted(DORVANE_CLI_PATH);
-    for (const std::string& arg : args)
-        command += " " + quoted(arg);
-    command +=
-        " </dev/null >" + quoted(dir.file("stdout.txt")) + " 2>" + quoted(dir.file("stderr.txt"));
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, textOf(dir.file("stdout.txt")),
-            textOf(dir.file("stderr.txt"))};
-}
-
-std::vector<std::string> words(const std::string& line) {
-    std::istringstream in(line);
-    return {std::istream_iterator<std::string>(in), {}};
-}
 
 // "@" in a case stands for its folder, with the separator.
 std::string expand(const std::string& text, const TempDir& dir) {
@@ -92,22 +54,14 @@ const char* const kAdopted = "DiskDataRate=1\nDiskSectorsCount=2\n";
 using Maker = std::function<void(const TempDir& dir, const std::string& path)>;
 void give(const TempDir& dir, const std::string& name);
 
-Maker bytes(const Bytes& content) {
-    return [content](const TempDir&, const std::string& path) { test::writeAll(path, content); };
-}
-
-Maker text(const std::string& content) {
-    return [content](const TempDir&, const std::string& path) {
+// A file (in folders made as needed), with a fault script beside it when one is given.
+template <typename Content> Maker file(const Content& content, const std::string& faults = "") {
+    return [bytes = Bytes(content.begin(), content.end()), faults](const TempDir&,
+                                                                   const std::string& path) {
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        writeText(path, content);
-    };
-}
-
-// A diskette file with the fault script beside it.
-Maker diskette(const Bytes& content, const std::string& faults) {
-    return [content, faults](const TempDir&, const std::string& path) {
-        test::writeAll(path, content);
-        writeText(path + ".faults", faults);
+        test::writeAll(path, bytes);
+        if (!faults.empty())
+            writeText(path + ".faults", faults);
     };
 }
 
@@ -120,7 +74,7 @@ Maker imageDisk(const Bytes& tail) {
     for (int n = 0; n < 10; ++n)
         content.insert(content.end(), {2, 0xE5});
     content.insert(content.end(), tail.begin(), tail.end());
-    return bytes(content);
+    return file(content);
 }
 
 const Maker emptyFolder = [](const TempDir&, const std::string& path) {
@@ -131,43 +85,42 @@ const Maker fifo = [](const TempDir&, const std::string& path) {
 };
 
 // What a run leaves, after the diskette and the inputs it needs.
-Maker ran(const std::string& line, const std::string& disk,
-          const std::vector<std::string>& needs = {}, const std::string& prefix = "") {
+Maker ran(const std::string& line, const std::string& disk, const std::string& needs = "",
+          const std::string& prefix = "") {
     return [=](const TempDir& dir, const std::string&) {
-        for (const std::string& name : needs)
+        for (const std::string& name : words(needs + " " + disk))
             give(dir, name);
-        if (!disk.empty())
-            give(dir, disk);
         cli(dir, disk.empty() ? "" : dir.file(disk), words(line), prefix);
     };
 }
 
 const std::map<std::string, Maker>& inputs() {
     static const std::map<std::string, Maker> makers = {
-        {"disk.dsk", bytes(test::patterned(409600, 51))},
-        {"both.dsk", bytes(test::patterned(819200, 4))},
-        {"one-crc.dsk", diskette(Bytes(409600, 1), "crc 0 0 3\n")},
-        {"protected.dsk", diskette(Bytes(409600, 1), "write-protect\n")},
+        {"disk.dsk", file(test::patterned(409600, 51))},
+        {"both.dsk", file(test::patterned(819200, 4))},
+        {"one-crc.dsk", file(Bytes(409600, 1), "crc 0 0 3\n")},
+        {"protected.dsk", file(Bytes(409600, 1), "write-protect\n")},
         {"marks.dsk",
-         diskette(test::patterned(409600, 52), "deleted 0 2 5\nid-crc 0 3 4\nno-data 0 4 6\n")},
+         file(test::patterned(409600, 52), "deleted 0 2 5\nid-crc 0 3 4\nno-data 0 4 6\n")},
         // Its surface does not keep one sector.
-        {"blank.dsk", diskette(Bytes(409600, 0), "weak 0 7 4\n")},
-        {"extra.faults", text("crc 0 0 5\n")},
-        {"bad.faults", text("crc 0 0 5\nbogus\n")},
-        {"half.dsk", bytes(Bytes(204800, 7))},
-        {"p.map", bytes(Bytes(800, '3'))},
-        {"nl.map", text(std::string(800, '3') + "\n")},
+        {"blank.dsk", file(Bytes(409600, 0), "weak 0 7 4\n")},
+        {"extra.faults", file("crc 0 0 5\n"s)},
+        {"bad.faults", file("crc 0 0 5\nbogus\n"s)},
+        {"half.dsk", file(Bytes(204800, 7))},
+        {"p.map", file(Bytes(800, '3'))},
+        {"nl.map", file(std::string(800, '3') + "\n")},
         {"m.map", emptyFolder},
+        {"disk.dsk.faults", emptyFolder},
         {"fifo.dsk", fifo},
         // A folder has the name of the CRC dump the read of b.dsk makes.
         {"b_crc_error_Head0_Track0_Sector3_0C613E16.dat", emptyFolder},
         {"copy.dsk", ran("read copy.dsk", "disk.dsk")},
-        {"crc.img", ran("read crc.img --retries=0", "one-crc.dsk", {"extra.faults"},
+        {"crc.img", ran("read crc.img --retries=0", "one-crc.dsk", "extra.faults",
                         "DORVANE_FAULT_SCRIPT=extra.faults")},
         {"demo.imd", ran("make-demo demo.imd", "")},
         {"slow.dsk", ran("read slow.dsk", "demo.imd")},
         {"fast.dsk", ran("read fast.dsk --fast --imd", "demo.imd")},
-        {"slow.imd", ran("to-imd slow.dsk --rate 300 --sectors 10", "", {"slow.dsk"})},
+        {"slow.imd", ran("to-imd slow.dsk --rate 300 --sectors 10", "", "slow.dsk")},
         {"cut.imd",
          [](const TempDir& dir, const std::string& path) {
              give(dir, "demo.imd");
@@ -175,21 +128,21 @@ const std::map<std::string, Maker>& inputs() {
              cut.resize(cut.size() - 100);
              test::writeAll(path, cut);
          }},
-        {"taken.imd.faults", text("#")},
-        {"unformatted.dsk", bytes({})},
-        {"big.dsk", bytes(Bytes(819200, 1))},
-        {"big.map", bytes(Bytes(1600, '3'))},
-        {"short.img", bytes(test::patterned(409000, 22))},
-        {"two.dsk", bytes(test::patterned(819200, 23))},
-        {"junk.imd", bytes(test::patterned(3000))},
-        {"ds.dsk", bytes(test::patterned(2 * 40 * 4608, 8))},
+        {"taken.imd.faults", file("#"s)},
+        {"unformatted.dsk", file(Bytes())},
+        {"big.dsk", file(Bytes(819200, 1))},
+        {"big.map", file(Bytes(1600, '3'))},
+        {"short.img", file(test::patterned(409000, 22))},
+        {"two.dsk", file(test::patterned(819200, 23))},
+        {"junk.imd", file(test::patterned(3000))},
+        {"ds.dsk", file(test::patterned(2 * 40 * 4608, 8))},
         {"sound.imd", imageDisk({})},
         {"header.imd", imageDisk({5, 1, 0})},
         {"type9.imd", imageDisk({5, 1, 0, 1, 2, 1, 9})},
         {"head5.imd", imageDisk({5, 1, 5, 1, 2, 1, 2, 0})},
         {"twice.imd", imageDisk({5, 0, 0, 1, 2, 1, 2, 0})},
         {"crc.imd", imageDisk({5, 1, 0, 1, 2, 1, 6, 0})},
-        {kProfile, text("DiskDataRate=2\nDiskSectorsCount=1\n")},
+        {kProfile, file("DiskDataRate=2\nDiskSectorsCount=1\n"s)},
     };
     return makers;
 }
@@ -212,9 +165,7 @@ void give(const TempDir& dir, const std::string& name) {
 // its size (0: it must not exist), a shell setting to run under, and an input that another
 // process holds open meanwhile.
 struct Case {
-    std::string line;
-    std::string given;
-    std::string diskette;
+    std::string line, given, diskette;
     int status;
     std::string out, err, output = "";
     std::size_t size = 0;
@@ -228,13 +179,12 @@ void PrintTo(const Case& c, std::ostream* os) {
 // The test's name: the command line's letters and digits, and the row.
 std::string caseName(const testing::TestParamInfo<Case>& info) {
     std::string name;
-    for (char c : info.param.line) {
+    for (char c : info.param.line + " " + std::to_string(info.index))
         if (std::isalnum(static_cast<unsigned char>(c)) != 0)
             name += c;
         else if (!name.empty() && name.back() != '_')
             name += '_';
-    }
-    return name + (name.empty() || name.back() == '_' ? "" : "_") + std::to_string(info.index);
+    return name;
 }
 
 std::string profileOf(const TempDir& dir) {
@@ -391,6 +341,8 @@ std::vector<Case> diskCases() {
         {"read m.dsk", "m.map", "disk.dsk", 1, "", "@m.map exists and is not a regular file",
          "m.dsk", 0},
         {"read x.dsk", "", "fifo.dsk", 1, "", "no diskette in drive A:", "x.dsk", 0},
+        {"read x.dsk", "disk.dsk.faults", "disk.dsk", 1, "",
+         "disk.dsk.faults is a folder, not a fault script"},
         // An extra fault script with a bad line, or that cannot be read, stops the read.
         {"read x.dsk", "bad.faults", "disk.dsk", 1, "",
          "no diskette in drive A: (bad.faults, line 2: unknown fault", "x.dsk", 0,
@@ -656,7 +608,7 @@ TEST(Cli, RecordKeepsARescueToItsDiskette) {
 
 // Three reads with their faults on other sectors merge into the diskette; a sector with a
 // CRC error in all three keeps every reading and gets its byte-wise majority as a dump.
-// compare lists what differs between two reads. A folder as the fault script is an error.
+// compare lists what differs between two reads.
 TEST(Cli, MergeAndCompareReadsOfOneDiskette) {
     TempDir dir;
     const auto at = [&](const std::string& name) { return dir.file(name); };
@@ -691,11 +643,6 @@ TEST(Cli, MergeAndCompareReadsOfOneDiskette) {
                                       "\"missing\", \"b\": \"CRC error\""))
         << compare.out;
     EXPECT_EQ(cli(dir, "", {"compare", "m.dsk", "m.dsk"}).status, 0);
-    std::filesystem::create_directory(at("disk.dsk.faults"));
-    const CliRun folder = cli(dir, at("disk.dsk"), {"read", "f.dsk"});
-    EXPECT_EQ(folder.status, 1);
-    EXPECT_TRUE(contains(folder.err, "disk.dsk.faults is a folder, not a fault script"))
-        << folder.err;
 }
 
 // Two reads started together into one name, each from its own diskette, many times: the
