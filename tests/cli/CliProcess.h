@@ -3,7 +3,6 @@
 
 #include "tests/support/TextFiles.h"
 
-#include <cstdlib>
 #include <iterator>
 #include <sstream>
 #include <string>

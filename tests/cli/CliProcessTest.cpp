@@ -19,6 +19,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <regex>
 #include <sys/stat.h>
 #include <utility>
 
@@ -38,10 +39,7 @@ using test::writeText;
 
 // "@" in a case stands for its folder, with the separator.
 std::string expand(const std::string& text, const TempDir& dir) {
-    std::string result;
-    for (char c : text)
-        result += c == '@' ? dir.file("") : std::string(1, c);
-    return result;
+    return std::regex_replace(text, std::regex("@"), dir.file(""));
 }
 
 // A file system where no file may grow past 200 KiB, as on a full disk.
@@ -153,10 +151,8 @@ void give(const TempDir& dir, const std::string& name) {
     const auto maker = inputs().find(name);
     if (std::filesystem::exists(path))
         return;
-    if (maker != inputs().end())
-        maker->second(dir, path);
-    else
-        test::writeAll(path, test::patterned(409600, unsigned(std::hash<std::string>{}(name))));
+    const Maker side = file(test::patterned(409600, unsigned(std::hash<std::string>{}(name))));
+    (maker != inputs().end() ? maker->second : side)(dir, path);
 }
 
 // One run in a folder of its own: the command line (its words split at blanks), the inputs
@@ -206,15 +202,14 @@ bool printed(std::string text, const std::string& expected) {
 class CliCase : public testing::TestWithParam<Case> {};
 
 // A usage error (2) without a text of its own names the command's usage, an unknown command
-// the general one. A failed run leaves its inputs as they were; no run leaves a part of an
-// output, and only --adopt writes the profile.
+// the general one. A failed run leaves its inputs (the diskette file among them) as they
+// were; no run leaves a part of an output, and only --adopt writes the profile.
 TEST_P(CliCase, StatusTextsAndFiles) {
     const Case& c = GetParam();
     TempDir dir;
-    if (inputs().contains(c.diskette))
-        give(dir, c.diskette);
     std::map<std::string, Bytes> before; // the files given, as they were
-    for (const std::string& name : words(c.given)) {
+    for (const std::string& name :
+         words(c.given + (inputs().contains(c.diskette) ? " " + c.diskette : ""))) {
         give(dir, name);
         if (std::filesystem::is_regular_file(dir.file(name)))
             before[name] = test::readAll(dir.file(name));
