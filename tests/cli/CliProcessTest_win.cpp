@@ -68,7 +68,9 @@ TEST(WindowsCli, ReadsAVirtualDisketteNamedInUnicode) {
     // Outside ASCII a character takes one code-page byte (or its replacement), never two UTF-8
     // ones.
     const std::string converted = logLineBytes("Z\xC3\xA4h\n");
-    EXPECT_TRUE(converted.size() == 4 && converted[0] == 'Z' && converted[3] == '\n') << converted;
+    ASSERT_EQ(converted.size(), 4u) << converted;
+    EXPECT_EQ(converted[0], 'Z');
+    EXPECT_EQ(converted[3], '\n');
 }
 
 // Windows' own words and numbers for a file; without the driver, the virtual drive named. The

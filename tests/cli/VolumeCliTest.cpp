@@ -2,51 +2,24 @@
 // the conversions, info, files and extract on the fixture volumes, and a
 // read on the virtual drive of a volume with bad sectors in a file and in
 // free space.
-#include "tests/support/TextFiles.h"
+#include "tests/cli/CliProcess.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/wait.h>
 
 namespace dorvane {
 namespace {
 
+using test::CliRun;
+using test::contains;
 using test::TempDir;
 using test::textOf;
 using test::writeText;
 
 const std::string kData = DORVANE_TEST_DATA "/volumes/";
 
-struct CliResult {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string quoted(const std::string& text) {
-    std::string q = "'";
-    for (char c : text)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// In `dir`, with its own profile folder and no terminal; the virtual drive
-// serves `diskette` when one is given.
-CliResult cli(const TempDir& dir, const std::string& line, const std::string& diskette = "") {
-    std::string command =
-        "cd " + quoted(dir.path()) +
-        " && unset DORVANE_VIRTUAL_DRIVE DORVANE_FAULT_SCRIPT && XDG_CONFIG_HOME=" +
-        quoted(dir.file("config"));
-    if (!diskette.empty())
-        command += " DORVANE_VIRTUAL_DRIVE=" + quoted(diskette);
-    command += " timeout 60 " + quoted(DORVANE_CLI_PATH) + " " + line + " </dev/null >" +
-               quoted(dir.file("stdout.txt")) + " 2>" + quoted(dir.file("stderr.txt"));
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, textOf(dir.file("stdout.txt")),
-            textOf(dir.file("stderr.txt"))};
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
+// In `dir`, the virtual drive serving `diskette` when one is given.
+CliRun cli(const TempDir& dir, const std::string& line, const std::string& diskette = "") {
+    return test::cli(dir, diskette, test::words(line));
 }
 
 // The Rainbow layout back to blocks and out again is the same file; info
@@ -62,19 +35,19 @@ TEST(VolumeCli, OrdersInfoFilesExtract) {
     EXPECT_TRUE(test::readAll(at("dos.dsk")) == test::readAll(kData + "msdos.dsk"));
     EXPECT_EQ(cli(dir, "to-sector-order dos.img --order dz").status, 2);
 
-    const CliResult rainbow = cli(dir, "info dos.dsk");
+    const CliRun rainbow = cli(dir, "info dos.dsk");
     EXPECT_EQ(rainbow.status, 0) << rainbow.err;
     EXPECT_TRUE(contains(rainbow.out, "Order: rainbow (certain)\nFile system: MS-DOS (Rainbow)"))
         << rainbow.out;
-    const CliResult blocks = cli(dir, "info dos.img");
+    const CliRun blocks = cli(dir, "info dos.img");
     EXPECT_TRUE(contains(blocks.out, "Order: physical (certain)")) << blocks.out;
-    const CliResult forced = cli(dir, "info dos.img --order mscp");
+    const CliRun forced = cli(dir, "info dos.img --order mscp");
     EXPECT_EQ(forced.status, 1);
     EXPECT_TRUE(contains(forced.err, "no RT-11, Files-11, MS-DOS or CP/M-86 volume found in the "
                                      "mscp order"))
         << forced.err;
 
-    const CliResult files = cli(dir, "files dos.dsk");
+    const CliRun files = cli(dir, "files dos.dsk");
     EXPECT_EQ(files.status, 0) << files.err;
     EXPECT_TRUE(contains(files.out, "SUB/NOTES.DOC                1440 bytes  07-Dec-2026"))
         << files.out;
@@ -84,7 +57,7 @@ TEST(VolumeCli, OrdersInfoFilesExtract) {
     for (const char* name : {"README.TXT", "DATA.BIN", "HELLO.BAS", "EMPTY.DAT", "SUB/NOTES.DOC"})
         EXPECT_TRUE(test::readAll(at("out/") + name) == test::readAll(kData + "msdos/" + name))
             << name;
-    const CliResult again = cli(dir, "extract dos.dsk hello.bas -o out");
+    const CliRun again = cli(dir, "extract dos.dsk hello.bas -o out");
     EXPECT_EQ(again.status, 1);
     EXPECT_TRUE(contains(again.err, "HELLO.BAS exists")) << again.err;
     EXPECT_EQ(cli(dir, "extract dos.dsk NOPE.TXT -o out2").status, 1);
@@ -103,15 +76,15 @@ TEST(VolumeCli, ReadWithBadSectorsMarksTheFileHit) {
     // Block 17 (README.TXT's block 3) lies on track 2 sector 8 in the MSCP
     // order, block 500 (free) on track 51 sector 1.
     writeText(at("rt11.dsk.faults"), "crc 0 2 8\ncrc 0 51 1\n");
-    const CliResult read = cli(dir, "read disk.dsk --retries 0", at("rt11.dsk"));
+    const CliRun read = cli(dir, "read disk.dsk --retries 0", at("rt11.dsk"));
     EXPECT_EQ(read.status, 3) << read.err;
     EXPECT_TRUE(contains(read.out, "\nVolume: 2 sectors bad: block 3 of README.TXT, free space\n"))
         << read.out;
-    const CliResult reread = cli(dir, "reread disk.dsk --retries 0", at("rt11.dsk"));
+    const CliRun reread = cli(dir, "reread disk.dsk --retries 0", at("rt11.dsk"));
     EXPECT_TRUE(
         contains(reread.out, "\nVolume: 2 sectors bad: block 3 of README.TXT, free space\n"))
         << reread.out;
-    const CliResult detect = cli(dir, "detect", at("rt11.dsk"));
+    const CliRun detect = cli(dir, "detect", at("rt11.dsk"));
     EXPECT_TRUE(contains(detect.out, "\nVolume: RT-11 in the mscp order (certain: ")) << detect.out;
 
     // The read's report names them too.
@@ -119,7 +92,7 @@ TEST(VolumeCli, ReadWithBadSectorsMarksTheFileHit) {
     EXPECT_TRUE(
         contains(textOf(at("disk.html")), "2 sectors bad: block 3 of README.TXT, free space"));
 
-    const CliResult files = cli(dir, "files disk.dsk");
+    const CliRun files = cli(dir, "files disk.dsk");
     EXPECT_EQ(files.status, 3);
     EXPECT_TRUE(contains(files.out, "README.TXT                    12 blocks  07-Dec-2026  "
                                     "contiguous  DAMAGED: 1 of 12 blocks unreadable\n"))
@@ -132,14 +105,14 @@ TEST(VolumeCli, ReadWithBadSectorsMarksTheFileHit) {
     ASSERT_EQ(cli(dir, "to-lbn disk.dsk").status, 0);
     EXPECT_EQ(cli(dir, "files disk.img").status, 0);
 
-    const CliResult plain = cli(dir, "extract disk.dsk -o out");
+    const CliRun plain = cli(dir, "extract disk.dsk -o out");
     EXPECT_EQ(plain.status, 3);
     EXPECT_TRUE(contains(plain.err, "README.TXT holds unreadable blocks: not written"))
         << plain.err;
     EXPECT_FALSE(test::exists(at("out/README.TXT")));
     EXPECT_TRUE(test::readAll(at("out/HELLO.FOR")).size() == 512);
 
-    const CliResult damaged = cli(dir, "extract disk.dsk README.TXT -o kept --damaged --filler E5");
+    const CliRun damaged = cli(dir, "extract disk.dsk README.TXT -o kept --damaged --filler E5");
     EXPECT_EQ(damaged.status, 3) << damaged.err;
     const test::Bytes readme = test::readAll(at("kept/README.TXT"));
     ASSERT_EQ(readme.size(), 12u * 512);

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <numeric>
-#include <tuple>
 
 namespace dorvane {
 namespace {
@@ -79,7 +78,8 @@ TEST(ImageDiskParse, MapsAndLimits) {
     f = parse(sizes.bytes);
     ASSERT_EQ(f.tracks.size(), 1u);
     EXPECT_EQ(f.tracks[0].sectors[0].data, Bytes(8192, 7));
-    EXPECT_TRUE(f.damaged && f.damagedOffset == sizes.bytes.size() - 2 * 8) << f.damagedOffset;
+    EXPECT_TRUE(f.damaged);
+    EXPECT_EQ(f.damagedOffset, sizes.bytes.size() - 2 * 8);
 
     // Cut inside the second of three records: its byte there is kept, the
     // rest are zeros, the missing record reads as type 0.
@@ -89,9 +89,9 @@ TEST(ImageDiskParse, MapsAndLimits) {
     ASSERT_EQ(f.tracks.size(), 1u);
     Bytes partial(512, 0);
     partial[0] = 0xAA;
-    EXPECT_EQ(std::tuple(f.tracks[0].complete, f.tracks[0].sectors[1].data,
-                         int(f.tracks[0].sectors[2].type)),
-              std::tuple(false, partial, 0));
+    EXPECT_FALSE(f.tracks[0].complete);
+    EXPECT_EQ(f.tracks[0].sectors[1].data, partial);
+    EXPECT_EQ(int(f.tracks[0].sectors[2].type), 0);
 
     // Fill records expand 4096-fold: 40 such tracks would make 83 MB. Reading
     // stops on the way, keeping the tracks before it.
@@ -101,8 +101,9 @@ TEST(ImageDiskParse, MapsAndLimits) {
     for (int track = 0; track < 40; ++track) // records of type 2 filled with 2
         big.track(5, static_cast<std::uint8_t>(track), 0, 255, 6).raw(numbers).raw(Bytes(510, 2));
     const ImageDiskFile capped = parse(big.bytes);
-    EXPECT_TRUE(capped.damaged && !capped.tracks.empty() && capped.tracks.size() < 40u)
-        << capped.tracks.size();
+    EXPECT_TRUE(capped.damaged);
+    EXPECT_FALSE(capped.tracks.empty());
+    EXPECT_LT(capped.tracks.size(), 40u);
 }
 
 // Each fault is named with its place; a sound file has none. The file stays
@@ -171,8 +172,10 @@ TEST(ImageDiskConversion, RefusedInputs) {
     big.track(5, 0, 0, 1, 2).raw({1}).fill(2, 1).track(5, 1, 0, 1, 7).raw({1}).fill(2, 1);
     for (const Bytes& bad : {ImdBuilder("just text, no end mark", false).bytes, big.bytes}) {
         const Converted c = convert(dir, bad);
-        EXPECT_EQ(std::tuple(c.result.success, c.result.text, c.report, c.rawExists),
-                  std::tuple(false, failed + dir.file("d.imd"), emptyReport, false));
+        EXPECT_FALSE(c.result.success);
+        EXPECT_EQ(c.result.text, failed + dir.file("d.imd"));
+        EXPECT_EQ(c.report, emptyReport);
+        EXPECT_FALSE(c.rawExists);
     }
 
     // An input named like one of the outputs survives untouched.
@@ -181,7 +184,8 @@ TEST(ImageDiskConversion, RefusedInputs) {
     for (const char* name : {"d.txt", "d.raw"}) {
         test::writeAll(dir.file(name), ok.bytes);
         const ConversionResult r = convertImageDisk(dir.file(name), dir.file("d"));
-        EXPECT_TRUE(!r.success && r.text.rfind(failed + dir.file(name) + ": ", 0) == 0) << r.text;
+        EXPECT_FALSE(r.success) << name;
+        EXPECT_EQ(r.text.rfind(failed + dir.file(name) + ": ", 0), 0u) << r.text;
         EXPECT_EQ(test::readAll(dir.file(name)), ok.bytes);
     }
 }
@@ -193,7 +197,8 @@ TEST(ImageDiskConversion, EveryPrefixOfASeed) {
     ASSERT_GT(seed.size(), 100u);
     for (std::size_t n = 0; n <= seed.size(); ++n) {
         const ImageDiskOutputs out = renderImageDisk(parse(Bytes(seed.begin(), seed.begin() + n)));
-        ASSERT_TRUE(out.report.size() >= 2 && out.report[0] == 0xFF) << n;
+        ASSERT_GE(out.report.size(), 2u) << n;
+        ASSERT_EQ(out.report[0], 0xFF) << n;
     }
 }
 

@@ -61,7 +61,8 @@ TEST(ImageSlots, BytesLegendsAndClearing) {
     record.legend = 17;
     EXPECT_EQ(record.data[300], bytes[300]);
     const SlotLegends legends = legendsOf(session->slots[1]);
-    EXPECT_EQ(std::make_pair(legends[3], legends[2]), std::make_pair(17, int(Empty)));
+    EXPECT_EQ(legends[3], 17);
+    EXPECT_EQ(legends[2], int(Empty));
 
     fillSector(session->slots[0][5], 0xAA);
     setLegend(session->slots[0][5], Bad);

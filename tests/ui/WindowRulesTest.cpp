@@ -18,7 +18,9 @@ TEST(WindowRules, PlacesTheWindowByTheWorkArea) {
                           {1280, 1024, 128, 142}};
     for (const Case& c : cases) {
         const Point origin = windowOrigin(c.right, c.bottom);
-        EXPECT_EQ(std::pair(origin.x, origin.y), std::pair(c.x, c.y)) << c.right << "x" << c.bottom;
+        SCOPED_TRACE(std::to_string(c.right) + "x" + std::to_string(c.bottom));
+        EXPECT_EQ(origin.x, c.x);
+        EXPECT_EQ(origin.y, c.y);
     }
 }
 

@@ -20,27 +20,18 @@ Bytes sectorOf(int sector) {
     return Bytes(at, at + 512);
 }
 
+// The bytes of a request or a result, each value in one byte.
+template <typename... Values> Bytes bytesOf(Values... values) {
+    return Bytes{static_cast<std::uint8_t>(values)...};
+}
+
 // READ/WRITE block for sectors r..eot-1 of cylinder `c` (MFM unless flags say).
 Bytes rw(int r, int eot, int c = kCyl, std::uint8_t flags = kFlagMfm) {
-    return Bytes{flags,
-                 0,
-                 static_cast<std::uint8_t>(c),
-                 0,
-                 static_cast<std::uint8_t>(r),
-                 2,
-                 static_cast<std::uint8_t>(eot),
-                 0x1B,
-                 0xFF};
+    return bytesOf(flags, 0, c, 0, r, 2, eot, 0x1B, 0xFF);
 }
 // GET_RESULT bytes: ST0 ST1 ST2, then C H R N of cylinder 3 head 0, size 2.
 Bytes res(int st0, int st1, int st2, int r, int c = kCyl) {
-    return Bytes{static_cast<std::uint8_t>(st0),
-                 static_cast<std::uint8_t>(st1),
-                 static_cast<std::uint8_t>(st2),
-                 static_cast<std::uint8_t>(c),
-                 0,
-                 static_cast<std::uint8_t>(r),
-                 2};
+    return bytesOf(st0, st1, st2, c, 0, r, 2);
 }
 
 struct Rig : VirtualRig {
@@ -90,28 +81,17 @@ auto fault(const char* text) {
 const Row kTransfers[] = {
     {"eot = R + n reads n sectors", {}, CTL_READ_DATA, rw(1, 11), 5120, 0, 5120, res(0, 0, 0, 11)},
     {"eot = R", {}, CTL_READ_DATA, rw(4, 4), 512, kErrorInvalidParameter, 0, {}},
-    {"buffer short of (eot - R) sectors",
-     {},
-     CTL_READ_DATA,
-     rw(1, 3),
-     1023,
-     kErrorInsufficientBuffer,
-     0,
-     {}},
+    {"buffer short of (eot - R) sectors", nullptr, CTL_READ_DATA, rw(1, 3), 1023,
+     kErrorInsufficientBuffer, 0, Bytes()},
     {"a larger buffer is taken", {}, CTL_READ_DATA, rw(1, 2), 4096, 0, 512, res(0, 0, 0, 2)},
     {"eight input bytes", {}, CTL_READ_DATA, Bytes(8, 0), 512, kErrorInvalidParameter, 0, {}},
-    {"extra input ignored",
-     {},
-     CTL_READ_DATA,
+    {"extra input ignored", nullptr, CTL_READ_DATA,
      [] {
          Bytes b = rw(1, 2);
          b.push_back(7);
          return b;
      }(),
-     512,
-     0,
-     512,
-     {}},
+     512, 0, 512, Bytes()},
     {"data CRC on the third", fault("crc 0 3 3"), CTL_READ_DATA, rw(1, 6), 2560, kErrorCrc, 0,
      res(0x40, 0x20, 0x20, 3)},
     {"sector 4 missing", fault("missing 0 3 4"), CTL_READ_DATA, rw(1, 6), 2560,
@@ -123,13 +103,7 @@ const Row kTransfers[] = {
      res(0x40, 0x01, 0x01, 2)},
     {"ID CRC", fault("id-crc 0 3 2"), CTL_READ_DATA, rw(1, 4), 1536, kErrorCrc, 0,
      res(0x40, 0x20, 0, 2)},
-    {"head on another cylinder",
-     {},
-     CTL_READ_DATA,
-     rw(1, 2, 4),
-     512,
-     kErrorSectorNotFound,
-     0,
+    {"head on another cylinder", nullptr, CTL_READ_DATA, rw(1, 2, 4), 512, kErrorSectorNotFound, 0,
      res(0x40, 0x04, 0x10, 1, 4)},
     {"IDs carrying cylinder FF",
      [](Rig& r) {
@@ -150,6 +124,7 @@ const Row kTransfers[] = {
     {"write stops at a missing ID", fault("missing 0 3 3"), CTL_WRITE_DATA, rw(1, 6), 2560,
      kErrorSectorNotFound, 0, res(0x40, 0x04, 0, 3)},
     {"write of a whole track", {}, CTL_WRITE_DATA, rw(1, 11), 5120, 0, 5120, res(0, 0, 0, 11)},
+
 };
 
 TEST(DriverFacts, ReadAndWriteData) {
@@ -208,14 +183,8 @@ const Row kOtherCalls[] = {
     {"seek to 85", {}, CTL_SEEK, {85}, 0, 0, 0, {}},
     {"seek to 86", {}, CTL_SEEK, {86}, 0, kErrorInvalidParameter, 0, {}},
     {"seek without a cylinder", {}, CTL_SEEK, {}, 0, kErrorInvalidParameter, 0, {}},
-    {"seek, head masked, extra bytes ignored",
-     {},
-     CTL_SEEK,
-     {5, 3, 9},
-     2,
-     0,
-     2,
-     Bytes{0x24, 5, 0, 0, 0, 0, 0}},
+    {"seek, head masked, extra bytes ignored", nullptr, CTL_SEEK, bytesOf(5, 3, 9), 2, 0, 2,
+     bytesOf(0x24, 5, 0, 0, 0, 0, 0)},
     {"seek with a one-byte answer", {}, CTL_SEEK, {5}, 1, kErrorInsufficientBuffer, 0, {}},
     {"recalibrate", {}, CTL_RECALIBRATE, {}, 2, 0, 2, Bytes{0x20, 0, 0, 0, 0, 0, 0}},
     {"READ ID", {}, CTL_READ_ID, {kFlagMfm, 0}, 7, 0, 7, {}},
@@ -228,41 +197,18 @@ const Row kOtherCalls[] = {
          sectors.resize(1);
          sectors[0].idCrc = true;
      },
-     CTL_READ_ID,
-     {kFlagMfm, 0},
-     7,
-     kErrorCrc,
-     0,
-     res(0x40, 0x24, 0, 1)},
+     CTL_READ_ID, bytesOf(kFlagMfm, 0), 7, kErrorCrc, 0, res(0x40, 0x24, 0, 1)},
     {"scan", {}, CTL_ID_SCAN, {kFlagMfm, 0}, 41, 0, 41, {}},
-    {"scan with room for nine",
-     {},
-     CTL_ID_SCAN,
-     {kFlagMfm, 0},
-     37,
-     kErrorInsufficientBuffer,
-     0,
-     {}},
+    {"scan with room for nine", nullptr, CTL_ID_SCAN, bytesOf(kFlagMfm, 0), 37,
+     kErrorInsufficientBuffer, 0, Bytes()},
     {"scan leaves bad IDs out", fault("id-crc 0 3 5"), CTL_ID_SCAN, {kFlagMfm, 0}, 41, 0, 37, {}},
     {"scan of a blank side", {}, CTL_ID_SCAN, {kFlagMfm, 1}, 41, 0, 1, {}},
     {"timed scan", {}, CTL_TIMED_SCAN, {kFlagMfm, 0}, 86, 0, 86, {}},
-    {"timed scan, five bytes out",
-     {},
-     CTL_TIMED_SCAN,
-     {kFlagMfm, 0},
-     5,
-     kErrorInsufficientBuffer,
-     0,
-     {}},
+    {"timed scan, five bytes out", nullptr, CTL_TIMED_SCAN, bytesOf(kFlagMfm, 0), 5,
+     kErrorInsufficientBuffer, 0, Bytes()},
     {"track time", {}, CTL_GET_TRACK_TIME, {}, 4, 0, 4, {}},
-    {"drive status",
-     fault("write-protect"),
-     CTL_DRIVE_STATUS,
-     {0},
-     1,
-     0,
-     1,
-     Bytes{0x68, 0, 0, 0, 0, 0, 0}},
+    {"drive status", fault("write-protect"), CTL_DRIVE_STATUS, bytesOf(0), 1, 0, 1,
+     bytesOf(0x68, 0, 0, 0, 0, 0, 0)},
     {"disk check answers 1 byte always", {}, CTL_DISK_CHECK, {0}, 0, 0, 1, {}},
     {"motor time-out 4", {}, CTL_MOTOR_TIMEOUT, {4}, 0, kErrorInvalidParameter, 0, {}},
     {"head settle 0", {}, CTL_HEAD_SETTLE_TIME, {0}, 0, kErrorInvalidParameter, 0, {}},
@@ -270,42 +216,20 @@ const Row kOtherCalls[] = {
     {"rate 4", {}, CTL_RATE_SELECT, {4}, 0, kErrorInvalidParameter, 0, {}},
     {"SPECIFY, one byte", {}, CTL_SPECIFY, {0xDF}, 0, kErrorInvalidParameter, 0, {}},
     {"an unknown code", {}, 0x0022E0FC, {}, 0, kErrorGeneralFailure, 0, {}},
-    {"CHECK_DISK before 1.0.1.10",
-     [](Rig& r) { r.drive.setDriverVersion(0x01000109); },
-     CTL_MEDIA_PRESENT,
-     {},
-     0,
-     kErrorGeneralFailure,
-     0,
-     {}},
-    {"track time before 1.0.1.10",
-     [](Rig& r) { r.drive.setDriverVersion(0x01000109); },
-     CTL_GET_TRACK_TIME,
-     {},
-     4,
-     kErrorGeneralFailure,
-     0,
-     {}},
-    {"format, input short of its IDs",
-     {},
-     CTL_FORMAT_TRACK,
+    {"CHECK_DISK before 1.0.1.10", [](Rig& r) { r.drive.setDriverVersion(0x01000109); },
+     CTL_MEDIA_PRESENT, Bytes(), 0, kErrorGeneralFailure, 0, Bytes()},
+    {"track time before 1.0.1.10", [](Rig& r) { r.drive.setDriverVersion(0x01000109); },
+     CTL_GET_TRACK_TIME, Bytes(), 4, kErrorGeneralFailure, 0, Bytes()},
+    {"format, input short of its IDs", nullptr, CTL_FORMAT_TRACK,
      [] {
          Bytes b{kFlagMfm, 0, 2, 10, 0x10, 0xE5};
          b.resize(6 + 36);
          return b;
      }(),
-     0,
-     kErrorInvalidParameter,
-     0,
-     {}},
-    {"format, write-protected",
-     fault("write-protect"),
-     CTL_FORMAT_TRACK,
-     Bytes{kFlagMfm, 0, 2, 0, 0x10, 0xE5},
-     7,
-     kErrorWriteProtect,
-     0,
-     {}},
+     0, kErrorInvalidParameter, 0, Bytes()},
+    {"format, write-protected", fault("write-protect"), CTL_FORMAT_TRACK,
+     bytesOf(kFlagMfm, 0, 2, 0, 0x10, 0xE5), 7, kErrorWriteProtect, 0, Bytes()},
+
 };
 
 TEST(DriverFacts, HeadIdScanAndSettings) {
@@ -332,14 +256,9 @@ TEST(DriverFacts, EmptyDrive) {
         {"drive status", {}, CTL_DRIVE_STATUS, {0}, 1, kErrorNoMedia, 0, {}},
         {"track time", {}, CTL_GET_TRACK_TIME, {}, 4, kErrorNoMedia, 0, {}},
         {"an unknown code", {}, 0x0022E0FC, {}, 0, kErrorNoMedia, 0, {}},
-        {"CHECK_DISK before 1.0.1.10",
-         [](Rig& r) { r.drive.setDriverVersion(0x01000109); },
-         CTL_MEDIA_PRESENT,
-         {},
-         0,
-         kErrorNoMedia,
-         0,
-         {}},
+        {"CHECK_DISK before 1.0.1.10", [](Rig& r) { r.drive.setDriverVersion(0x01000109); },
+         CTL_MEDIA_PRESENT, Bytes(), 0, kErrorNoMedia, 0, Bytes()},
+
     };
     for (const Row& row : rows) {
         Rig rig;
@@ -365,7 +284,8 @@ TEST(DriverFacts, ResultLifetime) {
     EXPECT_EQ(rig.read(kCyl, 0, 2), kErrorCrc);
     const Bytes failedRead = res(0x40, 0x20, 0x20, 2);
     std::uint32_t version = 0;
-    EXPECT_TRUE(rig.fdc.driverVersion(version) && rig.fdc.rateSelect(Rate300));
+    EXPECT_TRUE(rig.fdc.driverVersion(version));
+    EXPECT_TRUE(rig.fdc.rateSelect(Rate300));
     Bytes buffer(512);
     EXPECT_FALSE(rig.fdc.readData(SectorCommandBlock{kFlagMfm, 0, kCyl, 0, 2, 2, 2, 0x1B, 0xFF},
                                   buffer.data(), 512));

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <functional>
 #include <numeric>
-#include <tuple>
 
 namespace dorvane {
 namespace {
@@ -112,10 +111,13 @@ TEST(FaultScript, LinesMistakesAndSeekFailures) {
                                error))
         << error;
     // crc, missing (nine sectors left), deleted, id-crc, write-protect, no-diskette
-    EXPECT_EQ(std::tuple(disk->findSector(4, 0, 5)->permanentCrc, !disk->findSector(4, 0, 8),
-                         disk->track(4, 0).sectors.size(), disk->findSector(4, 0, 10)->deleted,
-                         disk->findSector(4, 0, 1)->idCrc, disk->writeProtected, disk->present),
-              std::tuple(true, true, 9u, true, true, true, false));
+    EXPECT_TRUE(disk->findSector(4, 0, 5)->permanentCrc);
+    EXPECT_FALSE(disk->findSector(4, 0, 8));
+    EXPECT_EQ(disk->track(4, 0).sectors.size(), 9u);
+    EXPECT_TRUE(disk->findSector(4, 0, 10)->deleted);
+    EXPECT_TRUE(disk->findSector(4, 0, 1)->idCrc);
+    EXPECT_TRUE(disk->writeProtected);
+    EXPECT_FALSE(disk->present);
     EXPECT_EQ(disk->seekFailures, (std::map<int, int>{{12, 2}, {13, -1}}));
 
     const char* bad[] = {"crc 0 4",         "crc 0 4 5 6",   "crc 2 4 5",           "crc 0 84 5",
@@ -208,7 +210,8 @@ TEST(VirtualDriveSelection, StrictScriptsAndAReplacedFile) {
         EXPECT_EQ(drive->changeLine(0), k < 2) << k; // up at power-up and after the change
         ASSERT_TRUE(drive->open("\\\\.\\fdraw0"));
         FloppyController fdc(*drive);
-        EXPECT_TRUE(fdc.mediaPresent() && !drive->changeLine(0));
+        EXPECT_TRUE(fdc.mediaPresent()) << k;
+        EXPECT_FALSE(drive->changeLine(0)) << k;
         Bytes first(512);
         ASSERT_TRUE(fdc.rateSelect(Rate300) &&
                     fdc.readData(sectorCommand(0, 0, 1, 2, 0x10), first.data(), 512));
@@ -250,10 +253,11 @@ TEST(DriverProbe, OutcomesAndTheirTexts) {
         VirtualDrive drive(std::make_shared<VirtualDiskette>());
         c.setUp(drive);
         const ProbeResult result = probeDriver(drive, "\\\\.\\fdraw0");
-        EXPECT_EQ(
-            std::tuple(result.usable, result.statusText, drive.isOpen(), drive.calls().size()),
-            std::tuple(c.usable, c.text, false, c.calls))
-            << c.what;
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(result.usable, c.usable);
+        EXPECT_EQ(result.statusText, c.text);
+        EXPECT_FALSE(drive.isOpen());
+        EXPECT_EQ(drive.calls().size(), c.calls);
     }
 }
 
