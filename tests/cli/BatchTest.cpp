@@ -3,6 +3,7 @@
 // and report on what a read left.
 #include "cli/CliEnvironment.h"
 #include "model/DiskSettings.h"
+#include "tests/cli/InProcess.h"
 #include "tests/support/TestFiles.h"
 #include "vdrive/VirtualDrive.h"
 
@@ -17,13 +18,8 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
-class NoProfile : public ProfileStore {
-public:
-    bool read(ProfileValues&) override { return false; }
-    void write(std::uint32_t, std::uint32_t) override {}
-};
-
-constexpr std::size_t kSideBytes = 409600;
+using test::kSideBytes;
+using test::NoProfile;
 
 std::shared_ptr<VirtualDiskette> disketteOf(const Bytes& side, const char* faults = "") {
     auto diskette =

@@ -3,6 +3,7 @@
 // every command's texts and refusals; these check that the entry uses what it is handed.
 #include "cli/CliEnvironment.h"
 #include "model/DiskSettings.h"
+#include "tests/cli/InProcess.h"
 #include "tests/support/TestFiles.h"
 #include "vdrive/VirtualDrive.h"
 
@@ -16,14 +17,8 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 
-// A profile never saved: every run starts from the defaults (300 kbit/s, 10 sectors).
-class NoProfile : public ProfileStore {
-public:
-    bool read(ProfileValues&) override { return false; }
-    void write(std::uint32_t, std::uint32_t) override {}
-};
-
-constexpr std::size_t kSideBytes = 409600;
+using test::kSideBytes;
+using test::NoProfile;
 
 struct InProcessCli {
     std::shared_ptr<VirtualDiskette> diskette = std::make_shared<VirtualDiskette>();
