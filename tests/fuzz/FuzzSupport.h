@@ -41,16 +41,25 @@ inline bool cutInput(const std::uint8_t* data, std::size_t size, InputParts& par
     return true;
 }
 
-// A fresh folder under the system's temporary folder, made once per process.
+// A fresh folder under the system's temporary folder, made once per process
+// and removed when it exits normally (a crash leaves it for a look).
 inline const std::string& scratchFolder() {
-    static const std::string folder = [] {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "dorvane-fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        return pattern;
-    }();
-    return folder;
+    struct Scratch {
+        std::string path;
+        Scratch()
+            : path((std::filesystem::temp_directory_path() / "dorvane-fuzz-XXXXXX").string()) {
+            if (!mkdtemp(path.data()))
+                std::abort();
+        }
+        ~Scratch() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+        Scratch(const Scratch&) = delete;
+        Scratch& operator=(const Scratch&) = delete;
+    };
+    static const Scratch folder;
+    return folder.path;
 }
 
 inline std::string scratchFile(const std::string& name) {
