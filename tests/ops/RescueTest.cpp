@@ -269,6 +269,47 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
     }
 }
 
+// Deleted data marks in the middle and at the end of a side: the read's
+// ImageDisk file, per sector and at the drive's pace, has deleted records
+// exactly there with the diskette's bytes, and the one made from the read's
+// image, map and record is the same file. A CRC error that came with the
+// mark is a deleted data-error record.
+TEST(ImageDiskOfRead, KeepsDeletedMarks) {
+    const Bytes data = patterned(kSide, 8);
+    const std::string header = imageDiskHeader(0, "test");
+    for (const ReadPace pace : {ReadPace::PerSector, ReadPace::TrackAtOnce}) {
+        OpsRig rig;
+        rig.insert(data);
+        rig.sector(5, 0, 4).deleted = true;
+        rig.sector(5, 0, 10).deleted = true;
+        const ReadResult result = readDisk(rig.ctx, rig.drive, rig.request, {pace, true});
+        ASSERT_TRUE(result.finished());
+        const Bytes fromRead =
+            encodeImageDisk(imageDiskOfRead(result.sectors, rig.settings(), header));
+        std::string error;
+        const std::optional<ReadRecord> record = loadRecord(rig.request.basePath + ".rec", error);
+        ASSERT_TRUE(record) << error;
+        EXPECT_EQ(encodeImageDisk(imageDiskOfImage(rig.image(), rig.fileText(".map"),
+                                                   rig.request.basePath, rig.settings(), header,
+                                                   &*record)),
+                  fromRead);
+        const ImageDiskFile file = parseImageDisk(fromRead.data(), fromRead.size());
+        ASSERT_EQ(file.tracks.size(), 80u);
+        for (const ImageDiskTrack& track : file.tracks)
+            for (const ImageDiskSector& s : track.sectors) {
+                const std::size_t i = track.cylinder * 10u + s.number - 1;
+                const bool marked = track.cylinder == 5 && (s.number == 4 || s.number == 10);
+                ASSERT_EQ(isDeletedType(s.type), marked) << i;
+                ASSERT_EQ(s.data, slice(data, i * 512, 512)) << i;
+            }
+    }
+    SectorOutcome crc;
+    crc.verdict.lastError = kErrorCrc;
+    crc.verdict.deleted = true;
+    const ImageDiskFile file = imageDiskOfRead({crc}, DiskSettings{}, header);
+    EXPECT_EQ(file.tracks.at(0).sectors.at(0).type, 7);
+}
+
 // The first seek to track 7 lands on cylinder 8, and the driver says it is
 // done: the ID under the head names cylinder 8 (asked at once, or after the
 // guessed run found no sector 7 there), the head goes back to track 0 and out
