@@ -15,6 +15,7 @@ namespace dorvane {
 namespace {
 
 constexpr std::uint32_t kCrcError = 23;
+constexpr const char* kDeletedWord = "deleted";
 
 int rateKbps(int rate) {
     return rate == Rate500 ? 500 : rate == Rate250 ? 250 : 300;
@@ -73,8 +74,9 @@ public:
 
 private:
     bool geometryLine(const Fields& fields, bool& known, std::string& why);
-    bool sectorFields(const Fields& fields, std::size_t count, int (&numbers)[3],
-                      std::string& why) const;
+    bool sectorFields(const Fields& fields, std::size_t count, int (&numbers)[3], std::string& why,
+                      std::size_t optional = 0) const;
+    bool sectorLine(const Fields& fields, std::string& why);
 
     ReadRecord& record_;
     bool placed_ = false; // a sector or fingerprint line was taken
@@ -123,9 +125,13 @@ bool RecordParser::geometryLine(const Fields& fields, bool& known, std::string& 
 }
 
 bool RecordParser::sectorFields(const Fields& fields, std::size_t count, int (&numbers)[3],
-                                std::string& why) const {
-    if (fields.words.size() != count)
-        return why = fields.key + ": " + std::to_string(count) + " fields expected", false;
+                                std::string& why, std::size_t optional) const {
+    const std::size_t words = fields.words.size();
+    if (words < count || words > count + optional)
+        return why = fields.key + ": " + std::to_string(count) +
+                     (optional ? " to " + std::to_string(count + optional) : "") +
+                     " fields expected",
+               false;
     for (int i = 0; i < 3; ++i)
         if (!toInt(fields.words[static_cast<std::size_t>(i)], numbers[i]))
             return why = fields.key + ": head, track and sector expected", false;
@@ -163,17 +169,27 @@ bool RecordParser::take(const Fields& fields, std::string& why) {
         print.head = n[0], print.track = n[1], print.sector = n[2];
         record_.fingerprint.push_back(print);
     } else if (key == "sector") {
-        int n[3] = {}, read = 0;
-        RecordedSector recorded;
-        if (!sectorFields(fields, 6, n, why))
-            return false;
-        if (!toInt(fields.words[3], recorded.attempts) ||
-            !parseHex(fields.words[4], recorded.lastError) || !toInt(fields.words[5], read))
-            return why = "sector: attempts, error and read expected", false;
-        recorded.dataRead = read != 0;
-        record_.sectors.resize(record_.geometry.sectorCount());
-        record_.sectors[record_.geometry.indexOf(n[1], n[0], n[2])] = recorded;
+        return sectorLine(fields, why);
     }
+    return true;
+}
+
+// Six fields, and "deleted" after them when the data came with that mark
+// (records written before the mark was kept end at the sixth).
+bool RecordParser::sectorLine(const Fields& fields, std::string& why) {
+    int n[3] = {}, read = 0;
+    RecordedSector recorded;
+    if (!sectorFields(fields, 6, n, why, 1))
+        return false;
+    if (!toInt(fields.words[3], recorded.attempts) ||
+        !parseHex(fields.words[4], recorded.lastError) || !toInt(fields.words[5], read))
+        return why = "sector: attempts, error and read expected", false;
+    if (fields.words.size() > 6 && fields.words[6] != kDeletedWord)
+        return why = "sector: \"deleted\" or nothing expected after the read", false;
+    recorded.dataRead = read != 0;
+    recorded.deleted = fields.words.size() > 6;
+    record_.sectors.resize(record_.geometry.sectorCount());
+    record_.sectors[record_.geometry.indexOf(n[1], n[0], n[2])] = recorded;
     return true;
 }
 
@@ -263,8 +279,9 @@ std::string fingerprintLine(const FingerprintSector& s) {
 }
 
 std::string sectorLine(int track, int head, int sector, const RecordedSector& recorded) {
-    return DORVANE_RECORD_LINE("sector %d %d %d %d %X %d", head, track, sector, recorded.attempts,
-                               recorded.lastError, int{recorded.dataRead});
+    return DORVANE_RECORD_LINE("sector %d %d %d %d %X %d%s%s", head, track, sector,
+                               recorded.attempts, recorded.lastError, int{recorded.dataRead},
+                               recorded.deleted ? " " : "", recorded.deleted ? kDeletedWord : "");
 }
 
 std::string endedLine(const std::string& time, bool cancelled) {

@@ -14,7 +14,9 @@
 //   cyl81 0                           1: one track more
 //   filler FF                         the byte that stands for data not read
 //   fingerprint H T S CRC32           up to kFingerprintSectors lines
-//   sector H T S ATTEMPTS ERROR READ  per sector; READ 1 when its data was read
+//   sector H T S ATTEMPTS ERROR READ  per sector; READ 1 when its data was read,
+//                                     then "deleted" when that data (or its CRC
+//                                     error) came with a deleted data mark
 //   ended 2026-12-07T12:49:02Z finished|cancelled
 //   reread 2026-12-07T13:00:00Z       a later run: its sector lines follow
 //
@@ -74,6 +76,7 @@ struct RecordedSector {
     int attempts = 0; // 0: never tried
     std::uint32_t lastError = 0;
     bool dataRead = false; // the image holds bytes the drive handed over
+    bool deleted = false;  // those bytes came with a deleted data mark
 };
 
 struct ReadRecord {

@@ -256,6 +256,7 @@ void DiskReader::noteRecord(int track, int head, int sector, const SectorVerdict
     recorded.attempts = std::max(verdict.attempts, 1);
     recorded.lastError = verdict.read ? 0 : verdict.lastError;
     recorded.dataRead = verdict.read;
+    recorded.deleted = verdict.deleted;
     files_.pendingRecord += sectorLine(track, head, sector, recorded);
     if (verdict.read && fingerprints_ < kFingerprintSectors && fingerprintWorthy(buffer_.data())) {
         ++fingerprints_;

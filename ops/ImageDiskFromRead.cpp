@@ -16,6 +16,12 @@ namespace {
 
 constexpr std::uint8_t kUnavailable = 0, kNormal = 1, kDataError = 5;
 
+// A normal or data-error record of a sector whose data came with a deleted
+// data mark: types 3 and 7 (the writer makes 4 and 8 of a fill).
+std::uint8_t withMark(std::uint8_t type, bool deleted) {
+    return static_cast<std::uint8_t>(type != kUnavailable && deleted ? type + 2 : type);
+}
+
 // Appends one sector, opening a track record for each new track side.
 void addSector(ImageDiskFile& file, const DiskSettings& settings, int track, int head, int sector,
                std::uint8_t type, const std::uint8_t* bytes) {
@@ -74,7 +80,8 @@ ImageDiskFile imageDiskOfRead(const std::vector<SectorOutcome>& outcomes,
         const std::uint8_t type = o.verdict.read                     ? kNormal
                                   : o.verdict.lastError == kErrorCrc ? kDataError
                                                                      : kUnavailable;
-        addSector(file, settings, o.track, o.head, o.sector, type, o.bytes.data());
+        addSector(file, settings, o.track, o.head, o.sector, withMark(type, o.verdict.deleted),
+                  o.bytes.data());
     }
     return file;
 }
@@ -96,10 +103,11 @@ ImageDiskFile imageDiskOfImage(const std::vector<std::uint8_t>& image, const std
                 if (record) {
                     const RecordedSector recorded =
                         index < record->sectors.size() ? record->sectors[index] : RecordedSector{};
-                    type = !bytes || recorded.attempts == 0  ? kUnavailable
-                           : recorded.dataRead               ? kNormal
-                           : recorded.lastError == kErrorCrc ? kDataError
-                                                             : kUnavailable;
+                    type = withMark(!bytes || recorded.attempts == 0  ? kUnavailable
+                                    : recorded.dataRead               ? kNormal
+                                    : recorded.lastError == kErrorCrc ? kDataError
+                                                                      : kUnavailable,
+                                    recorded.deleted);
                 } else if (bytes && (digit == '0' + Good || digit == '0' + Warning))
                     type = kNormal;
                 else if (bytes && digit == '0' + Bad &&

@@ -2,7 +2,9 @@
 // format. Each sector's ID, the data rate and mode; normal records for
 // sectors that read, data-error records (with the last bytes read) for
 // sectors whose last attempt failed with a CRC error, unavailable records for
-// sectors that never read. The reader of files/ImageDisk.h reads them back.
+// sectors that never read. A sector whose kept reading came with a deleted
+// data mark keeps it: deleted (3) or deleted data-error (7) records. The
+// reader of files/ImageDisk.h reads them back.
 #pragma once
 
 #include "files/ImageDisk.h"
@@ -39,7 +41,8 @@ ImageDiskFile imageDiskOfRead(const std::vector<SectorOutcome>& outcomes,
 // unavailable. With the image's read record its "data read" decides instead:
 // a sector whose data was read is a normal record whatever its digit (a late
 // success is 5 in the map), one whose last attempt was a CRC error a
-// data-error record, any other unavailable.
+// data-error record, any other unavailable; its deleted mark makes them
+// deleted records. Without a record no sector is deleted.
 ImageDiskFile imageDiskOfImage(const std::vector<std::uint8_t>& image, const std::string& map,
                                const std::string& basePath, const DiskSettings& settings,
                                const std::string& header, const ReadRecord* record = nullptr);

@@ -425,6 +425,7 @@ bool Rereader::settleByRecord(SectorRecord& record, std::size_t index, int track
     now.attempts = std::max(verdict.attempts, 1);
     now.lastError = verdict.read ? 0 : verdict.lastError;
     now.dataRead = verdict.read;
+    now.deleted = verdict.deleted;
     if (!files_.writeSector(index, buffer_.data()) ||
         !files_.appendRecord(sectorLine(track, head, sector, now)) ||
         !files_.writeLegend(index, legend)) {

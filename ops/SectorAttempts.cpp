@@ -9,6 +9,17 @@
 
 namespace dorvane {
 
+namespace {
+
+// Whether the read that just failed met a deleted data mark: the
+// controller's result, asked before anything else reaches the drive, says so.
+bool controlMarkMet(FloppyController& fdc) {
+    ControllerResult result;
+    return fdc.result(result) && (result.st2 & kSt2ControlMark) != 0;
+}
+
+} // namespace
+
 SectorVerdict SectorAttempts::read(SectorRecord& record, int track, int head, int sector,
                                    std::uint8_t* buffer, const Attempt* first) {
     const DiskSettings& settings = ctx_.session.settings;
@@ -18,22 +29,18 @@ SectorVerdict SectorAttempts::read(SectorRecord& record, int track, int head, in
     SectorVerdict verdict;
     int attempt = 0;
     while (attempt <= settings.retries) {
-        Attempt made;
-        if (attempt == 0 && first) {
-            made = *first;
-        } else {
-            std::fill_n(buffer, kSectorBytes, settings.fillerByte.load());
-            made.read = fdc_.readData(command, buffer, kSectorBytes);
-        }
+        const Attempt made = attempt == 0 && first ? *first : readOnce(command, buffer);
         if (made.read) {
             verdict.read = true;
+            verdict.deleted = made.deleted;
             ++attempt;
             break;
         }
         if (ctx_.state.cancelled())
             break;
-        const std::uint32_t error = first && attempt == 0 ? made.error : fdc_.lastError();
+        const std::uint32_t error = made.error;
         verdict.lastError = error;
+        verdict.deleted = made.deleted;
         log_(formatText("Head %i, Track %i, sector %i, %s %i of %i, error %i - %s", head, track,
                         sector, attempt == 0 ? "probe" : "retry", attempt, settings.retries.load(),
                         static_cast<int>(error), systemMessageText(error).c_str()));
@@ -56,6 +63,22 @@ SectorVerdict SectorAttempts::read(SectorRecord& record, int track, int head, in
         verdict.legend = attempt >= settings.retries ? Bad : Warning;
     }
     return verdict;
+}
+
+Attempt SectorAttempts::readOnce(const SectorCommandBlock& command, std::uint8_t* buffer) {
+    std::fill_n(buffer, kSectorBytes, ctx_.session.settings.fillerByte.load());
+    Attempt made;
+    std::size_t returned = 0;
+    made.read = fdc_.readSectors(command, buffer, kSectorBytes, returned);
+    if (made.read) {
+        // The controller stops at a deleted data mark with the sector's data
+        // transferred but not counted.
+        made.deleted = returned == 0;
+        return made;
+    }
+    made.error = fdc_.lastError();
+    made.deleted = made.error == kErrorCrc && controlMarkMet(fdc_);
+    return made;
 }
 
 bool SectorAttempts::seek(int track, int head, int attempts) {

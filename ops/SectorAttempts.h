@@ -17,6 +17,9 @@ namespace dorvane {
 struct Attempt {
     bool read = false;
     std::uint32_t error = 0; // the system error code when it failed
+    // The data field carried a deleted data mark: the sector read with its
+    // bytes, or failed with a CRC error in them.
+    bool deleted = false;
 };
 
 struct SectorVerdict {
@@ -24,6 +27,8 @@ struct SectorVerdict {
     bool read = false;           // the last attempt read the sector
     std::uint32_t lastError = 0; // of the last failed attempt; 0 when it read
     int attempts = 0;
+    // The last attempt met a deleted data mark: it read, or its bytes had a CRC error.
+    bool deleted = false;
 };
 
 class SectorAttempts {
@@ -39,7 +44,9 @@ public:
     // holds the last attempt's bytes. A sector with a deleted data mark reads
     // with success and a byte count of 0: the controller transferred its data
     // and stopped after it. Those bytes are the sector's own (RX50 media give
-    // the mark no meaning), so it is judged as any sector that read. `first` is an attempt a
+    // the mark no meaning), so it is judged as any sector that read; the
+    // verdict notes the mark. After a CRC error the controller's result, asked
+    // at once, tells whether the bad data field carried the mark. `first` is an attempt a
     // track-at-once read already made (its bytes are in `buffer`): it counts as the probe.
     // `retries` is read again at every attempt and at the verdict: good at
     // the first attempt, bad once the retries ran out, else a warning.
@@ -52,6 +59,9 @@ public:
     bool seek(int track, int head, int attempts);
 
 private:
+    // One read command for the sector, its bytes in `buffer`.
+    Attempt readOnce(const SectorCommandBlock& command, std::uint8_t* buffer);
+
     OperationContext& ctx_;
     FloppyController& fdc_;
     std::string dumpPrefix_;

@@ -13,16 +13,24 @@ void markRead(TrackAtOnce& out, int first, int end) {
         out.sectors[static_cast<std::size_t>(sector - 1)] = Attempt{true, 0};
 }
 
-// The sector a failed read of first..last stopped at, as the controller's
-// result names it; 0 when the result cannot be trusted (the error did not
+// Where a failed read of first..last stopped, as the controller's result
+// names it: sector 0 when the result cannot be trusted (the error did not
 // come from the controller, the result cannot be had, or it names a sector
-// outside the run).
-int stoppedAt(FloppyController& fdc, std::uint32_t error, int first, int last) {
+// outside the run). A CRC error's result also tells whether that data field
+// carried a deleted data mark.
+struct Stop {
+    int sector = 0;
+    bool deleted = false;
+};
+
+Stop stoppedAt(FloppyController& fdc, std::uint32_t error, int first, int last) {
     ControllerResult result;
     if (!isControllerError(error) || !fdc.result(result))
-        return 0;
+        return {};
     const int sector = result.id.sector;
-    return sector >= first && sector <= last ? sector : 0;
+    if (sector < first || sector > last)
+        return {};
+    return Stop{sector, error == kErrorCrc && (result.st2 & kSt2ControlMark) != 0};
 }
 
 // How a multi-sector read ended: every sector read, or the error it failed
@@ -45,13 +53,16 @@ RunEnd readRun(FloppyController& fdc, const TrackSide& side, int first, int last
         // a run of one sector is judged as the per-sector read judges it.
         const int read = static_cast<int>(returned / kSectorBytes);
         markRead(out, first, first + (count == 1 ? 1 : std::min(count, read)));
+        if (count == 1)
+            out.sectors[static_cast<std::size_t>(first - 1)]->deleted = read == 0;
         return RunEnd{count == 1 || read >= count, 0};
     }
     const std::uint32_t error = fdc.lastError();
-    const int failed = stoppedAt(fdc, error, first, last);
-    if (failed != 0) {
-        markRead(out, first, failed);
-        out.sectors[static_cast<std::size_t>(failed - 1)] = Attempt{false, error};
+    const Stop stop = stoppedAt(fdc, error, first, last);
+    if (stop.sector != 0) {
+        markRead(out, first, stop.sector);
+        out.sectors[static_cast<std::size_t>(stop.sector - 1)] =
+            Attempt{false, error, stop.deleted};
     }
     return RunEnd{false, error};
 }

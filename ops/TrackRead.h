@@ -39,9 +39,11 @@ struct TrackSide {
 // filler first). A read of sectors R..L passes L + 1 as the end of track and
 // counts as read only the sectors its byte count covers: a deleted data mark
 // ends it early with success, and that sector and the ones after it are left
-// unread (a run of that one sector reads it, as the per-sector read does). A failed read asks the
+// unread (a run of that one sector reads it, as the per-sector read does, and
+// notes the mark). A failed read asks the
 // controller's result at once: the sectors before the one it names are read, that one failed with
-// the read's error (a CRC error leaves its bytes in its place in `buffer`), the rest are left. An
+// the read's error (a CRC error leaves its bytes in its place in `buffer`, and the result tells
+// whether they came with a deleted mark), the rest are left. An
 // ID naming another cylinder than the track means the head mis-stepped: it is recalibrated and sent
 // to `side.seek` once more.
 //

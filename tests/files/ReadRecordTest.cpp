@@ -22,7 +22,7 @@ ReadRecord sampleRecord() {
     record.geometry.filler = 0xE5;
     record.fingerprint = {{0, 1, 2, 0xDEADBEEF}};
     record.sectors.resize(record.geometry.sectorCount());
-    record.sectors[record.geometry.indexOf(40, 1, 9)] = {10, 23, false};
+    record.sectors[record.geometry.indexOf(40, 1, 9)] = {10, 23, false, true};
     record.sectors[record.geometry.indexOf(3, 0, 1)] = {9, 0, true};
     return record;
 }
@@ -44,11 +44,27 @@ TEST(ReadRecord, TextRoundTripsAndLaterLinesWin) {
     const std::size_t bad = record.geometry.indexOf(40, 1, 9);
     EXPECT_EQ(back.sectors[bad].lastError, 23u);
     EXPECT_FALSE(back.sectors[bad].dataRead);
+    EXPECT_TRUE(back.sectors[bad].deleted);
+    EXPECT_FALSE(back.sectors[late].deleted);
 
     const std::string reread = recordText(record) + rereadLine("2026-12-07T13:00:00Z") +
                                sectorLine(40, 1, 9, {2, 0, true}) + "newer-key 1 2 3\n";
     ASSERT_TRUE(parseRecord(reread, back, error)) << error;
     EXPECT_TRUE(back.sectors[bad].dataRead);
+    EXPECT_FALSE(back.sectors[bad].deleted);
+}
+
+// A sector line as records were written before deleted marks were kept.
+TEST(ReadRecord, LineWithoutTheMarkStillParses) {
+    ReadRecord back;
+    std::string error;
+    ASSERT_TRUE(
+        parseRecord(recordHeaderText(sampleRecord()) + "sector 1 2 3 4 17 0\n", back, error))
+        << error;
+    const RecordedSector& sector = back.sectors[back.geometry.indexOf(2, 1, 3)];
+    EXPECT_EQ(sector.attempts, 4);
+    EXPECT_EQ(sector.lastError, 0x17u);
+    EXPECT_FALSE(sector.deleted);
 }
 
 // A line that does not parse is named by its number and what was wrong.
@@ -57,6 +73,8 @@ TEST(ReadRecord, MistakesNameTheirLine) {
     const std::pair<std::string, std::string> cases[] = {
         {"sector 0 41 1 1 0 1\n", "line 12: sector: no such sector in the record's geometry"},
         {"sector 0 1 1 x 0 1\n", "line 12: sector: attempts, error and read expected"},
+        {"sector 0 1 1 1 0 1 erased\n",
+         "line 12: sector: \"deleted\" or nothing expected after the read"},
         {"fingerprint 0 1 1 XYZ\n", "line 12: fingerprint: a CRC-32 in hexadecimal expected"},
         {"rate 400\n", "line 12: rate: 500, 300 or 250 expected"},
         {"sector 0 1 1 1 0 1\nsectors 9\n",

@@ -100,6 +100,7 @@ TEST(Reread, KeepsTheBetterReadingByTheRecord) {
     const Bytes before = rig.image();
     auto& sectors = rig.disk->track(1, 0).sectors; // sector 3 of track 1 now has no ID
     sectors.erase(sectors.begin() + (&rig.sector(1, 0, 3) - sectors.data()));
+    rig.sector(2, 0, 4).deleted = true; // the reading kept now comes with the mark
     std::string error;
     std::optional<ReadRecord> record = loadRecord(rig.request.basePath + ".rec", error);
     ASSERT_TRUE(record) << error;
@@ -121,6 +122,7 @@ TEST(Reread, KeepsTheBetterReadingByTheRecord) {
     EXPECT_EQ(record->sectors[12].lastError, kErrorCrc);
     EXPECT_TRUE(record->sectors[23].dataRead);
     EXPECT_EQ(record->sectors[23].attempts, 1);
+    EXPECT_TRUE(record->sectors[23].deleted);
 }
 
 // A re-read, track at once without retries, of a read whose failures partly
@@ -266,6 +268,91 @@ TEST(TrackAtOnce, SameFilesAsThePerSectorRead) {
         EXPECT_EQ(texts[0][0].size(), kSide);
         EXPECT_EQ(texts[0][1] == std::string(800, '3'), texts[0][2].empty()); // clean: no log
         EXPECT_EQ(texts[0][1].substr(0, 1), faulty && retries ? "4" : (faulty ? "5" : "3"));
+    }
+}
+
+// The virtual drive, where the data field of every sector numbered 5 also
+// carries a deleted data mark: a CRC error there gives a result with the
+// control mark beside the data error, as a controller's does.
+class MarkedFiveDrive : public FloppyDevice {
+public:
+    explicit MarkedFiveDrive(VirtualDrive& inner) : inner_(inner) {}
+    bool open(const std::string& path) override { return inner_.open(path); }
+    void close() override { inner_.close(); }
+    bool isOpen() const override { return inner_.isOpen(); }
+    bool control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
+                 std::size_t outSize, std::size_t* returned = nullptr) override {
+        const bool ok = inner_.control(code, in, inSize, out, outSize, returned);
+        auto* result = static_cast<ControllerResult*>(out);
+        if (ok && code == CTL_GET_RESULT && (result->st2 & kSt2DataFieldError) &&
+            result->id.sector == 5)
+            result->st2 |= kSt2ControlMark;
+        return ok;
+    }
+    std::uint32_t lastError() const override { return inner_.lastError(); }
+
+private:
+    VirtualDrive& inner_;
+};
+
+// Deleted data marks in the middle and at the end of a side, and on a
+// sector whose data has a CRC error (beside one without the mark): the
+// read's ImageDisk file, per sector and at the drive's pace, has deleted
+// records exactly there, the diskette's bytes where the data read, and the
+// one made from the read's image, map and record is the same file.
+TEST(ImageDiskOfRead, KeepsDeletedMarks) {
+    const Bytes data = patterned(kSide, 8);
+    const std::string header = imageDiskHeader(0, "test");
+    for (const ReadPace pace : {ReadPace::PerSector, ReadPace::TrackAtOnce}) {
+        OpsRig rig;
+        rig.settings().retries = 0;
+        rig.insert(data);
+        rig.sector(5, 0, 4).deleted = true;
+        rig.sector(5, 0, 10).deleted = true;
+        rig.sector(6, 0, 5).permanentCrc = true;
+        rig.sector(6, 0, 6).permanentCrc = true;
+        MarkedFiveDrive drive(rig.drive);
+        const ReadResult result = readDisk(rig.ctx, drive, rig.request, {pace, true});
+        ASSERT_TRUE(result.finished());
+        const Bytes fromRead =
+            encodeImageDisk(imageDiskOfRead(result.sectors, rig.settings(), header));
+        std::string error;
+        const std::optional<ReadRecord> record = loadRecord(rig.request.basePath + ".rec", error);
+        ASSERT_TRUE(record) << error;
+        EXPECT_EQ(encodeImageDisk(imageDiskOfImage(rig.image(), rig.fileText(".map"),
+                                                   rig.request.basePath, rig.settings(), header,
+                                                   &*record)),
+                  fromRead);
+        const ImageDiskFile file = parseImageDisk(fromRead.data(), fromRead.size());
+        ASSERT_EQ(file.tracks.size(), 80u);
+        for (const ImageDiskTrack& track : file.tracks)
+            for (const ImageDiskSector& s : track.sectors) {
+                const std::size_t i = track.cylinder * 10u + s.number - 1;
+                const bool crc = track.cylinder == 6 && (s.number == 5 || s.number == 6);
+                const bool marked = (track.cylinder == 5 && (s.number == 4 || s.number == 10)) ||
+                                    (track.cylinder == 6 && s.number == 5);
+                ASSERT_EQ(isDeletedType(s.type), marked) << i;
+                ASSERT_EQ(isDataErrorType(s.type), crc) << i;
+                if (!crc) {
+                    ASSERT_EQ(s.data, slice(data, i * 512, 512)) << i;
+                }
+            }
+    }
+}
+
+// A run of one sector reads a sector with a deleted data mark as the
+// per-sector read does, and notes the mark.
+TEST(TrackAtOnce, RunOfOneSectorNotesTheDeletedMark) {
+    VirtualRig rig(rx50Side(patterned(kSide, 3)));
+    rig.disk->findSector(2, 0, 1)->deleted = true;
+    std::vector<std::uint8_t> buffer(kSectorBytes);
+    for (const int track : {1, 2}) {
+        const TrackSide side{track, 0, 1, 16, seekBlockFor(track, 0, false)};
+        ASSERT_TRUE(rig.fdc.seek(side.seek));
+        const TrackAtOnce read = readTrackAtOnce(rig.fdc, side, buffer.data());
+        ASSERT_TRUE(read.sectors.at(0));
+        EXPECT_TRUE(read.sectors[0]->read);
+        EXPECT_EQ(read.sectors[0]->deleted, track == 2);
     }
 }
 
