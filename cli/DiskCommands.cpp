@@ -317,6 +317,25 @@ int runWrite(const CommandCall& call) {
     return printVerifySummary(run.settings(), result.verified) ? status : ExitIncomplete;
 }
 
+namespace {
+
+// A layout longer than a turn of the diskette would be formatted without a
+// word from the controller, its last sectors missing on every track.
+int checkFormatFit(DiskRun& run) {
+    const DiskSettings& settings = run.settings();
+    const FormatFit fit = measureFormatFit(run.device->inner(), settings);
+    if (fit.fits())
+        return ExitOk;
+    printFailure(formatText("format: %d sectors take %.0f bytes of a track, but one turn of this "
+                            "diskette holds %.0f at %s: the last sectors of every track would "
+                            "not be written",
+                            static_cast<int>(settings.sectorsPerTrack), fit.layoutBytes,
+                            fit.turnBytes, dataRateLabel(settings.dataRate)));
+    return ExitFailure;
+}
+
+} // namespace
+
 int runFormat(const CommandCall& call) {
     DiskRun run(call.env);
     if (const int status = prepare(call, 0, run))
@@ -327,6 +346,8 @@ int runFormat(const CommandCall& call) {
                       "data on a diskette.\n\nContinue?"))
         return status;
     if (const int status = checkDrive(run, "format"))
+        return status;
+    if (const int status = checkFormatFit(run))
         return status;
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);
