@@ -121,5 +121,24 @@ TEST(CliEntry, FileCommandsPrintToTheOutputStream) {
     EXPECT_EQ(cli.devicesMade, 0);
 }
 
+// detect on a machine whose clock the test reads: the ten tracks it reads to
+// name the volume step and load the head at the driver's own times (5 ms and
+// 3.3 ms at 300 kbit/s). The whole detect takes about 8.5 s of drive time;
+// a head load of 0.42 s after each of those steps made it 12.
+TEST(CliEntry, DetectLooksAtTheVolumeAtTheDriversPace) {
+    VirtualDrive hand(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(kSideBytes, 4), 80, 10, 1, Rate300)));
+    std::ostringstream out, err;
+    cli::CliEnvironment env;
+    env.makeDevice = [&hand](std::string*) {
+        return std::make_unique<VirtualDrive>(hand.machine());
+    };
+    env.out = &out;
+    env.err = &err;
+    env.openProfile = [] { return std::make_unique<NoProfile>(); };
+    ASSERT_EQ(cli::runCli({"detect"}, env), 0) << err.str();
+    EXPECT_LT(hand.clockMicros(), 10'000'000u);
+}
+
 } // namespace
 } // namespace dorvane
