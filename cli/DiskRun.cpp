@@ -65,7 +65,11 @@ int prepare(const CommandCall& call, std::size_t positional, DiskRun& run) {
 }
 
 int checkDrive(DiskRun& run, const char* what) {
-    if (run.state.driverUnusable) {
+    // A driver that answered, with a drive device that did not open or reset
+    // (another program holds it, or there is no such drive): the open below
+    // says which.
+    const bool driverAnswered = run.driverText == kControllerFailedText;
+    if (run.state.driverUnusable && !driverAnswered) {
         // A driver too old to tell whether a diskette is in says so; the others
         // need the driver installed, or the virtual drive.
         printFailure(std::string(what) + ": " + noDriverText(run.driverText == kDriverTooOldText));
@@ -82,6 +86,13 @@ int checkDrive(DiskRun& run, const char* what) {
         return ExitFailure;
     }
     FloppyController fdc(device);
+    if (run.state.driverUnusable) {
+        if (!fdc.controllerReset()) {
+            printFailure(std::string(what) + ": " + kControllerFailedText, device.lastError());
+            return ExitFailure;
+        }
+        run.state.driverUnusable = false; // the drive is free now
+    }
     while (!fdc.mediaPresent()) {
         if (run.interactive && run.view->confirm(kChecklistCaption, kNoDisketteText))
             continue;

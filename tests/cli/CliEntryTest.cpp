@@ -121,6 +121,28 @@ TEST(CliEntry, FileCommandsPrintToTheOutputStream) {
     EXPECT_EQ(cli.devicesMade, 0);
 }
 
+// The window holds drive A: (its device opens for one handle at a time): a
+// read says so, and reads once the drive is free again.
+TEST(CliEntry, ADriveHeldByAnotherProgramIsNamedAsSuch) {
+    TempDir dir;
+    VirtualDrive window(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(kSideBytes, 2), 80, 10, 1, Rate300)));
+    ASSERT_TRUE(window.open("\\\\.\\fdraw0"));
+    std::ostringstream out, err;
+    cli::CliEnvironment env;
+    env.makeDevice = [&window](std::string*) {
+        return std::make_unique<VirtualDrive>(window.machine());
+    };
+    env.out = &out;
+    env.err = &err;
+    env.openProfile = [] { return std::make_unique<NoProfile>(); };
+    EXPECT_EQ(cli::runCli({"read", dir.file("held.dsk")}, env), 1);
+    EXPECT_TRUE(contains(err.str(), "read: floppy drive A: is in use by another program"))
+        << err.str();
+    window.close();
+    EXPECT_EQ(cli::runCli({"read", dir.file("free.dsk")}, env), 0) << err.str();
+}
+
 // detect on a machine whose clock the test reads: the ten tracks it reads to
 // name the volume step and load the head at the driver's own times (5 ms and
 // 3.3 ms at 300 kbit/s). The whole detect takes about 8.5 s of drive time;
