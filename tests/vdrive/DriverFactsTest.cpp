@@ -2,6 +2,7 @@
 // behave, one row per fact a caller can see: the request, its error, the bytes
 // it returns, the result GET_RESULT gives right after, and where it matters
 // the buffer and the simulated time it took.
+#include "files/SystemMessage.h"
 #include "tests/vdrive/VirtualRig.h"
 
 #include <cstring>
@@ -238,6 +239,19 @@ TEST(DriverFacts, HeadIdScanAndSettings) {
         Bytes out;
         check(row, rig, out);
     }
+}
+
+// Every error the driver answers has words of its own for the log and the
+// reports, also where no system message table is there to ask (the native build).
+TEST(DriverFacts, EveryErrorHasItsWords) {
+    std::vector<std::uint32_t> errors{kErrorNoMedia,      kErrorTimeout,      kErrorInvalidHandle,
+                                      kErrorAccessDenied, kErrorPathNotFound, kErrorFileNotFound};
+    for (const Row& row : kTransfers)
+        errors.push_back(row.error);
+    for (const Row& row : kOtherCalls)
+        errors.push_back(row.error);
+    for (const std::uint32_t error : errors)
+        EXPECT_NE(builtinMessageText(error), nullptr) << error;
 }
 
 // Section by section on an empty drive (disk check on): what needs no
