@@ -310,6 +310,13 @@ TEST(DriverFacts, ResultLifetime) {
     EXPECT_EQ(rig.lastResult(), res(0, 0, 0, id.id.sector));
     ASSERT_TRUE(rig.fdc.seekCylinder(9));
     EXPECT_EQ(rig.lastResult(), (Bytes{0x20, 9, 0, 0, 0, 0, 0}));
+    // The reset itself gives the controller no command; setting it up again
+    // at the next motor call does, even for a call then refused.
+    ASSERT_TRUE(rig.fdc.controllerReset());
+    EXPECT_EQ(rig.lastResult(), (Bytes{0x20, 9, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(rig.fdc.readData(SectorCommandBlock{kFlagMfm, 0, 9, 0, 2, 2, 2, 0x1B, 0xFF},
+                                  buffer.data(), 512));
+    EXPECT_EQ(rig.lastResult(), Bytes(7, 0));
 }
 
 // Each handle starts from the driver's defaults: 250 kbit/s, disk check on.
