@@ -168,7 +168,7 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
     printReadFiles(*run.env.out, request, files, imdCounts);
     if (!result.finished() || !filesOk) {
         if (!result.finished())
-            printFailure(run.userCancelled() ? "read cancelled" : "read stopped");
+            printFailure(endedEarlyText(run, "read"));
         return ExitFailure;
     }
     if (!allGood && noIdMarkAnywhere(history))
@@ -184,17 +184,8 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
     run.view->endProgress();
     const bool allGood =
         printSideSummary(*run.session, run.device->history(), doneLegend, doneWord);
-    if (const std::uint32_t code = run.device->stopCode()) {
-        printFailure(std::string(what) + " stopped: " +
-                     (code == kErrorWriteProtect
-                          ? "the diskette in drive " + run.drive() + " is write-protected"
-                      : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
-                                              : "drive " + run.drive() + " is not ready") +
-                     formatText(" (driver error %u)", static_cast<unsigned>(code)));
-        return ExitFailure;
-    }
-    if (!finished) {
-        printFailure(std::string(what) + (run.userCancelled() ? " cancelled" : " stopped"));
+    if (run.device->stopCode() != 0 || !finished) {
+        printFailure(endedEarlyText(run, what));
         return ExitFailure;
     }
     return sectorsStatus(allGood);

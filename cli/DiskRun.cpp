@@ -7,6 +7,7 @@
 #include "cli/SystemWords.h"
 #include "drive/FloppyController.h"
 #include "model/Paths.h"
+#include "model/Text.h"
 #include "ops/DisketteCheck.h"
 #include "ops/DriverProbe.h"
 #include "ops/SectorDump.h"
@@ -104,6 +105,18 @@ int checkDrive(DiskRun& run, const char* what) {
         return ExitFailure;
     }
     return ExitOk;
+}
+
+std::string endedEarlyText(const DiskRun& run, const std::string& what) {
+    const std::uint32_t code = run.device->stopCode();
+    if (code == 0)
+        return what + (run.userCancelled() ? " cancelled" : " stopped");
+    return what + " stopped: " +
+           (code == kErrorWriteProtect
+                ? "the diskette in drive " + run.drive() + " is write-protected"
+            : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
+                                    : "drive " + run.drive() + " is not ready") +
+           formatText(" (driver error %u)", static_cast<unsigned>(code));
 }
 
 bool unusable(const std::string& path, FileMode mode, const char* what) {
