@@ -132,8 +132,10 @@ void VirtualController::recalibrate(ControllerResult& result) {
     result = ControllerResult{static_cast<std::uint8_t>(kSt0SeekEnd | st0(0)), 0, 0, {}};
 }
 
-void VirtualController::loadHead() {
-    if (drive_.takeHeadLoad())
+// The controller waits the head-load time after a seek and after a change
+// of head.
+void VirtualController::loadHead(int head) {
+    if (drive_.takeHeadLoad(head & 1))
         drive_.wait(headLoadMicros());
 }
 
@@ -181,7 +183,7 @@ ControllerResult VirtualController::transfer(const Transfer& request) {
     };
     if (request.write && drive_.diskette()->writeProtected)
         return abnormal(kSt1NotWritable, 0);
-    loadHead();
+    loadHead(cmd.physicalHead);
     VirtualTrack* track = readableTrack(cmd.physicalHead, cmd.flags);
     if (!track) {
         missTwoIndexPulses();
@@ -289,7 +291,7 @@ VirtualController::Step VirtualController::readSector(VirtualSector& sector, std
 
 ControllerResult VirtualController::readId(std::uint8_t flags, int head) {
     ControllerResult r{st0(head), 0, 0, {}};
-    loadHead();
+    loadHead(head);
     const VirtualTrack* track = readableTrack(head, flags);
     if (!track) {
         missTwoIndexPulses();
@@ -322,7 +324,7 @@ ControllerResult VirtualController::format(const FormatTrackBlock& block, const 
         r.st1 = kSt1NotWritable;
         return r;
     }
-    loadHead();
+    loadHead(block.physicalHead);
     // From the index hole until the index comes again.
     drive_.waitForIndex();
     drive_.wait(drive_.revolutionMicros());
@@ -357,7 +359,7 @@ std::uint8_t VirtualController::senseDriveStatus(int head) const {
 }
 
 std::vector<ScannedId> VirtualController::scanTrack(std::uint8_t flags, int head) {
-    loadHead();
+    loadHead(head);
     // The index sync: a read of a sector that cannot exist, ended by the index;
     // the first scan after the motor started also times two revolutions.
     missTwoIndexPulses();

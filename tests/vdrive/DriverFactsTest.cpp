@@ -404,6 +404,16 @@ TEST(DriverFacts, Time) {
     const double second = took([&] { rig.fdc.idScan(scan, ids, sizeof ids); });
     EXPECT_NEAR(first - second, 2 * 166'666, 166'667);
 
+    // A command on the other head waits the head load first (0xFE: 423 ms at 300 kbit/s).
+    VirtualRig sides(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(patterned(80 * 2 * 10 * 512, 7), 80, 10, 2, Rate300)));
+    ASSERT_TRUE(sides.fdc.specify(0xDF, 0xFE));
+    ReadIdResult id{};
+    ASSERT_TRUE(sides.fdc.readId(0, id));
+    const std::uint64_t loaded = sides.drive.clockMicros();
+    ASSERT_TRUE(sides.fdc.readId(1, id));
+    EXPECT_GE(sides.drive.clockMicros() - loaded, 423'333u);
+
     // 720K-style diskette at 250 kbit/s: a 300 rpm drive.
     VirtualRig dd(std::make_shared<VirtualDiskette>(VirtualDiskette::fromRaw(kImage, 80, 9, 1, 2)),
                   Rate250);
