@@ -193,8 +193,18 @@ ControllerResult VirtualController::transfer(const Transfer& request) {
     Step step = Step::Next;
     while (run.done < request.sectors && step == Step::Next) {
         step = transferSector(run, *track);
-        if (step == Step::Next)
-            r.id.sector = static_cast<std::uint8_t>(r.id.sector + 1);
+        if (step != Step::Next)
+            break;
+        // Sector eot is the last the controller goes to (it gets there only
+        // when deleted sectors were skipped): the next cylinder's sector 1 is
+        // the address then, and a count not yet reached ends the command at
+        // the end of the cylinder.
+        if (r.id.sector == cmd.endOfTrack) {
+            r.id.cylinder = static_cast<std::uint8_t>(r.id.cylinder + 1);
+            r.id.sector = 1;
+            return run.done < request.sectors ? abnormal(kSt1EndOfCylinder, r.st2) : r;
+        }
+        r.id.sector = static_cast<std::uint8_t>(r.id.sector + 1);
     }
     if (step == Step::Failed)
         return abnormal(r.st1, r.st2);

@@ -114,8 +114,13 @@ const Row kTransfers[] = {
      CTL_READ_DATA, rw(1, 2), 512, kErrorSectorNotFound, 0, res(0x40, 0x04, 0x12, 1)},
     {"deleted mark, SK=0: ends the read", fault("deleted 0 3 3"), CTL_READ_DATA, rw(1, 6), 2560, 0,
      1024, res(0, 0, 0x40, 3)},
-    {"deleted mark, SK=1: skipped", fault("deleted 0 3 3"), CTL_READ_DATA,
-     rw(1, 6, kCyl, kFlagMfm | kFlagSkipDeleted), 2560, 0, 0, res(0, 0, 0x40, 7)},
+    {"deleted mark, SK=1: skipped, sector eot fills the count", fault("deleted 0 3 3"),
+     CTL_READ_DATA, rw(1, 6, kCyl, kFlagMfm | kFlagSkipDeleted), 2560, 0, 0,
+     res(0, 0, 0x40, 1, kCyl + 1)},
+    {"two deleted marks, SK=1: eot reached short of the count",
+     fault("deleted 0 3 2\ndeleted 0 3 3"), CTL_READ_DATA,
+     rw(1, 6, kCyl, kFlagMfm | kFlagSkipDeleted), 2560, kErrorSectorNotFound, 0,
+     res(0x40, 0x80, 0x40, 1, kCyl + 1)},
     {"overrun", fault("fail-then-ok 0 3 1 1 1117"), CTL_READ_DATA, rw(1, 2), 512, kErrorIoDevice, 0,
      res(0x40, 0x10, 0, 1)},
     {"bits the driver does not know", fault("fail-then-ok 0 3 1 1 21"), CTL_READ_DATA, rw(1, 2),
@@ -137,7 +142,8 @@ TEST(DriverFacts, ReadAndWriteData) {
 }
 
 // The bytes that reach the buffer: the sectors before the stop, a bad sector's
-// own damaged bytes, the deleted sector (SK=0) or the one after it (SK=1).
+// own damaged bytes, the deleted sector (SK=0) or the one after it (SK=1),
+// and with SK=1 sector eot in the last slot.
 TEST(DriverFacts, BytesInTheBuffer) {
     Rig crc;
     Bytes out;
@@ -156,6 +162,7 @@ TEST(DriverFacts, BytesInTheBuffer) {
     EXPECT_EQ(Bytes(out.begin() + 1024, out.begin() + 1536), sectorOf(3));
     check(kTransfers[15], skipped, out);
     EXPECT_EQ(Bytes(out.begin() + 1024, out.begin() + 1536), sectorOf(4));
+    EXPECT_EQ(Bytes(out.begin() + 2048, out.begin() + 2560), sectorOf(6));
 
     Rig written;
     const Bytes data = patterned(5120, 40);
