@@ -255,7 +255,8 @@ int runBatch(const CommandCall& call) {
     if (const int status = summary.check())
         return status;
     if (run.state.driverUnusable)
-        return checkDrive(run, "batch");
+        if (const int status = checkDrive(run, "batch"))
+            return status;
 
     runDiskettes(batch);
     print(*call.env.out, "Batch: %d diskette%s; summary %s\n", batch.diskettes,

@@ -84,7 +84,9 @@ const std::vector<Command>& commands() {
             .run = runFormat,
             .options = DriveSettings | YesOption,
             .details = "Formats every track of the chosen side(s), filled with the filler "
-                       "byte.\nAsks first (or needs --yes without a terminal).\n",
+                       "byte.\nAsks first (or needs --yes without a terminal). Refuses a layout "
+                       "longer than\none turn of the diskette at the chosen rate: its last "
+                       "sectors would be missing.\n",
         },
         {
             .name = "imd2raw",

@@ -168,7 +168,7 @@ int readOutcome(DiskRun& run, const OperationRequest& request, const ReadFiles& 
     printReadFiles(*run.env.out, request, files, imdCounts);
     if (!result.finished() || !filesOk) {
         if (!result.finished())
-            printFailure(run.userCancelled() ? "read cancelled" : "read stopped");
+            printFailure(endedEarlyText(run, "read"));
         return ExitFailure;
     }
     if (!allGood && noIdMarkAnywhere(history))
@@ -184,17 +184,8 @@ int sideOutcome(DiskRun& run, bool finished, std::int32_t doneLegend, const char
     run.view->endProgress();
     const bool allGood =
         printSideSummary(*run.session, run.device->history(), doneLegend, doneWord);
-    if (const std::uint32_t code = run.device->stopCode()) {
-        printFailure(std::string(what) + " stopped: " +
-                     (code == kErrorWriteProtect
-                          ? "the diskette in drive " + run.drive() + " is write-protected"
-                      : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
-                                              : "drive " + run.drive() + " is not ready") +
-                     formatText(" (driver error %u)", static_cast<unsigned>(code)));
-        return ExitFailure;
-    }
-    if (!finished) {
-        printFailure(std::string(what) + (run.userCancelled() ? " cancelled" : " stopped"));
+    if (run.device->stopCode() != 0 || !finished) {
+        printFailure(endedEarlyText(run, what));
         return ExitFailure;
     }
     return sectorsStatus(allGood);
@@ -317,6 +308,25 @@ int runWrite(const CommandCall& call) {
     return printVerifySummary(run.settings(), result.verified) ? status : ExitIncomplete;
 }
 
+namespace {
+
+// A layout longer than a turn of the diskette would be formatted without a
+// word from the controller, its last sectors missing on every track.
+int checkFormatFit(DiskRun& run) {
+    const DiskSettings& settings = run.settings();
+    const FormatFit fit = measureFormatFit(run.device->inner(), settings);
+    if (fit.fits())
+        return ExitOk;
+    printFailure(formatText("format: %d sectors take %.0f bytes of a track, but one turn of this "
+                            "diskette holds %.0f at %s: the last sectors of every track would "
+                            "not be written",
+                            static_cast<int>(settings.sectorsPerTrack), fit.layoutBytes,
+                            fit.turnBytes, dataRateLabel(settings.dataRate)));
+    return ExitFailure;
+}
+
+} // namespace
+
 int runFormat(const CommandCall& call) {
     DiskRun run(call.env);
     if (const int status = prepare(call, 0, run))
@@ -327,6 +337,8 @@ int runFormat(const CommandCall& call) {
                       "data on a diskette.\n\nContinue?"))
         return status;
     if (const int status = checkDrive(run, "format"))
+        return status;
+    if (const int status = checkFormatFit(run))
         return status;
     OperationContext ctx = run.context();
     InterruptCancels cancels(run.state, run.env.catchCtrlC);

@@ -7,6 +7,7 @@
 #include "cli/SystemWords.h"
 #include "drive/FloppyController.h"
 #include "model/Paths.h"
+#include "model/Text.h"
 #include "ops/DisketteCheck.h"
 #include "ops/DriverProbe.h"
 #include "ops/SectorDump.h"
@@ -65,7 +66,11 @@ int prepare(const CommandCall& call, std::size_t positional, DiskRun& run) {
 }
 
 int checkDrive(DiskRun& run, const char* what) {
-    if (run.state.driverUnusable) {
+    // A driver that answered, with a drive device that did not open or reset
+    // (another program holds it, or there is no such drive): the open below
+    // says which.
+    const bool driverAnswered = run.driverText == kControllerFailedText;
+    if (run.state.driverUnusable && !driverAnswered) {
         // A driver too old to tell whether a diskette is in says so; the others
         // need the driver installed, or the virtual drive.
         printFailure(std::string(what) + ": " + noDriverText(run.driverText == kDriverTooOldText));
@@ -82,6 +87,13 @@ int checkDrive(DiskRun& run, const char* what) {
         return ExitFailure;
     }
     FloppyController fdc(device);
+    if (run.state.driverUnusable) {
+        if (!fdc.controllerReset()) {
+            printFailure(std::string(what) + ": " + kControllerFailedText, device.lastError());
+            return ExitFailure;
+        }
+        run.state.driverUnusable = false; // the drive is free now
+    }
     while (!fdc.mediaPresent()) {
         if (run.interactive && run.view->confirm(kChecklistCaption, kNoDisketteText))
             continue;
@@ -93,6 +105,18 @@ int checkDrive(DiskRun& run, const char* what) {
         return ExitFailure;
     }
     return ExitOk;
+}
+
+std::string endedEarlyText(const DiskRun& run, const std::string& what) {
+    const std::uint32_t code = run.device->stopCode();
+    if (code == 0)
+        return what + (run.userCancelled() ? " cancelled" : " stopped");
+    return what + " stopped: " +
+           (code == kErrorWriteProtect
+                ? "the diskette in drive " + run.drive() + " is write-protected"
+            : code == kErrorNoMedia ? "no diskette in drive " + run.drive()
+                                    : "drive " + run.drive() + " is not ready") +
+           formatText(" (driver error %u)", static_cast<unsigned>(code));
 }
 
 bool unusable(const std::string& path, FileMode mode, const char* what) {

@@ -50,6 +50,11 @@ int prepare(const CommandCall& call, std::size_t positional, DiskRun& run);
 // terminal the diskette can still be inserted, as in the window's checklist.
 int checkDrive(DiskRun& run, const char* what);
 
+// How an operation that did not finish ended: "read cancelled" when someone
+// stopped it, else "read stopped", with the reason when the drive gave one
+// (": no diskette in drive A: (driver error 1112)").
+std::string endedEarlyText(const DiskRun& run, const std::string& what);
+
 // An existing file that another program (or another dorvane-cli) holds open,
 // or that cannot be opened as `mode` asks for another reason (read-only):
 // the probe never creates or truncates it. Says why and returns true.

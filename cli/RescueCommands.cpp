@@ -216,7 +216,7 @@ int runReread(const CommandCall& call) {
         return ExitFailure;
     }
     if (!result.finished()) {
-        printFailure(run.userCancelled() ? "reread cancelled" : "reread stopped");
+        printFailure(endedEarlyText(run, "reread"));
         return ExitFailure;
     }
     return dumpsOk ? sectorsStatus(allGood) : ExitFailure;

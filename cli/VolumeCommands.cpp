@@ -367,7 +367,6 @@ void sampleTracks(DiskRun& run, int dataRate, std::vector<std::uint8_t>& image,
     OpenDevice open(*run.device, settings.devicePath);
     if (!open.opened())
         return;
-    fdc.specify(0x0F, 0xFE);
     fdc.rateSelect(dataRate);
     for (int track = 0; track < kSampleTracks && !InterruptCancels::interrupted(); ++track) {
         const std::size_t first = static_cast<std::size_t>(track) * kRx50SectorsPerTrack;

@@ -33,6 +33,10 @@ bool WatchedDevice::control(std::uint32_t code, const void* in, std::size_t inSi
         transferred = *returned;
     const std::uint32_t error = ok ? 0 : inner_->lastError();
     lastError_ = error;
+    // A read that finds the drive empty ends there: every sector after it
+    // would fail the same way, each after its retries.
+    if ((code == CTL_READ_DATA || code == CTL_READ_ID) && error == kErrorNoMedia)
+        stop(error, "no diskette in the drive");
     if (code == CTL_READ_DATA && inSize >= sizeof(SectorCommandBlock)) {
         noteRead(*static_cast<const SectorCommandBlock*>(in), ok, error,
                  static_cast<const std::uint8_t*>(out), outSize, transferred);

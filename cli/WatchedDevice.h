@@ -2,7 +2,8 @@
 // to the real device, and what the driver answered to each sector command is
 // kept for the summary and shown on the progress line. A write or a format
 // that meets a write-protected diskette or an empty drive stops there, with
-// its reason, instead of failing every track side in turn.
+// its reason, instead of failing every track side in turn; so does a read
+// that finds the drive empty.
 #pragma once
 
 #include "cli/Report.h"
@@ -37,7 +38,7 @@ public:
 
     FloppyDevice& inner() { return *inner_; }
     DriveHistory history() const;
-    // The system error code that stopped a write or a format (19, 1112 or 21), or 0.
+    // The system error code that stopped an operation (19, 1112 or 21), or 0.
     std::uint32_t stopCode() const { return stopCode_; }
     // After Ctrl+C every command fails at once, so that an operation that
     // does not look at the cancel request (the scan) still ends promptly.

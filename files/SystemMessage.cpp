@@ -18,6 +18,7 @@ const char* builtinMessageText(std::uint32_t code) {
         {2, "The system cannot find the file specified."},
         {3, "The system cannot find the path specified."},
         {5, "Access is denied."},
+        {6, "The handle is invalid."},
         {19, "The media is write protected."},
         {21, "The device is not ready."},
         {23, "Data error (cyclic redundancy check)."},
@@ -29,6 +30,7 @@ const char* builtinMessageText(std::uint32_t code) {
         {87, "The parameter is incorrect."},
         {110, "The system cannot open the device or file specified."},
         {112, "There is not enough space on the disk."},
+        {121, "The semaphore timeout period has expired."},
         {122, "The data area passed to a system call is too small."},
         {206, "The filename or extension is too long."},
         {995, "The I/O operation has been aborted because of either a thread exit or an "

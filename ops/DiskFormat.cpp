@@ -4,6 +4,7 @@
 #include "model/Session.h"
 #include "model/Text.h"
 #include "ops/DisketteCheck.h"
+#include "ops/RotationGuess.h"
 
 namespace dorvane {
 
@@ -49,6 +50,29 @@ OperationResult formatDisk(OperationContext& ctx, FloppyDevice& device) {
     return finishOperation(ctx, Operation::Format,
                            formatText("Ready. Formatting media %s", ctx.state.outcomeWord()) +
                                finishedCountsNote(ctx));
+}
+
+namespace {
+
+// MFM bytes of a formatted track: 146 from the index to the first sector,
+// then per sector its ID field and gap 2 (44), the data field's sync, mark
+// and CRC (18), the data and gap 3.
+double layoutBytes(int sectors, int sizeCode, int gap) {
+    return 146.0 + sectors * (62.0 + static_cast<double>(128 << sizeCode) + gap);
+}
+
+} // namespace
+
+FormatFit measureFormatFit(FloppyDevice& device, const DiskSettings& settings) {
+    FormatFit fit;
+    fit.layoutBytes = layoutBytes(settings.sectorsPerTrack, kSizeCode512, settings.gapLength());
+    OpenDevice open(device, settings.devicePath);
+    std::uint32_t micros = 0;
+    if (!open.opened() || !FloppyController(device).trackTime(micros) || micros == 0)
+        return fit;
+    fit.measured = true;
+    fit.turnBytes = micros / driverDefaultTimes(settings.dataRate).byteMicros;
+    return fit;
 }
 
 } // namespace dorvane

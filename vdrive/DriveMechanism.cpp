@@ -69,10 +69,11 @@ void DriveMechanism::stepOutAndBack(std::uint64_t stepMicros) {
         changeLine_ = false;
 }
 
-bool DriveMechanism::takeHeadLoad() {
-    const bool moved = headMoved_;
+bool DriveMechanism::takeHeadLoad(int head) {
+    const bool load = headMoved_ || head != lastHead_;
     headMoved_ = false;
-    return moved;
+    lastHead_ = head;
+    return load;
 }
 
 void DriveMechanism::request(int timeoutSeconds) {

@@ -54,11 +54,12 @@ public:
 
     // The head: steps one cylinder at a time, `stepMicros` each; every step
     // with a diskette in clears the change line. A scripted mis-step lands it
-    // one cylinder off. A head that moved loads again before the next read.
+    // one cylinder off. A head that moved, or a command on the other head,
+    // loads again before it reads.
     int cylinder() const { return cylinder_; }
     void stepTo(int cylinder, std::uint64_t stepMicros);
     void stepOutAndBack(std::uint64_t stepMicros);
-    bool takeHeadLoad();
+    bool takeHeadLoad(int head);
 
     // The motor: switched on by a request that needs it (a second's spin-up),
     // off after `timeoutSeconds` without a request (0: never).
@@ -78,6 +79,7 @@ private:
     bool changeLine_ = true;
     int cylinder_ = 0;
     bool headMoved_ = false;
+    int lastHead_ = 0;
     bool motorOn_ = false;
     bool revolutionMeasured_ = false;
     std::uint64_t lastRequest_ = 0;

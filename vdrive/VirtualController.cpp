@@ -132,8 +132,10 @@ void VirtualController::recalibrate(ControllerResult& result) {
     result = ControllerResult{static_cast<std::uint8_t>(kSt0SeekEnd | st0(0)), 0, 0, {}};
 }
 
-void VirtualController::loadHead() {
-    if (drive_.takeHeadLoad())
+// The controller waits the head-load time after a seek and after a change
+// of head.
+void VirtualController::loadHead(int head) {
+    if (drive_.takeHeadLoad(head & 1))
         drive_.wait(headLoadMicros());
 }
 
@@ -181,7 +183,7 @@ ControllerResult VirtualController::transfer(const Transfer& request) {
     };
     if (request.write && drive_.diskette()->writeProtected)
         return abnormal(kSt1NotWritable, 0);
-    loadHead();
+    loadHead(cmd.physicalHead);
     VirtualTrack* track = readableTrack(cmd.physicalHead, cmd.flags);
     if (!track) {
         missTwoIndexPulses();
@@ -191,8 +193,18 @@ ControllerResult VirtualController::transfer(const Transfer& request) {
     Step step = Step::Next;
     while (run.done < request.sectors && step == Step::Next) {
         step = transferSector(run, *track);
-        if (step == Step::Next)
-            r.id.sector = static_cast<std::uint8_t>(r.id.sector + 1);
+        if (step != Step::Next)
+            break;
+        // Sector eot is the last the controller goes to (it gets there only
+        // when deleted sectors were skipped): the next cylinder's sector 1 is
+        // the address then, and a count not yet reached ends the command at
+        // the end of the cylinder.
+        if (r.id.sector == cmd.endOfTrack) {
+            r.id.cylinder = static_cast<std::uint8_t>(r.id.cylinder + 1);
+            r.id.sector = 1;
+            return run.done < request.sectors ? abnormal(kSt1EndOfCylinder, r.st2) : r;
+        }
+        r.id.sector = static_cast<std::uint8_t>(r.id.sector + 1);
     }
     if (step == Step::Failed)
         return abnormal(r.st1, r.st2);
@@ -289,7 +301,7 @@ VirtualController::Step VirtualController::readSector(VirtualSector& sector, std
 
 ControllerResult VirtualController::readId(std::uint8_t flags, int head) {
     ControllerResult r{st0(head), 0, 0, {}};
-    loadHead();
+    loadHead(head);
     const VirtualTrack* track = readableTrack(head, flags);
     if (!track) {
         missTwoIndexPulses();
@@ -322,7 +334,7 @@ ControllerResult VirtualController::format(const FormatTrackBlock& block, const 
         r.st1 = kSt1NotWritable;
         return r;
     }
-    loadHead();
+    loadHead(block.physicalHead);
     // From the index hole until the index comes again.
     drive_.waitForIndex();
     drive_.wait(drive_.revolutionMicros());
@@ -357,7 +369,7 @@ std::uint8_t VirtualController::senseDriveStatus(int head) const {
 }
 
 std::vector<ScannedId> VirtualController::scanTrack(std::uint8_t flags, int head) {
-    loadHead();
+    loadHead(head);
     // The index sync: a read of a sector that cannot exist, ended by the index;
     // the first scan after the motor started also times two revolutions.
     missTwoIndexPulses();

@@ -68,7 +68,7 @@ private:
     VirtualTrack* readableTrack(int head, std::uint8_t flags) const;
     TrackGeometry geometryOf(const VirtualTrack& track) const;
     double byteMicros(const VirtualTrack& track) const;
-    void loadHead();
+    void loadHead(int head);
     // Searches until the index has passed twice, and gives up.
     void missTwoIndexPulses();
     std::uint8_t st0(int head) const;

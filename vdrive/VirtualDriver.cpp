@@ -207,9 +207,9 @@ std::optional<VirtualDriver::Reply> VirtualDriver::controllerCall(const Request&
     case CTL_CONTROLLER_RESET:
         if (machine_.controllerFails)
             return failed(kErrorIoDevice);
-        // The motor runs on; the head must find track 0 again.
-        settings_.needReset = false;
-        settings_.needRecalibrate = true;
+        // The motor runs on; the next call that needs it sets the controller
+        // up again, and the head must find track 0 again.
+        settings_.needReset = true;
         return succeeded();
     default:
         return std::nullopt;
@@ -217,13 +217,17 @@ std::optional<VirtualDriver::Reply> VirtualDriver::controllerCall(const Request&
 }
 
 // Every call past here: the motor on (a second's spin-up), and after a reset
-// the controller set up again with this handle's values.
+// the controller set up again with this handle's values. Setting it up
+// (CONFIGURE, SPECIFY: no result phase) leaves an empty result; so does
+// switching the motor on, which sets it up too.
 void VirtualDriver::motorPath() {
     if (settings_.needReset) {
         settings_.needReset = false;
         settings_.needRecalibrate = true;
         result() = ControllerResult{};
     }
+    if (!mechanism().motorRunning())
+        result() = ControllerResult{};
     mechanism().motorOn();
 }
 

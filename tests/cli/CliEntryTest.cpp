@@ -121,5 +121,89 @@ TEST(CliEntry, FileCommandsPrintToTheOutputStream) {
     EXPECT_EQ(cli.devicesMade, 0);
 }
 
+// The window holds drive A: (its device opens for one handle at a time): a
+// read says so, and reads once the drive is free again.
+TEST(CliEntry, ADriveHeldByAnotherProgramIsNamedAsSuch) {
+    TempDir dir;
+    VirtualDrive window(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(kSideBytes, 2), 80, 10, 1, Rate300)));
+    ASSERT_TRUE(window.open("\\\\.\\fdraw0"));
+    std::ostringstream out, err;
+    cli::CliEnvironment env;
+    env.makeDevice = [&window](std::string*) {
+        return std::make_unique<VirtualDrive>(window.machine());
+    };
+    env.out = &out;
+    env.err = &err;
+    env.openProfile = [] { return std::make_unique<NoProfile>(); };
+    EXPECT_EQ(cli::runCli({"read", dir.file("held.dsk")}, env), 1);
+    EXPECT_TRUE(contains(err.str(), "read: floppy drive A: is in use by another program"))
+        << err.str();
+    window.close();
+    EXPECT_EQ(cli::runCli({"read", dir.file("free.dsk")}, env), 0) << err.str();
+}
+
+// A handle on a machine whose diskette is taken out after `callsBefore`
+// controls; `callsAfter` counts the controls that follow.
+struct Ejection {
+    int callsBefore = 0, callsAfter = 0;
+};
+class EjectingDrive : public VirtualDrive {
+public:
+    EjectingDrive(std::shared_ptr<VirtualMachine> machine, Ejection& ejection)
+        : VirtualDrive(std::move(machine)), ejection_(ejection) {}
+    bool control(std::uint32_t code, const void* in, std::size_t inSize, void* out,
+                 std::size_t outSize, std::size_t* returned) override {
+        if (ejection_.callsBefore-- == 0)
+            changeDiskette(0, nullptr);
+        if (ejection_.callsBefore < 0)
+            ++ejection_.callsAfter;
+        return VirtualDrive::control(code, in, inSize, out, outSize, returned);
+    }
+
+private:
+    Ejection& ejection_;
+};
+
+// The diskette taken out during a read: the read stops at the sector it was
+// reading and says why, rather than trying each sector left ten times.
+TEST(CliEntry, AReadStopsWhenTheDisketteIsTakenOut) {
+    TempDir dir;
+    VirtualDrive hand(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(kSideBytes, 6), 80, 10, 1, Rate300)));
+    Ejection ejection{200};
+    std::ostringstream out, err;
+    cli::CliEnvironment env;
+    env.makeDevice = [&](std::string*) {
+        return std::make_unique<EjectingDrive>(hand.machine(), ejection);
+    };
+    env.out = &out;
+    env.err = &err;
+    env.openProfile = [] { return std::make_unique<NoProfile>(); };
+    EXPECT_EQ(cli::runCli({"read", dir.file("out.dsk")}, env), 1);
+    EXPECT_TRUE(contains(err.str(), "read stopped: no diskette in drive A: (driver error 1112)"))
+        << err.str();
+    EXPECT_LE(ejection.callsAfter, 3);
+}
+
+// detect on a machine whose clock the test reads: the ten tracks it reads to
+// name the volume step and load the head at the driver's own times (5 ms and
+// 3.3 ms at 300 kbit/s). The whole detect takes about 8.5 s of drive time;
+// a head load of 0.42 s after each of those steps made it 12.
+TEST(CliEntry, DetectLooksAtTheVolumeAtTheDriversPace) {
+    VirtualDrive hand(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(test::patterned(kSideBytes, 4), 80, 10, 1, Rate300)));
+    std::ostringstream out, err;
+    cli::CliEnvironment env;
+    env.makeDevice = [&hand](std::string*) {
+        return std::make_unique<VirtualDrive>(hand.machine());
+    };
+    env.out = &out;
+    env.err = &err;
+    env.openProfile = [] { return std::make_unique<NoProfile>(); };
+    ASSERT_EQ(cli::runCli({"detect"}, env), 0) << err.str();
+    EXPECT_LT(hand.clockMicros(), 10'000'000u);
+}
+
 } // namespace
 } // namespace dorvane

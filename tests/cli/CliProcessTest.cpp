@@ -286,6 +286,11 @@ std::vector<Case> diskCases() {
         {"format", "", "disk.dsk", 2, "", noTerminal},
         {"format --yes --filler e5 --head both", "", "disk.dsk", 0,
          "Summary: 1600 formatted (of 1600", ""},
+        // 250 kbit/s in the 360 rpm drive of a 300 kbit/s diskette: ten sectors
+        // would not fit a turn, and the controller would not say so.
+        {"format --yes --rate 250", "", "disk.dsk", 1, "",
+         "format: 10 sectors take 6046 bytes of a track, but one turn of this diskette holds "
+         "5208 at 250Kbps"},
         // Track 3 head 1 of a file of both sides is its 8th track side; the
         // dump is named with the CRC-32 of those bytes.
         {"sector --track 3 --sector 2 --head 1 --name two", "", "both.dsk", 0,

@@ -2,6 +2,7 @@
 // behave, one row per fact a caller can see: the request, its error, the bytes
 // it returns, the result GET_RESULT gives right after, and where it matters
 // the buffer and the simulated time it took.
+#include "files/SystemMessage.h"
 #include "tests/vdrive/VirtualRig.h"
 
 #include <cstring>
@@ -113,8 +114,13 @@ const Row kTransfers[] = {
      CTL_READ_DATA, rw(1, 2), 512, kErrorSectorNotFound, 0, res(0x40, 0x04, 0x12, 1)},
     {"deleted mark, SK=0: ends the read", fault("deleted 0 3 3"), CTL_READ_DATA, rw(1, 6), 2560, 0,
      1024, res(0, 0, 0x40, 3)},
-    {"deleted mark, SK=1: skipped", fault("deleted 0 3 3"), CTL_READ_DATA,
-     rw(1, 6, kCyl, kFlagMfm | kFlagSkipDeleted), 2560, 0, 0, res(0, 0, 0x40, 7)},
+    {"deleted mark, SK=1: skipped, sector eot fills the count", fault("deleted 0 3 3"),
+     CTL_READ_DATA, rw(1, 6, kCyl, kFlagMfm | kFlagSkipDeleted), 2560, 0, 0,
+     res(0, 0, 0x40, 1, kCyl + 1)},
+    {"two deleted marks, SK=1: eot reached short of the count",
+     fault("deleted 0 3 2\ndeleted 0 3 3"), CTL_READ_DATA,
+     rw(1, 6, kCyl, kFlagMfm | kFlagSkipDeleted), 2560, kErrorSectorNotFound, 0,
+     res(0x40, 0x80, 0x40, 1, kCyl + 1)},
     {"overrun", fault("fail-then-ok 0 3 1 1 1117"), CTL_READ_DATA, rw(1, 2), 512, kErrorIoDevice, 0,
      res(0x40, 0x10, 0, 1)},
     {"bits the driver does not know", fault("fail-then-ok 0 3 1 1 21"), CTL_READ_DATA, rw(1, 2),
@@ -136,7 +142,8 @@ TEST(DriverFacts, ReadAndWriteData) {
 }
 
 // The bytes that reach the buffer: the sectors before the stop, a bad sector's
-// own damaged bytes, the deleted sector (SK=0) or the one after it (SK=1).
+// own damaged bytes, the deleted sector (SK=0) or the one after it (SK=1),
+// and with SK=1 sector eot in the last slot.
 TEST(DriverFacts, BytesInTheBuffer) {
     Rig crc;
     Bytes out;
@@ -155,6 +162,7 @@ TEST(DriverFacts, BytesInTheBuffer) {
     EXPECT_EQ(Bytes(out.begin() + 1024, out.begin() + 1536), sectorOf(3));
     check(kTransfers[15], skipped, out);
     EXPECT_EQ(Bytes(out.begin() + 1024, out.begin() + 1536), sectorOf(4));
+    EXPECT_EQ(Bytes(out.begin() + 2048, out.begin() + 2560), sectorOf(6));
 
     Rig written;
     const Bytes data = patterned(5120, 40);
@@ -240,6 +248,19 @@ TEST(DriverFacts, HeadIdScanAndSettings) {
     }
 }
 
+// Every error the driver answers has words of its own for the log and the
+// reports, also where no system message table is there to ask (the native build).
+TEST(DriverFacts, EveryErrorHasItsWords) {
+    std::vector<std::uint32_t> errors{kErrorNoMedia,      kErrorTimeout,      kErrorInvalidHandle,
+                                      kErrorAccessDenied, kErrorPathNotFound, kErrorFileNotFound};
+    for (const Row& row : kTransfers)
+        errors.push_back(row.error);
+    for (const Row& row : kOtherCalls)
+        errors.push_back(row.error);
+    for (const std::uint32_t error : errors)
+        EXPECT_NE(builtinMessageText(error), nullptr) << error;
+}
+
 // Section by section on an empty drive (disk check on): what needs no
 // diskette answers, what does answers 1112 before its parameters are looked at.
 TEST(DriverFacts, EmptyDrive) {
@@ -296,6 +317,13 @@ TEST(DriverFacts, ResultLifetime) {
     EXPECT_EQ(rig.lastResult(), res(0, 0, 0, id.id.sector));
     ASSERT_TRUE(rig.fdc.seekCylinder(9));
     EXPECT_EQ(rig.lastResult(), (Bytes{0x20, 9, 0, 0, 0, 0, 0}));
+    // The reset itself gives the controller no command; setting it up again
+    // at the next motor call does, even for a call then refused.
+    ASSERT_TRUE(rig.fdc.controllerReset());
+    EXPECT_EQ(rig.lastResult(), (Bytes{0x20, 9, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(rig.fdc.readData(SectorCommandBlock{kFlagMfm, 0, 9, 0, 2, 2, 2, 0x1B, 0xFF},
+                                  buffer.data(), 512));
+    EXPECT_EQ(rig.lastResult(), Bytes(7, 0));
 }
 
 // Each handle starts from the driver's defaults: 250 kbit/s, disk check on.
@@ -382,6 +410,16 @@ TEST(DriverFacts, Time) {
     const double first = took([&] { rig.fdc.idScan(scan, ids, sizeof ids); });
     const double second = took([&] { rig.fdc.idScan(scan, ids, sizeof ids); });
     EXPECT_NEAR(first - second, 2 * 166'666, 166'667);
+
+    // A command on the other head waits the head load first (0xFE: 423 ms at 300 kbit/s).
+    VirtualRig sides(std::make_shared<VirtualDiskette>(
+        VirtualDiskette::fromRaw(patterned(80 * 2 * 10 * 512, 7), 80, 10, 2, Rate300)));
+    ASSERT_TRUE(sides.fdc.specify(0xDF, 0xFE));
+    ReadIdResult id{};
+    ASSERT_TRUE(sides.fdc.readId(0, id));
+    const std::uint64_t loaded = sides.drive.clockMicros();
+    ASSERT_TRUE(sides.fdc.readId(1, id));
+    EXPECT_GE(sides.drive.clockMicros() - loaded, 423'333u);
 
     // 720K-style diskette at 250 kbit/s: a 300 rpm drive.
     VirtualRig dd(std::make_shared<VirtualDiskette>(VirtualDiskette::fromRaw(kImage, 80, 9, 1, 2)),
