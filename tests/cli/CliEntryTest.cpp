@@ -186,12 +186,12 @@ TEST(CliEntry, AReadStopsWhenTheDisketteIsTakenOut) {
     EXPECT_TRUE(contains(err.str(), "read stopped: no diskette in drive A: (driver error 1112)"))
         << err.str();
     EXPECT_LE(ejection.callsAfter, 3);
+    // What was read before stays: the image and one map digit per sector of it.
+    const Bytes image = test::readAll(dir.file("out.dsk"));
+    EXPECT_GT(image.size(), 0u);
+    EXPECT_EQ(test::readAll(dir.file("out.map")).size(), image.size() / 512);
 }
 
-// detect on a machine whose clock the test reads: the ten tracks it reads to
-// name the volume step and load the head at the driver's own times (5 ms and
-// 3.3 ms at 300 kbit/s). The whole detect takes about 8.5 s of drive time;
-// a head load of 0.42 s after each of those steps made it 12.
 // A device that notes every SPECIFY it passes on to the virtual drive.
 class SpecifyWatch : public FloppyDevice {
 public:
