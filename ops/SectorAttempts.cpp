@@ -50,6 +50,8 @@ SectorVerdict SectorAttempts::read(SectorRecord& record, int track, int head, in
         view.repaintMap();
         if (error != 0)
             std::this_thread::yield();
+        if (error == kErrorSectorNotFound)
+            checkHead(track, head);
         ++attempt;
     }
     verdict.attempts = attempt;
@@ -79,6 +81,18 @@ Attempt SectorAttempts::readOnce(const SectorCommandBlock& command, std::uint8_t
     made.error = fdc_.lastError();
     made.deleted = made.error == kErrorCrc && controlMarkMet(fdc_);
     return made;
+}
+
+void SectorAttempts::checkHead(int track, int head) {
+    if (track == checkedTrack_ && head == checkedHead_)
+        return;
+    checkedTrack_ = track;
+    checkedHead_ = head;
+    ReadIdResult id;
+    if (!fdc_.readId(head, id) || id.id.cylinder == track)
+        return;
+    fdc_.recalibrate();
+    fdc_.seek(seekBlockFor(track, head, ctx_.session.settings.doubleStep));
 }
 
 bool SectorAttempts::seek(int track, int head, int attempts) {

@@ -61,11 +61,16 @@ public:
 private:
     // One read command for the sector, its bytes in `buffer`.
     Attempt readOnce(const SectorCommandBlock& command, std::uint8_t* buffer);
+    // After a sector was not found, the first time on a side: the driver
+    // never checks where a seek left the head, so READ ID tells; a head on
+    // another cylinder is sent to track 0 and back.
+    void checkHead(int track, int head);
 
     OperationContext& ctx_;
     FloppyController& fdc_;
     std::string dumpPrefix_;
     LogLine log_;
+    int checkedTrack_ = -1, checkedHead_ = -1; // the side whose head was checked last
 };
 
 } // namespace dorvane

@@ -397,12 +397,12 @@ std::vector<Case> rescueCases() {
         "  head 0 track 3 sector 6 (LBN 25): read on attempt 9 (earlier: CRC error)\n"
         "  head 0 track 4 sector 9 (LBN 31): unreadable after 10 attempts (CRC error)\n"
         "  head 0 track 51 sector 1 (LBN 500): not found after 10 attempts (sector not found)\n";
-    // The per-sector read reads where the head is: track 60 is lost, told in one line.
+    // The per-sector read finds out where the head is only when a sector is not
+    // found: track 60's first sector reads on its first retry.
     std::string slowSummary = summary;
-    slowSummary.replace(slowSummary.find("795 good"), 8, "785 good");
-    slowSummary.replace(slowSummary.find("1 not found"), 11, "11 not found");
-    slowSummary += "  head 0 track 60, sectors 1-10 (LBN 590-599): not found after 10 attempts "
-                   "(sector not found)\n";
+    slowSummary.replace(slowSummary.find("795 good, 3 read"), 16, "794 good, 4 read");
+    slowSummary += "  head 0 track 60 sector 1 (LBN 591): read on attempt 2 (earlier: sector not "
+                   "found)\n";
     return {
         {"make-demo @demo.imd", "", "", 0, "Wrote @demo.imd", "", "demo.imd", 42217},
         {"make-demo @demo.imd", "demo.imd", "", 1, "", "@demo.imd exists; it is left as it is"},
@@ -437,7 +437,7 @@ std::vector<Case> rescueCases() {
         // The sector read on attempt 9 is bad in the map, but its record says its
         // data was read: a normal record, as read --imd writes it.
         {"to-imd slow.dsk --rate 300 --sectors 10", "slow.dsk", "", 3,
-         "@slow.imd (788 normal, 1 data error, 11 unavailable)\n", ""},
+         "@slow.imd (798 normal, 1 data error, 1 unavailable)\n", ""},
         {"to-imd slow.dsk", "slow.imd", "", 1, "", "@slow.imd exists"},
         {"to-imd fast.imd", "fast.dsk", "", 2, "", "the ImageDisk file would be IMAGE itself"},
         {"reread none.dsk", "", "demo.imd", 1, "", "file not found: @none.dsk"},
