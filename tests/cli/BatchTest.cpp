@@ -19,7 +19,6 @@ using test::Bytes;
 using test::TempDir;
 
 using test::kSideBytes;
-using test::NoProfile;
 
 std::shared_ptr<VirtualDiskette> disketteOf(const Bytes& side, const char* faults = "") {
     auto diskette =
@@ -57,19 +56,13 @@ struct Box {
     }
 };
 
-struct BatchRun {
+struct BatchRun : test::CaughtCli {
     Box box;
-    std::ostringstream out, err;
-    cli::CliEnvironment env;
 
     explicit BatchRun(std::vector<std::shared_ptr<VirtualDiskette>> diskettes)
-        : box(std::move(diskettes)) {
-        env.makeDevice = [this](std::string*) {
-            return std::make_unique<VirtualDrive>(box.hand.machine());
-        };
-        env.out = &out;
-        env.err = &err;
-        env.openProfile = [] { return std::make_unique<NoProfile>(); };
+        : CaughtCli(
+              [this](std::string*) { return std::make_unique<VirtualDrive>(box.hand.machine()); }),
+          box(std::move(diskettes)) {
         env.betweenPolls = [this] { return box.pause(); };
     }
 };

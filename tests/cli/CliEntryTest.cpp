@@ -20,24 +20,18 @@ using test::Bytes;
 using test::TempDir;
 
 using test::kSideBytes;
-using test::NoProfile;
 
-struct InProcessCli {
-    std::shared_ptr<VirtualDiskette> diskette = std::make_shared<VirtualDiskette>();
+struct InProcessCli : test::CaughtCli {
+    std::shared_ptr<VirtualDiskette> diskette;
     int devicesMade = 0;
-    std::ostringstream out, err;
-    cli::CliEnvironment env;
 
-    explicit InProcessCli(const Bytes& side) {
-        *diskette = VirtualDiskette::fromRaw(side, 80, 10, 1, Rate300);
-        env.makeDevice = [this](std::string*) {
-            ++devicesMade;
-            return std::make_unique<VirtualDrive>(diskette);
-        };
-        env.out = &out;
-        env.err = &err;
-        env.openProfile = [] { return std::make_unique<NoProfile>(); };
-    }
+    explicit InProcessCli(const Bytes& side)
+        : CaughtCli([this](std::string*) {
+              ++devicesMade;
+              return std::make_unique<VirtualDrive>(diskette);
+          }),
+          diskette(std::make_shared<VirtualDiskette>(
+              VirtualDiskette::fromRaw(side, 80, 10, 1, Rate300))) {}
 
     int run(const std::vector<std::string>& args) {
         out.str({});
@@ -130,19 +124,13 @@ TEST(CliEntry, ADriveHeldByAnotherProgramIsNamedAsSuch) {
     VirtualDrive window(std::make_shared<VirtualDiskette>(
         VirtualDiskette::fromRaw(test::patterned(kSideBytes, 2), 80, 10, 1, Rate300)));
     ASSERT_TRUE(window.open("\\\\.\\fdraw0"));
-    std::ostringstream out, err;
-    cli::CliEnvironment env;
-    env.makeDevice = [&window](std::string*) {
-        return std::make_unique<VirtualDrive>(window.machine());
-    };
-    env.out = &out;
-    env.err = &err;
-    env.openProfile = [] { return std::make_unique<NoProfile>(); };
-    EXPECT_EQ(cli::runCli({"read", dir.file("held.dsk")}, env), 1);
-    EXPECT_TRUE(contains(err.str(), "read: floppy drive A: is in use by another program"))
-        << err.str();
+    test::CaughtCli cli(
+        [&window](std::string*) { return std::make_unique<VirtualDrive>(window.machine()); });
+    EXPECT_EQ(cli::runCli({"read", dir.file("held.dsk")}, cli.env), 1);
+    EXPECT_TRUE(contains(cli.err.str(), "read: floppy drive A: is in use by another program"))
+        << cli.err.str();
     window.close();
-    EXPECT_EQ(cli::runCli({"read", dir.file("free.dsk")}, env), 0) << err.str();
+    EXPECT_EQ(cli::runCli({"read", dir.file("free.dsk")}, cli.env), 0) << cli.err.str();
 }
 
 // A handle on a machine whose diskette is taken out after `callsBefore`
@@ -174,17 +162,12 @@ TEST(CliEntry, AReadStopsWhenTheDisketteIsTakenOut) {
     VirtualDrive hand(std::make_shared<VirtualDiskette>(
         VirtualDiskette::fromRaw(test::patterned(kSideBytes, 6), 80, 10, 1, Rate300)));
     Ejection ejection{200};
-    std::ostringstream out, err;
-    cli::CliEnvironment env;
-    env.makeDevice = [&](std::string*) {
-        return std::make_unique<EjectingDrive>(hand.machine(), ejection);
-    };
-    env.out = &out;
-    env.err = &err;
-    env.openProfile = [] { return std::make_unique<NoProfile>(); };
-    EXPECT_EQ(cli::runCli({"read", dir.file("out.dsk")}, env), 1);
-    EXPECT_TRUE(contains(err.str(), "read stopped: no diskette in drive A: (driver error 1112)"))
-        << err.str();
+    test::CaughtCli cli(
+        [&](std::string*) { return std::make_unique<EjectingDrive>(hand.machine(), ejection); });
+    EXPECT_EQ(cli::runCli({"read", dir.file("out.dsk")}, cli.env), 1);
+    EXPECT_TRUE(
+        contains(cli.err.str(), "read stopped: no diskette in drive A: (driver error 1112)"))
+        << cli.err.str();
     EXPECT_LE(ejection.callsAfter, 3);
     // What was read before stays: the image and one map digit per sector of it.
     const Bytes image = test::readAll(dir.file("out.dsk"));
@@ -221,15 +204,9 @@ TEST(CliEntry, DetectLooksAtTheVolumeAtTheDriversPace) {
     VirtualDrive hand(std::make_shared<VirtualDiskette>(
         VirtualDiskette::fromRaw(test::patterned(kSideBytes, 4), 80, 10, 1, Rate300)));
     std::vector<Bytes> specifies;
-    std::ostringstream out, err;
-    cli::CliEnvironment env;
-    env.makeDevice = [&](std::string*) {
-        return std::make_unique<SpecifyWatch>(hand.machine(), specifies);
-    };
-    env.out = &out;
-    env.err = &err;
-    env.openProfile = [] { return std::make_unique<NoProfile>(); };
-    ASSERT_EQ(cli::runCli({"detect"}, env), 0) << err.str();
+    test::CaughtCli cli(
+        [&](std::string*) { return std::make_unique<SpecifyWatch>(hand.machine(), specifies); });
+    ASSERT_EQ(cli::runCli({"detect"}, cli.env), 0) << cli.err.str();
     EXPECT_EQ(std::count(specifies.begin(), specifies.end(), Bytes{0x0F, 0xFE}), 0);
 }
 
