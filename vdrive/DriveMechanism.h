@@ -67,7 +67,6 @@ public:
     // A request starts: the motor is off if it stood idle past the time-out.
     void request(int timeoutSeconds);
     void requestDone() { lastRequest_ = clock_; }
-    bool motorRunning() const { return motorOn_; }
     // Whether the revolution is still to be timed since the motor started (once).
     bool takeRevolutionUnmeasured();
 

@@ -218,16 +218,13 @@ std::optional<VirtualDriver::Reply> VirtualDriver::controllerCall(const Request&
 
 // Every call past here: the motor on (a second's spin-up), and after a reset
 // the controller set up again with this handle's values. Setting it up
-// (CONFIGURE, SPECIFY: no result phase) leaves an empty result; so does
-// switching the motor on, which sets it up too.
+// (CONFIGURE, SPECIFY: no result phase) leaves an empty result.
 void VirtualDriver::motorPath() {
     if (settings_.needReset) {
         settings_.needReset = false;
         settings_.needRecalibrate = true;
         result() = ControllerResult{};
     }
-    if (!mechanism().motorRunning())
-        result() = ControllerResult{};
     mechanism().motorOn();
 }
 
