@@ -83,16 +83,22 @@ Attempt SectorAttempts::readOnce(const SectorCommandBlock& command, std::uint8_t
     return made;
 }
 
+bool sendHeadBack(FloppyController& fdc, int track, const SeekBlock& seek, const ReadIdResult& id) {
+    if (id.id.cylinder == track)
+        return false;
+    fdc.recalibrate();
+    fdc.seek(seek);
+    return true;
+}
+
 void SectorAttempts::checkHead(int track, int head) {
     if (track == checkedTrack_ && head == checkedHead_)
         return;
     checkedTrack_ = track;
     checkedHead_ = head;
     ReadIdResult id;
-    if (!fdc_.readId(head, id) || id.id.cylinder == track)
-        return;
-    fdc_.recalibrate();
-    fdc_.seek(seekBlockFor(track, head, ctx_.session.settings.doubleStep));
+    if (fdc_.readId(head, id))
+        sendHeadBack(fdc_, track, seekBlockFor(track, head, ctx_.session.settings.doubleStep), id);
 }
 
 bool SectorAttempts::seek(int track, int head, int attempts) {

@@ -31,6 +31,11 @@ struct SectorVerdict {
     bool deleted = false;
 };
 
+// The driver never checks where a seek left the head; an ID read under it
+// tells. When `id` names another cylinder than `track`, the head goes to
+// track 0 and back with `seek`. Returns whether it was sent back.
+bool sendHeadBack(FloppyController& fdc, int track, const SeekBlock& seek, const ReadIdResult& id);
+
 class SectorAttempts {
 public:
     // `log` takes one log line without its line feed; `dumpPrefix` starts the

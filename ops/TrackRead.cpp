@@ -88,16 +88,11 @@ bool nextId(FloppyController& fdc, const TrackSide& side, ReadIdResult& id) {
     return false;
 }
 
-// The ID under the head, with the head on the track's cylinder: the driver
-// never checks where a seek left the head, the IDs tell.
+// The ID under the head, with the head on the track's cylinder.
 bool idOnTrack(FloppyController& fdc, const TrackSide& side, ReadIdResult& id) {
     if (!nextId(fdc, side, id))
         return false;
-    if (id.id.cylinder == side.track)
-        return true;
-    fdc.recalibrate();
-    fdc.seek(side.seek);
-    return nextId(fdc, side, id);
+    return !sendHeadBack(fdc, side.track, side.seek, id) || nextId(fdc, side, id);
 }
 
 // The side from the guessed sector: first..last, then 1..first - 1. A run
